@@ -1,0 +1,23 @@
+# Shared build settings: warnings for our own code, optional sanitizers, and one way to add a test binary.
+
+add_library(quillora_warnings INTERFACE)
+target_compile_options(quillora_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+  -Woverloaded-virtual -Wimplicit-fallthrough)
+
+if(QUILLORA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+include(GoogleTest)
+
+# quillora_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# Builds one GoogleTest binary and registers each of its cases with CTest.
+# Tests run in a private HOME so that settings and the keychain never touch the developer's own.
+function(quillora_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock quillora_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()

@@ -1,0 +1,129 @@
+#include "platform/core/Files.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace core::files {
+
+namespace {
+
+std::atomic<int> failCountdown{0};
+
+Error errnoError(int code, const std::string& what, const std::string& path) {
+    return Error{std::string(kErrorDomain), code, what + " " + path + ": " + std::strerror(code), {}};
+}
+
+std::string parentOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void failWriteForTesting(int nth) { failCountdown = nth; }
+
+Expected<Bytes> read(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errnoError(errno, "cannot open", path);
+    Bytes out;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(fd);
+            return errnoError(e, "cannot read", path);
+        }
+        if (n == 0) break;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return out;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+Status createDirectories(const std::string& path, mode_t mode) {
+    if (path.empty()) return success();
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) continue;
+        if (::mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) return errnoError(errno, "cannot create", partial);
+    }
+    return success();
+}
+
+Status writeAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+    if (auto made = createDirectories(parentOf(path)); !made) return made.error();
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return errnoError(errno, "cannot create", temp);
+    auto fail = [&](int code, const char* what) -> Status {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return errnoError(code, what, path);
+    };
+    if (int n = failCountdown.load(); n > 0 && failCountdown.fetch_sub(1) == 1) return fail(EIO, "cannot write (injected)");
+    if (::fchmod(fd, mode) != 0) return fail(errno, "cannot set permissions of");
+    if (!writeAll(fd, bytes.data(), bytes.size())) return fail(errno, "cannot write");
+    if (::fsync(fd) != 0) return fail(errno, "cannot flush");
+    if (::close(fd) != 0) {
+        int e = errno;
+        ::unlink(temp.c_str());
+        return errnoError(e, "cannot close", path);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        ::unlink(temp.c_str());
+        return errnoError(e, "cannot replace", path);
+    }
+    // Make the rename itself durable.
+    int dir = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return success();
+}
+
+Status writeAtomically(const std::string& path, const Bytes& bytes, mode_t mode) {
+    return writeAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), mode);
+}
+
+Status remove(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return errnoError(errno, "cannot remove", path);
+    return success();
+}
+
+Status rename(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return errnoError(errno, "cannot rename", from);
+    return success();
+}
+
+} // namespace core::files

@@ -1,0 +1,67 @@
+#include "platform/core/Log.h"
+
+#include <algorithm>
+#include <utility>
+#include <cstdio>
+
+namespace core {
+
+namespace {
+
+std::mutex& sinkMutex() {
+    static std::mutex m;
+    return m;
+}
+
+LogSink& sinkSlot() {
+    static LogSink sink;
+    return sink;
+}
+
+} // namespace
+
+void log(std::string_view line) {
+    LogSink sink;
+    {
+        std::lock_guard lock(sinkMutex());
+        sink = sinkSlot();
+    }
+    if (sink) {
+        sink(line);
+        return;
+    }
+    std::string out(line);
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stderr);
+}
+
+LogSink setLogSink(LogSink sink) {
+    std::lock_guard lock(sinkMutex());
+    return std::exchange(sinkSlot(), std::move(sink));
+}
+
+LogCapture::LogCapture() {
+    previous_ = setLogSink([this](std::string_view line) {
+        std::lock_guard lock(mutex_);
+        lines_.emplace_back(line);
+    });
+}
+
+LogCapture::~LogCapture() { setLogSink(std::move(previous_)); }
+
+std::vector<std::string> LogCapture::lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+bool LogCapture::contains(std::string_view line) const {
+    std::lock_guard lock(mutex_);
+    return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+}
+
+void LogCapture::clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+}
+
+} // namespace core

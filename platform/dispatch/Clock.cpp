@@ -1,0 +1,100 @@
+#include "Clock.h"
+
+#include <chrono>
+
+namespace dispatch {
+namespace {
+
+std::mutex& clockMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// Deliberately never destroyed: background threads may still read the clock while the
+// process exits, after function-local statics would have been torn down.
+std::shared_ptr<Clock>& clockSlot() {
+    static auto* clock = new std::shared_ptr<Clock>(std::make_shared<RealClock>());
+    return *clock;
+}
+
+std::mutex& observerMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::function<void()>& observerSlot() {
+    static auto* observer = new std::function<void()>();
+    return *observer;
+}
+
+void notifyTimeJump() {
+    std::function<void()> observer;
+    {
+        std::lock_guard lock(observerMutex());
+        observer = observerSlot();
+    }
+    if (observer) observer();
+}
+
+} // namespace
+
+Clock& Clock::current() { return *currentShared(); }
+
+std::shared_ptr<Clock> Clock::currentShared() {
+    std::lock_guard lock(clockMutex());
+    return clockSlot();
+}
+
+void Clock::setCurrent(std::shared_ptr<Clock> clock) {
+    {
+        std::lock_guard lock(clockMutex());
+        clockSlot() = clock ? std::move(clock) : std::make_shared<RealClock>();
+    }
+    notifyTimeJump();
+}
+
+void Clock::setTimeJumpObserver(std::function<void()> observer) {
+    std::lock_guard lock(observerMutex());
+    observerSlot() = std::move(observer);
+}
+
+double absoluteTime() { return Clock::current().wallTime() - kSecondsFrom1970To2001; }
+
+double RealClock::wallTime() const {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+double RealClock::monotonicTime() const {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+VirtualClock::VirtualClock(double wallStart, double monotonicStart) : wall_(wallStart), monotonic_(monotonicStart) {}
+
+double VirtualClock::wallTime() const {
+    std::lock_guard lock(mutex_);
+    return wall_;
+}
+
+double VirtualClock::monotonicTime() const {
+    std::lock_guard lock(mutex_);
+    return monotonic_;
+}
+
+void VirtualClock::advance(double seconds) {
+    if (!(seconds > 0)) return;
+    {
+        std::lock_guard lock(mutex_);
+        wall_ += seconds;
+        monotonic_ += seconds;
+    }
+    notifyTimeJump();
+}
+
+void VirtualClock::setWallTime(double seconds) {
+    std::lock_guard lock(mutex_);
+    wall_ = seconds;
+}
+
+} // namespace dispatch

@@ -1,0 +1,88 @@
+#include "OperationQueue.h"
+
+#include <vector>
+
+namespace dispatch {
+
+std::shared_ptr<OperationQueue> OperationQueue::create(std::string name) {
+    return std::shared_ptr<OperationQueue>(new OperationQueue(std::move(name)));
+}
+
+OperationQueue::OperationQueue(std::string name) : name_(std::move(name)) {}
+
+int OperationQueue::maxConcurrentOperationCount() const {
+    std::lock_guard lock(mutex_);
+    return maxConcurrent_;
+}
+
+void OperationQueue::setMaxConcurrentOperationCount(int count) {
+    std::unique_lock lock(mutex_);
+    maxConcurrent_ = count < 1 ? kUnlimited : count;
+    startReady(lock);
+}
+
+bool OperationQueue::isSuspended() const {
+    std::lock_guard lock(mutex_);
+    return suspended_;
+}
+
+void OperationQueue::setSuspended(bool suspended) {
+    std::unique_lock lock(mutex_);
+    suspended_ = suspended;
+    startReady(lock);
+}
+
+QoS OperationQueue::qualityOfService() const {
+    std::lock_guard lock(mutex_);
+    return qos_;
+}
+
+void OperationQueue::setQualityOfService(QoS qos) {
+    std::lock_guard lock(mutex_);
+    qos_ = qos;
+}
+
+void OperationQueue::addOperation(std::function<void()> operation) {
+    std::unique_lock lock(mutex_);
+    waiting_.push_back(std::move(operation));
+    startReady(lock);
+}
+
+std::size_t OperationQueue::operationCount() const {
+    std::lock_guard lock(mutex_);
+    return waiting_.size() + running_;
+}
+
+void OperationQueue::waitUntilAllOperationsAreFinished() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return waiting_.empty() && running_ == 0; });
+}
+
+// Starts as many waiting operations as the limit and suspension allow. Submitting happens after
+// the lock is released so the pool is never entered while holding it.
+void OperationQueue::startReady(std::unique_lock<std::mutex>& lock) {
+    std::vector<std::function<void()>> starting;
+    while (!suspended_ && !waiting_.empty() &&
+           (maxConcurrent_ == kUnlimited || running_ < static_cast<std::size_t>(maxConcurrent_))) {
+        starting.push_back(std::move(waiting_.front()));
+        waiting_.pop_front();
+        ++running_;
+    }
+    const QoS qos = qos_;
+    lock.unlock();
+    for (auto& operation : starting) {
+        ThreadPool::shared().submit(qos, [self = shared_from_this(), operation = std::move(operation)] {
+            detail::invokeGuarded(self->name_, operation);
+            self->finished();
+        });
+    }
+}
+
+void OperationQueue::finished() {
+    std::unique_lock lock(mutex_);
+    --running_;
+    if (waiting_.empty() && running_ == 0) idle_.notify_all();
+    startReady(lock);
+}
+
+} // namespace dispatch

@@ -1,0 +1,60 @@
+#pragma once
+// Runs added operations on the thread pool, at most maxConcurrentOperationCount at a time, in the
+// order they were added. With a maximum of 1 it is serial.
+//
+// While suspended, no operation starts: those added meanwhile, and those already waiting, wait
+// until it is resumed; running ones finish. operationCount() counts waiting and running ones.
+// Safe from any thread. A running operation keeps the queue alive. An operation that throws is
+// logged with the queue's name and counts as finished.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/dispatch/ThreadPool.h"
+
+namespace dispatch {
+
+class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
+public:
+    static constexpr int kUnlimited = -1;
+
+    static std::shared_ptr<OperationQueue> create(std::string name = "operation queue");
+
+    const std::string& name() const { return name_; }
+
+    int maxConcurrentOperationCount() const;
+    // kUnlimited (or any value below 1) lifts the limit.
+    void setMaxConcurrentOperationCount(int count);
+    bool isSuspended() const;
+    void setSuspended(bool suspended);
+    QoS qualityOfService() const;
+    // Applies to operations that start from now on.
+    void setQualityOfService(QoS qos);
+
+    void addOperation(std::function<void()> operation);
+    std::size_t operationCount() const;
+    // Blocks until no operation is waiting or running. Never returns while suspended with work
+    // waiting, and deadlocks if called from one of this queue's own operations.
+    void waitUntilAllOperationsAreFinished();
+
+private:
+    explicit OperationQueue(std::string name);
+    void startReady(std::unique_lock<std::mutex>& lock);
+    void finished();
+
+    const std::string name_;
+    mutable std::mutex mutex_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> waiting_;
+    std::size_t running_ = 0;
+    int maxConcurrent_ = kUnlimited;
+    bool suspended_ = false;
+    QoS qos_ = QoS::default_;
+};
+
+} // namespace dispatch

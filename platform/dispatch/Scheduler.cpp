@@ -1,0 +1,97 @@
+#include "Scheduler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace dispatch {
+namespace {
+
+bool later(const auto& a, const auto& b) {
+    return a.deadline != b.deadline ? a.deadline > b.deadline : a.sequence > b.sequence;
+}
+
+} // namespace
+
+Scheduler& Scheduler::shared() {
+    // Never destroyed: delayed work may still be handed out while the process exits.
+    static auto* scheduler = new Scheduler();
+    return *scheduler;
+}
+
+Scheduler::Scheduler() : clock_(Clock::currentShared()) {
+    Clock::setTimeJumpObserver([this] {
+        fireDue();
+        {
+            std::lock_guard lock(mutex_);
+            ++generation_;
+        }
+        changed_.notify_all();
+    });
+    std::thread([this] { run(); }).detach();
+}
+
+void Scheduler::schedule(double delay, Fire fire) {
+    double now;
+    {
+        std::lock_guard lock(mutex_);
+        now = clock_->monotonicTime();
+    }
+    scheduleAt(now + std::max(0.0, delay), std::move(fire));
+}
+
+void Scheduler::scheduleAt(double deadline, Fire fire) {
+    {
+        std::lock_guard lock(mutex_);
+        heap_.push_back({deadline, nextSequence_++, std::move(fire)});
+        std::push_heap(heap_.begin(), heap_.end(), later<Entry, Entry>);
+        ++generation_;
+    }
+    changed_.notify_all();
+}
+
+void Scheduler::followCurrentClock() {
+    auto current = Clock::currentShared();
+    if (current == clock_) return;
+    const double shift = current->monotonicTime() - clock_->monotonicTime();
+    for (auto& entry : heap_) entry.deadline += shift;
+    clock_ = std::move(current);
+}
+
+void Scheduler::fireDue() {
+    std::lock_guard firing(firing_);
+    for (;;) {
+        Entry entry;
+        double now;
+        {
+            std::lock_guard lock(mutex_);
+            followCurrentClock();
+            now = clock_->monotonicTime();
+            if (heap_.empty() || heap_.front().deadline > now) return;
+            std::pop_heap(heap_.begin(), heap_.end(), later<Entry, Entry>);
+            entry = std::move(heap_.back());
+            heap_.pop_back();
+        }
+        entry.fire(entry.deadline, now);
+    }
+}
+
+void Scheduler::run() {
+    for (;;) {
+        fireDue();
+        std::unique_lock lock(mutex_);
+        const auto seen = generation_;
+        const auto news = [&] { return generation_ != seen; };
+        // A virtual clock only moves when told to, and telling bumps the generation; sleeping
+        // on real time for a virtual deadline would only wake us for nothing.
+        if (heap_.empty() || dynamic_cast<VirtualClock*>(clock_.get())) {
+            changed_.wait(lock, news);
+        } else {
+            const double delay = std::min(heap_.front().deadline - clock_->monotonicTime(), 3600.0);
+            changed_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, delay)), news);
+        }
+    }
+}
+
+} // namespace dispatch
+

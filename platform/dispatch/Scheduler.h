@@ -1,0 +1,59 @@
+#pragma once
+// Holds every piece of delayed work (Queue::after, Timer) until it is due on the current clock,
+// then hands it out. Internal to the dispatch library.
+//
+// Invariants: entries are handed out in (deadline, submission) order, so ties keep submission
+// order. Deadlines are in the time base of the clock the scheduler last read; when the current
+// clock is replaced, pending deadlines move to the new clock keeping their remaining delay.
+// Threads: fireDue() runs on whichever thread calls it: the scheduler's own thread (which sleeps
+// until the next deadline on a real clock and only on news on a virtual one), the thread that
+// advances a VirtualClock or replaces the clock (through the clock's time-jump observer), and
+// the main run loop's pump(). Firing is serialised, so hand-out order holds across threads.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/dispatch/Clock.h"
+
+namespace dispatch {
+
+class Scheduler {
+public:
+    // Called once the deadline has passed, with that deadline and the time now, both in the
+    // scheduler's time base. It must only hand work on (e.g. Queue::async), never block.
+    using Fire = std::function<void(double deadline, double now)>;
+
+    static Scheduler& shared();
+
+    // Fires `fire` once `delay` seconds have passed on the current clock.
+    void schedule(double delay, Fire fire);
+    // Fires `fire` at `deadline`, in the scheduler's time base (as passed to a Fire).
+    void scheduleAt(double deadline, Fire fire);
+    // Hands out everything that is due now.
+    void fireDue();
+
+private:
+    struct Entry {
+        double deadline;
+        std::uint64_t sequence;
+        Fire fire;
+    };
+
+    Scheduler();
+    void run();
+    void followCurrentClock();  // requires mutex_
+
+    std::mutex firing_;  // serialises fireDue(); taken before mutex_
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Entry> heap_;  // min-heap on (deadline, sequence)
+    std::uint64_t nextSequence_ = 0;
+    std::uint64_t generation_ = 0;  // bumped on every change the scheduler thread must see
+    std::shared_ptr<Clock> clock_;
+};
+
+} // namespace dispatch
