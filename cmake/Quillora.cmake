@@ -11,6 +11,7 @@ if(QUILLORA_SANITIZE)
 endif()
 
 include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/Fuzz.cmake)
 
 # quillora_add_test(<name> SOURCES <files...> LIBS <targets...>)
 # Builds one GoogleTest binary and registers each of its cases with CTest.

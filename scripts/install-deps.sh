@@ -9,6 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev uuid-dev
   nlohmann-json3-dev libplist-dev
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
+  clang libclang-rt-14-dev  # libFuzzer, for -DQUILLORA_FUZZERS=ON
 )
 
 missing=()

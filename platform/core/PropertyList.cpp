@@ -46,9 +46,11 @@ Expected<Value> fromNode(plist_t node, int depth) {
         return Value(d);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        return Value(takeString(s));
+        // By pointer and length: plist_get_string_val() asserts (aborts the process) when the
+        // text holds a NUL byte, which an untrusted XML document can contain.
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return Value(s ? std::string(s, length) : std::string());
     }
     case PLIST_DATA: {
         char* data = nullptr;

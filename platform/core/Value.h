@@ -43,8 +43,9 @@ public:
     const Value* find(std::string_view key) const;
     bool contains(std::string_view key) const { return find(key) != nullptr; }
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    // Defined after Value: clang instantiates vector<Entry>::size() here, while Value is incomplete.
+    std::size_t size() const;
+    bool empty() const;
     std::vector<std::string> keys() const;
 
     auto begin() const { return entries_.begin(); }
@@ -134,5 +135,8 @@ private:
                                  std::shared_ptr<const core::Dictionary>, std::shared_ptr<Object>>;
     Storage v_;
 };
+
+inline std::size_t Dictionary::size() const { return entries_.size(); }
+inline bool Dictionary::empty() const { return entries_.empty(); }
 
 } // namespace core

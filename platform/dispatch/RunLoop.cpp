@@ -95,11 +95,15 @@ std::size_t RunLoop::pump() {
 bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
     requireMainThread("runUntil");
     const auto bound = deadlineAfter(timeoutSeconds);
+    // The predicate may become true on another thread without any main-queue work arriving, so
+    // it is looked at again every few milliseconds as well as whenever the loop is woken.
+    constexpr auto kRecheck = std::chrono::milliseconds(2);
     for (;;) {
         pump();
         if (predicate()) return true;
-        if (std::chrono::steady_clock::now() >= bound) return false;
-        driver()->waitUntil(bound);
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= bound) return false;
+        driver()->waitUntil(std::min(bound, now + kRecheck));
     }
 }
 

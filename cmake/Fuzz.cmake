@@ -1,0 +1,42 @@
+# Fuzz targets for parsers of untrusted bytes.
+#
+# quillora_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
+# The sources define LLVMFuzzerTestOneInput. With QUILLORA_FUZZERS=ON and clang, <name> is a
+# libFuzzer binary (-fsanitize=fuzzer; every library is built with -fsanitize=fuzzer-no-link so
+# its code is instrumented too): run it as `<name> <corpus dir>` to fuzz. Otherwise <name> links a
+# small main() that feeds every file of the directories or files on its command line to the
+# target once. Either way CTest replays the seed corpus (`<name>_corpus`), so a crash that was
+# once found and saved there stays fixed; under QUILLORA_SANITIZE the replay runs with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+
+set(QUILLORA_LIBFUZZER OFF)
+if(QUILLORA_FUZZERS)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(QUILLORA_LIBFUZZER ON)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  else()
+    message(WARNING "QUILLORA_FUZZERS needs clang (libFuzzer); building corpus replayers instead")
+  endif()
+endif()
+
+set(QUILLORA_FUZZ_REPLAY_MAIN ${CMAKE_CURRENT_LIST_DIR}/fuzz/ReplayMain.cpp)
+
+function(quillora_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_CORPUS)
+    message(FATAL_ERROR "quillora_add_fuzzer(${name}) needs a CORPUS directory")
+  endif()
+  get_filename_component(corpus ${ARG_CORPUS} ABSOLUTE)
+  if(QUILLORA_LIBFUZZER)
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    # -runs=0 executes every corpus file once and stops.
+    add_test(NAME ${name}_corpus COMMAND ${name} -runs=0 ${corpus})
+  else()
+    add_executable(${name} ${ARG_SOURCES} ${QUILLORA_FUZZ_REPLAY_MAIN})
+    add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillora_warnings)
+  set_tests_properties(${name}_corpus PROPERTIES TIMEOUT 120 LABELS fuzz)
+endfunction()

@@ -1,0 +1,39 @@
+#pragma once
+// HTTP header fields: names compare without regard to case, the first spelling of a name is
+// kept, and fields keep the order in which they were first set.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace net {
+
+class HTTPHeaders {
+public:
+    using Field = std::pair<std::string, std::string>;
+
+    HTTPHeaders() = default;
+    HTTPHeaders(std::initializer_list<Field> fields);
+
+    // Sets (or, with nothing, removes) a field; an existing field keeps its place and spelling.
+    void set(std::string_view name, std::optional<std::string> value);
+    // Appends to an existing field with ", " (as repeated response headers are combined).
+    void add(std::string_view name, std::string_view value);
+    std::optional<std::string> value(std::string_view name) const;
+    bool contains(std::string_view name) const { return value(name).has_value(); }
+    void remove(std::string_view name) { set(name, std::nullopt); }
+
+    bool empty() const { return fields_.empty(); }
+    std::size_t size() const { return fields_.size(); }
+    auto begin() const { return fields_.begin(); }
+    auto end() const { return fields_.end(); }
+
+    bool operator==(const HTTPHeaders& other) const { return fields_ == other.fields_; }
+
+private:
+    std::vector<Field> fields_;
+};
+
+} // namespace net

@@ -1,0 +1,1134 @@
+#include "platform/net/URLSession.h"
+
+#include "platform/core/Digest.h"
+#include "platform/core/Files.h"
+#include "platform/core/Log.h"
+#include "platform/core/Paths.h"
+#include "platform/core/PropertyList.h"
+#include "platform/core/ProcessInfo.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/net/URLError.h"
+
+#include <curl/curl.h>
+#include <openssl/x509_vfy.h>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <thread>
+#include <unordered_map>
+
+namespace net {
+
+namespace {
+
+using Callback = URLSessionDelegate::Callback;
+
+void initCurlOnce() {
+    static const bool initialised = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return true;
+    }();
+    (void)initialised;
+}
+
+std::string trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+URLErrorCode errorCodeFor(CURLcode code, long verifyResult) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT: return URLErrorCode::timedOut;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY: return URLErrorCode::cannotFindHost;
+    case CURLE_COULDNT_CONNECT: return URLErrorCode::cannotConnectToHost;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM: return URLErrorCode::networkConnectionLost;
+    case CURLE_UNSUPPORTED_PROTOCOL: return URLErrorCode::unsupportedURL;
+    case CURLE_URL_MALFORMAT: return URLErrorCode::badURL;
+    case CURLE_TOO_MANY_REDIRECTS: return URLErrorCode::httpTooManyRedirects;
+    case CURLE_WEIRD_SERVER_REPLY: return URLErrorCode::badServerResponse;
+    case CURLE_BAD_CONTENT_ENCODING: return URLErrorCode::cannotDecodeContentData;
+    case CURLE_ABORTED_BY_CALLBACK: return URLErrorCode::cancelled;
+    case CURLE_SSL_CERTPROBLEM: return URLErrorCode::clientCertificateRejected;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        switch (verifyResult) {
+        case X509_V_ERR_CERT_HAS_EXPIRED: return URLErrorCode::serverCertificateHasBadDate;
+        case X509_V_ERR_CERT_NOT_YET_VALID: return URLErrorCode::serverCertificateNotYetValid;
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT: return URLErrorCode::serverCertificateHasUnknownRoot;
+        default: return URLErrorCode::serverCertificateUntrusted;
+        }
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND: return URLErrorCode::secureConnectionFailed;
+    case CURLE_WRITE_ERROR: return URLErrorCode::cannotWriteToFile;
+    default: return URLErrorCode::unknown;
+    }
+}
+
+// The request a redirect leads to, with the usual method rules: 303 turns anything but HEAD
+// into a GET without body; 301 and 302 do so for POST; 307 and 308 keep method and body.
+std::optional<URLRequest> redirectedRequest(const URLRequest& current, int status, const std::string& location) {
+    if (!current.url) return std::nullopt;
+    auto target = current.url->resolve(location);
+    if (!target) return std::nullopt;
+    URLRequest next = current;
+    next.url = *target;
+    std::string method = current.method();
+    bool toGet = (status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST");
+    if (toGet) {
+        next.httpMethod = "GET";
+        next.httpBody.reset();
+        next.allHTTPHeaderFields.remove("Content-Type");
+        next.allHTTPHeaderFields.remove("Content-Length");
+    }
+    return next;
+}
+
+std::optional<URL> urlOf(const URLSessionTask& task) {
+    auto request = task.currentRequest();
+    return request ? request->url : std::nullopt;
+}
+
+bool isRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+constexpr int kMaximumRedirects = 16;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The engine: the network thread, its libcurl multi handle and every transfer in flight.
+
+class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
+public:
+    SessionEngine(const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
+                  std::shared_ptr<dispatch::OperationQueue> queue)
+        : configuration_(configuration), delegate_(std::move(delegate)), queue_(std::move(queue)) {
+        initCurlOnce();
+        multi_ = curl_multi_init();
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(configuration_.httpMaximumConnectionsPerHost));
+    }
+
+    ~SessionEngine() {
+        for (auto& [easy, transfer] : transfers_) {
+            curl_multi_remove_handle(multi_, easy);
+            cleanup(*transfer);
+        }
+        curl_multi_cleanup(multi_);
+    }
+
+    void startThread() {
+        auto self = shared_from_this();
+        thread_ = std::thread([self] { self->run(); });
+    }
+
+    void setSession(std::weak_ptr<URLSession> session) { session_ = std::move(session); }
+
+    std::shared_ptr<URLSessionDelegate> delegate() const {
+        std::lock_guard lock(mutex_);
+        return delegate_;
+    }
+
+    bool isInvalidated() const {
+        std::lock_guard lock(mutex_);
+        return invalidated_;
+    }
+
+    // Runs `command` on the network thread.
+    void post(std::function<void()> command) {
+        {
+            std::lock_guard lock(mutex_);
+            commands_.push_back(std::move(command));
+        }
+        curl_multi_wakeup(multi_);
+    }
+
+    void resume(const std::shared_ptr<URLSessionTask>& task) {
+        auto self = shared_from_this();
+        post([self, task] { self->resumeOnThread(task); });
+    }
+    void suspend(const std::shared_ptr<URLSessionTask>& task) {
+        auto self = shared_from_this();
+        post([self, task] { self->suspendOnThread(task); });
+    }
+    void cancel(const std::shared_ptr<URLSessionTask>& task, std::function<void(std::optional<core::Bytes>)> resumeData) {
+        {
+            // From now on nothing more of this task reaches the delegate but its completion.
+            std::lock_guard lock(task->mutex_);
+            if (task->state_ == URLSessionTask::State::completed) {
+                if (!task->responseDecided_) {
+                    // The transfer is over but the delegate refused its response: the data held
+                    // back is dropped, and the metrics and the completion (now "cancelled") go on.
+                    task->error_ = makeURLError(URLErrorCode::cancelled, task->currentRequest_ ? task->currentRequest_->url : std::nullopt);
+                    for (auto& [keep, event] : task->held_) {
+                        if (keep) queue_->addOperation(std::move(event));
+                    }
+                    task->held_.clear();
+                    task->responseDecided_ = true;
+                }
+                if (resumeData) queue_->addOperation([resumeData] { resumeData(std::nullopt); });
+                return;
+            }
+            task->state_ = URLSessionTask::State::canceling;
+            task->held_.clear();
+            task->responseDecided_ = true;
+        }
+        auto self = shared_from_this();
+        post([self, task, resumeData = std::move(resumeData)] { self->cancelOnThread(task, resumeData); });
+    }
+
+    void invalidate(bool cancelTasks) {
+        {
+            std::lock_guard lock(mutex_);
+            if (invalidated_) return;
+            invalidated_ = true;
+        }
+        auto self = shared_from_this();
+        post([self, cancelTasks] {
+            self->invalidating_ = true;
+            if (cancelTasks) {
+                std::vector<std::shared_ptr<URLSessionTask>> tasks;
+                for (auto& [easy, t] : self->transfers_) tasks.push_back(t->task);
+                for (auto& [id, t] : self->parked_) tasks.push_back(t);
+                for (auto& t : tasks) self->cancel(t, nullptr);
+            }
+            self->finishInvalidationIfIdle();
+        });
+    }
+
+    void shutdown() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        curl_multi_wakeup(multi_);
+        if (thread_.joinable()) {
+            if (thread_.get_id() == std::this_thread::get_id()) {
+                thread_.detach();
+            } else {
+                thread_.join();
+            }
+        }
+    }
+
+private:
+    struct Transfer {
+        SessionEngine* engine = nullptr;
+        std::shared_ptr<URLSessionTask> task;
+        CURL* easy = nullptr;
+        curl_slist* headerList = nullptr;
+        URLRequest request;
+        core::Bytes body;
+        int redirects = 0;
+        double timeout = 60;
+        double lastActivity = 0;
+        double legStart = 0;
+        bool suspended = false;
+        bool legRecorded = false;
+        // The response being read.
+        int status = 0;
+        std::string httpVersion;
+        HTTPHeaders headers;
+        bool headComplete = false;
+        bool holdingRedirect = false;
+        core::Bytes redirectBody;
+        std::shared_ptr<const HTTPURLResponse> response;
+        std::int64_t uploaded = 0;
+        // Downloads.
+        bool isDownload = false;
+        std::FILE* file = nullptr;
+        std::string filePath;
+        std::int64_t resumeOffset = 0;
+        // Metrics of finished legs (redirects) and of this one.
+        std::shared_ptr<URLSessionTaskMetrics> metrics = std::make_shared<URLSessionTaskMetrics>();
+    };
+
+    // ---- delivery to the delegate ----
+
+    // Queues a delegate event now.
+    void deliver(std::function<void()> event) { queue_->addOperation(std::move(event)); }
+
+    // Queues an event that must come after the delegate's answer to the response.
+    void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, std::function<void()> event,
+                              bool keepOnCancel = false) {
+        std::lock_guard lock(task->mutex_);
+        if (task->state_ == URLSessionTask::State::canceling && !keepOnCancel) return;
+        if (!task->responseDecided_) {
+            task->held_.emplace_back(keepOnCancel, std::move(event));
+            return;
+        }
+        queue_->addOperation(std::move(event));
+    }
+
+    bool responds(Callback c) const {
+        auto d = delegate();
+        return d && d->respondsTo(c);
+    }
+
+    // ---- the thread ----
+
+    void run() {
+        for (;;) {
+            std::deque<std::function<void()>> commands;
+            {
+                std::lock_guard lock(mutex_);
+                if (stopping_) break;
+                commands.swap(commands_);
+            }
+            for (auto& c : commands) c();
+            int running = 0;
+            curl_multi_perform(multi_, &running);
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
+                if (msg->msg == CURLMSG_DONE) transferDone(msg->easy_handle, msg->data.result);
+            }
+            curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        }
+        // Whatever is still running ends with the session.
+        for (auto& [easy, transfer] : transfers_) {
+            std::lock_guard lock(transfer->task->mutex_);
+            transfer->task->state_ = URLSessionTask::State::completed;
+            transfer->task->error_ = makeURLError(URLErrorCode::cancelled, transfer->request.url);
+        }
+    }
+
+    void resumeOnThread(const std::shared_ptr<URLSessionTask>& task) {
+        {
+            std::lock_guard lock(task->mutex_);
+            if (task->state_ == URLSessionTask::State::completed || task->state_ == URLSessionTask::State::canceling) return;
+            task->state_ = URLSessionTask::State::running;
+            if (task->started_) {
+                // Continue a paused transfer.
+                for (auto& [easy, t] : transfers_) {
+                    if (t->task == task && t->suspended) {
+                        t->suspended = false;
+                        t->lastActivity = now();
+                        curl_easy_pause(easy, CURLPAUSE_CONT);
+                    }
+                }
+                return;
+            }
+            task->started_ = true;
+        }
+        if (invalidating_) {
+            finish(task, nullptr, makeURLError(URLErrorCode::cancelled, urlOf(*task)));
+            return;
+        }
+        if (dynamic_cast<URLSessionStreamTask*>(task.get())) {
+            finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL));
+            return;
+        }
+        auto request = task->currentRequest();
+        if (!request) {
+            finish(task, nullptr, makeURLError(URLErrorCode::badURL));
+            return;
+        }
+        startLeg(task, *request, 0, std::make_shared<URLSessionTaskMetrics>());
+    }
+
+    void suspendOnThread(const std::shared_ptr<URLSessionTask>& task) {
+        {
+            std::lock_guard lock(task->mutex_);
+            if (task->state_ != URLSessionTask::State::running) return;
+            task->state_ = URLSessionTask::State::suspended;
+        }
+        for (auto& [easy, t] : transfers_) {
+            if (t->task == task) {
+                t->suspended = true;
+                curl_easy_pause(easy, CURLPAUSE_ALL);
+            }
+        }
+    }
+
+    void cancelOnThread(const std::shared_ptr<URLSessionTask>& task, const std::function<void(std::optional<core::Bytes>)>& resumeData) {
+        Transfer* transfer = findTransfer(task);
+        std::optional<core::Bytes> data;
+        if (transfer && resumeData) data = makeResumeData(*transfer);
+        if (transfer) {
+            if (data) transfer->filePath.clear(); // keep the partial file for the continuation
+            finish(task, transfer, makeURLError(URLErrorCode::cancelled, transfer->request.url,
+                                                data ? core::Dictionary{{kDownloadTaskResumeDataKey, *data}} : core::Dictionary{}));
+        } else if (parked_.erase(task->taskIdentifier()) || !task->started_) {
+            finish(task, nullptr, makeURLError(URLErrorCode::cancelled, urlOf(*task)));
+        }
+        if (resumeData) deliver([resumeData, data] { resumeData(data); });
+    }
+
+    Transfer* findTransfer(const std::shared_ptr<URLSessionTask>& task) {
+        for (auto& [easy, t] : transfers_) {
+            if (t->task == task) return t.get();
+        }
+        return nullptr;
+    }
+
+    static double now() { return dispatch::Clock::current().monotonicTime(); }
+
+    // ---- one leg: a request and its response (a redirect starts another leg) ----
+
+    void startLeg(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
+                  std::shared_ptr<URLSessionTaskMetrics> metrics) {
+        {
+            std::lock_guard lock(task->mutex_);
+            task->currentRequest_ = request;
+        }
+        const auto& url = request.url;
+        bool supported = url && url->scheme() && url->host() && !url->host()->empty() &&
+                         (equalsIgnoringCase(*url->scheme(), "http") || equalsIgnoringCase(*url->scheme(), "https"));
+        if (!supported) {
+            finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL, url));
+            return;
+        }
+
+        auto transfer = std::make_unique<Transfer>();
+        Transfer& t = *transfer;
+        t.engine = this;
+        t.task = task;
+        t.request = request;
+        t.redirects = redirects;
+        t.metrics = std::move(metrics);
+        t.timeout = std::min(request.timeoutInterval, configuration_.timeoutIntervalForRequest);
+        t.lastActivity = now();
+        t.legStart = dispatch::absoluteTime();
+        if (redirects == 0) t.metrics->taskInterval.startDate = t.legStart;
+        t.isDownload = dynamic_cast<URLSessionDownloadTask*>(task.get()) != nullptr;
+
+        if (auto* upload = dynamic_cast<URLSessionUploadTask*>(task.get()); upload && redirects == 0) {
+            if (upload->bodyData()) {
+                t.body = *upload->bodyData();
+            } else if (upload->bodyFile()) {
+                auto bytes = core::files::read(upload->bodyFile()->path());
+                if (!bytes) {
+                    finish(task, nullptr, makeURLError(URLErrorCode::unknown, url));
+                    return;
+                }
+                t.body = std::move(*bytes);
+            }
+        } else if (request.httpBody) {
+            t.body = *request.httpBody;
+        }
+        {
+            std::lock_guard lock(task->mutex_);
+            task->bytesExpectedToSend_ = static_cast<std::int64_t>(t.body.size());
+        }
+        if (t.isDownload && !openDownloadFile(t)) {
+            finish(task, nullptr, makeURLError(URLErrorCode::cannotCreateFile, url));
+            return;
+        }
+
+        CURL* easy = curl_easy_init();
+        t.easy = easy;
+        configure(t);
+        transfers_[easy] = std::move(transfer);
+        curl_multi_add_handle(multi_, easy);
+        scheduleTimeoutCheck(task, t.timeout);
+        if (redirects == 0) scheduleResourceTimeout(task);
+    }
+
+    void configure(Transfer& t) {
+        CURL* easy = t.easy;
+        const URLRequest& r = t.request;
+        curl_easy_setopt(easy, CURLOPT_URL, r.url->absoluteString().c_str());
+        curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &SessionEngine::onHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &SessionEngine::onData);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &SessionEngine::onProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
+
+        std::string method = r.method();
+        if (method == "HEAD") {
+            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        } else if (method != "GET" || !t.body.empty()) {
+            if (!t.body.empty() || method == "POST" || method == "PUT" || method == "PATCH") {
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.body.size()));
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.body.empty() ? "" : reinterpret_cast<const char*>(t.body.data()));
+            }
+            if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+        }
+
+        // Header fields: the session's, then the request's (which win), in that order.
+        HTTPHeaders fields = configuration_.httpAdditionalHeaders;
+        for (const auto& [name, value] : r.allHTTPHeaderFields) fields.set(name, value);
+        std::optional<std::string> acceptEncoding = fields.value("Accept-Encoding");
+        fields.remove("Accept-Encoding");
+        // libcurl sends exactly this Accept-Encoding and decodes what it names.
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, acceptEncoding ? acceptEncoding->c_str() : "gzip, deflate");
+        if (!fields.contains("User-Agent")) {
+            auto info = core::Bundle::infoDictionary();
+            const core::Value* name = info ? info->find(core::Bundle::kExecutable) : nullptr;
+            fields.set("User-Agent", (name && name->isString() ? name->asString() : "quillora") + " (Linux) libcurl");
+        }
+        if (!fields.contains("Accept")) fields.set("Accept", "*/*");
+        for (const auto& [name, value] : fields) {
+            std::string line = name + ": " + value;
+            if (value.empty()) line = name + ";"; // libcurl's way of sending an empty field
+            t.headerList = curl_slist_append(t.headerList, line.c_str());
+        }
+        // Nothing the request did not ask for: no Expect, and no default form Content-Type.
+        t.headerList = curl_slist_append(t.headerList, "Expect:");
+        if (!fields.contains("Content-Type")) t.headerList = curl_slist_append(t.headerList, "Content-Type:");
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headerList);
+
+        if (configuration_.httpCookieStorage && configuration_.httpShouldSetCookies) {
+            curl_easy_setopt(easy, CURLOPT_SHARE, configuration_.httpCookieStorage->shareHandle());
+            curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+        }
+        if (t.isDownload && t.resumeOffset > 0) {
+            curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resumeOffset));
+        }
+    }
+
+    void cleanup(Transfer& t) {
+        if (t.easy) curl_easy_cleanup(t.easy);
+        t.easy = nullptr;
+        if (t.headerList) curl_slist_free_all(t.headerList);
+        t.headerList = nullptr;
+        if (t.file) std::fclose(t.file);
+        t.file = nullptr;
+    }
+
+    // ---- libcurl callbacks (network thread) ----
+
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+        auto& t = *static_cast<Transfer*>(user);
+        std::size_t n = size * count;
+        std::string_view line(data, n);
+        t.lastActivity = now();
+        if (line.rfind("HTTP/", 0) == 0) {
+            // A new response head (an interim 1xx one is followed by the real one).
+            t.headers = HTTPHeaders();
+            t.headComplete = false;
+            auto space = line.find(' ');
+            t.httpVersion = trim(line.substr(0, space));
+            t.status = space == std::string_view::npos ? 0 : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
+        } else if (trim(line).empty()) {
+            if (t.status >= 200) t.engine->headComplete(t);
+        } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
+            t.headers.add(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+        }
+        return n;
+    }
+
+    static std::size_t onData(char* data, std::size_t size, std::size_t count, void* user) {
+        auto& t = *static_cast<Transfer*>(user);
+        std::size_t n = size * count;
+        t.lastActivity = now();
+        return t.engine->received(t, data, n) ? n : CURL_WRITEFUNC_ERROR;
+    }
+
+    static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow) {
+        auto& t = *static_cast<Transfer*>(user);
+        if (ulnow > t.uploaded) {
+            std::int64_t sent = ulnow - t.uploaded;
+            t.uploaded = ulnow;
+            t.lastActivity = now();
+            {
+                std::lock_guard lock(t.task->mutex_);
+                t.task->bytesSent_ = ulnow;
+            }
+            SessionEngine* engine = t.engine;
+            if (engine->responds(Callback::taskDidSendBodyData)) {
+                auto task = t.task;
+                std::int64_t total = ultotal > 0 ? ultotal : static_cast<std::int64_t>(t.body.size());
+                engine->deliverAfterResponse(task, [engine = engine->shared_from_this(), task, sent, ulnow, total] {
+                    if (auto d = engine->delegate()) d->didSendBodyData(task->session(), task, sent, ulnow, total);
+                });
+            }
+        }
+        return 0;
+    }
+
+    void headComplete(Transfer& t) {
+        if (t.headComplete) return;
+        t.headComplete = true;
+        auto response = std::make_shared<const HTTPURLResponse>(*t.request.url, t.status, t.httpVersion, t.headers);
+        t.response = response;
+        if (isRedirectStatus(t.status) && t.headers.contains("Location") && !t.isDownload) {
+            // Whether this response is followed is decided when it is complete.
+            t.holdingRedirect = true;
+            return;
+        }
+        presentResponse(t, response);
+    }
+
+    void presentResponse(Transfer& t, const std::shared_ptr<const HTTPURLResponse>& response) {
+        auto task = t.task;
+        {
+            std::lock_guard lock(task->mutex_);
+            task->response_ = response;
+        }
+        if (t.isDownload) {
+            if (t.resumeOffset > 0 && t.status != 206) {
+                // The server sent the whole body again: start the file over.
+                if (t.file && std::freopen(t.filePath.c_str(), "wb", t.file) == nullptr) t.file = nullptr;
+                t.resumeOffset = 0;
+            } else if (t.resumeOffset > 0 && responds(Callback::downloadTaskDidResume)) {
+                auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(task);
+                std::int64_t offset = t.resumeOffset;
+                std::int64_t total = response->expectedContentLength() >= 0 ? offset + response->expectedContentLength() : -1;
+                deliver([self = shared_from_this(), downloadTask, offset, total] {
+                    if (auto d = self->delegate()) d->didResumeAtOffset(downloadTask->session(), downloadTask, offset, total);
+                });
+            }
+            return;
+        }
+        if (!responds(Callback::dataTaskDidReceiveResponse)) return;
+        {
+            std::lock_guard lock(task->mutex_);
+            if (task->state_ == URLSessionTask::State::canceling) return;
+            task->responseDecided_ = false;
+        }
+        auto dataTask = std::static_pointer_cast<URLSessionDataTask>(task);
+        auto self = shared_from_this();
+        deliver([self, dataTask, response] {
+            auto answered = std::make_shared<std::atomic<bool>>(false);
+            auto completion = [self, dataTask, answered](ResponseDisposition disposition) {
+                if (answered->exchange(true)) return;
+                if (disposition == ResponseDisposition::cancel) {
+                    self->cancel(dataTask, nullptr);
+                    return;
+                }
+                std::lock_guard lock(dataTask->mutex_);
+                dataTask->responseDecided_ = true;
+                for (auto& [keep, event] : dataTask->held_) self->queue_->addOperation(std::move(event));
+                dataTask->held_.clear();
+            };
+            if (auto d = self->delegate()) {
+                d->didReceiveResponse(dataTask->session(), dataTask, response, completion);
+            } else {
+                completion(ResponseDisposition::allow);
+            }
+        });
+    }
+
+    bool received(Transfer& t, const char* data, std::size_t n) {
+        if (t.holdingRedirect) {
+            t.redirectBody.insert(t.redirectBody.end(), data, data + n);
+            return true;
+        }
+        auto task = t.task;
+        std::int64_t total;
+        {
+            std::lock_guard lock(task->mutex_);
+            task->bytesReceived_ += static_cast<std::int64_t>(n);
+            total = task->bytesReceived_;
+        }
+        if (t.isDownload) {
+            if (!t.file || std::fwrite(data, 1, n, t.file) != n) return false;
+            if (responds(Callback::downloadTaskDidWriteData)) {
+                auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(task);
+                std::int64_t expected = t.response && t.response->expectedContentLength() >= 0
+                                            ? t.resumeOffset + t.response->expectedContentLength() : -1;
+                std::int64_t written = t.resumeOffset + total;
+                std::int64_t chunk = static_cast<std::int64_t>(n);
+                deliver([self = shared_from_this(), downloadTask, chunk, written, expected] {
+                    if (auto d = self->delegate()) d->didWriteData(downloadTask->session(), downloadTask, chunk, written, expected);
+                });
+            }
+            return true;
+        }
+        if (responds(Callback::dataTaskDidReceiveData)) {
+            auto dataTask = std::static_pointer_cast<URLSessionDataTask>(task);
+            core::Bytes chunk(reinterpret_cast<const std::uint8_t*>(data), reinterpret_cast<const std::uint8_t*>(data) + n);
+            deliverAfterResponse(task, [self = shared_from_this(), dataTask, chunk = std::move(chunk)] {
+                if (auto d = self->delegate()) d->didReceiveData(dataTask->session(), dataTask, chunk);
+            });
+        }
+        return true;
+    }
+
+    void transferDone(CURL* easy, CURLcode code) {
+        auto it = transfers_.find(easy);
+        if (it == transfers_.end()) return;
+        Transfer& t = *it->second;
+        recordLegMetrics(t);
+        t.legRecorded = true;
+        if (code == CURLE_OK && t.holdingRedirect) {
+            redirect(t);
+            return;
+        }
+        if (code == CURLE_OK) {
+            if (!t.response) {
+                finish(t.task, &t, makeURLError(URLErrorCode::badServerResponse, t.request.url));
+                return;
+            }
+            if (t.isDownload) {
+                finishDownload(t);
+                return;
+            }
+            finish(t.task, &t, std::nullopt);
+            return;
+        }
+        long verify = 0;
+        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+        finish(t.task, &t, makeURLError(errorCodeFor(code, verify), t.request.url));
+    }
+
+    void redirect(Transfer& t) {
+        auto task = t.task;
+        auto response = t.response;
+        auto next = redirectedRequest(t.request, t.status, *t.headers.value("Location"));
+        int redirects = t.redirects + 1;
+        if (next && redirects > kMaximumRedirects) {
+            finish(task, &t, makeURLError(URLErrorCode::httpTooManyRedirects, t.request.url));
+            return;
+        }
+        // Take the finished leg out; its body is kept in case the redirect is not followed.
+        auto metrics = t.metrics;
+        core::Bytes body = std::move(t.redirectBody);
+        auto it = transfers_.find(t.easy);
+        curl_multi_remove_handle(multi_, t.easy);
+        cleanup(t);
+        auto finished = std::move(it->second);
+        transfers_.erase(it);
+
+        auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics](std::optional<URLRequest> chosen) {
+            self->post([self, task, response, body, redirects, metrics, chosen] {
+                if (task->state() == URLSessionTask::State::completed) return;
+                if (chosen) {
+                    self->startLeg(task, *chosen, redirects, metrics);
+                } else {
+                    self->endWithRedirectResponse(task, response, body, metrics);
+                }
+            });
+        };
+        if (!next) {
+            proceed(std::nullopt);
+            return;
+        }
+        if (!responds(Callback::taskWillPerformHTTPRedirection)) {
+            proceed(next);
+            return;
+        }
+        parked_[task->taskIdentifier()] = task;
+        deliver([self = shared_from_this(), task, response, request = *next, proceed] {
+            auto answered = std::make_shared<std::atomic<bool>>(false);
+            auto completion = [self, task, proceed, answered](std::optional<URLRequest> chosen) {
+                if (answered->exchange(true)) return;
+                self->post([self, task] { self->parked_.erase(task->taskIdentifier()); });
+                proceed(std::move(chosen));
+            };
+            if (auto d = self->delegate()) {
+                d->willPerformHTTPRedirection(task->session(), task, response, request, completion);
+            } else {
+                completion(request);
+            }
+        });
+    }
+
+    // A redirect the delegate refused: its response is the task's answer.
+    void endWithRedirectResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
+                                 core::Bytes body, std::shared_ptr<URLSessionTaskMetrics> metrics) {
+        Transfer t;
+        t.engine = this;
+        t.task = task;
+        t.request = *task->currentRequest();
+        t.metrics = std::move(metrics);
+        t.status = response->statusCode();
+        t.response = response;
+        presentResponse(t, response);
+        if (!body.empty()) received(t, reinterpret_cast<const char*>(body.data()), body.size());
+        finish(task, &t, std::nullopt, /*attached=*/false);
+    }
+
+    void recordLegMetrics(Transfer& t) {
+        URLSessionTaskTransactionMetrics m;
+        m.request = t.request;
+        auto at = [&](CURLINFO info) -> std::optional<double> {
+            curl_off_t micros = 0;
+            if (curl_easy_getinfo(t.easy, info, &micros) != CURLE_OK || micros <= 0) return std::nullopt;
+            return t.legStart + static_cast<double>(micros) / 1e6;
+        };
+        m.fetchStartDate = t.legStart;
+        m.domainLookupStartDate = t.legStart;
+        m.domainLookupEndDate = at(CURLINFO_NAMELOOKUP_TIME_T);
+        m.connectStartDate = m.domainLookupEndDate;
+        m.connectEndDate = at(CURLINFO_CONNECT_TIME_T);
+        if (auto tls = at(CURLINFO_APPCONNECT_TIME_T)) {
+            m.secureConnectionStartDate = m.connectEndDate;
+            m.connectEndDate = tls;
+        }
+        m.requestStartDate = at(CURLINFO_PRETRANSFER_TIME_T);
+        m.responseStartDate = at(CURLINFO_STARTTRANSFER_TIME_T);
+        m.responseEndDate = at(CURLINFO_TOTAL_TIME_T);
+        long connects = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_NUM_CONNECTS, &connects);
+        m.reusedConnection = connects == 0;
+        long version = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_HTTP_VERSION, &version);
+        m.networkProtocolName = version == CURL_HTTP_VERSION_2_0 ? "h2" : version == CURL_HTTP_VERSION_1_0 ? "http/1.0" : "http/1.1";
+        t.metrics->transactionMetrics.push_back(std::move(m));
+        t.metrics->redirectCount = t.redirects;
+    }
+
+    // ---- downloads ----
+
+    bool openDownloadFile(Transfer& t) {
+        auto* download = static_cast<URLSessionDownloadTask*>(t.task.get());
+        if (download->resumeData()) {
+            auto parsed = core::plist::read(*download->resumeData());
+            const core::Value* path = parsed ? parsed->value.find("path") : nullptr;
+            const core::Value* offset = parsed ? parsed->value.find("offset") : nullptr;
+            if (path && path->isString() && offset && offset->isInteger() && core::files::exists(path->asString())) {
+                t.filePath = path->asString();
+                t.resumeOffset = offset->asInt();
+                t.file = std::fopen(t.filePath.c_str(), "ab");
+                return t.file != nullptr;
+            }
+        }
+        std::string folder = core::paths::temporary();
+        t.filePath = folder + "/quillora-download-" + core::makeUuidString() + ".tmp";
+        t.file = std::fopen(t.filePath.c_str(), "wb");
+        return t.file != nullptr;
+    }
+
+    std::optional<core::Bytes> makeResumeData(Transfer& t) {
+        if (!t.isDownload || !t.file || !t.request.url) return std::nullopt;
+        std::fflush(t.file);
+        std::int64_t offset = t.resumeOffset + t.task->countOfBytesReceived();
+        if (offset <= 0) return std::nullopt;
+        auto bytes = core::plist::write(core::Value(core::Dictionary{{"url", t.request.url->absoluteString()},
+                                                                     {"path", t.filePath},
+                                                                     {"offset", static_cast<long long>(offset)}}),
+                                        core::plist::Format::Binary);
+        if (!bytes) return std::nullopt;
+        return *bytes;
+    }
+
+    void finishDownload(Transfer& t) {
+        std::fflush(t.file);
+        std::fclose(t.file);
+        t.file = nullptr;
+        auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(t.task);
+        std::string path = t.filePath;
+        t.filePath.clear();
+        if (responds(Callback::downloadTaskDidFinishDownloading)) {
+            deliver([self = shared_from_this(), downloadTask, path] {
+                if (auto d = self->delegate()) d->didFinishDownloadingToURL(downloadTask->session(), downloadTask, URL::fileURL(path));
+                (void)core::files::remove(path);
+            });
+        } else {
+            (void)core::files::remove(path);
+        }
+        finish(t.task, &t, std::nullopt);
+    }
+
+    // ---- the end of a task ----
+
+    void finish(const std::shared_ptr<URLSessionTask>& task, Transfer* transfer, std::optional<core::Error> error,
+                bool attached = true) {
+        std::shared_ptr<URLSessionTaskMetrics> metrics;
+        if (transfer) {
+            metrics = transfer->metrics;
+            metrics->taskInterval.duration = dispatch::absoluteTime() - metrics->taskInterval.startDate;
+            if (attached && transfer->easy) {
+                if (!transfer->legRecorded) recordLegMetrics(*transfer); // cancelled or timed out mid-way
+                auto it = transfers_.find(transfer->easy);
+                curl_multi_remove_handle(multi_, transfer->easy);
+                if (!transfer->filePath.empty()) {
+                    if (transfer->file) std::fclose(transfer->file);
+                    transfer->file = nullptr;
+                    (void)core::files::remove(transfer->filePath);
+                }
+                cleanup(*transfer);
+                auto keep = std::move(it->second); // destroyed at the end of this call
+                transfers_.erase(it);
+                finishTask(task, std::move(metrics), std::move(error));
+                return;
+            }
+        }
+        finishTask(task, std::move(metrics), std::move(error));
+    }
+
+    void finishTask(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<URLSessionTaskMetrics> metrics,
+                    std::optional<core::Error> error) {
+        {
+            std::lock_guard lock(task->mutex_);
+            if (task->state_ == URLSessionTask::State::completed) return;
+            // A task cancelled while its transfer was ending ends as cancelled.
+            if (task->state_ == URLSessionTask::State::canceling && !(error && isURLError(*error, URLErrorCode::cancelled)))
+                error = makeURLError(URLErrorCode::cancelled, task->currentRequest_ ? task->currentRequest_->url : std::nullopt);
+            task->state_ = URLSessionTask::State::completed;
+            task->error_ = error;
+        }
+        parked_.erase(task->taskIdentifier());
+        auto self = shared_from_this();
+        if (metrics && responds(Callback::taskDidFinishCollectingMetrics)) {
+            deliverAfterResponse(
+                task, [self, task, metrics] {
+                    if (auto d = self->delegate()) d->didFinishCollectingMetrics(task->session(), task, metrics);
+                },
+                /*keepOnCancel=*/true);
+        }
+        ++pendingCompletions_;
+        // The completion reads the task's error when it runs: a refusal of the response may still
+        // turn it into "cancelled".
+        deliverAfterResponse(task, [self, task] { self->completeOnQueue(task, task->error()); }, /*keepOnCancel=*/true);
+        finishInvalidationIfIdle();
+    }
+
+    // The last event of a task, on the delegate queue.
+    void completeOnQueue(const std::shared_ptr<URLSessionTask>& task, const std::optional<core::Error>& error) {
+        if (auto d = delegate(); d && d->respondsTo(Callback::taskDidComplete)) d->didCompleteWithError(task->session(), task, error);
+        if (--pendingCompletions_ == 0) deliverInvalidationWhenDue();
+    }
+
+    void finishInvalidationIfIdle() {
+        if (!invalidating_ || !transfers_.empty() || !parked_.empty()) return;
+        invalidationReady_ = true;
+        deliverInvalidationWhenDue();
+    }
+
+    // The delegate hears of the invalidation after the completion of every task.
+    void deliverInvalidationWhenDue() {
+        if (!invalidationReady_ || pendingCompletions_ > 0 || invalidationDelivered_.exchange(true)) return;
+        auto self = shared_from_this();
+        deliver([self] {
+            std::shared_ptr<URLSessionDelegate> d;
+            {
+                std::lock_guard lock(self->mutex_);
+                d = std::move(self->delegate_); // the session lets its delegate go
+            }
+            auto session = self->session_.lock();
+            if (d && session && d->respondsTo(Callback::sessionDidBecomeInvalid)) d->didBecomeInvalidWithError(session, std::nullopt);
+        });
+    }
+
+    // ---- time-outs on the app's clock ----
+
+    void scheduleTimeoutCheck(const std::shared_ptr<URLSessionTask>& task, double after) {
+        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
+        std::weak_ptr<URLSessionTask> weakTask = task;
+        dispatch::Queue::global(dispatch::QoS::utility)->after(std::max(after, 0.001), [weakSelf, weakTask] {
+            auto self = weakSelf.lock();
+            auto t = weakTask.lock();
+            if (!self || !t) return;
+            self->post([self, t] { self->checkIdle(t); });
+        });
+    }
+
+    void checkIdle(const std::shared_ptr<URLSessionTask>& task) {
+        Transfer* t = findTransfer(task);
+        if (!t) return; // finished, or between redirect legs (the next leg has its own check)
+        double idle = now() - t->lastActivity;
+        if (t->suspended || idle < t->timeout) {
+            scheduleTimeoutCheck(task, t->suspended ? t->timeout : t->timeout - idle);
+            return;
+        }
+        finish(task, t, makeURLError(URLErrorCode::timedOut, t->request.url));
+    }
+
+    void scheduleResourceTimeout(const std::shared_ptr<URLSessionTask>& task) {
+        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
+        std::weak_ptr<URLSessionTask> weakTask = task;
+        dispatch::Queue::global(dispatch::QoS::utility)->after(configuration_.timeoutIntervalForResource, [weakSelf, weakTask] {
+            auto self = weakSelf.lock();
+            auto t = weakTask.lock();
+            if (!self || !t) return;
+            self->post([self, t] {
+                if (Transfer* transfer = self->findTransfer(t))
+                    self->finish(t, transfer, makeURLError(URLErrorCode::timedOut, transfer->request.url));
+            });
+        });
+    }
+
+    const URLSessionConfiguration configuration_;
+    mutable std::mutex mutex_;
+    std::shared_ptr<URLSessionDelegate> delegate_; // guarded; released on invalidation
+    std::deque<std::function<void()>> commands_;   // guarded
+    bool stopping_ = false;                        // guarded
+    bool invalidated_ = false;                     // guarded
+    const std::shared_ptr<dispatch::OperationQueue> queue_;
+    std::weak_ptr<URLSession> session_;
+    CURLM* multi_ = nullptr;
+    std::thread thread_;
+
+    // Network thread only.
+    std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
+    std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect answer
+    bool invalidating_ = false;
+    // Any thread.
+    std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
+    std::atomic<bool> invalidationReady_{false};
+    std::atomic<bool> invalidationDelivered_{false};
+};
+
+// ---------------------------------------------------------------------------------------------
+
+URLSession::URLSession(URLSessionConfiguration configuration, std::shared_ptr<URLSessionDelegate> delegate,
+                       std::shared_ptr<dispatch::OperationQueue> delegateQueue)
+    : configuration_(std::move(configuration)),
+      delegateQueue_(delegateQueue ? std::move(delegateQueue) : [] {
+          auto q = dispatch::OperationQueue::create("URL session delegate queue");
+          q->setMaxConcurrentOperationCount(1);
+          return q;
+      }()) {
+    engine_ = std::make_shared<SessionEngine>(configuration_, std::move(delegate), delegateQueue_);
+    engine_->startThread();
+}
+
+URLSession::~URLSession() { engine_->shutdown(); }
+
+std::shared_ptr<URLSession> URLSession::create(URLSessionConfiguration configuration, std::shared_ptr<URLSessionDelegate> delegate,
+                                               std::shared_ptr<dispatch::OperationQueue> delegateQueue) {
+    auto session = core::make<URLSession>(std::move(configuration), std::move(delegate), std::move(delegateQueue));
+    session->engine_->setSession(session);
+    return session;
+}
+
+std::shared_ptr<URLSessionDelegate> URLSession::delegate() const { return engine_->delegate(); }
+
+std::uint64_t URLSession::nextIdentifier() {
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
+namespace {
+template <class Task, class... Args>
+std::shared_ptr<Task> makeTask(URLSession& session, Args&&... args) {
+    auto self = std::static_pointer_cast<URLSession>(session.shared_from_this());
+    return core::make<Task>(self, std::forward<Args>(args)...);
+}
+} // namespace
+
+std::shared_ptr<URLSessionDataTask> URLSession::dataTask(const URLRequest& request) {
+    return makeTask<URLSessionDataTask>(*this, nextIdentifier(), request);
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(const URLRequest& request, core::Bytes body) {
+    return makeTask<URLSessionUploadTask>(*this, nextIdentifier(), request, std::move(body), std::nullopt);
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(const URLRequest& request, const URL& file) {
+    return makeTask<URLSessionUploadTask>(*this, nextIdentifier(), request, std::nullopt, file);
+}
+
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTask(const URLRequest& request) {
+    return makeTask<URLSessionDownloadTask>(*this, nextIdentifier(), request);
+}
+
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTask(const core::Bytes& resumeData) {
+    std::optional<URLRequest> request;
+    if (auto parsed = core::plist::read(resumeData)) {
+        if (const core::Value* url = parsed->value.find("url"); url && url->isString()) {
+            if (auto u = URL::parse(url->asString())) request = URLRequest(*u);
+        }
+    }
+    return makeTask<URLSessionDownloadTask>(*this, nextIdentifier(), request, resumeData);
+}
+
+std::shared_ptr<URLSessionStreamTask> URLSession::streamTask(const std::string& host, int port) {
+    return makeTask<URLSessionStreamTask>(*this, nextIdentifier(), host, port);
+}
+
+void URLSession::finishTasksAndInvalidate() { engine_->invalidate(false); }
+void URLSession::invalidateAndCancel() { engine_->invalidate(true); }
+
+// ---------------------------------------------------------------------------------------------
+
+URLSessionTask::URLSessionTask(std::shared_ptr<URLSession> session, std::uint64_t identifier, std::optional<URLRequest> request)
+    : originalRequest_(request), currentRequest_(std::move(request)), session_(std::move(session)), identifier_(identifier) {
+    responseDecided_ = true;
+}
+
+std::optional<URLRequest> URLSessionTask::originalRequest() const {
+    std::lock_guard lock(mutex_);
+    return originalRequest_;
+}
+std::optional<URLRequest> URLSessionTask::currentRequest() const {
+    std::lock_guard lock(mutex_);
+    return currentRequest_;
+}
+std::shared_ptr<const HTTPURLResponse> URLSessionTask::response() const {
+    std::lock_guard lock(mutex_);
+    return response_;
+}
+URLSessionTask::State URLSessionTask::state() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+std::optional<core::Error> URLSessionTask::error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+std::int64_t URLSessionTask::countOfBytesReceived() const {
+    std::lock_guard lock(mutex_);
+    return bytesReceived_;
+}
+std::int64_t URLSessionTask::countOfBytesSent() const {
+    std::lock_guard lock(mutex_);
+    return bytesSent_;
+}
+std::int64_t URLSessionTask::countOfBytesExpectedToSend() const {
+    std::lock_guard lock(mutex_);
+    return bytesExpectedToSend_;
+}
+std::int64_t URLSessionTask::countOfBytesExpectedToReceive() const {
+    std::lock_guard lock(mutex_);
+    return response_ ? response_->expectedContentLength() : -1;
+}
+std::optional<std::string> URLSessionTask::taskDescription() const {
+    std::lock_guard lock(mutex_);
+    return description_;
+}
+void URLSessionTask::setTaskDescription(std::optional<std::string> text) {
+    std::lock_guard lock(mutex_);
+    description_ = std::move(text);
+}
+
+void URLSessionTask::resume() {
+    session_->engine_->resume(std::static_pointer_cast<URLSessionTask>(shared_from_this()));
+}
+
+void URLSessionTask::suspend() { session_->engine_->suspend(std::static_pointer_cast<URLSessionTask>(shared_from_this())); }
+
+void URLSessionTask::cancel() { session_->engine_->cancel(std::static_pointer_cast<URLSessionTask>(shared_from_this()), nullptr); }
+
+void URLSessionDownloadTask::cancelByProducingResumeData(std::function<void(std::optional<core::Bytes>)> completion) {
+    session()->engine_->cancel(std::static_pointer_cast<URLSessionTask>(shared_from_this()),
+                               completion ? std::move(completion) : [](std::optional<core::Bytes>) {});
+}
+
+} // namespace net
+
+namespace net {
+
+URLSessionConfiguration URLSessionConfiguration::defaultConfiguration() {
+    URLSessionConfiguration c;
+    c.httpCookieStorage = HTTPCookieStorage::shared();
+    c.urlCredentialStorage = URLCredentialStorage::shared();
+    return c;
+}
+
+URLSessionConfiguration URLSessionConfiguration::ephemeralConfiguration() {
+    URLSessionConfiguration c;
+    c.httpCookieStorage = HTTPCookieStorage::create();
+    c.urlCredentialStorage = URLCredentialStorage::create();
+    return c;
+}
+
+} // namespace net

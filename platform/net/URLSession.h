@@ -1,0 +1,61 @@
+#pragma once
+// A URL session: makes tasks for requests and runs them over HTTP(S) with libcurl.
+//
+// Each session has one network thread that drives all its transfers (libcurl's multi interface)
+// and one serial operation queue on which its delegate hears about them, one event at a time.
+// The session holds its delegate until it is invalidated. Dropping the last reference to a
+// session with tasks still running cancels them.
+
+#include "platform/core/Object.h"
+#include "platform/dispatch/OperationQueue.h"
+#include "platform/net/URLSessionConfiguration.h"
+#include "platform/net/URLSessionDelegate.h"
+#include "platform/net/URLSessionTask.h"
+
+#include <memory>
+
+namespace net {
+
+class SessionEngine;
+
+class URLSession : public core::Object {
+    QUILLORA_CLASS(URLSession)
+
+    // With no delegate queue the session makes a serial one of its own.
+    static std::shared_ptr<URLSession> create(URLSessionConfiguration configuration,
+                                              std::shared_ptr<URLSessionDelegate> delegate = nullptr,
+                                              std::shared_ptr<dispatch::OperationQueue> delegateQueue = nullptr);
+
+    const URLSessionConfiguration& configuration() const { return configuration_; }
+    std::shared_ptr<URLSessionDelegate> delegate() const;
+    const std::shared_ptr<dispatch::OperationQueue>& delegateQueue() const { return delegateQueue_; }
+
+    std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request);
+    std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, core::Bytes body);
+    std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, const URL& file);
+    std::shared_ptr<URLSessionDownloadTask> downloadTask(const URLRequest& request);
+    std::shared_ptr<URLSessionDownloadTask> downloadTask(const core::Bytes& resumeData);
+    std::shared_ptr<URLSessionStreamTask> streamTask(const std::string& host, int port);
+
+    // Lets running tasks finish, then tells the delegate and lets it go. New tasks fail.
+    void finishTasksAndInvalidate();
+    // Cancels every task, then tells the delegate and lets it go.
+    void invalidateAndCancel();
+
+    URLSession(URLSessionConfiguration configuration, std::shared_ptr<URLSessionDelegate> delegate,
+               std::shared_ptr<dispatch::OperationQueue> delegateQueue);
+    ~URLSession() override;
+
+private:
+    friend class URLSessionTask;
+    friend class URLSessionDownloadTask;
+    friend class SessionEngine;
+
+    std::uint64_t nextIdentifier();
+
+    const URLSessionConfiguration configuration_;
+    const std::shared_ptr<dispatch::OperationQueue> delegateQueue_;
+    std::shared_ptr<SessionEngine> engine_;
+};
+
+} // namespace net

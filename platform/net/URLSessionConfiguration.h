@@ -1,0 +1,34 @@
+#pragma once
+// How a URL session behaves: the header fields it adds to every request, its time-outs and
+// where it keeps cookies and credentials.
+//
+// Time-outs follow the platform's meaning and the app's clock: a request times out when no byte
+// has moved for the smaller of its own timeoutInterval and timeoutIntervalForRequest, and a task
+// when it has not finished within timeoutIntervalForResource.
+
+#include "platform/net/HTTPCookieStorage.h"
+#include "platform/net/HTTPHeaders.h"
+#include "platform/net/URLCredentialStorage.h"
+#include "platform/net/URLRequest.h"
+
+#include <memory>
+
+namespace net {
+
+struct URLSessionConfiguration {
+    // Shared cookie and credential storage.
+    static URLSessionConfiguration defaultConfiguration();
+    // Storage private to the session.
+    static URLSessionConfiguration ephemeralConfiguration();
+
+    HTTPHeaders httpAdditionalHeaders;
+    double timeoutIntervalForRequest = 60.0;
+    double timeoutIntervalForResource = 7 * 24 * 3600.0;
+    int httpMaximumConnectionsPerHost = 6;
+    CachePolicy requestCachePolicy = CachePolicy::useProtocolCachePolicy;
+    bool httpShouldSetCookies = true;
+    std::shared_ptr<HTTPCookieStorage> httpCookieStorage;       // nothing: no cookies
+    std::shared_ptr<URLCredentialStorage> urlCredentialStorage; // nothing: no stored credentials
+};
+
+} // namespace net

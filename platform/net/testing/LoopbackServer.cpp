@@ -1,0 +1,230 @@
+#include "platform/net/testing/LoopbackServer.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace net::testkit {
+
+namespace {
+
+std::string gzipped(const std::string& in) {
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, in.size()) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+bool sendAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+Reply Reply::text(int status, std::string body, std::string contentType) {
+    Reply r;
+    r.status = status;
+    r.reason = status == 200 ? "OK" : "Status";
+    r.headers.emplace_back("Content-Type", std::move(contentType));
+    r.body = std::move(body);
+    return r;
+}
+
+LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 64) != 0)
+        throw std::runtime_error("loopback server cannot listen");
+    socklen_t length = sizeof address;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        for (int fd : clientFds_) ::shutdown(fd, SHUT_RDWR);
+    }
+    released_.notify_all();
+    ::shutdown(listenFd_, SHUT_RDWR);
+    ::close(listenFd_);
+    acceptThread_.join();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(mutex_);
+        threads.swap(clientThreads_);
+    }
+    for (auto& t : threads) t.join();
+}
+
+std::string LoopbackServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<RecordedRequest> LoopbackServer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::size_t LoopbackServer::requestCount() const {
+    std::lock_guard lock(mutex_);
+    return requests_.size();
+}
+
+void LoopbackServer::releaseStalls() {
+    {
+        std::lock_guard lock(mutex_);
+        releaseAll_ = true;
+    }
+    released_.notify_all();
+}
+
+int LoopbackServer::refusedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd); // bound but never listening: the port refuses connections
+    return ntohs(address.sin_port);
+}
+
+void LoopbackServer::acceptLoop() {
+    for (;;) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        int yes = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            ::close(fd);
+            return;
+        }
+        ++connections_;
+        clientFds_.push_back(fd);
+        clientThreads_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+bool LoopbackServer::waitForRelease() {
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return releaseAll_ || stopping_; });
+    return !stopping_;
+}
+
+void LoopbackServer::serve(int fd) {
+    std::string buffer;
+    char chunk[16384];
+    auto readMore = [&]() {
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) return false;
+        buffer.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    };
+    for (;;) {
+        std::size_t headEnd;
+        while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (!readMore()) goto done;
+        }
+        {
+            RecordedRequest request;
+            std::string head = buffer.substr(0, headEnd);
+            std::size_t lineEnd = head.find("\r\n");
+            std::string requestLine = head.substr(0, lineEnd);
+            auto s1 = requestLine.find(' ');
+            auto s2 = requestLine.rfind(' ');
+            request.method = requestLine.substr(0, s1);
+            request.target = requestLine.substr(s1 + 1, s2 - s1 - 1);
+            request.httpVersion = requestLine.substr(s2 + 1);
+            std::size_t length = 0;
+            for (std::size_t pos = lineEnd == std::string::npos ? head.size() : lineEnd + 2; pos < head.size();) {
+                std::size_t end = head.find("\r\n", pos);
+                if (end == std::string::npos) end = head.size();
+                std::string line = head.substr(pos, end - pos);
+                auto colon = line.find(':');
+                if (colon != std::string::npos) {
+                    std::string name = line.substr(0, colon);
+                    std::string value = line.substr(colon + 1);
+                    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+                    request.headers.add(name, value);
+                    if (lower(name) == "content-length") length = std::stoul(value);
+                }
+                pos = end + 2;
+            }
+            while (buffer.size() < headEnd + 4 + length) {
+                if (!readMore()) goto done;
+            }
+            request.body = buffer.substr(headEnd + 4, length);
+            request.raw = buffer.substr(0, headEnd + 4 + length);
+            buffer.erase(0, headEnd + 4 + length);
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+
+            Reply reply = handler_(request);
+            if (reply.mode == Reply::Mode::closeWithoutReply) goto done;
+            if (reply.mode == Reply::Mode::stallBeforeHead && !waitForRelease()) goto done;
+            std::string body = reply.gzip ? gzipped(reply.body) : reply.body;
+            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+            bool hasLength = false;
+            for (const auto& [name, value] : reply.headers) {
+                out += name + ": " + value + "\r\n";
+                hasLength |= lower(name) == "content-length";
+            }
+            if (reply.gzip) out += "Content-Encoding: gzip\r\n";
+            if (!hasLength) out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+            if (!reply.keepAlive) out += "Connection: close\r\n";
+            out += "\r\n";
+            if (!sendAll(fd, out)) goto done;
+            if (reply.mode == Reply::Mode::stallAfterHead && !waitForRelease()) goto done;
+            if (reply.mode == Reply::Mode::stallMidBody) {
+                if (!sendAll(fd, std::string_view(body).substr(0, body.size() / 2)) || !waitForRelease()) goto done;
+                body.erase(0, body.size() / 2);
+            }
+            if (reply.mode == Reply::Mode::truncateBody) {
+                sendAll(fd, std::string_view(body).substr(0, body.size() / 2));
+                goto done;
+            }
+            if (request.method != "HEAD" && !sendAll(fd, body)) goto done;
+            if (!reply.keepAlive) goto done;
+        }
+    }
+done:
+    std::lock_guard lock(mutex_);
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+    std::erase(clientFds_, fd);
+}
+
+} // namespace net::testkit

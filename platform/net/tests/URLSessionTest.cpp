@@ -1,0 +1,456 @@
+#include "platform/core/Files.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLSession.h"
+#include "platform/net/testing/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <map>
+#include <set>
+
+using namespace net;
+using net::testkit::LoopbackServer;
+using net::testkit::RecordedRequest;
+using net::testkit::Reply;
+using Callback = URLSessionDelegate::Callback;
+
+namespace {
+
+// Records every delegate event in order; tests wait on it with a real-time safety bound.
+class Recorder : public URLSessionDelegate {
+public:
+    std::set<Callback> unimplemented;
+    // Answers the response; by default at once with allow.
+    std::function<void(std::function<void(ResponseDisposition)>)> answerResponse;
+    std::function<void(URLRequest, std::function<void(std::optional<URLRequest>)>)> answerRedirect;
+
+    bool respondsTo(Callback c) const override { return !unimplemented.count(c); }
+
+    void willPerformHTTPRedirection(const Session&, const Task&, std::shared_ptr<const HTTPURLResponse> response,
+                                    URLRequest next, std::function<void(std::optional<URLRequest>)> completion) override {
+        add("redirect " + std::to_string(response->statusCode()) + " " + next.method() + " " + next.url->absoluteString());
+        if (answerRedirect) answerRedirect(std::move(next), std::move(completion)); else completion(std::move(next));
+    }
+    void didReceiveResponse(const Session&, const DataTask&, std::shared_ptr<const HTTPURLResponse> response,
+                            std::function<void(ResponseDisposition)> completion) override {
+        add("response " + std::to_string(response->statusCode()));
+        if (answerResponse) answerResponse(std::move(completion)); else completion(ResponseDisposition::allow);
+    }
+    void didReceiveData(const Session&, const DataTask& task, const core::Bytes& data) override {
+        std::lock_guard lock(mutex_);
+        if (events_.empty() || events_.back() != "data") events_.push_back("data");
+        bodies_[task->taskIdentifier()].append(data.begin(), data.end());
+    }
+    void didSendBodyData(const Session&, const Task&, std::int64_t, std::int64_t total, std::int64_t expected) override {
+        std::lock_guard lock(mutex_);
+        lastSent_ = {total, expected};
+    }
+    void didFinishCollectingMetrics(const Session&, const Task&, std::shared_ptr<URLSessionTaskMetrics> m) override {
+        add("metrics " + std::to_string(m->transactionMetrics.size()));
+    }
+    void didFinishDownloadingToURL(const Session&, const DownloadTask&, const URL& location) override {
+        auto bytes = core::files::read(location.path());
+        std::lock_guard lock(mutex_);
+        events_.push_back("downloaded");
+        downloaded_ = bytes ? std::string(bytes->begin(), bytes->end()) : "<unreadable>";
+    }
+    void didResumeAtOffset(const Session&, const DownloadTask&, std::int64_t offset, std::int64_t total) override {
+        add("resumed " + std::to_string(offset) + "/" + std::to_string(total));
+    }
+    void didCompleteWithError(const Session&, const Task& task, const std::optional<core::Error>& error) override {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(error ? "complete " + std::to_string(error->code) : "complete");
+            errors_[task->taskIdentifier()] = error;
+            ++completed_;
+        }
+        changed_.notify_all();
+    }
+    void didBecomeInvalidWithError(const Session&, const std::optional<core::Error>&) override {
+        add("invalid");
+        changed_.notify_all();
+    }
+
+    bool waitForCompletions(std::size_t n) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return completed_ >= n; });
+    }
+    bool waitForEvent(const std::string& e) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20),
+                                 [&] { return std::find(events_.begin(), events_.end(), e) != events_.end(); });
+    }
+    std::vector<std::string> events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::string body(std::uint64_t id) {
+        std::lock_guard lock(mutex_);
+        return bodies_[id];
+    }
+    std::optional<core::Error> error(std::uint64_t id) {
+        std::lock_guard lock(mutex_);
+        return errors_[id];
+    }
+    std::string downloaded() {
+        std::lock_guard lock(mutex_);
+        return downloaded_;
+    }
+    std::pair<std::int64_t, std::int64_t> lastSent() {
+        std::lock_guard lock(mutex_);
+        return lastSent_;
+    }
+
+private:
+    void add(std::string e) {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(std::move(e));
+        }
+        changed_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> events_;
+    std::map<std::uint64_t, std::string> bodies_;
+    std::map<std::uint64_t, std::optional<core::Error>> errors_;
+    std::string downloaded_;
+    std::pair<std::int64_t, std::int64_t> lastSent_{0, 0};
+    std::size_t completed_ = 0;
+};
+
+URLRequest request(const std::string& url, const std::string& method = "GET", std::string body = {}) {
+    URLRequest r(URL::parse(url));
+    r.httpMethod = method;
+    if (!body.empty()) r.httpBody = core::Bytes(body.begin(), body.end());
+    return r;
+}
+
+struct SessionFixture : ::testing::Test {
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<URLSession> session;
+
+    void makeSession(URLSessionConfiguration configuration = URLSessionConfiguration::ephemeralConfiguration()) {
+        session = URLSession::create(std::move(configuration), recorder);
+    }
+    void SetUp() override { makeSession(); }
+    void TearDown() override {
+        if (session) session->invalidateAndCancel();
+    }
+};
+
+} // namespace
+
+TEST_F(SessionFixture, DataTaskSendsTheExactRequestAndReportsInOrder) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::json(R"({"status":1})"); });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.httpAdditionalHeaders = HTTPHeaders{{"Accept-Language", "zh-Hans-CN;q=1.0"}, {"X-Session", "s"}};
+    makeSession(configuration);
+    auto r = request(server.url("/index.php/AppApi/Index/index_tag_list"), "POST", "pages=1&sign=abc");
+    r.setValue("application/x-www-form-urlencoded; charset=utf-8", "Content-Type");
+    r.setValue("gzip;q=1.0, compress;q=0.5", "Accept-Encoding");
+    r.setValue("x", "X-Session"); // the request's own field wins
+    auto task = session->dataTask(r);
+    EXPECT_EQ(task->state(), URLSessionTask::State::suspended);
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"response 200", "data", "metrics 1", "complete"}));
+    EXPECT_EQ(recorder->body(task->taskIdentifier()), R"({"status":1})");
+    EXPECT_EQ(task->state(), URLSessionTask::State::completed);
+    EXPECT_EQ(task->response()->mimeType(), "application/json");
+    auto seen = server.requests().at(0);
+    EXPECT_EQ(seen.method, "POST");
+    EXPECT_EQ(seen.target, "/index.php/AppApi/Index/index_tag_list");
+    EXPECT_EQ(seen.body, "pages=1&sign=abc");
+    EXPECT_EQ(seen.headers.value("Content-Type"), "application/x-www-form-urlencoded; charset=utf-8");
+    EXPECT_EQ(seen.headers.value("Accept-Encoding"), "gzip;q=1.0, compress;q=0.5");
+    EXPECT_EQ(seen.headers.value("Accept-Language"), "zh-Hans-CN;q=1.0");
+    EXPECT_EQ(seen.headers.value("X-Session"), "x");
+    EXPECT_FALSE(seen.headers.contains("Expect"));
+}
+
+TEST_F(SessionFixture, NoContentTypeIsInventedAndGzipIsDecoded) {
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::text(200, std::string(2000, 'z'));
+        reply.gzip = true;
+        return reply;
+    });
+    auto task = session->dataTask(request(server.url("/"), "POST", "a=1"));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_FALSE(server.requests().at(0).headers.contains("Content-Type"));
+    EXPECT_EQ(recorder->body(task->taskIdentifier()), std::string(2000, 'z'));
+    EXPECT_FALSE(recorder->error(task->taskIdentifier()));
+    EXPECT_EQ(recorder->lastSent(), (std::pair<std::int64_t, std::int64_t>{3, 3}));
+}
+
+TEST_F(SessionFixture, TransportFailuresMapToURLErrors) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        Reply reply = Reply::text(200, "0123456789");
+        if (r.target == "/drop") reply.mode = Reply::Mode::closeWithoutReply;
+        if (r.target == "/truncate") reply.mode = Reply::Mode::truncateBody;
+        return reply;
+    });
+    struct Case { std::string url; URLErrorCode code; };
+    const Case cases[] = {
+        {server.url("/drop"), URLErrorCode::networkConnectionLost},
+        {server.url("/truncate"), URLErrorCode::networkConnectionLost},
+        {"http://127.0.0.1:" + std::to_string(LoopbackServer::refusedPort()) + "/", URLErrorCode::cannotConnectToHost},
+        {"/index.php/AppApi/Index/index_tag_list", URLErrorCode::unsupportedURL},
+        {"ftp://127.0.0.1/file", URLErrorCode::unsupportedURL},
+    };
+    std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+    for (const auto& c : cases) {
+        tasks.push_back(session->dataTask(request(c.url)));
+        tasks.back()->resume();
+    }
+    ASSERT_TRUE(recorder->waitForCompletions(std::size(cases)));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        auto error = recorder->error(tasks[i]->taskIdentifier());
+        ASSERT_TRUE(error) << cases[i].url;
+        EXPECT_TRUE(isURLError(*error, cases[i].code)) << cases[i].url << " gave " << error->code;
+        EXPECT_EQ(tasks[i]->error()->code, error->code);
+    }
+}
+
+TEST_F(SessionFixture, RedirectsFollowTheMethodRules) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        if (r.target == "/302" || r.target == "/307") {
+            Reply reply = Reply::text(r.target == "/302" ? 302 : 307, "moved");
+            reply.headers.emplace_back("Location", "/target");
+            return reply;
+        }
+        return Reply::text(200, r.method + " " + r.body);
+    });
+    auto post302 = session->dataTask(request(server.url("/302"), "POST", "a=1"));
+    post302->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    auto post307 = session->dataTask(request(server.url("/307"), "POST", "a=1"));
+    post307->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    EXPECT_EQ(recorder->body(post302->taskIdentifier()), "GET ");
+    EXPECT_EQ(recorder->body(post307->taskIdentifier()), "POST a=1");
+    EXPECT_EQ(post302->currentRequest()->url->absoluteString(), server.url("/target"));
+    EXPECT_EQ(post302->originalRequest()->url->absoluteString(), server.url("/302"));
+    auto events = recorder->events();
+    EXPECT_EQ(events[0], "redirect 302 GET " + server.url("/target"));
+    EXPECT_EQ(events[2], "data");
+    EXPECT_EQ(events[3], "metrics 2");
+}
+
+TEST_F(SessionFixture, ARefusedRedirectDeliversTheRedirectResponse) {
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::text(302, "moved");
+        reply.headers.emplace_back("Location", "/elsewhere");
+        return reply;
+    });
+    recorder->answerRedirect = [](URLRequest, std::function<void(std::optional<URLRequest>)> done) { done(std::nullopt); };
+    auto task = session->dataTask(request(server.url("/")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(task->response()->statusCode(), 302);
+    EXPECT_EQ(recorder->body(task->taskIdentifier()), "moved");
+}
+
+TEST_F(SessionFixture, WithoutTheRedirectCallbackRedirectsAreFollowedQuietly) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        if (r.target == "/a") {
+            Reply reply = Reply::text(301, "");
+            reply.headers.emplace_back("Location", "/b");
+            return reply;
+        }
+        return Reply::text(200, "b");
+    });
+    recorder->unimplemented = {Callback::taskWillPerformHTTPRedirection, Callback::dataTaskDidReceiveResponse};
+    auto task = session->dataTask(request(server.url("/a")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"data", "metrics 2", "complete"}));
+}
+
+TEST_F(SessionFixture, DataWaitsForTheDelegatesAnswerToTheResponse) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "body"); });
+    std::function<void(ResponseDisposition)> pending;
+    std::mutex m;
+    recorder->answerResponse = [&](std::function<void(ResponseDisposition)> done) {
+        std::lock_guard lock(m);
+        pending = std::move(done);
+    };
+    auto task = session->dataTask(request(server.url("/")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForEvent("response 200"));
+    // The transfer finishes, but nothing more reaches the delegate until it answers.
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return task->state() == URLSessionTask::State::completed; }));
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"response 200"});
+    // The recorder notes the response before it keeps the answer; wait until it has.
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] {
+        std::lock_guard lock(m);
+        return pending != nullptr;
+    }));
+    {
+        std::lock_guard lock(m);
+        pending(ResponseDisposition::allow);
+    }
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"response 200", "data", "metrics 1", "complete"}));
+}
+
+TEST_F(SessionFixture, CancellingTheResponseEndsTheTaskWithoutData) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "body"); });
+    recorder->answerResponse = [](std::function<void(ResponseDisposition)> done) { done(ResponseDisposition::cancel); };
+    auto task = session->dataTask(request(server.url("/")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_EQ(recorder->events(), (std::vector<std::string>{"response 200", "metrics 1", "complete -999"}));
+}
+
+TEST_F(SessionFixture, CancelEndsRunningAndUnstartedTasks) {
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::text(200, "late");
+        reply.mode = Reply::Mode::stallBeforeHead;
+        return reply;
+    });
+    auto running = session->dataTask(request(server.url("/")));
+    running->resume();
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return server.requestCount() == 1; }));
+    running->cancel();
+    auto unstarted = session->dataTask(request(server.url("/")));
+    unstarted->cancel();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    for (const auto& task : {running, unstarted}) {
+        ASSERT_TRUE(task->error());
+        EXPECT_TRUE(isURLError(*task->error(), URLErrorCode::cancelled));
+    }
+    server.releaseStalls();
+}
+
+TEST_F(SessionFixture, IdleTimeOutFollowsTheAppClock) {
+    auto clock = std::make_shared<dispatch::VirtualClock>();
+    dispatch::Clock::setCurrent(clock);
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::text(200, "never");
+        reply.mode = Reply::Mode::stallAfterHead;
+        return reply;
+    });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.timeoutIntervalForRequest = 4; // shorter than the request's own 60 s
+    makeSession(configuration);
+    auto task = session->dataTask(request(server.url("/")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForEvent("response 200"));
+    clock->advance(3.9); // not yet: the check is due at 4 s
+    EXPECT_NE(task->state(), URLSessionTask::State::completed);
+    clock->advance(0.2);
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_TRUE(isURLError(*task->error(), URLErrorCode::timedOut));
+    server.releaseStalls();
+    dispatch::Clock::setCurrent(nullptr);
+}
+
+TEST_F(SessionFixture, ManyConcurrentRequestsShareConnections) {
+    LoopbackServer server([](const RecordedRequest& r) { return Reply::text(200, r.target); });
+    std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+    for (int i = 0; i < 60; ++i) {
+        tasks.push_back(session->dataTask(request(server.url("/" + std::to_string(i)))));
+        tasks.back()->resume();
+    }
+    ASSERT_TRUE(recorder->waitForCompletions(tasks.size()));
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(recorder->body(tasks[static_cast<std::size_t>(i)]->taskIdentifier()), "/" + std::to_string(i));
+    EXPECT_LE(server.connectionCount(), 6u * 2); // a few connections, reused
+    std::set<std::uint64_t> ids;
+    for (auto& t : tasks) ids.insert(t->taskIdentifier());
+    EXPECT_EQ(ids.size(), tasks.size());
+}
+
+TEST_F(SessionFixture, CookiesComeBackOnLaterRequests) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        Reply reply = Reply::text(200, r.headers.value("Cookie").value_or("-"));
+        reply.headers.emplace_back("Set-Cookie", "sid=42; Path=/");
+        return reply;
+    });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    auto cookies = configuration.httpCookieStorage;
+    makeSession(configuration);
+    auto first = session->dataTask(request(server.url("/")));
+    first->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    auto second = session->dataTask(request(server.url("/")));
+    second->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    EXPECT_EQ(recorder->body(first->taskIdentifier()), "-");
+    EXPECT_EQ(recorder->body(second->taskIdentifier()), "sid=42");
+    auto stored = cookies->cookies(*URL::parse(server.url("/x")));
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].value, "42");
+}
+
+TEST_F(SessionFixture, DownloadsGoToAFileAndContinueFromResumeData) {
+    std::string content;
+    for (int i = 0; i < 40000; ++i) content += std::to_string(i % 10);
+    LoopbackServer server([&](const RecordedRequest& r) {
+        auto range = r.headers.value("Range");
+        if (range) {
+            std::size_t from = std::stoul(range->substr(6));
+            Reply reply = Reply::text(206, content.substr(from), "application/octet-stream");
+            reply.reason = "Partial Content";
+            reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                            std::to_string(content.size() - 1) + "/" +
+                                                            std::to_string(content.size()));
+            return reply;
+        }
+        Reply reply = Reply::text(200, content, "application/octet-stream");
+        if (r.target == "/slow") reply.mode = Reply::Mode::stallMidBody;
+        return reply;
+    });
+    auto whole = session->downloadTask(URLRequest(URL::parse(server.url("/whole"))));
+    whole->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_TRUE(recorder->downloaded() == content);
+    EXPECT_FALSE(whole->error());
+
+    // Half-way through, cancel with resume data and continue where it stopped.
+    auto slow = session->downloadTask(URLRequest(URL::parse(server.url("/slow"))));
+    slow->resume();
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return slow->countOfBytesReceived() >= 20000; }));
+    std::optional<core::Bytes> resumeData;
+    std::atomic<bool> produced{false};
+    slow->cancelByProducingResumeData([&](std::optional<core::Bytes> data) {
+        resumeData = std::move(data);
+        produced = true;
+    });
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return produced.load(); }));
+    ASSERT_TRUE(resumeData);
+    EXPECT_TRUE(slow->error()->userInfo.contains(kDownloadTaskResumeDataKey));
+    server.releaseStalls();
+
+    auto continued = session->downloadTask(*resumeData);
+    continued->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(3));
+    EXPECT_FALSE(continued->error());
+    EXPECT_EQ(server.requests().back().headers.value("Range"), "bytes=20000-");
+    EXPECT_EQ(recorder->downloaded().size(), content.size());
+    EXPECT_TRUE(recorder->downloaded() == content);
+    EXPECT_TRUE(recorder->waitForEvent("resumed 20000/40000"));
+}
+
+TEST_F(SessionFixture, InvalidationWaitsForTasksThenReleasesTheDelegate) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "x"); });
+    auto task = session->dataTask(request(server.url("/")));
+    task->resume();
+    session->finishTasksAndInvalidate();
+    ASSERT_TRUE(recorder->waitForEvent("invalid"));
+    auto events = recorder->events();
+    EXPECT_EQ(events.back(), "invalid");
+    EXPECT_EQ(events[events.size() - 2], "complete");
+    EXPECT_EQ(session->delegate(), nullptr);
+    auto late = session->dataTask(request(server.url("/")));
+    late->resume();
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return late->state() == URLSessionTask::State::completed; }));
+    EXPECT_TRUE(isURLError(*late->error(), URLErrorCode::cancelled));
+}
