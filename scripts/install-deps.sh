@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev libssl-dev uuid-dev
   nlohmann-json3-dev libplist-dev
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
+  libjs-jquery
+  libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev fonts-noto-cjk xvfb xauth
   clang libclang-rt-14-dev  # libFuzzer, for -DQUILLORA_FUZZERS=ON
 )
 

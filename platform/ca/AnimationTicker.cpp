@@ -1,0 +1,38 @@
+#include "platform/ca/AnimationTicker.h"
+
+#include "platform/ca/Layer.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/dispatch/Timer.h"
+
+#include <algorithm>
+
+namespace ca {
+
+AnimationTicker& AnimationTicker::shared() {
+    static AnimationTicker ticker;
+    return ticker;
+}
+
+void AnimationTicker::watch(const std::shared_ptr<Layer>& layer) {
+    bool known = std::any_of(layers_.begin(), layers_.end(), [&](const auto& w) { return w.lock() == layer; });
+    if (!known) layers_.push_back(layer);
+    if (!timer_) timer_ = dispatch::Timer::start(dispatch::Queue::main(), 1.0 / 60, true, [] { shared().tick(); });
+}
+
+void AnimationTicker::tick() {
+    // A stop handler may add animations (and so layers); work on a snapshot.
+    auto snapshot = layers_;
+    for (auto& weak : snapshot)
+        if (auto layer = weak.lock()) layer->removeFinishedAnimations();
+    std::erase_if(layers_, [](const auto& weak) {
+        auto layer = weak.lock();
+        return !layer || !layer->hasAnimations();
+    });
+    if (frameObserver_) frameObserver_();
+    if (layers_.empty() && timer_) {
+        timer_->cancel();
+        timer_.reset();
+    }
+}
+
+} // namespace ca

@@ -1,0 +1,178 @@
+#include "platform/ca/Layer.h"
+
+#include "platform/ca/AnimationTicker.h"
+#include "platform/ca/MediaTime.h"
+
+#include <algorithm>
+
+namespace ca {
+namespace {
+
+std::function<void()>& changeObserver() {
+    static std::function<void()> observer;
+    return observer;
+}
+
+} // namespace
+
+void Layer::setChangeObserver(std::function<void()> observer) { changeObserver() = std::move(observer); }
+
+void Layer::changed() {
+    if (auto& observer = changeObserver()) observer();
+}
+
+void Layer::setBounds(const gfx::Rect& r) {
+    if (r.size != model_.bounds.size) needsDisplay_ = needsDisplay_ || !delegate_.expired();
+    model_.bounds = r;
+    changed();
+}
+void Layer::setPosition(gfx::Point p) { model_.position = p; changed(); }
+void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; changed(); }
+void Layer::setZPosition(double z) { model_.zPosition = z; changed(); }
+
+void Layer::setFrame(const gfx::Rect& frame) {
+    gfx::Rect r = frame.standardized();
+    setBounds({model_.bounds.origin, r.size});
+    setPosition({r.x() + model_.anchorPoint.x * r.width(), r.y() + model_.anchorPoint.y * r.height()});
+}
+
+void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; changed(); }
+void Layer::setSublayerTransform(const gfx::Transform3D& t) { model_.sublayerTransform = t; changed(); }
+void Layer::setOpacity(double o) { model_.opacity = o; changed(); }
+void Layer::setHidden(bool h) { model_.hidden = h; changed(); }
+void Layer::setBackgroundColor(std::optional<gfx::Color> c) { model_.backgroundColor = c; changed(); }
+void Layer::setCornerRadius(double r) { model_.cornerRadius = r; changed(); }
+void Layer::setBorderWidth(double w) { model_.borderWidth = w; changed(); }
+void Layer::setBorderColor(const gfx::Color& c) { model_.borderColor = c; changed(); }
+void Layer::setMasksToBounds(bool m) { masksToBounds_ = m; changed(); }
+void Layer::setContents(gfx::ImagePtr image) { contents_ = std::move(image); changed(); }
+void Layer::setContentsGravity(ContentsGravity g) { gravity_ = g; changed(); }
+void Layer::setSpeed(double s) { speed_ = s; changed(); }
+void Layer::setTimeOffset(double t) { timeOffset_ = t; changed(); }
+void Layer::setBeginTime(double t) { beginTime_ = t; changed(); }
+
+void Layer::addSublayer(const std::shared_ptr<Layer>& layer) { insertSublayer(layer, sublayers_.size()); }
+
+void Layer::insertSublayer(const std::shared_ptr<Layer>& layer, size_t index) {
+    if (!layer || layer.get() == this) return;
+    auto self = std::static_pointer_cast<Layer>(shared_from_this());
+    if (layer->superlayer() == self) {
+        // Moving within the same superlayer: the index counts without the moved layer.
+        auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
+        sublayers_.erase(it);
+    } else {
+        layer->removeFromSuperlayer();
+    }
+    index = std::min(index, sublayers_.size());
+    sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
+    layer->superlayer_ = self;
+    changed();
+}
+
+void Layer::setSublayers(const std::vector<std::shared_ptr<Layer>>& layers) {
+    auto old = sublayers_;
+    for (auto& l : old) l->removeFromSuperlayer();
+    for (auto& l : layers) addSublayer(l);
+    changed();
+}
+
+void Layer::removeFromSuperlayer() {
+    auto parent = superlayer();
+    superlayer_.reset();
+    if (!parent) return;
+    auto& list = parent->sublayers_;
+    list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& l) { return l.get() == this; }), list.end());
+    parent->changed();
+}
+
+void Layer::addAnimation(const std::shared_ptr<const Animation>& animation, const std::string& key) {
+    if (!animation) return;
+    auto copy = animation->copy();
+    if (copy->beginTime == 0) copy->beginTime = localTime();
+    removeAnimation(key);
+    animations_.emplace_back(key, std::move(copy));
+    AnimationTicker::shared().watch(std::static_pointer_cast<Layer>(shared_from_this()));
+    changed();
+}
+
+void Layer::removeAnimation(const std::string& key) {
+    auto it = std::find_if(animations_.begin(), animations_.end(), [&](const auto& a) { return a.first == key; });
+    if (it == animations_.end()) return;
+    auto removed = it->second;
+    animations_.erase(it);
+    changed();
+    if (removed->onStop) removed->onStop(false);
+}
+
+void Layer::removeAllAnimations() {
+    auto removed = std::move(animations_);
+    animations_.clear();
+    if (!removed.empty()) changed();
+    for (auto& [key, a] : removed)
+        if (a->onStop) a->onStop(false);
+}
+
+std::shared_ptr<const Animation> Layer::animation(const std::string& key) const {
+    for (const auto& [k, a] : animations_)
+        if (k == key) return a;
+    return nullptr;
+}
+
+std::vector<std::string> Layer::animationKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& [k, a] : animations_) keys.push_back(k);
+    return keys;
+}
+
+double Layer::convertMediaTime(double mediaTime) const {
+    auto parent = superlayer();
+    double parentTime = parent ? parent->convertMediaTime(mediaTime) : mediaTime;
+    return localTimeFromParent(parentTime);
+}
+
+double Layer::localTime() const { return convertMediaTime(currentMediaTime()); }
+
+LayerProperties Layer::presentationAt(double time) const {
+    LayerProperties p = model_;
+    for (const auto& [key, a] : animations_) a->apply(time, 0, model_, p);
+    return p;
+}
+
+std::shared_ptr<Layer> Layer::presentationLayer() const {
+    auto copy = core::make<Layer>();
+    copy->model_ = presentationAt(localTime());
+    copy->contents_ = contents_;
+    copy->gravity_ = gravity_;
+    copy->masksToBounds_ = masksToBounds_;
+    copy->name_ = name_;
+    return copy;
+}
+
+void Layer::setNeedsDisplay() {
+    needsDisplay_ = true;
+    changed();
+}
+
+void Layer::displayIfNeeded() {
+    if (!needsDisplay_) return;
+    needsDisplay_ = false;
+    if (auto d = delegate_.lock()) d->displayLayer(*this);
+}
+
+bool Layer::removeFinishedAnimations() {
+    if (animations_.empty()) return false;
+    double now = localTime();
+    std::vector<std::shared_ptr<Animation>> finished;
+    std::erase_if(animations_, [&](const auto& entry) {
+        const auto& a = entry.second;
+        if (!a->removedOnCompletion || !a->isFinished(now)) return false;
+        finished.push_back(a);
+        return true;
+    });
+    if (!finished.empty()) changed();
+    for (auto& a : finished)
+        if (a->onStop) a->onStop(true);
+    return !animations_.empty();
+}
+
+} // namespace ca

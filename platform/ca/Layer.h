@@ -1,0 +1,165 @@
+#pragma once
+// A layer: a rectangle of content in a tree, the unit that the renderer draws and animations move.
+//
+// A layer holds model values (LayerProperties). Animations added under a key are evaluated at the
+// layer's local time into presentation values; outside an animation's active time the model value
+// shows. The local time of a layer is (parent time − beginTime) · speed + timeOffset, starting
+// from the media time at the root, so a layer's speed and time offset reach everything below it.
+//
+// Geometry follows the platform the app was written for: `position` is where the anchor point
+// (a fraction of the bounds) sits in the superlayer's bounds space; `frame` is derived from
+// position, anchor point, bounds and transform; the bounds' origin shifts the space the
+// sublayers are placed in; sublayerTransform applies to the sublayers about the anchor point.
+//
+// Ownership: a layer owns its sublayers; the superlayer and the delegate are weak. Changes are
+// reported to one process-wide observer (the window host repaints on it). Main thread only.
+
+#include "platform/ca/Animation.h"
+#include "platform/ca/LayerProperties.h"
+#include "platform/core/Object.h"
+#include "platform/gfx/Image.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ca {
+
+class Layer;
+
+// What a layer asks its owner (a view) for: its content, drawn when the layer needs display.
+class LayerDelegate {
+public:
+    virtual ~LayerDelegate() = default;
+    virtual void displayLayer(Layer& layer) = 0;
+};
+
+// How `contents` is placed in the bounds.
+enum class ContentsGravity { resize, resizeAspect, resizeAspectFill, center, top, bottom, left, right,
+                             topLeft, topRight, bottomLeft, bottomRight };
+
+class Layer : public core::Object {
+    QUILLORA_CLASS(Layer)
+
+    static std::shared_ptr<Layer> make() { return core::make<Layer>(); }
+
+    // Geometry.
+    gfx::Rect bounds() const { return model_.bounds; }
+    void setBounds(const gfx::Rect& r);
+    gfx::Point position() const { return model_.position; }
+    void setPosition(gfx::Point p);
+    gfx::Point anchorPoint() const { return model_.anchorPoint; }
+    void setAnchorPoint(gfx::Point p);
+    double zPosition() const { return model_.zPosition; }
+    void setZPosition(double z);
+    gfx::Rect frame() const { return model_.frame(); }
+    // Sets position and bounds size so that the untransformed frame is `r` (with a transform,
+    // the bounds size comes from `r` and the centre is kept where the platform keeps it).
+    void setFrame(const gfx::Rect& r);
+    const gfx::Transform3D& transform() const { return model_.transform; }
+    void setTransform(const gfx::Transform3D& t);
+    gfx::AffineTransform affineTransform() const { return model_.transform.affine(); }
+    void setAffineTransform(const gfx::AffineTransform& t) { setTransform(gfx::Transform3D::fromAffine(t)); }
+    const gfx::Transform3D& sublayerTransform() const { return model_.sublayerTransform; }
+    void setSublayerTransform(const gfx::Transform3D& t);
+
+    // Appearance.
+    double opacity() const { return model_.opacity; }
+    void setOpacity(double o);
+    bool isHidden() const { return model_.hidden; }
+    void setHidden(bool h);
+    std::optional<gfx::Color> backgroundColor() const { return model_.backgroundColor; }
+    void setBackgroundColor(std::optional<gfx::Color> c);
+    double cornerRadius() const { return model_.cornerRadius; }
+    void setCornerRadius(double r);
+    double borderWidth() const { return model_.borderWidth; }
+    void setBorderWidth(double w);
+    gfx::Color borderColor() const { return model_.borderColor; }
+    void setBorderColor(const gfx::Color& c);
+    bool masksToBounds() const { return masksToBounds_; }
+    void setMasksToBounds(bool m);
+    const gfx::ImagePtr& contents() const { return contents_; }
+    void setContents(gfx::ImagePtr image);
+    ContentsGravity contentsGravity() const { return gravity_; }
+    void setContentsGravity(ContentsGravity g);
+    const std::string& name() const { return name_; }
+    void setName(std::string n) { name_ = std::move(n); }
+
+    // Own timing.
+    double speed() const { return speed_; }
+    void setSpeed(double s);
+    double timeOffset() const { return timeOffset_; }
+    void setTimeOffset(double t);
+    double beginTime() const { return beginTime_; }
+    void setBeginTime(double t);
+
+    // Tree.
+    std::shared_ptr<Layer> superlayer() const { return superlayer_.lock(); }
+    const std::vector<std::shared_ptr<Layer>>& sublayers() const { return sublayers_; }
+    void addSublayer(const std::shared_ptr<Layer>& layer);
+    void insertSublayer(const std::shared_ptr<Layer>& layer, size_t index);
+    // Replaces all sublayers (an empty list removes them all).
+    void setSublayers(const std::vector<std::shared_ptr<Layer>>& layers);
+    void removeFromSuperlayer();
+
+    // Animations. Adding copies the animation; an animation added with a begin time of 0 begins
+    // at the layer's current local time. Adding under a key that is in use replaces (and stops)
+    // the animation there.
+    void addAnimation(const std::shared_ptr<const Animation>& animation, const std::string& key);
+    void removeAnimation(const std::string& key);
+    void removeAllAnimations();
+    std::shared_ptr<const Animation> animation(const std::string& key) const;
+    std::vector<std::string> animationKeys() const;
+    bool hasAnimations() const { return !animations_.empty(); }
+
+    // Time.
+    // The layer's local time at a media time (through its superlayers).
+    double convertMediaTime(double mediaTime) const;
+    double localTime() const;
+    // The local time given the superlayer's local time.
+    double localTimeFromParent(double parentTime) const { return (parentTime - beginTime_) * speed_ + timeOffset_; }
+
+    // Model and presentation.
+    const LayerProperties& model() const { return model_; }
+    // The model values with the animations applied at the given local time.
+    LayerProperties presentationAt(double localTime) const;
+    // A detached copy of this layer (without sublayers or animations) showing the presentation
+    // values at the current media time.
+    std::shared_ptr<Layer> presentationLayer() const;
+
+    // Content on demand: needsDisplay is set by setNeedsDisplay() and by a bounds size change;
+    // displayIfNeeded() asks the delegate to fill `contents` and clears it.
+    void setDelegate(std::weak_ptr<LayerDelegate> d) { delegate_ = std::move(d); }
+    void setNeedsDisplay();
+    bool needsDisplay() const { return needsDisplay_; }
+    void displayIfNeeded();
+
+    // Removes animations whose active time is over and that are removed on completion, and tells
+    // their onStop. Returns true while animations remain. Called by the animation ticker.
+    bool removeFinishedAnimations();
+
+    // The one observer told about any model change of any layer (nullptr removes it).
+    static void setChangeObserver(std::function<void()> observer);
+
+protected:
+    void changed();
+    LayerProperties model_;
+
+private:
+    std::weak_ptr<Layer> superlayer_;
+    std::vector<std::shared_ptr<Layer>> sublayers_;
+    std::vector<std::pair<std::string, std::shared_ptr<Animation>>> animations_;
+    std::weak_ptr<LayerDelegate> delegate_;
+    gfx::ImagePtr contents_;
+    ContentsGravity gravity_ = ContentsGravity::resize;
+    std::string name_;
+    bool masksToBounds_ = false;
+    bool needsDisplay_ = false;
+    double speed_ = 1;
+    double timeOffset_ = 0;
+    double beginTime_ = 0;
+};
+
+} // namespace ca

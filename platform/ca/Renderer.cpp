@@ -1,0 +1,200 @@
+#include "platform/ca/Renderer.h"
+
+#include "platform/ca/Layer.h"
+#include "platform/ca/ShapeLayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ca {
+namespace {
+
+// Draws the paths of one layer in its own bounds space, through either the context's affine
+// transform or a projection of flattened points.
+class LayerPainter {
+public:
+    LayerPainter(gfx::Context& ctx, const gfx::Transform3D& toDevice)
+        : ctx_(ctx), t_(toDevice), affine_(toDevice.m14 == 0 && toDevice.m24 == 0 && toDevice.m44 == 1) {
+        if (affine_) ctx_.setTransform(t_.affine());
+        else ctx_.setTransform({});
+    }
+
+    bool affine() const { return affine_; }
+
+    gfx::Path map(const gfx::Path& path) const {
+        if (affine_) return path;
+        gfx::Path out;
+        double scale = std::max(ctx_.deviceScale(), 1.0);
+        for (const auto& line : path.flatten(0.1 / scale)) {
+            bool first = true;
+            for (gfx::Point p : line.points) {
+                gfx::Point q = t_.project(p);
+                if (first) out.moveTo(q);
+                else out.lineTo(q);
+                first = false;
+            }
+            if (line.closed) out.close();
+        }
+        return out;
+    }
+
+    void fill(const gfx::Path& path, const gfx::Color& color, gfx::Context::FillRule rule = gfx::Context::FillRule::nonZero) {
+        ctx_.setFillColor(color);
+        ctx_.fillPath(map(path), rule);
+    }
+
+    void stroke(const gfx::Path& path, const gfx::Color& color, double width) {
+        ctx_.setStrokeColor(color);
+        // Under perspective the line keeps the width the layer's average scale gives it.
+        double w = width;
+        if (!affine_) {
+            gfx::AffineTransform a = fitAffine(path.bounds());
+            w = width * std::sqrt(std::fabs(a.determinant()));
+        }
+        ctx_.setLineWidth(w);
+        ctx_.strokePath(map(path));
+    }
+
+    void clip(const gfx::Path& path) { ctx_.clip(map(path)); }
+
+    void image(const gfx::Image& img, const gfx::Rect& rect) {
+        if (affine_) return ctx_.drawImage(img, rect);
+        ctx_.save();
+        ctx_.setTransform(fitAffine(rect));
+        ctx_.drawImage(img, rect);
+        ctx_.restore();
+    }
+
+private:
+    // The affine transform that maps three corners of `r` where the projection puts them.
+    gfx::AffineTransform fitAffine(const gfx::Rect& r) const {
+        gfx::Point p0 = t_.project(r.origin), px = t_.project({r.maxX(), r.minY()}), py = t_.project({r.minX(), r.maxY()});
+        double w = r.width() != 0 ? r.width() : 1, h = r.height() != 0 ? r.height() : 1;
+        gfx::AffineTransform m{(px.x - p0.x) / w, (px.y - p0.y) / w, (py.x - p0.x) / h, (py.y - p0.y) / h, 0, 0};
+        gfx::Point o = m.apply(r.origin);
+        m.tx = p0.x - o.x;
+        m.ty = p0.y - o.y;
+        return m;
+    }
+
+    gfx::Context& ctx_;
+    gfx::Transform3D t_;
+    bool affine_;
+};
+
+gfx::Rect contentsRect(const gfx::Image& image, const gfx::Rect& bounds, ContentsGravity g) {
+    gfx::Size s = image.size();
+    const gfx::Rect& b = bounds;
+    switch (g) {
+    case ContentsGravity::resize: return b;
+    case ContentsGravity::resizeAspect:
+    case ContentsGravity::resizeAspectFill: {
+        if (s.width <= 0 || s.height <= 0) return b;
+        double fx = b.width() / s.width, fy = b.height() / s.height;
+        double f = g == ContentsGravity::resizeAspect ? std::min(fx, fy) : std::max(fx, fy);
+        double w = s.width * f, h = s.height * f;
+        return {b.midX() - w / 2, b.midY() - h / 2, w, h};
+    }
+    default: break;
+    }
+    double x = b.midX() - s.width / 2, y = b.midY() - s.height / 2;
+    if (g == ContentsGravity::left || g == ContentsGravity::topLeft || g == ContentsGravity::bottomLeft) x = b.minX();
+    if (g == ContentsGravity::right || g == ContentsGravity::topRight || g == ContentsGravity::bottomRight) x = b.maxX() - s.width;
+    if (g == ContentsGravity::top || g == ContentsGravity::topLeft || g == ContentsGravity::topRight) y = b.minY();
+    if (g == ContentsGravity::bottom || g == ContentsGravity::bottomLeft || g == ContentsGravity::bottomRight) y = b.maxY() - s.height;
+    return {x, y, s.width, s.height};
+}
+
+gfx::Context::LineCap capOf(ShapeLayer::LineCap c) {
+    return c == ShapeLayer::LineCap::round    ? gfx::Context::LineCap::round
+           : c == ShapeLayer::LineCap::square ? gfx::Context::LineCap::square
+                                              : gfx::Context::LineCap::butt;
+}
+
+gfx::Context::LineJoin joinOf(ShapeLayer::LineJoin j) {
+    return j == ShapeLayer::LineJoin::round   ? gfx::Context::LineJoin::round
+           : j == ShapeLayer::LineJoin::bevel ? gfx::Context::LineJoin::bevel
+                                              : gfx::Context::LineJoin::miter;
+}
+
+void drawShape(const ShapeLayer& shape, const LayerProperties& p, LayerPainter& painter, gfx::Context& ctx) {
+    if (p.path.isEmpty()) return;
+    if (p.fillColor && p.fillColor->alpha > 0)
+        painter.fill(p.path, *p.fillColor,
+                     shape.fillRule() == ShapeLayer::FillRule::evenOdd ? gfx::Context::FillRule::evenOdd
+                                                                       : gfx::Context::FillRule::nonZero);
+    if (!p.strokeColor || p.strokeColor->alpha <= 0 || p.lineWidth <= 0) return;
+    double start = std::clamp(p.strokeStart, 0.0, 1.0), end = std::clamp(p.strokeEnd, 0.0, 1.0);
+    if (end <= start) return;
+    ctx.setLineCap(capOf(shape.lineCap()));
+    ctx.setLineJoin(joinOf(shape.lineJoin()));
+    if (start <= 0 && end >= 1) return painter.stroke(p.path, *p.strokeColor, p.lineWidth);
+    double scale = std::max(ctx.deviceScale(), 1.0);
+    gfx::Path trimmed;
+    for (const auto& line : gfx::Path::trim(p.path.flatten(0.05 / scale), start, end)) {
+        trimmed.moveTo(line.points.front());
+        for (size_t i = 1; i < line.points.size(); ++i) trimmed.lineTo(line.points[i]);
+    }
+    painter.stroke(trimmed, *p.strokeColor, p.lineWidth);
+}
+
+void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Transform3D& parentToDevice) {
+    layer.displayIfNeeded();
+    double time = layer.localTimeFromParent(parentTime);
+    LayerProperties p = layer.presentationAt(time);
+    if (p.hidden || p.opacity <= 0) return;
+    gfx::Transform3D toDevice = p.toSuperlayer().flattened().concat(parentToDevice);
+
+    bool group = p.opacity < 1;
+    if (group) ctx.beginTransparencyLayer(p.opacity);
+    ctx.save();
+    gfx::Path boundsPath = p.cornerRadius > 0 ? gfx::Path::roundedRect(p.bounds, p.cornerRadius) : gfx::Path::rect(p.bounds);
+    {
+        LayerPainter painter(ctx, toDevice);
+        if (layer.masksToBounds()) painter.clip(boundsPath);
+        if (p.backgroundColor && p.backgroundColor->alpha > 0) painter.fill(boundsPath, *p.backgroundColor);
+        if (const auto& image = layer.contents())
+            painter.image(*image, contentsRect(*image, p.bounds, layer.contentsGravity()));
+        if (auto* shape = dynamic_cast<ShapeLayer*>(&layer)) drawShape(*shape, p, painter, ctx);
+    }
+    if (!layer.sublayers().empty()) {
+        gfx::Point a = p.anchorInBounds();
+        gfx::Transform3D childParent = parentToDevice;
+        gfx::Transform3D sub = p.sublayerTransform.isIdentity()
+                                   ? gfx::Transform3D{}
+                                   : gfx::Transform3D::translation(-a.x, -a.y, 0)
+                                         .concat(p.sublayerTransform)
+                                         .concat(gfx::Transform3D::translation(a.x, a.y, 0));
+        childParent = sub.flattened().concat(toDevice);
+        // A stable order by zPosition; a copy, since drawing may ask delegates for content.
+        auto children = layer.sublayers();
+        std::stable_sort(children.begin(), children.end(),
+                         [](const auto& l, const auto& r) { return l->zPosition() < r->zPosition(); });
+        for (auto& child : children) drawLayer(*child, ctx, time, childParent);
+    }
+    if (p.borderWidth > 0 && p.borderColor.alpha > 0) {
+        LayerPainter painter(ctx, toDevice);
+        double w = p.borderWidth;
+        gfx::Rect inner = p.bounds.insetBy(w / 2, w / 2);
+        gfx::Path border = p.cornerRadius > 0 ? gfx::Path::roundedRect(inner, std::max(0.0, p.cornerRadius - w / 2))
+                                              : gfx::Path::rect(inner);
+        ctx.setLineJoin(gfx::Context::LineJoin::miter);
+        ctx.setLineCap(gfx::Context::LineCap::butt);
+        painter.stroke(border, p.borderColor, w);
+    }
+    ctx.restore();
+    if (group) ctx.endTransparencyLayer();
+}
+
+} // namespace
+
+void Renderer::render(Layer& root, gfx::Context& context, double mediaTime) {
+    auto parent = root.superlayer();
+    double parentTime = parent ? parent->convertMediaTime(mediaTime) : mediaTime;
+    gfx::Transform3D base = gfx::Transform3D::fromAffine(context.transform());
+    context.save();
+    drawLayer(root, context, parentTime, base);
+    context.restore();
+}
+
+} // namespace ca

@@ -1,0 +1,27 @@
+#pragma once
+// Draws a layer tree into a drawing context, showing each layer's presentation values at a
+// media time.
+//
+// Order per layer: background (rounded by the corner radius), contents image, shape (fill, then
+// the trimmed stroke), sublayers in order of zPosition then insertion, border on top. Opacity
+// below 1 composites the layer and its sublayers as one picture. masksToBounds clips the contents
+// and sublayers to the rounded bounds. Hidden layers and layers at opacity 0 are skipped.
+//
+// Each layer is flattened into its superlayer's plane. While the accumulated transform is affine
+// the context's transform does the mapping; with perspective, paths are flattened and every point
+// is projected through the 4x4 transform, and images are drawn with the affine transform that
+// best fits three of their corners.
+
+#include "platform/gfx/Context.h"
+
+namespace ca {
+
+class Layer;
+
+class Renderer {
+public:
+    // Draws `root` and its sublayers. Layers with a delegate are asked for their content first.
+    static void render(Layer& root, gfx::Context& context, double mediaTime);
+};
+
+} // namespace ca

@@ -1,0 +1,231 @@
+#include "platform/gfx/Image.h"
+
+#include "platform/core/Files.h"
+#include "platform/core/Log.h"
+#include "platform/core/ProcessInfo.h"
+
+#include <png.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace gfx {
+namespace {
+
+core::Error imageError(Image::ErrorCode code, std::string description) {
+    return core::Error{Image::kErrorDomain, code, std::move(description), {}};
+}
+
+uint32_t premultiply(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    auto mul = [a](uint8_t c) { return static_cast<uint32_t>((c * a + 127) / 255); };
+    return (static_cast<uint32_t>(a) << 24) | (mul(r) << 16) | (mul(g) << 8) | mul(b);
+}
+
+// libpng reports errors through a longjmp; the read state lives in this struct so that nothing
+// with a destructor is skipped by the jump.
+struct PngReader {
+    std::string_view data;
+    size_t offset = 0;
+};
+
+void pngRead(png_structp png, png_bytep out, png_size_t length) {
+    auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    if (reader->offset + length > reader->data.size()) png_error(png, "truncated");
+    std::memcpy(out, reader->data.data() + reader->offset, length);
+    reader->offset += length;
+}
+
+void pngSilentWarning(png_structp, png_const_charp) {}
+// Errors come back as values; libpng's default handler would also print them.
+[[noreturn]] void pngSilentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+core::Expected<ImagePtr> decodePng(std::string_view bytes, double scale) {
+    PngReader reader{bytes};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngSilentError, pngSilentWarning);
+    if (!png) return imageError(Image::corruptData, "The PNG decoder could not start.");
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint32_t>* pixels = new std::vector<uint32_t>();
+    std::vector<png_bytep>* rows = new std::vector<png_bytep>();
+    std::vector<uint8_t>* buffer = new std::vector<uint8_t>();
+    png_uint_32 width = 0, height = 0;
+    bool ok = false;
+    if (info && setjmp(png_jmpbuf(png)) == 0) {
+        png_set_read_fn(png, &reader, pngRead);
+        png_read_info(png, info);
+        width = png_get_image_width(png, info);
+        height = png_get_image_height(png, info);
+        if (width == 0 || height == 0 || width > 16384 || height > 16384) png_error(png, "bad size");
+        png_set_expand(png);
+        png_set_strip_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+        (void)png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+        buffer->resize(static_cast<size_t>(width) * height * 4);
+        rows->resize(height);
+        for (png_uint_32 y = 0; y < height; ++y) (*rows)[y] = buffer->data() + static_cast<size_t>(y) * width * 4;
+        png_read_image(png, rows->data());
+        pixels->resize(static_cast<size_t>(width) * height);
+        for (size_t i = 0; i < pixels->size(); ++i) {
+            const uint8_t* p = buffer->data() + i * 4;
+            (*pixels)[i] = premultiply(p[0], p[1], p[2], p[3]);
+        }
+        ok = true;
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    std::vector<uint32_t> result = std::move(*pixels);
+    delete pixels;
+    delete rows;
+    delete buffer;
+    if (!ok) return imageError(Image::corruptData, "The PNG data is damaged.");
+    return ImagePtr(std::make_shared<Image>(static_cast<int>(width), static_cast<int>(height), scale, std::move(result)));
+}
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+};
+
+void jpegFail(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
+void jpegSilent(j_common_ptr) {}
+
+core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale) {
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpegFail;
+    err.mgr.output_message = jpegSilent;
+    std::vector<uint32_t>* pixels = new std::vector<uint32_t>();
+    std::vector<uint8_t>* row = new std::vector<uint8_t>();
+    int width = 0, height = 0;
+    bool ok = false;
+    jpeg_create_decompress(&cinfo);
+    if (setjmp(err.jump) == 0) {
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        width = static_cast<int>(cinfo.output_width);
+        height = static_cast<int>(cinfo.output_height);
+        if (width <= 0 || height <= 0 || width > 16384 || height > 16384) longjmp(err.jump, 1);
+        pixels->resize(static_cast<size_t>(width) * height);
+        row->resize(static_cast<size_t>(width) * 3);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW r = row->data();
+            int y = static_cast<int>(cinfo.output_scanline);
+            jpeg_read_scanlines(&cinfo, &r, 1);
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* p = row->data() + x * 3;
+                (*pixels)[static_cast<size_t>(y) * width + x] = premultiply(p[0], p[1], p[2], 255);
+            }
+        }
+        jpeg_finish_decompress(&cinfo);
+        ok = true;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    std::vector<uint32_t> result = std::move(*pixels);
+    delete pixels;
+    delete row;
+    if (!ok) return imageError(Image::corruptData, "The JPEG data is damaged.");
+    return ImagePtr(std::make_shared<Image>(width, height, scale, std::move(result)));
+}
+
+void pngWrite(png_structp png, png_bytep data, png_size_t length) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+}
+void pngFlush(png_structp) {}
+
+} // namespace
+
+Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels)
+    : width_(pixelWidth), height_(pixelHeight), scale_(scale > 0 ? scale : 1), pixels_(std::move(pixels)) {
+    pixels_.resize(static_cast<size_t>(std::max(0, width_)) * std::max(0, height_));
+}
+
+core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale) {
+    static constexpr unsigned char pngSig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (bytes.size() >= 8 && std::memcmp(bytes.data(), pngSig, 8) == 0) return decodePng(bytes, scale);
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff &&
+        static_cast<unsigned char>(bytes[1]) == 0xd8 && static_cast<unsigned char>(bytes[2]) == 0xff)
+        return decodeJpeg(bytes, scale);
+    return imageError(unknownFormat, "The data is neither PNG nor JPEG.");
+}
+
+core::Expected<ImagePtr> Image::fromFile(const std::string& path, double scale) {
+    auto bytes = core::files::read(path);
+    if (!bytes) return imageError(unreadableFile, "The image file could not be read.");
+    return decode(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), scale);
+}
+
+ImagePtr Image::named(std::string_view name, std::string_view bundle) {
+    static std::mutex mutex;
+    static std::map<std::string, ImagePtr> cache;
+    std::string folder = core::Bundle::resourcePath();
+    if (!bundle.empty()) folder += "/" + std::string(bundle) + ".bundle";
+    std::string base(name), ext = ".png";
+    if (auto dot = base.rfind('.'); dot != std::string::npos && dot > 0) {
+        ext = base.substr(dot);
+        base.resize(dot);
+    }
+    std::string key = folder + "/" + base + ext;
+    std::lock_guard lock(mutex);
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    const std::pair<const char*, double> variants[] = {{"@3x", 3}, {"@2x", 2}, {"", 1}};
+    ImagePtr found;
+    for (const auto& [suffix, scale] : variants) {
+        std::string path = folder + "/" + base + suffix + ext;
+        if (!core::files::exists(path)) continue;
+        auto image = fromFile(path, scale);
+        if (image) found = *image;
+        else core::log("Image " + path + ": " + image.error().description);
+        break;
+    }
+    if (!found) core::log("No image named " + std::string(name) + " in " + folder);
+    cache[key] = found;
+    return found;
+}
+
+core::Expected<std::string> Image::pngData() const {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngSilentError, pngSilentWarning);
+    if (!png) return imageError(encodeFailed, "The PNG encoder could not start.");
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t>* volatile row = new std::vector<uint8_t>(static_cast<size_t>(width_) * 4);
+    volatile bool ok = false;  // set between setjmp and a possible longjmp
+    if (info && width_ > 0 && height_ > 0 && setjmp(png_jmpbuf(png)) == 0) {
+        png_set_write_fn(png, &out, pngWrite, pngFlush);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width_), static_cast<png_uint_32>(height_), 8,
+                     PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                uint32_t p = pixel(x, y);
+                uint32_t a = p >> 24;
+                auto unmul = [a](uint32_t c) { return static_cast<uint8_t>(a == 0 ? 0 : std::min<uint32_t>(255, (c * 255 + a / 2) / a)); };
+                uint8_t* o = row->data() + x * 4;
+                o[0] = unmul((p >> 16) & 0xff);
+                o[1] = unmul((p >> 8) & 0xff);
+                o[2] = unmul(p & 0xff);
+                o[3] = static_cast<uint8_t>(a);
+            }
+            png_write_row(png, row->data());
+        }
+        png_write_end(png, nullptr);
+        ok = true;
+    }
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    delete row;
+    if (!ok) return imageError(encodeFailed, "The image could not be encoded as PNG.");
+    return out;
+}
+
+core::Status Image::writePng(const std::string& path) const {
+    auto data = pngData();
+    if (!data) return data.error();
+    return core::files::writeAtomically(path, *data);
+}
+
+} // namespace gfx

@@ -1,0 +1,216 @@
+#include "platform/gfx/TextLayout.h"
+
+#include "platform/core/Log.h"
+#include "platform/gfx/CairoContext.h"
+
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
+
+#include <cmath>
+#include <mutex>
+#include <unistd.h>
+
+namespace gfx {
+namespace {
+
+constexpr const char* kFontFiles[] = {
+    "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc",
+    "/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc",
+};
+
+struct FontSetup {
+    PangoFontMap* map = nullptr;
+    PangoContext* context = nullptr;
+    bool pinned = false;
+};
+
+// One font map for the process. Its fontconfig configuration knows only the pinned files, so no
+// font of the machine can slip into a layout.
+FontSetup& fontSetup() {
+    static FontSetup setup = [] {
+        FontSetup s;
+        s.map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+        FcConfig* config = FcConfigCreate();
+        bool all = true;
+        for (const char* file : kFontFiles)
+            all = all && access(file, R_OK) == 0 &&
+                  FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file)) == FcTrue;
+        if (all && s.map && PANGO_IS_FC_FONT_MAP(s.map)) {
+            pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(s.map), config);
+            s.pinned = true;
+        } else {
+            core::log("Noto Sans CJK was not found (install fonts-noto-cjk); text uses the default fonts");
+            if (!s.map) s.map = pango_cairo_font_map_get_default();
+        }
+        FcConfigDestroy(config);
+        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(s.map), 72);
+        s.context = pango_font_map_create_context(s.map);
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        pango_cairo_context_set_font_options(s.context, options);
+        cairo_font_options_destroy(options);
+        pango_context_set_round_glyph_positions(s.context, FALSE);
+        return s;
+    }();
+    return setup;
+}
+
+PangoFontDescription* describe(const Font& font) {
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family(d, font.family.c_str());
+    pango_font_description_set_absolute_size(d, std::fmax(font.pointSize, 0.01) * PANGO_SCALE);
+    pango_font_description_set_weight(d, font.weight == Font::Weight::bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    return d;
+}
+
+struct Metrics {
+    double ascent = 0, descent = 0, height = 0;
+};
+
+// Line metrics as a laid-out line has them, so that a font's line height and a one-line
+// layout's height always agree.
+Metrics metricsOf(const Font& font) {
+    PangoLayout* layout = pango_layout_new(fontSetup().context);
+    PangoFontDescription* d = describe(font);
+    pango_layout_set_font_description(layout, d);
+    pango_layout_set_text(layout, "\xe4\xb8\xad", -1);  // one CJK ideograph
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    Metrics out;
+    out.height = logical.height / double(PANGO_SCALE);
+    out.ascent = pango_layout_get_baseline(layout) / double(PANGO_SCALE);
+    out.descent = out.height - out.ascent;
+    pango_font_description_free(d);
+    g_object_unref(layout);
+    return out;
+}
+
+} // namespace
+
+double Font::lineHeight() const { return metricsOf(*this).height; }
+double Font::ascender() const { return metricsOf(*this).ascent; }
+
+struct TextLayout::Impl {
+    PangoLayout* layout = nullptr;
+    Font font;
+    LineBreak lineBreak = LineBreak::truncateTail;
+    int maximumLines = 0;
+    std::optional<double> width;
+    std::optional<double> height;
+
+    // Wrapping, ellipsizing and the height limit interact in Pango; they are set together.
+    void apply() {
+        bool truncates = lineBreak == LineBreak::truncateHead || lineBreak == LineBreak::truncateTail ||
+                         lineBreak == LineBreak::truncateMiddle;
+        pango_layout_set_width(layout, width ? static_cast<int>(std::fmax(*width, 0) * PANGO_SCALE) : -1);
+        pango_layout_set_wrap(layout, lineBreak == LineBreak::charWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+        PangoEllipsizeMode mode = PANGO_ELLIPSIZE_NONE;
+        if (lineBreak == LineBreak::truncateHead) mode = PANGO_ELLIPSIZE_START;
+        if (lineBreak == LineBreak::truncateTail) mode = PANGO_ELLIPSIZE_END;
+        if (lineBreak == LineBreak::truncateMiddle) mode = PANGO_ELLIPSIZE_MIDDLE;
+        // A negative height is a number of lines; a positive one a height in Pango units. With no
+        // limit at all nothing may be ellipsized, since Pango's default limit is one line.
+        int limit = 0;
+        if (maximumLines > 0) limit = -maximumLines;
+        if (height) {
+            double line = metricsOf(font).height;
+            int fit = std::max(1, static_cast<int>(std::floor(*height / std::fmax(line, 1e-6) + 1e-6)));
+            if (limit == 0 || fit < -limit) limit = -fit;
+        }
+        if (!width) limit = 0;
+        pango_layout_set_ellipsize(layout, truncates && limit != 0 ? mode : PANGO_ELLIPSIZE_NONE);
+        pango_layout_set_height(layout, limit != 0 ? limit : -1);
+    }
+
+    int visibleLines() const {
+        int count = pango_layout_get_line_count(layout);
+        if (maximumLines > 0) count = std::min(count, maximumLines);
+        if (height) {
+            double line = metricsOf(font).height;
+            count = std::min(count, std::max(1, static_cast<int>(std::floor(*height / std::fmax(line, 1e-6) + 1e-6))));
+        }
+        return count;
+    }
+};
+
+TextLayout::TextLayout() : impl_(std::make_unique<Impl>()) {
+    impl_->layout = pango_layout_new(fontSetup().context);
+    setFont(impl_->font);
+    impl_->apply();
+}
+
+TextLayout::~TextLayout() {
+    if (impl_ && impl_->layout) g_object_unref(impl_->layout);
+}
+TextLayout::TextLayout(TextLayout&&) noexcept = default;
+TextLayout& TextLayout::operator=(TextLayout&&) noexcept = default;
+
+void TextLayout::setText(const std::string& utf8) {
+    // Pango refuses ill-formed UTF-8; such bytes are shown as replacement characters instead.
+    gchar* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
+    pango_layout_set_text(impl_->layout, valid, -1);
+    g_free(valid);
+}
+
+void TextLayout::setFont(const Font& font) {
+    impl_->font = font;
+    PangoFontDescription* d = describe(font);
+    pango_layout_set_font_description(impl_->layout, d);
+    pango_font_description_free(d);
+    impl_->apply();
+}
+
+void TextLayout::setAlignment(Alignment alignment) {
+    pango_layout_set_justify(impl_->layout, alignment == Alignment::justified);
+    pango_layout_set_alignment(impl_->layout, alignment == Alignment::center  ? PANGO_ALIGN_CENTER
+                                              : alignment == Alignment::right ? PANGO_ALIGN_RIGHT
+                                                                              : PANGO_ALIGN_LEFT);
+}
+
+void TextLayout::setLineBreak(LineBreak mode) { impl_->lineBreak = mode; impl_->apply(); }
+void TextLayout::setMaximumLines(int lines) { impl_->maximumLines = std::max(0, lines); impl_->apply(); }
+void TextLayout::setWidth(std::optional<double> width) { impl_->width = width; impl_->apply(); }
+void TextLayout::setHeight(std::optional<double> height) { impl_->height = height; impl_->apply(); }
+
+Size TextLayout::size() const {
+    PangoRectangle logical;
+    pango_layout_get_extents(impl_->layout, nullptr, &logical);
+    double w = logical.width / double(PANGO_SCALE);
+    // Lines past the limit (clip mode, which Pango does not drop by itself) do not count.
+    int visible = impl_->visibleLines();
+    double h = 0;
+    PangoLayoutIter* it = pango_layout_get_iter(impl_->layout);
+    int index = 0;
+    do {
+        if (index++ >= visible) break;
+        PangoRectangle lineRect;
+        pango_layout_iter_get_line_extents(it, nullptr, &lineRect);
+        h = (lineRect.y + lineRect.height) / double(PANGO_SCALE);
+    } while (pango_layout_iter_next_line(it));
+    pango_layout_iter_free(it);
+    if (pango_layout_get_character_count(impl_->layout) == 0) return {0, 0};
+    if (impl_->width && w > *impl_->width) w = *impl_->width;
+    return {std::ceil(w * 1000) / 1000, std::ceil(h * 1000) / 1000};
+}
+
+int TextLayout::lineCount() const { return impl_->visibleLines(); }
+
+void TextLayout::draw(Context& context, Point origin, const Color& color) const {
+    cairo_t* cr = nativeCairo(context);
+    cairo_save(cr);
+    Size extent = size();
+    cairo_rectangle(cr, origin.x - 1e4, origin.y, 2e4, extent.height);
+    cairo_clip(cr);
+    cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha * context.alpha());
+    cairo_move_to(cr, origin.x, origin.y);
+    pango_cairo_update_layout(cr, impl_->layout);
+    pango_cairo_show_layout(cr, impl_->layout);
+    cairo_restore(cr);
+}
+
+bool TextLayout::usesPinnedFonts() { return fontSetup().pinned; }
+
+} // namespace gfx

@@ -1,0 +1,57 @@
+#include "platform/ui/Application.h"
+
+#include "platform/core/Log.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/ui/Window.h"
+
+#include <gio/gio.h>
+
+#include <algorithm>
+
+namespace ui {
+
+Application& Application::shared() {
+    static Application app;
+    return app;
+}
+
+void Application::setKeyWindow(const std::shared_ptr<Window>& window) {
+    keyWindow_ = window;
+    std::erase_if(windows_, [](const auto& w) { return w.expired(); });
+    bool known = std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) { return w.lock() == window; });
+    if (window && !known) windows_.push_back(window);
+}
+
+std::vector<std::shared_ptr<Window>> Application::windows() const {
+    std::vector<std::shared_ptr<Window>> out;
+    for (const auto& w : windows_)
+        if (auto s = w.lock()) out.push_back(s);
+    return out;
+}
+
+bool Application::canOpenURL(const std::string& url) const {
+    gchar* scheme = g_uri_parse_scheme(url.c_str());
+    if (!scheme) return false;
+    GAppInfo* handler = g_app_info_get_default_for_uri_scheme(scheme);
+    bool can = handler != nullptr || launcher_;
+    if (handler) g_object_unref(handler);
+    g_free(scheme);
+    return can;
+}
+
+void Application::openURL(const std::string& url, std::function<void(bool)> completion) {
+    bool ok = false;
+    if (launcher_) {
+        ok = launcher_(url);
+    } else {
+        GError* error = nullptr;
+        ok = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &error);
+        if (!ok) {
+            core::log("Could not open " + url + ": " + (error ? error->message : "no handler"));
+            if (error) g_error_free(error);
+        }
+    }
+    if (completion) dispatch::Queue::main()->async([completion, ok] { completion(ok); });
+}
+
+} // namespace ui

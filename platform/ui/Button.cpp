@@ -1,0 +1,87 @@
+#include "platform/ui/Button.h"
+
+#include <cmath>
+
+namespace ui {
+
+void Button::init() {
+    Control::init();
+    imageView_ = core::make<ImageView>();
+    imageView_->setContentMode(ContentMode::center);
+    titleLabel_ = core::make<Label>();
+    titleLabel_->setFont(gfx::Font::systemFont(15));
+    titleLabel_->setTextAlignment(TextAlignment::center);
+    addSubview(imageView_);
+    addSubview(titleLabel_);
+    refresh();
+}
+
+void Button::setTitle(std::optional<std::string> title, unsigned s) {
+    if (title) titles_[s] = *title;
+    else titles_.erase(s);
+    refresh();
+}
+
+std::optional<std::string> Button::titleForState(unsigned s) const {
+    if (auto it = titles_.find(s); it != titles_.end()) return it->second;
+    if (auto it = titles_.find(stateNormal); it != titles_.end()) return it->second;
+    return std::nullopt;
+}
+
+void Button::setTitleColor(std::optional<gfx::Color> color, unsigned s) {
+    if (color) titleColors_[s] = *color;
+    else titleColors_.erase(s);
+    refresh();
+}
+
+gfx::Color Button::titleColorForState(unsigned s) const {
+    if (auto it = titleColors_.find(s); it != titleColors_.end()) return it->second;
+    if (auto it = titleColors_.find(stateNormal); it != titleColors_.end()) return it->second;
+    return gfx::Color::whiteColor();
+}
+
+void Button::setImage(gfx::ImagePtr image, unsigned s) {
+    if (image) images_[s] = std::move(image);
+    else images_.erase(s);
+    refresh();
+}
+
+gfx::ImagePtr Button::imageForState(unsigned s) const {
+    if (auto it = images_.find(s); it != images_.end()) return it->second;
+    if (auto it = images_.find(stateNormal); it != images_.end()) return it->second;
+    return nullptr;
+}
+
+void Button::stateDidChange() { refresh(); }
+
+void Button::refresh() {
+    if (!titleLabel_) return;  // still being made
+    unsigned s = state();
+    titleLabel_->setText(titleForState(s).value_or(""));
+    titleLabel_->setTextColor(titleColorForState(s));
+    imageView_->setImage(imageForState(s));
+    bool ownLook = s != stateNormal && (titles_.count(s) || titleColors_.count(s) || images_.count(s));
+    double dim = (s & (stateHighlighted | stateDisabled)) && !ownLook ? 0.5 : 1;
+    titleLabel_->setAlpha(dim);
+    imageView_->setAlpha(dim);
+    setNeedsLayout();
+}
+
+gfx::Size Button::sizeThatFits(gfx::Size) const {
+    gfx::Size t = titleLabel_->text().empty() ? gfx::Size{} : titleLabel_->sizeThatFits({0, 0});
+    gfx::Size i = imageView_->image() ? imageView_->image()->size() : gfx::Size{};
+    return {t.width + i.width + insets_.left + insets_.right,
+            std::max(t.height, i.height) + insets_.top + insets_.bottom};
+}
+
+void Button::layoutSubviews() {
+    gfx::Rect content = bounds().inset(insets_);
+    gfx::Size i = imageView_->image() ? imageView_->image()->size() : gfx::Size{};
+    gfx::Size t = titleLabel_->text().empty() ? gfx::Size{} : titleLabel_->sizeThatFits({0, 0});
+    t.width = std::min(t.width, std::max(0.0, content.width() - i.width));
+    double x = content.midX() - (i.width + t.width) / 2;
+    imageView_->setFrame({x, content.midY() - i.height / 2, i.width, i.height});
+    titleLabel_->setFrame({x + i.width, content.midY() - t.height / 2, t.width, t.height});
+}
+
+} // namespace ui

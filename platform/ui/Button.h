@@ -1,0 +1,52 @@
+#pragma once
+// A button: a control with a title and an image per state. A state without its own title, colour
+// or image shows the normal one. While highlighted without a highlighted look of its own, the
+// content is dimmed to half opacity; a disabled button without its own look is dimmed likewise.
+// Image and title sit side by side, centred, inside the content insets.
+
+#include "platform/ui/Control.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+
+#include <map>
+
+namespace ui {
+
+class Button : public Control {
+    QUILLORA_CLASS(Button)
+
+    using Control::Control;
+    void init() override;
+
+    void setTitle(std::optional<std::string> title, unsigned state = stateNormal);
+    std::optional<std::string> titleForState(unsigned state) const;
+    void setTitleColor(std::optional<gfx::Color> color, unsigned state = stateNormal);
+    gfx::Color titleColorForState(unsigned state) const;
+    void setImage(gfx::ImagePtr image, unsigned state = stateNormal);
+    gfx::ImagePtr imageForState(unsigned state) const;
+    gfx::EdgeInsets contentEdgeInsets() const { return insets_; }
+    void setContentEdgeInsets(gfx::EdgeInsets insets) { insets_ = insets; setNeedsLayout(); }
+
+    const std::shared_ptr<Label>& titleLabel() const { return titleLabel_; }
+    const std::shared_ptr<ImageView>& imageView() const { return imageView_; }
+    std::optional<std::string> currentTitle() const { return titleForState(state()); }
+
+    gfx::Size sizeThatFits(gfx::Size size) const override;
+    void layoutSubviews() override;
+    std::optional<std::string> dumpText() const override { return currentTitle(); }
+
+protected:
+    void stateDidChange() override;
+
+private:
+    void refresh();
+
+    std::map<unsigned, std::string> titles_;
+    std::map<unsigned, gfx::Color> titleColors_;
+    std::map<unsigned, gfx::ImagePtr> images_;
+    gfx::EdgeInsets insets_;
+    std::shared_ptr<Label> titleLabel_;
+    std::shared_ptr<ImageView> imageView_;
+};
+
+} // namespace ui

@@ -1,0 +1,37 @@
+#pragma once
+// Shows a window on the desktop with GTK 3: one top-level window at the device profile's size in
+// points, one drawing area that the window's layer tree is rendered into, the pointer turned
+// into touches, and the main run loop driven by the GLib main context. GTK stays behind this
+// class. Main thread only.
+
+#include "platform/core/Error.h"
+#include "platform/ui/Window.h"
+
+#include <memory>
+
+namespace ui {
+
+class GtkHost {
+public:
+    // Fails when no display can be opened.
+    static core::Expected<std::unique_ptr<GtkHost>> create(std::shared_ptr<Window> window, const std::string& title);
+    ~GtkHost();
+
+    // Shows the window (non-blocking).
+    void show();
+    // Runs until the window is closed or quit() is called.
+    void run();
+    void quit();
+    // Runs pending GLib events once without blocking; true if any were handled (for tests).
+    bool iterate();
+    // How many times the window has been drawn.
+    int drawCount() const;
+
+    struct Impl;
+
+private:
+    explicit GtkHost(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace ui

@@ -1,0 +1,32 @@
+#pragma once
+// A drag: it begins once the touch has moved 10 points from where it came down, changes with
+// every move and ends when the touch lifts. The translation counts from the touch-down point;
+// the velocity is measured over the last move on the process clock.
+
+#include "platform/ui/GestureRecognizer.h"
+
+namespace ui {
+
+class PanGestureRecognizer : public GestureRecognizer {
+public:
+    static constexpr double kHysteresis = 10;
+
+    // In the bounds space of `view` (the window's when null).
+    gfx::Point translationInView(const View* view) const;
+    void setTranslation(gfx::Point translation, const View* view);
+    // Points per second.
+    gfx::Point velocityInView(const View* view) const;
+
+    void touchesBegan(const TouchSet& touches) override;
+    void touchesMoved(const TouchSet& touches) override;
+    void touchesEnded(const TouchSet& touches) override;
+    void reset() override;
+
+private:
+    gfx::Point startInWindow_;
+    gfx::Point lastInWindow_;
+    gfx::Point velocityInWindow_;
+    double lastTime_ = 0;
+};
+
+} // namespace ui

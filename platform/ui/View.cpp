@@ -1,0 +1,342 @@
+#include "platform/ui/View.h"
+
+#include "platform/ca/MediaTime.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/gfx/BitmapContext.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+
+#include <algorithm>
+
+namespace ui {
+namespace {
+
+// The completion of one animation block: it runs once, after the last of the block's
+// animations has stopped.
+struct BlockCompletion {
+    std::function<void(bool)> completion;
+    int pending = 0;
+    bool allFinished = true;
+
+    void stopped(bool finished) {
+        allFinished = allFinished && finished;
+        if (--pending == 0 && completion) {
+            auto run = std::move(completion);
+            completion = nullptr;
+            run(allFinished);
+        }
+    }
+};
+
+struct BlockContext {
+    double duration;
+    double delay;
+    ca::MediaTimingFunction timing;
+    std::shared_ptr<BlockCompletion> completion;
+};
+
+std::vector<BlockContext>& blockStack() {
+    static std::vector<BlockContext> stack;
+    return stack;
+}
+
+ca::ContentsGravity gravityFor(ContentMode mode) {
+    switch (mode) {
+    case ContentMode::scaleToFill:
+    case ContentMode::redraw: return ca::ContentsGravity::resize;
+    case ContentMode::scaleAspectFit: return ca::ContentsGravity::resizeAspect;
+    case ContentMode::scaleAspectFill: return ca::ContentsGravity::resizeAspectFill;
+    case ContentMode::center: return ca::ContentsGravity::center;
+    case ContentMode::top: return ca::ContentsGravity::top;
+    case ContentMode::bottom: return ca::ContentsGravity::bottom;
+    case ContentMode::left: return ca::ContentsGravity::left;
+    case ContentMode::right: return ca::ContentsGravity::right;
+    case ContentMode::topLeft: return ca::ContentsGravity::topLeft;
+    case ContentMode::topRight: return ca::ContentsGravity::topRight;
+    case ContentMode::bottomLeft: return ca::ContentsGravity::bottomLeft;
+    case ContentMode::bottomRight: return ca::ContentsGravity::bottomRight;
+    }
+    return ca::ContentsGravity::resize;
+}
+
+void runBlock(BlockContext context, const std::function<void()>& animations) {
+    auto completion = context.completion;
+    completion->pending = 1;  // held until the block has run
+    blockStack().push_back(std::move(context));
+    if (animations) animations();
+    blockStack().pop_back();
+    if (completion->pending == 1) {
+        // Nothing animates: the completion still runs, on the next turn of the main loop.
+        dispatch::Queue::main()->async([completion] { completion->stopped(true); });
+    } else {
+        completion->stopped(true);
+    }
+}
+
+} // namespace
+
+void View::init() {
+    core::Object::init();
+    layer_ = makeLayer();
+    layer_->setDelegate(std::static_pointer_cast<View>(shared_from_this()));
+    layer_->setFrame(initialFrame_);
+}
+
+void View::setFrame(const gfx::Rect& frame) {
+    gfx::Rect oldBounds = bounds();
+    gfx::Point oldCenter = center();
+    layer_->setFrame(frame);
+    animateChange("position", oldCenter, center());
+    animateChange("bounds", oldBounds, bounds());
+    if (oldBounds.size != bounds().size) {
+        setNeedsLayout();
+        if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
+    }
+}
+
+void View::setBounds(const gfx::Rect& b) {
+    gfx::Rect old = bounds();
+    layer_->setBounds(b);
+    animateChange("bounds", old, b);
+    if (old.size != b.size) {
+        setNeedsLayout();
+        if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
+    }
+}
+
+void View::setCenter(gfx::Point c) {
+    gfx::Point old = center();
+    layer_->setPosition(c);
+    animateChange("position", old, c);
+}
+
+void View::setTransform(const gfx::AffineTransform& t) {
+    gfx::Transform3D old = layer_->transform();
+    layer_->setAffineTransform(t);
+    animateChange("transform", old, layer_->transform());
+}
+
+void View::setAlpha(double a) {
+    double old = alpha();
+    layer_->setOpacity(a);
+    animateChange("opacity", old, a);
+}
+
+void View::setBackgroundColor(std::optional<gfx::Color> color) {
+    gfx::Color old = layer_->backgroundColor().value_or(gfx::Color::clear());
+    layer_->setBackgroundColor(color);
+    animateChange("backgroundColor", old, color.value_or(gfx::Color::clear()));
+}
+
+void View::setContentMode(ContentMode mode) {
+    contentMode_ = mode;
+    layer_->setContentsGravity(gravityFor(mode));
+}
+
+std::shared_ptr<Window> View::window() const {
+    auto self = std::const_pointer_cast<View>(std::static_pointer_cast<const View>(shared_from_this()));
+    for (auto v = self; v; v = v->superview())
+        if (auto w = std::dynamic_pointer_cast<Window>(v)) return w;
+    return nullptr;
+}
+
+void View::addSubview(const std::shared_ptr<View>& view) { insertSubview(view, subviews_.size()); }
+
+void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
+    if (!view || view.get() == this || isDescendantOf(view.get())) return;
+    auto self = std::static_pointer_cast<View>(shared_from_this());
+    bool sameParent = view->superview() == self;
+    auto oldWindow = view->window();
+    if (sameParent) {
+        subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
+    } else {
+        view->removeFromSuperview();
+    }
+    index = std::min(index, subviews_.size());
+    subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
+    view->superview_ = self;
+    layer_->insertSublayer(view->layer_, index);
+    if (!sameParent) {
+        view->didMoveToSuperview();
+        if (view->window() != oldWindow) view->propagateDidMoveToWindow();
+    }
+    setNeedsLayout();
+}
+
+void View::removeFromSuperview() {
+    auto parent = superview();
+    if (!parent) return;
+    bool hadWindow = window() != nullptr;
+    auto& list = parent->subviews_;
+    list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& v) { return v.get() == this; }), list.end());
+    superview_.reset();
+    layer_->removeFromSuperlayer();
+    parent->setNeedsLayout();
+    didMoveToSuperview();
+    if (hadWindow) propagateDidMoveToWindow();
+}
+
+void View::propagateDidMoveToWindow() {
+    didMoveToWindow();
+    auto children = subviews_;
+    for (auto& child : children) child->propagateDidMoveToWindow();
+}
+
+void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
+    if (view && view->superview().get() == this) insertSubview(view, subviews_.size());
+}
+
+void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
+    if (view && view->superview().get() == this) insertSubview(view, 0);
+}
+
+std::shared_ptr<View> View::viewWithTag(long tag) {
+    if (tag_ == tag) return std::static_pointer_cast<View>(shared_from_this());
+    for (auto& child : subviews_)
+        if (auto found = child->viewWithTag(tag)) return found;
+    return nullptr;
+}
+
+bool View::isDescendantOf(const View* view) const {
+    for (const View* v = this; v; v = v->superview_.lock().get())
+        if (v == view) return true;
+    return false;
+}
+
+void View::layoutIfNeeded() {
+    if (needsLayout_) {
+        needsLayout_ = false;
+        layoutSubviews();
+    }
+    auto children = subviews_;
+    for (auto& child : children) child->layoutIfNeeded();
+}
+
+void View::sizeToFit() {
+    gfx::Size s = sizeThatFits(bounds().size);
+    gfx::Rect f = frame();
+    setFrame({f.origin, s});
+}
+
+void View::setNeedsDisplay() {
+    if (drawsContent()) layer_->setNeedsDisplay();
+}
+
+void View::displayLayer(ca::Layer& layer) {
+    if (!drawsContent()) return;
+    gfx::Rect b = bounds();
+    if (b.width() <= 0 || b.height() <= 0) {
+        layer.setContents(nullptr);
+        return;
+    }
+    gfx::BitmapContext ctx(b.size, Screen::main().scale());
+    ctx.translate(-b.x(), -b.y());
+    drawRect(ctx, b);
+    layer.setContents(ctx.makeImage());
+}
+
+gfx::Point View::convertPointToWindow(gfx::Point p) const {
+    for (const View* v = this; v; v = v->superview_.lock().get()) {
+        if (!v->superview_.lock()) break;  // the root (window) space is the result
+        p = v->layer_->model().toSuperlayer().project(p);
+    }
+    return p;
+}
+
+gfx::Point View::convertPointFromWindow(gfx::Point p) const {
+    std::vector<const View*> chain;
+    for (const View* v = this; v && v->superview_.lock(); v = v->superview_.lock().get()) chain.push_back(v);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->layer_->model().toSuperlayer().inverted().project(p);
+    return p;
+}
+
+gfx::Point View::convertPoint(gfx::Point p, const View* to) const {
+    gfx::Point w = convertPointToWindow(p);
+    return to ? to->convertPointFromWindow(w) : w;
+}
+
+gfx::Point View::convertPointFrom(gfx::Point p, const View* from) const {
+    gfx::Point w = from ? from->convertPointToWindow(p) : p;
+    return convertPointFromWindow(w);
+}
+
+gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
+    gfx::Point a = convertPoint(r.origin, to), b = convertPoint({r.maxX(), r.maxY()}, to);
+    return gfx::Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
+}
+
+std::shared_ptr<View> View::hitTest(gfx::Point p) {
+    if (isHidden() || !userInteractionEnabled_ || alpha() < 0.01 || !pointInside(p)) return nullptr;
+    for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
+        const auto& child = *it;
+        gfx::Point q = child->layer_->model().toSuperlayer().inverted().project(p);
+        if (auto hit = child->hitTest(q)) return hit;
+    }
+    return std::static_pointer_cast<View>(shared_from_this());
+}
+
+void View::touchesBegan(const TouchSet& t) { if (auto s = superview()) s->touchesBegan(t); }
+void View::touchesMoved(const TouchSet& t) { if (auto s = superview()) s->touchesMoved(t); }
+void View::touchesEnded(const TouchSet& t) { if (auto s = superview()) s->touchesEnded(t); }
+void View::touchesCancelled(const TouchSet& t) { if (auto s = superview()) s->touchesCancelled(t); }
+
+void View::addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+    if (!recognizer) return;
+    if (auto old = recognizer->view()) old->removeGestureRecognizer(recognizer);
+    recognizers_.push_back(recognizer);
+    recognizer->setView(std::static_pointer_cast<View>(shared_from_this()));
+}
+
+void View::removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer) {
+    auto it = std::find(recognizers_.begin(), recognizers_.end(), recognizer);
+    if (it == recognizers_.end()) return;
+    recognizers_.erase(it);
+    recognizer->setView({});
+}
+
+void View::animateChange(const char* keyPath, const ca::PropertyValue& from, const ca::PropertyValue& to) {
+    if (blockStack().empty() || from == to) return;
+    const BlockContext& block = blockStack().back();
+    auto animation = ca::BasicAnimation::make(keyPath);
+    // The animation starts from what is on screen now, so an interrupted animation carries on
+    // smoothly from where it was.
+    auto shown = layer_->presentationAt(layer_->localTime()).get(keyPath);
+    animation->fromValue = layer_->animation(std::string("view.") + keyPath) && shown ? *shown : from;
+    animation->toValue = to;
+    animation->duration = block.duration;
+    animation->timingFunction = block.timing;
+    animation->beginTime = layer_->localTime() + block.delay;
+    if (block.delay > 0) animation->fillMode = ca::FillMode::backwards;
+    auto completion = block.completion;
+    ++completion->pending;
+    animation->onStop = [completion](bool finished) { completion->stopped(finished); };
+    layer_->addAnimation(animation, std::string("view.") + keyPath);
+}
+
+void View::animate(double duration, const std::function<void()>& animations, std::function<void(bool)> completion) {
+    animate(duration, 0, 0, animations, std::move(completion));
+}
+
+void View::animate(double duration, double delay, unsigned options, const std::function<void()>& animations,
+                   std::function<void(bool)> completion) {
+    unsigned curve = options & (3u << 16);
+    ca::MediaTimingFunction timing = curve == animationCurveEaseIn    ? ca::MediaTimingFunction::easeIn()
+                                     : curve == animationCurveEaseOut ? ca::MediaTimingFunction::easeOut()
+                                     : curve == animationCurveLinear  ? ca::MediaTimingFunction::linear()
+                                                                      : ca::MediaTimingFunction::easeInEaseOut();
+    auto done = std::make_shared<BlockCompletion>();
+    done->completion = std::move(completion);
+    runBlock({duration, delay, timing, done}, animations);
+}
+
+void View::animateWithSpring(double duration, double delay, double dampingRatio, double initialVelocity,
+                             unsigned options, const std::function<void()>& animations,
+                             std::function<void(bool)> completion) {
+    (void)options;  // a spring sets its own pace; the curve options do not apply
+    auto done = std::make_shared<BlockCompletion>();
+    done->completion = std::move(completion);
+    runBlock({duration, delay, ca::MediaTimingFunction::spring(dampingRatio, initialVelocity), done}, animations);
+}
+
+} // namespace ui

@@ -1,0 +1,161 @@
+#pragma once
+// A view: a rectangle of the screen that draws, lays out its subviews and takes touches. Every
+// view is backed by one layer; geometry and appearance are the layer's model values.
+//
+// Creation is two-phase (core::make<View>(frame)): the constructor stores the frame, init()
+// makes the layer (makeLayer(), overridable) and applies it. Superview and window references
+// are weak; a view owns its subviews. Layout runs in layoutSubviews() when the window lays out
+// before it draws, hit tests or dumps, for every view marked with setNeedsLayout() (also by a
+// change of size). Views that draw themselves return true from drawsContent(); their drawRect()
+// runs into a backing image at the screen's scale only when they were marked with
+// setNeedsDisplay() (or changed size).
+//
+// Animation blocks: changes of frame, bounds, center, transform, alpha and background colour
+// made inside View::animate() become layer animations from the value on screen to the new one;
+// the completion runs once, when the last of them stops (finished = none was cut short), or on
+// the next turn of the main loop when the block changed nothing. Main thread only.
+
+#include "platform/ca/Layer.h"
+#include "platform/gfx/AffineTransform.h"
+#include "platform/gfx/Context.h"
+#include "platform/ui/Touch.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ui {
+
+class Window;
+class GestureRecognizer;
+
+enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill, redraw, center, top, bottom, left, right,
+                         topLeft, topRight, bottomLeft, bottomRight };
+
+enum AnimationOptions : unsigned {
+    animationCurveEaseInOut = 0,
+    animationCurveEaseIn = 1u << 16,
+    animationCurveEaseOut = 2u << 16,
+    animationCurveLinear = 3u << 16,
+    animationAllowUserInteraction = 1u << 1,
+    animationBeginFromCurrentState = 1u << 2,
+};
+
+class View : public core::Object, public ca::LayerDelegate {
+    QUILLORA_CLASS(View)
+
+    explicit View(gfx::Rect frame = {}) : initialFrame_(frame) {}
+    void init() override;
+
+    const std::shared_ptr<ca::Layer>& layer() const { return layer_; }
+
+    // Geometry, in the superview's bounds space (frame, center) or the view's own (bounds).
+    gfx::Rect frame() const { return layer_->frame(); }
+    virtual void setFrame(const gfx::Rect& frame);
+    gfx::Rect bounds() const { return layer_->bounds(); }
+    virtual void setBounds(const gfx::Rect& bounds);
+    gfx::Point center() const { return layer_->position(); }
+    void setCenter(gfx::Point center);
+    gfx::AffineTransform transform() const { return layer_->affineTransform(); }
+    void setTransform(const gfx::AffineTransform& t);
+
+    // Appearance.
+    double alpha() const { return layer_->opacity(); }
+    void setAlpha(double alpha);
+    bool isHidden() const { return layer_->isHidden(); }
+    void setHidden(bool hidden) { layer_->setHidden(hidden); }
+    std::optional<gfx::Color> backgroundColor() const { return layer_->backgroundColor(); }
+    void setBackgroundColor(std::optional<gfx::Color> color);
+    bool clipsToBounds() const { return layer_->masksToBounds(); }
+    void setClipsToBounds(bool clips) { layer_->setMasksToBounds(clips); }
+    ContentMode contentMode() const { return contentMode_; }
+    void setContentMode(ContentMode mode);
+    long tag() const { return tag_; }
+    void setTag(long tag) { tag_ = tag; }
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+
+    // Hierarchy.
+    std::shared_ptr<View> superview() const { return superview_.lock(); }
+    const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+    std::shared_ptr<Window> window() const;
+    void addSubview(const std::shared_ptr<View>& view);
+    void insertSubview(const std::shared_ptr<View>& view, size_t index);
+    void removeFromSuperview();
+    void bringSubviewToFront(const std::shared_ptr<View>& view);
+    void sendSubviewToBack(const std::shared_ptr<View>& view);
+    // This view or the first descendant (depth first, in order) with the tag.
+    std::shared_ptr<View> viewWithTag(long tag);
+    bool isDescendantOf(const View* view) const;
+    virtual void didMoveToSuperview() {}
+    virtual void didMoveToWindow() {}
+
+    // Layout.
+    void setNeedsLayout() { needsLayout_ = true; }
+    bool needsLayout() const { return needsLayout_; }
+    // Lays out this view, if marked, then its subviews, top down.
+    void layoutIfNeeded();
+    virtual void layoutSubviews() {}
+    virtual gfx::Size sizeThatFits(gfx::Size size) const { return bounds().size; (void)size; }
+    void sizeToFit();
+
+    // Drawing on demand.
+    virtual bool drawsContent() const { return false; }
+    virtual void drawRect(gfx::Context& context, const gfx::Rect& rect) { (void)context; (void)rect; }
+    void setNeedsDisplay();
+    void displayLayer(ca::Layer& layer) override;
+
+    // Coordinates.
+    gfx::Point convertPointToWindow(gfx::Point p) const;
+    gfx::Point convertPointFromWindow(gfx::Point p) const;
+    // Converts between this view's bounds space and `view`'s (the window's when null).
+    gfx::Point convertPoint(gfx::Point p, const View* to) const;
+    gfx::Point convertPointFrom(gfx::Point p, const View* from) const;
+    gfx::Rect convertRect(const gfx::Rect& r, const View* to) const;
+
+    // Hit testing: the deepest visible, interactive, not transparent view containing `p` (in this
+    // view's bounds space), last subview first.
+    virtual std::shared_ptr<View> hitTest(gfx::Point p);
+    virtual bool pointInside(gfx::Point p) const { return bounds().contains(p); }
+
+    // Touches; by default they go on to the superview.
+    virtual void touchesBegan(const TouchSet& touches);
+    virtual void touchesMoved(const TouchSet& touches);
+    virtual void touchesEnded(const TouchSet& touches);
+    virtual void touchesCancelled(const TouchSet& touches);
+
+    void addGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
+    const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+
+    // The text a view-tree dump shows for this view (labels and buttons have one).
+    virtual std::optional<std::string> dumpText() const { return std::nullopt; }
+
+    // Animation blocks.
+    static void animate(double duration, const std::function<void()>& animations,
+                        std::function<void(bool finished)> completion = {});
+    static void animate(double duration, double delay, unsigned options, const std::function<void()>& animations,
+                        std::function<void(bool finished)> completion = {});
+    static void animateWithSpring(double duration, double delay, double dampingRatio, double initialVelocity,
+                                  unsigned options, const std::function<void()>& animations,
+                                  std::function<void(bool finished)> completion = {});
+
+protected:
+    virtual std::shared_ptr<ca::Layer> makeLayer() const { return ca::Layer::make(); }
+    void animateChange(const char* keyPath, const ca::PropertyValue& from, const ca::PropertyValue& to);
+    void propagateDidMoveToWindow();
+
+private:
+    gfx::Rect initialFrame_;
+    std::shared_ptr<ca::Layer> layer_;
+    std::weak_ptr<View> superview_;
+    std::vector<std::shared_ptr<View>> subviews_;
+    std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
+    ContentMode contentMode_ = ContentMode::scaleToFill;
+    long tag_ = 0;
+    bool userInteractionEnabled_ = true;
+    bool needsLayout_ = true;
+};
+
+} // namespace ui

@@ -1,0 +1,116 @@
+#include "platform/ui/Window.h"
+
+#include "platform/ca/AnimationTicker.h"
+#include "platform/ca/MediaTime.h"
+#include "platform/ca/Renderer.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Screen.h"
+
+namespace ui {
+
+Window::Window(gfx::Rect frame) : View(frame) {}
+Window::Window() : View(Screen::main().bounds()) {}
+
+void Window::makeKeyAndVisible() {
+    setHidden(false);
+    Application::shared().setKeyWindow(std::static_pointer_cast<Window>(shared_from_this()));
+}
+
+bool Window::isKeyWindow() const { return Application::shared().keyWindow().get() == this; }
+
+gfx::Point Touch::locationInView(const View* view) const { return view ? view->convertPointFromWindow(location_) : location_; }
+gfx::Point Touch::previousLocationInView(const View* view) const {
+    return view ? view->convertPointFromWindow(previous_) : previous_;
+}
+
+void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
+    layoutIfNeeded();
+    auto it = touches_.find(id);
+    std::shared_ptr<Touch> touch;
+    if (phase == TouchPhase::began) {
+        if (it != touches_.end()) deliver(TouchPhase::cancelled, it->second);  // a lost lift-off
+        touch = std::make_shared<Touch>();
+        touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
+        touch->location_ = touch->previous_ = location;
+        auto hit = hitTest(location);
+        touch->view_ = hit;
+        for (auto v = hit; v; v = v->superview())
+            for (const auto& r : v->gestureRecognizers())
+                if (r->isEnabled()) touch->recognizers_.push_back(r);
+        touches_[id] = touch;
+    } else {
+        if (it == touches_.end()) return;
+        touch = it->second;
+        touch->previous_ = touch->location_;
+        touch->location_ = location;
+    }
+    touch->timestamp = ca::currentMediaTime();
+    deliver(phase, touch);
+    if (phase == TouchPhase::ended || phase == TouchPhase::cancelled) touches_.erase(id);
+}
+
+void Window::cancelAllTouches() {
+    auto all = touches_;
+    for (auto& [id, touch] : all) sendTouch(TouchPhase::cancelled, touch->locationInWindow(), id);
+}
+
+void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {
+    touch->phase = phase;
+    TouchSet set{touch};
+    using State = GestureRecognizer::State;
+    std::vector<std::shared_ptr<GestureRecognizer>> live;
+    for (auto& weak : touch->recognizers_)
+        if (auto r = weak.lock()) live.push_back(r);
+
+    bool recognizedNow = false;
+    for (auto& r : live) {
+        State before = r->state();
+        if (before == State::failed || before == State::cancelled || (before == State::ended && phase != TouchPhase::began)) continue;
+        switch (phase) {
+        case TouchPhase::began: r->touchesBegan(set); break;
+        case TouchPhase::moved:
+        case TouchPhase::stationary: r->touchesMoved(set); break;
+        case TouchPhase::ended: r->touchesEnded(set); break;
+        case TouchPhase::cancelled: r->touchesCancelled(set); break;
+        }
+        State after = r->state();
+        bool recognizes = before == State::possible && (after == State::began || after == State::ended);
+        if (recognizes) {
+            recognizedNow = true;
+            // The first recognizer wins: the others of this touch fail.
+            for (auto& other : live)
+                if (other != r && other->state() == State::possible) other->touchesCancelled(set);
+            if (r->cancelsTouchesInView() && touch->deliveredToView_) {
+                touch->deliveredToView_ = false;
+                if (phase != TouchPhase::began)
+                    if (auto v = touch->view()) v->touchesCancelled(set);
+            }
+            break;
+        }
+    }
+    (void)recognizedNow;
+
+    if (touch->deliveredToView_) {
+        if (auto v = touch->view()) {
+            switch (phase) {
+            case TouchPhase::began: v->touchesBegan(set); break;
+            case TouchPhase::moved:
+            case TouchPhase::stationary: v->touchesMoved(set); break;
+            case TouchPhase::ended: v->touchesEnded(set); break;
+            case TouchPhase::cancelled: v->touchesCancelled(set); break;
+            }
+        }
+    }
+    if (phase == TouchPhase::ended || phase == TouchPhase::cancelled) {
+        for (auto& r : live) r->reset();
+    }
+}
+
+void Window::render(gfx::Context& context) {
+    layoutIfNeeded();
+    ca::AnimationTicker::shared().tick();
+    ca::Renderer::render(*layer(), context, ca::currentMediaTime());
+}
+
+} // namespace ui

@@ -1,0 +1,34 @@
+#pragma once
+// The window: the root view of the tree that a host shows. It takes the screen's bounds unless
+// told otherwise, routes touches (hit testing, then gesture recognizers, then the view) and lays
+// out and draws its tree. Main thread only.
+
+#include "platform/ui/View.h"
+
+#include <map>
+
+namespace ui {
+
+class Window : public View {
+    QUILLORA_CLASS(Window)
+
+    explicit Window(gfx::Rect frame);
+    Window();
+
+    void makeKeyAndVisible();
+    bool isKeyWindow() const;
+
+    // A touch from the host, in window points. `id` tells fingers apart.
+    void sendTouch(TouchPhase phase, gfx::Point location, int id = 0);
+    // Cancels every touch in progress (the host lost the pointer).
+    void cancelAllTouches();
+
+    // Lays out, ticks the animations, and draws the tree at the current media time.
+    void render(gfx::Context& context);
+
+private:
+    void deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch);
+    std::map<int, std::shared_ptr<Touch>> touches_;
+};
+
+} // namespace ui

@@ -1,0 +1,164 @@
+#include "platform/core/Json.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Label.h"
+#include "UiTest.h"
+
+namespace ui {
+namespace {
+
+using ui_View = UiTest;
+
+std::shared_ptr<View> viewAt(gfx::Rect frame) { return core::make<View>(frame); }
+
+TEST_F(ui_View, TheDefaultScreenIsAPhoneAtScaleTwo) {
+    EXPECT_EQ(Screen::main().bounds(), gfx::Rect(0, 0, 375, 667));
+    EXPECT_EQ(Screen::main().scale(), 2);
+    EXPECT_EQ(Screen::main().statusBarHeight(), 20);
+    EXPECT_EQ(window->frame(), Screen::main().bounds());
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(Application::shared().keyWindow(), window);
+    auto notch = DeviceProfile::named("phone-notch");
+    ASSERT_TRUE(notch);
+    EXPECT_EQ(notch->pixelSize(), gfx::Size(1125, 2436));
+}
+
+TEST_F(ui_View, FrameBoundsCenterAndConversions) {
+    auto outer = viewAt({10, 20, 200, 100});
+    auto inner = viewAt({5, 5, 50, 40});
+    outer->addSubview(inner);
+    window->addSubview(outer);
+    EXPECT_EQ(inner->center(), gfx::Point(30, 25));
+    EXPECT_EQ(inner->convertPoint({0, 0}, nullptr), gfx::Point(15, 25));
+    // Scrolling: the bounds origin shifts where the subviews appear.
+    outer->setBounds({0, 30, 200, 100});
+    EXPECT_EQ(inner->convertPoint({0, 0}, nullptr), gfx::Point(15, -5));
+    EXPECT_EQ(outer->frame(), gfx::Rect(10, 20, 200, 100));
+    // A transform turns the view about its centre; the frame is the bounding box.
+    inner->setTransform(gfx::AffineTransform::scale(2, 2));
+    EXPECT_EQ(inner->frame(), gfx::Rect(-20, -15, 100, 80));
+    EXPECT_EQ(inner->bounds(), gfx::Rect(0, 0, 50, 40));
+    gfx::Point back = window->convertPoint(inner->convertPoint({7, 9}, window.get()), inner.get());
+    EXPECT_NEAR(back.x, 7, 1e-9);
+    EXPECT_NEAR(back.y, 9, 1e-9);
+}
+
+TEST_F(ui_View, HitTestingSkipsHiddenTransparentAndInertViews) {
+    struct Case {
+        const char* name;
+        std::function<void(View& top)> setup;
+        bool hitsTop;
+    };
+    const Case cases[] = {
+        {"visible", [](View&) {}, true},
+        {"hidden", [](View& v) { v.setHidden(true); }, false},
+        {"transparent", [](View& v) { v.setAlpha(0); }, false},
+        {"nearly transparent", [](View& v) { v.setAlpha(0.005); }, false},
+        {"faint but visible", [](View& v) { v.setAlpha(0.02); }, true},
+        {"no interaction", [](View& v) { v.setUserInteractionEnabled(false); }, false},
+    };
+    for (const Case& c : cases) {
+        auto bottom = viewAt({0, 0, 100, 100});
+        auto top = viewAt({0, 0, 100, 100});
+        window->addSubview(bottom);
+        window->addSubview(top);
+        c.setup(*top);
+        auto hit = window->hitTest({50, 50});
+        EXPECT_EQ(hit, c.hitsTop ? top : bottom) << c.name;
+        bottom->removeFromSuperview();
+        top->removeFromSuperview();
+    }
+    // A subview outside its superview's bounds cannot be hit there.
+    auto parent = viewAt({0, 0, 50, 50});
+    auto child = viewAt({60, 0, 20, 20});
+    parent->addSubview(child);
+    window->addSubview(parent);
+    EXPECT_EQ(window->hitTest({65, 5}), window);
+    EXPECT_EQ(window->hitTest({400, 5}), nullptr);
+}
+
+TEST_F(ui_View, HierarchyTagsAndLayout) {
+    struct Counting : View {
+        using View::View;
+        int layouts = 0;
+        void layoutSubviews() override { ++layouts; }
+    };
+    auto v = core::make<Counting>(gfx::Rect{0, 0, 10, 10});
+    auto a = viewAt({}), b = viewAt({});
+    b->setTag(7);
+    v->addSubview(a);
+    a->addSubview(b);
+    window->addSubview(v);
+    EXPECT_EQ(window->viewWithTag(7), b);
+    EXPECT_EQ(b->window(), window);
+    a->addSubview(v);  // a view never goes inside its own subtree
+    EXPECT_EQ(v->superview(), window);
+    window->layoutIfNeeded();
+    window->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 1);
+    v->setFrame({0, 0, 20, 10});  // a new size asks for layout
+    window->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 2);
+    v->setCenter({50, 50});  // moving does not
+    window->layoutIfNeeded();
+    EXPECT_EQ(v->layouts, 2);
+    a->removeFromSuperview();
+    EXPECT_EQ(b->window(), nullptr);
+}
+
+TEST_F(ui_View, DrawingHappensOnlyWhenMarked) {
+    struct Painter : View {
+        using View::View;
+        int draws = 0;
+        bool drawsContent() const override { return true; }
+        void drawRect(gfx::Context& c, const gfx::Rect& r) override {
+            ++draws;
+            c.setFillColor(gfx::Color::rgb(255, 0, 0));
+            c.fillRect(r);
+        }
+    };
+    auto p = core::make<Painter>(gfx::Rect{0, 0, 10, 10});
+    window->addSubview(p);
+    auto image = host->snapshot();
+    EXPECT_EQ(image->pixel(5, 5), 0xffff0000u);
+    host->snapshot();
+    EXPECT_EQ(p->draws, 1);
+    p->setNeedsDisplay();
+    host->snapshot();
+    EXPECT_EQ(p->draws, 2);
+    ASSERT_TRUE(p->layer()->contents());
+    EXPECT_EQ(p->layer()->contents()->scale(), 2);  // the backing image is at the screen's scale
+}
+
+TEST_F(ui_View, TreeDumpGivesWindowGeometry) {
+    auto box = viewAt({10, 20, 100, 50});
+    auto label = core::make<Label>(gfx::Rect{5, 5, 80, 20});
+    label->setText("你好 hello");
+    box->addSubview(label);
+    box->setAlpha(0.5);
+    window->addSubview(box);
+    core::Value tree = host->dumpTree();
+    auto text = core::json::write(tree, core::json::SortedKeys);
+    ASSERT_TRUE(text.ok());
+    EXPECT_NE(text->find(R"({"alpha":1.0,"class":"Label","frame":[15.0,25.0,80.0,20.0],"hidden":false,"text":"你好 hello"})"),
+              std::string::npos)
+        << *text;
+    EXPECT_NE(text->find(R"("alpha":0.5,"class":"View","frame":[10.0,20.0,100.0,50.0])"), std::string::npos) << *text;
+}
+
+TEST_F(ui_View, OpeningLinksGoesThroughTheLauncher) {
+    std::vector<std::string> opened;
+    Application::shared().setURLLauncherForTesting([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    std::optional<bool> result;
+    Application::shared().openURL("https://example.invalid/app", [&](bool ok) { result = ok; });
+    EXPECT_FALSE(result);  // the completion comes on a later turn of the main loop
+    host->advance(0);
+    EXPECT_EQ(result, true);
+    EXPECT_EQ(opened, std::vector<std::string>{"https://example.invalid/app"});
+    Application::shared().setURLLauncherForTesting(nullptr);
+}
+
+} // namespace
+} // namespace ui
