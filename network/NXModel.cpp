@@ -13,7 +13,40 @@ namespace network {
 
 using core::Value;
 
-std::int64_t leadingInteger(const Value& v) { return core::longLongValue(v); }
+namespace detail {
+
+std::optional<std::string> readText(const Value& v) {
+    if (!v.isString()) return std::nullopt;
+    return v.asString();
+}
+
+// A scalar becomes the integer its text starts with, as key-value coding converts it.
+std::optional<std::int64_t> readInteger(const Value& v) {
+    if (!v.isString() && !v.isNumber() && !v.isBool()) return std::nullopt;
+    return core::longLongValue(v);
+}
+
+std::optional<core::Dictionary> readDictionary(const Value& v) {
+    if (!v.isDictionary()) return std::nullopt;
+    return v.asDictionary();
+}
+
+std::optional<core::Array> readArray(const Value& v) {
+    if (!v.isArray()) return std::nullopt;
+    return v.asArray();
+}
+
+std::optional<std::vector<std::string>> readTexts(const Value& v) {
+    if (!v.isArray()) return std::nullopt;
+    std::vector<std::string> out;
+    for (const auto& e : v.asArray()) {
+        if (!e.isString()) return std::nullopt;
+        out.push_back(e.asString());
+    }
+    return out;
+}
+
+} // namespace detail
 
 const PropertyTable::Property* PropertyTable::find(std::string_view name) const {
     for (const auto& p : properties_) {

@@ -60,6 +60,10 @@ public:
     const Property* find(std::string_view name) const;
 
 private:
+    // A property held in a member; `read` turns a value into the member's type, or nothing when
+    // the value is of another kind.
+    template <class Owner, class T, class Read>
+    PropertyTable& bind(std::string name, T Owner::*member, Read read);
     template <class Owner>
     PropertyTable& add(std::string name, std::function<bool(Owner&, const core::Value&)> set,
                        std::function<core::Value(const Owner&)> get);
@@ -118,6 +122,58 @@ private:
 
 // ---- PropertyTable templates ----
 
+namespace detail {
+
+// Readers take a value of the property's own kind (or nothing); writers give the property's value.
+std::optional<std::string> readText(const core::Value& v);
+std::optional<std::int64_t> readInteger(const core::Value& v);
+std::optional<core::Dictionary> readDictionary(const core::Value& v);
+std::optional<core::Array> readArray(const core::Value& v);
+std::optional<std::vector<std::string>> readTexts(const core::Value& v);
+
+template <class Element>
+std::optional<std::vector<std::shared_ptr<Element>>> readModels(const core::Value& v) {
+    if (!v.isArray()) return std::nullopt;
+    std::vector<std::shared_ptr<Element>> out;
+    for (const auto& e : v.asArray()) {
+        auto element = e.template object<Element>();
+        if (!element) return std::nullopt;
+        out.push_back(std::move(element));
+    }
+    return out;
+}
+
+template <class T>
+core::Value write(const T& value) {
+    return core::Value(value);
+}
+template <class T>
+core::Value write(const std::optional<T>& value) {
+    return value ? core::Value(*value) : core::Value();
+}
+template <class T>
+core::Value write(const std::vector<T>& values) {
+    core::Array out;
+    for (const auto& v : values) out.push_back(core::Value(v));
+    return core::Value(std::move(out));
+}
+inline core::Value write(const std::int64_t& value) { return core::Value(static_cast<long long>(value)); }
+
+} // namespace detail
+
+template <class Owner, class T, class Read>
+PropertyTable& PropertyTable::bind(std::string name, T Owner::*member, Read read) {
+    return add<Owner>(
+        std::move(name),
+        [member, read](Owner& o, const core::Value& v) {
+            auto value = read(v);
+            if (!value) return false;
+            o.*member = std::move(*value);
+            return true;
+        },
+        [member](const Owner& o) { return detail::write(o.*member); });
+}
+
 template <class Owner>
 PropertyTable& PropertyTable::add(std::string name, std::function<bool(Owner&, const core::Value&)> set,
                                   std::function<core::Value(const Owner&)> get) {
@@ -130,120 +186,46 @@ PropertyTable& PropertyTable::add(std::string name, std::function<bool(Owner&, c
 
 template <class Owner>
 PropertyTable& PropertyTable::text(std::string name, std::string Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isString()) return false;
-            o.*member = v.asString();
-            return true;
-        },
-        [member](const Owner& o) { return core::Value(o.*member); });
+    return bind(std::move(name), member, detail::readText);
 }
 
 template <class Owner>
 PropertyTable& PropertyTable::text(std::string name, std::optional<std::string> Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isString()) return false;
-            o.*member = v.asString();
-            return true;
-        },
-        [member](const Owner& o) { return (o.*member) ? core::Value(*(o.*member)) : core::Value(); });
+    return bind(std::move(name), member, detail::readText);
 }
-
-std::int64_t leadingInteger(const core::Value& v);
 
 template <class Owner>
 PropertyTable& PropertyTable::integer(std::string name, std::int64_t Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isString() && !v.isNumber() && !v.isBool()) return false;
-            o.*member = leadingInteger(v);
-            return true;
-        },
-        [member](const Owner& o) { return core::Value(static_cast<long long>(o.*member)); });
+    return bind(std::move(name), member, detail::readInteger);
 }
 
 template <class Owner>
 PropertyTable& PropertyTable::dictionary(std::string name, std::optional<core::Dictionary> Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isDictionary()) return false;
-            o.*member = v.asDictionary();
-            return true;
-        },
-        [member](const Owner& o) { return (o.*member) ? core::Value(*(o.*member)) : core::Value(); });
+    return bind(std::move(name), member, detail::readDictionary);
 }
 
 template <class Owner, class Element>
 PropertyTable& PropertyTable::list(std::string name, std::vector<std::shared_ptr<Element>> Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isArray()) return false;
-            std::vector<std::shared_ptr<Element>> out;
-            for (const auto& e : v.asArray()) {
-                auto element = e.template object<Element>();
-                if (!element) return false;
-                out.push_back(std::move(element));
-            }
-            o.*member = std::move(out);
-            return true;
-        },
-        [member](const Owner& o) {
-            core::Array out;
-            for (const auto& e : o.*member) out.push_back(core::Value(e));
-            return core::Value(std::move(out));
-        });
+    return bind(std::move(name), member, detail::readModels<Element>);
 }
 
 template <class Owner>
 PropertyTable& PropertyTable::list(std::string name, std::vector<std::string> Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isArray()) return false;
-            std::vector<std::string> out;
-            for (const auto& e : v.asArray()) {
-                if (!e.isString()) return false;
-                out.push_back(e.asString());
-            }
-            o.*member = std::move(out);
-            return true;
-        },
-        [member](const Owner& o) {
-            core::Array out;
-            for (const auto& e : o.*member) out.push_back(core::Value(e));
-            return core::Value(std::move(out));
-        });
+    return bind(std::move(name), member, detail::readTexts);
 }
 
 template <class Owner>
 PropertyTable& PropertyTable::list(std::string name, core::Array Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            if (!v.isArray()) return false;
-            o.*member = v.asArray();
-            return true;
-        },
-        [member](const Owner& o) { return core::Value(o.*member); });
+    return bind(std::move(name), member, detail::readArray);
 }
 
 template <class Owner, class Model>
 PropertyTable& PropertyTable::object(std::string name, std::shared_ptr<Model> Owner::*member) {
-    return add<Owner>(
-        std::move(name),
-        [member](Owner& o, const core::Value& v) {
-            auto model = v.template object<Model>();
-            if (!model) return false;
-            o.*member = std::move(model);
-            return true;
-        },
-        [member](const Owner& o) { return core::Value(o.*member); });
+    return bind(std::move(name), member, [](const core::Value& v) -> std::optional<std::shared_ptr<Model>> {
+        auto model = v.template object<Model>();
+        if (!model) return std::nullopt;
+        return model;
+    });
 }
 
 } // namespace network
