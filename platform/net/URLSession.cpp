@@ -303,6 +303,14 @@ private:
             }
             curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
         }
+        // Commands that never ran are dropped: each holds the engine, so keeping them would keep
+        // the engine, and its delegate, alive for ever.
+        std::deque<std::function<void()>> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(commands_);
+        }
+        dropped.clear();
         // Whatever is still running ends with the session.
         for (auto& [easy, transfer] : transfers_) {
             std::lock_guard lock(transfer->task->mutex_);

@@ -454,3 +454,16 @@ TEST_F(SessionFixture, InvalidationWaitsForTasksThenReleasesTheDelegate) {
     ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return late->state() == URLSessionTask::State::completed; }));
     EXPECT_TRUE(isURLError(*late->error(), URLErrorCode::cancelled));
 }
+
+TEST(URLSessionLifetime, DroppingAnInvalidatedSessionReleasesItsDelegate) {
+    // Invalidating and then letting go at once must not leave the invalidation pending with the
+    // network thread gone, holding the engine and the delegate for ever.
+    for (int i = 0; i < 20; ++i) {
+        auto delegate = std::make_shared<Recorder>();
+        std::weak_ptr<Recorder> watched = delegate;
+        auto session = URLSession::create(URLSessionConfiguration::ephemeralConfiguration(), std::move(delegate));
+        session->invalidateAndCancel();
+        session.reset();
+        ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return watched.expired(); })) << "round " << i;
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+// A data request whose body is sent from bytes or from a file, with the progress of what it sends.
+// Streamed bodies are not offered: the platform's URL session has no streamed upload task.
+
+#include "Libs/HTTPLayer/DataRequest.h"
+#include "Libs/HTTPLayer/UploadTaskDelegate.h"
+
+#include <variant>
+
+namespace http {
+
+class UploadRequest : public DataRequest {
+    QUILLORA_CLASS(UploadRequest)
+
+    // The description of an upload task: its body (bytes or a file) and the URL request.
+    class Uploadable : public TaskConvertible {
+    public:
+        static std::shared_ptr<const Uploadable> data(core::Bytes data, net::URLRequest urlRequest) {
+            return std::make_shared<const Uploadable>(Body(std::move(data)), std::move(urlRequest));
+        }
+        static std::shared_ptr<const Uploadable> file(net::URL fileURL, net::URLRequest urlRequest) {
+            return std::make_shared<const Uploadable>(Body(std::move(fileURL)), std::move(urlRequest));
+        }
+
+        using Body = std::variant<core::Bytes, net::URL>;
+        Uploadable(Body body, net::URLRequest urlRequest) : body_(std::move(body)), urlRequest_(std::move(urlRequest)) {}
+
+        const Body& body() const { return body_; }
+        const net::URLRequest& urlRequest() const { return urlRequest_; }
+        Result<std::shared_ptr<net::URLSessionTask>> makeTask(const std::shared_ptr<net::URLSession>& session,
+                                                              const std::shared_ptr<RequestAdapter>& adapter,
+                                                              const std::shared_ptr<dispatch::Queue>& queue) const override;
+
+    private:
+        Body body_;
+        net::URLRequest urlRequest_;
+    };
+
+    using DataRequest::DataRequest;
+
+    // The data request's answer, else the URL request of its Uploadable description.
+    std::optional<net::URLRequest> request() const override;
+
+    // The upload delegate's progress of the sent body; nothing for a delegate of another kind.
+    std::shared_ptr<Progress> uploadProgress() const;
+    std::shared_ptr<UploadRequest> setUploadProgressHandler(std::shared_ptr<dispatch::Queue> queue,
+                                                            std::function<void(const std::shared_ptr<Progress>&)> closure);
+};
+
+} // namespace http

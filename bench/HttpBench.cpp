@@ -1,0 +1,131 @@
+// N small form POSTs on loopback with keep-alive: through the HTTP layer's session manager (JSON
+// answer delivered on the main queue, as the app receives it), against raw libcurl multi sending
+// the same requests over at most as many connections. The ratio of the two rates is what counts.
+
+#include "Libs/HTTPLayer/SessionManager.h"
+
+#include "platform/dispatch/RunLoop.h"
+#include "platform/net/testing/LoopbackServer.h"
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <atomic>
+#include <string>
+
+namespace {
+
+using net::testkit::LoopbackServer;
+using net::testkit::RecordedRequest;
+using net::testkit::Reply;
+
+constexpr long kConnectionsPerHost = 6; // the session configuration's default
+
+LoopbackServer& server() {
+    static LoopbackServer* s = new LoopbackServer([](const RecordedRequest&) { return Reply::json(R"({"status":1,"data":{}})"); });
+    return *s;
+}
+
+void BM_RawCurlMulti(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    const std::string url = server().url("/index.php/AppApi/Index/index_tag_list");
+    const std::string body = "pages=1&random_time=1700000000&sign=0123456789abcdef0123456789abcdef";
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CURLM* multi = curl_multi_init();
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded; charset=utf-8");
+    headers = curl_slist_append(headers, "Expect:");
+    auto sink = +[](char*, std::size_t size, std::size_t n, void* out) {
+        static_cast<std::string*>(out)->append(size * n, ' ');
+        return size * n;
+    };
+    std::vector<std::string> bodies(static_cast<std::size_t>(count));
+    for (auto _ : state) {
+        for (int i = 0; i < count; ++i) {
+            CURL* easy = curl_easy_init();
+            bodies[static_cast<std::size_t>(i)].clear();
+            curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
+            curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+            curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip;q=1.0, compress;q=0.5");
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, sink);
+            curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bodies[static_cast<std::size_t>(i)]);
+            curl_multi_add_handle(multi, easy);
+        }
+        int done = 0;
+        while (done < count) {
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+                if (msg->msg != CURLMSG_DONE) continue;
+                CURL* easy = msg->easy_handle;
+                curl_multi_remove_handle(multi, easy);
+                curl_easy_cleanup(easy);
+                ++done;
+            }
+            if (done < count) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
+    }
+    curl_slist_free_all(headers);
+    curl_multi_cleanup(multi);
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+// The platform's URL session alone, with a delegate that only counts completions: shows how much
+// of the gap to raw libcurl lies below the HTTP layer.
+class CountingDelegate : public net::URLSessionDelegate {
+public:
+    std::atomic<int> completed{0};
+    bool respondsTo(Callback c) const override { return c == Callback::taskDidComplete; }
+    void didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>& error) override {
+        if (!error) ++completed;
+    }
+};
+
+void BM_URLSessionOnly(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    auto delegate = std::make_shared<CountingDelegate>();
+    auto session = net::URLSession::create(net::URLSessionConfiguration::ephemeralConfiguration(), delegate);
+    net::URLRequest request(net::URL::parse(server().url("/index.php/AppApi/Index/index_tag_list")));
+    request.httpMethod = "POST";
+    std::string body = "pages=1&random_time=1700000000&sign=0123456789abcdef0123456789abcdef";
+    request.httpBody = core::Bytes(body.begin(), body.end());
+    request.setValue("application/x-www-form-urlencoded; charset=utf-8", "Content-Type");
+    auto& loop = dispatch::RunLoop::main();
+    for (auto _ : state) {
+        delegate->completed = 0;
+        for (int i = 0; i < count; ++i) session->dataTask(request)->resume();
+        if (!loop.runUntil([&] { return delegate->completed == count; }, 30)) state.SkipWithError("requests did not all succeed");
+    }
+    session->invalidateAndCancel();
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void BM_SessionManagerPostJSON(benchmark::State& state) {
+    const auto count = static_cast<int>(state.range(0));
+    const std::string url = server().url("/index.php/AppApi/Index/index_tag_list");
+    auto configuration = net::URLSessionConfiguration::ephemeralConfiguration();
+    configuration.httpAdditionalHeaders = http::SessionManager::defaultHTTPHeaders();
+    auto manager = http::SessionManager::create(configuration);
+    const http::Parameters parameters{{"pages", 1}, {"random_time", 1700000000}, {"sign", "0123456789abcdef0123456789abcdef"}};
+    auto& loop = dispatch::RunLoop::main();
+    for (auto _ : state) {
+        int done = 0;
+        for (int i = 0; i < count; ++i) {
+            manager->request(url, http::HTTPMethod::post, parameters)->responseJSON([&done](const http::DataResponse<core::Value>& r) {
+                if (r.result().isSuccess()) ++done;
+            });
+        }
+        if (!loop.runUntil([&] { return done == count; }, 30)) state.SkipWithError("requests did not all succeed");
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+BENCHMARK(BM_RawCurlMulti)->Arg(64)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_URLSessionOnly)->Arg(64)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionManagerPostJSON)->Arg(64)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
