@@ -45,7 +45,7 @@ public:
 private:
     explicit OperationQueue(std::string name);
     void startReady(std::unique_lock<std::mutex>& lock);
-    void finished();
+    void run(std::function<void()> operation);
 
     const std::string name_;
     mutable std::mutex mutex_;

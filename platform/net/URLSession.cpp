@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
+#include <limits>
 #include <thread>
 #include <unordered_map>
 
@@ -241,6 +242,7 @@ private:
         int redirects = 0;
         double timeout = 60;
         double lastActivity = 0;
+        double resourceDeadline = 0; // monotonic time by which the whole task must be done
         double legStart = 0;
         bool suspended = false;
         bool legRecorded = false;
@@ -265,7 +267,24 @@ private:
     // ---- delivery to the delegate ----
 
     // Queues a delegate event now.
-    void deliver(std::function<void()> event) { queue_->addOperation(std::move(event)); }
+    // On the network thread, events are gathered and handed to the delegate queue as one
+    // operation per turn of the loop: a queue hand-off per event would cost a thread wake-up each.
+    // The order of events is kept either way.
+    void deliver(std::function<void()> event) {
+        if (std::this_thread::get_id() == networkThread_) {
+            batch_.push_back(std::move(event));
+            return;
+        }
+        queue_->addOperation(std::move(event));
+    }
+
+    void flushBatch() {
+        if (batch_.empty()) return;
+        queue_->addOperation([events = std::move(batch_)] {
+            for (const auto& event : events) event();
+        });
+        batch_.clear();
+    }
 
     // Queues an event that must come after the delegate's answer to the response.
     void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, std::function<void()> event,
@@ -276,7 +295,7 @@ private:
             task->held_.emplace_back(keepOnCancel, std::move(event));
             return;
         }
-        queue_->addOperation(std::move(event));
+        deliver(std::move(event));
     }
 
     bool responds(Callback c) const {
@@ -287,6 +306,7 @@ private:
     // ---- the thread ----
 
     void run() {
+        networkThread_ = std::this_thread::get_id();
         for (;;) {
             std::deque<std::function<void()>> commands;
             {
@@ -301,6 +321,7 @@ private:
             while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
                 if (msg->msg == CURLMSG_DONE) transferDone(msg->easy_handle, msg->data.result);
             }
+            flushBatch();
             curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
         }
         // Commands that never ran are dropped: each holds the engine, so keeping them would keep
@@ -333,6 +354,7 @@ private:
                         curl_easy_pause(easy, CURLPAUSE_CONT);
                     }
                 }
+                armTimeoutCheck();
                 return;
             }
             task->started_ = true;
@@ -393,7 +415,7 @@ private:
     // ---- one leg: a request and its response (a redirect starts another leg) ----
 
     void startLeg(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
-                  std::shared_ptr<URLSessionTaskMetrics> metrics) {
+                  std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0) {
         {
             std::lock_guard lock(task->mutex_);
             task->currentRequest_ = request;
@@ -415,6 +437,7 @@ private:
         t.metrics = std::move(metrics);
         t.timeout = std::min(request.timeoutInterval, configuration_.timeoutIntervalForRequest);
         t.lastActivity = now();
+        t.resourceDeadline = resourceDeadline > 0 ? resourceDeadline : t.lastActivity + configuration_.timeoutIntervalForResource;
         t.legStart = dispatch::absoluteTime();
         if (redirects == 0) t.metrics->taskInterval.startDate = t.legStart;
         t.isDownload = dynamic_cast<URLSessionDownloadTask*>(task.get()) != nullptr;
@@ -447,8 +470,7 @@ private:
         configure(t);
         transfers_[easy] = std::move(transfer);
         curl_multi_add_handle(multi_, easy);
-        scheduleTimeoutCheck(task, t.timeout);
-        if (redirects == 0) scheduleResourceTimeout(task);
+        armTimeoutCheck();
     }
 
     void configure(Transfer& t) {
@@ -707,6 +729,7 @@ private:
         }
         // Take the finished leg out; its body is kept in case the redirect is not followed.
         auto metrics = t.metrics;
+        double deadline = t.resourceDeadline;
         core::Bytes body = std::move(t.redirectBody);
         auto it = transfers_.find(t.easy);
         curl_multi_remove_handle(multi_, t.easy);
@@ -714,11 +737,11 @@ private:
         auto finished = std::move(it->second);
         transfers_.erase(it);
 
-        auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics](std::optional<URLRequest> chosen) {
-            self->post([self, task, response, body, redirects, metrics, chosen] {
+        auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics, deadline](std::optional<URLRequest> chosen) {
+            self->post([self, task, response, body, redirects, metrics, deadline, chosen] {
                 if (task->state() == URLSessionTask::State::completed) return;
                 if (chosen) {
-                    self->startLeg(task, *chosen, redirects, metrics);
+                    self->startLeg(task, *chosen, redirects, metrics, deadline);
                 } else {
                     self->endWithRedirectResponse(task, response, body, metrics);
                 }
@@ -927,41 +950,45 @@ private:
     }
 
     // ---- time-outs on the app's clock ----
+    //
+    // One delayed check per session, set for the earliest deadline of all transfers (idle time
+    // of a running transfer, or the task's resource deadline). Activity only moves deadlines
+    // later, so a check that comes early finds nothing due and sets the next one. Delays go
+    // through the dispatch scheduler so that a virtual clock drives them in tests.
 
-    void scheduleTimeoutCheck(const std::shared_ptr<URLSessionTask>& task, double after) {
-        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
-        std::weak_ptr<URLSessionTask> weakTask = task;
-        dispatch::Queue::global(dispatch::QoS::utility)->after(std::max(after, 0.001), [weakSelf, weakTask] {
-            auto self = weakSelf.lock();
-            auto t = weakTask.lock();
-            if (!self || !t) return;
-            self->post([self, t] { self->checkIdle(t); });
-        });
-    }
-
-    void checkIdle(const std::shared_ptr<URLSessionTask>& task) {
-        Transfer* t = findTransfer(task);
-        if (!t) return; // finished, or between redirect legs (the next leg has its own check)
-        double idle = now() - t->lastActivity;
-        if (t->suspended || idle < t->timeout) {
-            scheduleTimeoutCheck(task, t->suspended ? t->timeout : t->timeout - idle);
-            return;
+    void armTimeoutCheck() {
+        double earliest = std::numeric_limits<double>::infinity();
+        for (const auto& [easy, t] : transfers_) {
+            if (!t->suspended) earliest = std::min(earliest, t->lastActivity + t->timeout);
+            earliest = std::min(earliest, t->resourceDeadline);
         }
-        finish(task, t, makeURLError(URLErrorCode::timedOut, t->request.url));
+        if (!(earliest < scheduledCheck_)) return;
+        scheduledCheck_ = earliest;
+        const std::uint64_t generation = ++checkGeneration_;
+        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
+        dispatch::Queue::global(dispatch::QoS::utility)->after(std::max(earliest - now(), 0.001), [weakSelf, generation] {
+            if (auto self = weakSelf.lock()) {
+                self->post([self, generation] {
+                    if (generation != self->checkGeneration_) return; // replaced by an earlier check
+                    self->scheduledCheck_ = std::numeric_limits<double>::infinity();
+                    self->checkTimeouts();
+                });
+            }
+        });
     }
 
-    void scheduleResourceTimeout(const std::shared_ptr<URLSessionTask>& task) {
-        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
-        std::weak_ptr<URLSessionTask> weakTask = task;
-        dispatch::Queue::global(dispatch::QoS::utility)->after(configuration_.timeoutIntervalForResource, [weakSelf, weakTask] {
-            auto self = weakSelf.lock();
-            auto t = weakTask.lock();
-            if (!self || !t) return;
-            self->post([self, t] {
-                if (Transfer* transfer = self->findTransfer(t))
-                    self->finish(t, transfer, makeURLError(URLErrorCode::timedOut, transfer->request.url));
-            });
-        });
+    void checkTimeouts() {
+        const double t = now();
+        std::vector<Transfer*> expired;
+        for (const auto& [easy, transfer] : transfers_) {
+            bool idle = !transfer->suspended && t - transfer->lastActivity >= transfer->timeout;
+            if (idle || t >= transfer->resourceDeadline) expired.push_back(transfer.get());
+        }
+        for (Transfer* transfer : expired) {
+            auto task = transfer->task;
+            finish(task, transfer, makeURLError(URLErrorCode::timedOut, transfer->request.url));
+        }
+        armTimeoutCheck();
     }
 
     const URLSessionConfiguration configuration_;
@@ -976,9 +1003,13 @@ private:
     std::thread thread_;
 
     // Network thread only.
+    std::atomic<std::thread::id> networkThread_{};
+    std::vector<std::function<void()>> batch_; // events of this turn of the loop, in order
     std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
     std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect answer
     bool invalidating_ = false;
+    double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due
+    std::uint64_t checkGeneration_ = 0;
     // Any thread.
     std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
     std::atomic<bool> invalidationReady_{false};
