@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/gfx/CairoContext.h"
+#include "platform/gfx/PangoFonts.h"
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -212,5 +213,8 @@ void TextLayout::draw(Context& context, Point origin, const Color& color) const 
 }
 
 bool TextLayout::usesPinnedFonts() { return fontSetup().pinned; }
+
+PangoContext* sharedPangoContext() { return fontSetup().context; }
+PangoFontDescription* newPangoFontDescription(const Font& font) { return describe(font); }
 
 } // namespace gfx

@@ -1,0 +1,82 @@
+// Lays out and measures 1,000 typical answers (40 to 200 Chinese characters with punctuation)
+// through the rich label's size calculation, and raw Pango laying out the same strings at the
+// same width with the same font in the same run. The ratio of the two is what counts.
+
+#include "platform/gfx/PangoFonts.h"
+#include "platform/text/AttributeNames.h"
+#include "platform/text/BoxedValue.h"
+#include "platform/text/ParagraphStyle.h"
+#include "rich_label/RLLabel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kAnswerWidth = 335;
+const gfx::Font kFont = gfx::Font::systemFont(15);
+
+const std::vector<std::string>& answers() {
+    static const std::vector<std::string> texts = [] {
+        const char* pieces[] = {"你", "好", "我", "们", "今", "天", "一", "起", "去", "喝", "咖", "啡",
+                                "吧", "说", "话", "真", "的", "很", "有", "意", "思", "，", "。", "？"};
+        std::vector<std::string> out;
+        unsigned state = 12345;
+        for (int i = 0; i < 1000; ++i) {
+            state = state * 1103515245u + 12345u;
+            int length = 40 + static_cast<int>((state >> 8) % 161);
+            std::string text;
+            for (int c = 0; c < length; ++c) {
+                state = state * 1103515245u + 12345u;
+                text += pieces[(state >> 8) % (sizeof pieces / sizeof *pieces)];
+            }
+            out.push_back(std::move(text));
+        }
+        return out;
+    }();
+    return texts;
+}
+
+void RichLabelSizeCalculation(benchmark::State& state) {
+    text::ParagraphStyle style;
+    style.lineSpacing = 4;
+    text::Attributes attributes{{std::string(text::kFontAttributeName), text::box(kFont)},
+                                {std::string(text::kForegroundColorAttributeName), text::box(gfx::Color::black())},
+                                {std::string(text::kParagraphStyleAttributeName), text::box(style)}};
+    std::vector<text::AttributedString> strings;
+    for (const auto& a : answers()) strings.emplace_back(a, attributes);
+    for (auto _ : state) {
+        double total = 0;
+        for (const auto& s : strings) total += RLLabel::sizeWithAttributedString(s, {kAnswerWidth, 1e9}, 0).height;
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+void RawPangoLayout(benchmark::State& state) {
+    PangoFontDescription* desc = gfx::newPangoFontDescription(kFont);
+    for (auto _ : state) {
+        double total = 0;
+        for (const auto& a : answers()) {
+            PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
+            pango_layout_set_font_description(layout, desc);
+            pango_layout_set_width(layout, static_cast<int>(kAnswerWidth * PANGO_SCALE));
+            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+            pango_layout_set_spacing(layout, 4 * PANGO_SCALE);
+            pango_layout_set_text(layout, a.data(), static_cast<int>(a.size()));
+            PangoRectangle logical;
+            pango_layout_get_extents(layout, nullptr, &logical);
+            total += logical.height;
+            g_object_unref(layout);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+    pango_font_description_free(desc);
+}
+
+} // namespace
+
+BENCHMARK(RawPangoLayout)->Unit(benchmark::kMillisecond);
+BENCHMARK(RichLabelSizeCalculation)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,80 @@
+#pragma once
+// Private to platform_text: the data behind Framesetter, Line and Run, and the Pango work they
+// share. Nothing outside this library includes it.
+
+#include "platform/gfx/Font.h"
+#include "platform/text/AttributedString.h"
+#include "platform/text/ParagraphStyle.h"
+#include "platform/text/Run.h"
+
+#include <pango/pango.h>
+
+#include <memory>
+#include <vector>
+
+namespace text::detail {
+
+// The attributed string prepared for Pango: its UTF-8 text and the tables between the two
+// indexings, built once.
+struct Storage {
+    AttributedString string;
+    std::string utf8;
+    std::vector<std::uint32_t> byteOf;  // UTF-16 index -> UTF-8 byte; length() + 1 entries
+    std::vector<std::uint32_t> unitOf;  // UTF-8 byte -> UTF-16 index; bytes + 1 entries
+
+    static std::shared_ptr<const Storage> make(AttributedString string);
+
+    gfx::Font fontAt(std::size_t index) const;
+    ParagraphStyle paragraphStyleAt(std::size_t index) const;
+};
+
+struct FontMetrics {
+    double ascent = 0, descent = 0, leading = 0;
+};
+// Metrics of a Pango font, cached for the process.
+FontMetrics metricsOf(PangoFont* font);
+FontMetrics metricsOf(const gfx::Font& font);
+
+enum class Breaking { wordWrap, charWrap, none };
+
+// A Pango layout of `range` of the storage. Fonts and run delegates become Pango attributes;
+// without wrapping a width below 0 is passed. `singleLine` keeps paragraph separators inside the
+// one line (they take no space). The caller owns the layout.
+PangoLayout* makeLayout(const Storage& storage, Range range, double width, Breaking breaking, bool singleLine);
+
+// Ours from Pango's: one line of a layout that started at `layoutStart` (UTF-16) of the storage.
+struct LineData {
+    std::shared_ptr<const Storage> storage;
+    PangoLayout* layout = nullptr;   // one reference, released with the line
+    PangoLayoutLine* line = nullptr; // one reference
+    std::size_t layoutStart = 0;     // UTF-16
+    Range range;
+    double ascent = 0, descent = 0, leading = 0, width = 0, trailingWhitespace = 0;
+    ParagraphStyle style;
+    mutable bool runsBuilt = false;
+    mutable std::vector<std::shared_ptr<Run>> runs;
+
+    ~LineData();
+};
+
+// Builds a line of a layout: metrics now, runs on first use.
+std::unique_ptr<LineData> makeLineData(std::shared_ptr<const Storage> storage, PangoLayout* layout,
+                                       PangoLayoutLine* line, std::size_t layoutStart, Range range);
+void buildRuns(const LineData& line);
+
+struct RunData {
+    std::shared_ptr<const Storage> storage;
+    std::size_t attributeRun = 0;
+    Range range;
+    PangoFont* font = nullptr;          // one reference
+    PangoGlyphString* glyphs = nullptr; // owned
+    std::vector<std::size_t> clusters;  // UTF-16 index of each glyph's cluster
+    double x = 0, width = 0, ascent = 0, descent = 0, leading = 0;
+    bool rightToLeft = false;
+
+    ~RunData();
+};
+
+inline double fromPango(int units) { return units / static_cast<double>(PANGO_SCALE); }
+
+} // namespace text::detail

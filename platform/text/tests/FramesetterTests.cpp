@@ -1,0 +1,166 @@
+#include "platform/text/Framesetter.h"
+
+#include "platform/gfx/BitmapContext.h"
+#include "platform/gfx/TextLayout.h"
+#include "platform/text/AttributeNames.h"
+#include "platform/text/BoxedValue.h"
+#include "platform/text/ParagraphStyle.h"
+#include "platform/text/RunDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace text;
+
+namespace {
+
+const gfx::Font kFont = gfx::Font::systemFont(15);
+
+Attributes plain(double lineSpacing = 0, LineBreakMode mode = LineBreakMode::wordWrap) {
+    ParagraphStyle style;
+    style.lineSpacing = lineSpacing;
+    style.lineBreakMode = mode;
+    return {{std::string(kFontAttributeName), box(kFont)}, {std::string(kParagraphStyleAttributeName), box(style)}};
+}
+
+std::string repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+const std::string kHan = "\xE4\xB8\xAD";  // one CJK ideograph, a full em wide
+
+} // namespace
+
+TEST(Framesetter, LinesStackByOurMetricsAndSpacing) {
+    ASSERT_TRUE(gfx::TextLayout::usesPinnedFonts()) << "fonts-noto-cjk is needed for exact metrics";
+    const double lineHeight = kFont.lineHeight();
+    struct Case {
+        int characters;
+        double width, spacing;
+        int lines;
+    } cases[] = {
+        {5, 300, 0, 1},   // fits on one line
+        {20, 150, 0, 2},  // ten ideographs of 15 points per line
+        {25, 150, 6, 3},  // spacing goes between lines, not after the last
+    };
+    for (const auto& c : cases) {
+        Framesetter setter(AttributedString(repeat(kHan, c.characters), plain(c.spacing)));
+        Range fit;
+        gfx::Size size = setter.suggestFrameSize({}, {c.width, 100000}, &fit);
+        EXPECT_NEAR(size.height, c.lines * lineHeight + (c.lines - 1) * c.spacing, 1e-6) << c.characters;
+        EXPECT_EQ(fit, (Range{0, static_cast<std::size_t>(c.characters)}));
+        auto frame = setter.createFrame({}, {0, 0, c.width, 100000});
+        ASSERT_EQ(frame->lines().size(), static_cast<std::size_t>(c.lines));
+        double ascent = 0;
+        frame->lines()[0]->typographicBounds(&ascent, nullptr, nullptr);
+        EXPECT_NEAR(frame->lineOrigins()[0].y, 100000 - ascent, 1e-6);
+        if (c.lines > 1) {
+            EXPECT_NEAR(frame->lineOrigins()[0].y - frame->lineOrigins()[1].y, lineHeight + c.spacing, 1e-6);
+        }
+    }
+}
+
+TEST(Framesetter, FrameHoldsOnlyTheLinesThatFit) {
+    const double lineHeight = kFont.lineHeight();
+    Framesetter setter(AttributedString(repeat(kHan, 40), plain()));
+    auto frame = setter.createFrame({}, {0, 0, 150, lineHeight * 2.5});
+    EXPECT_EQ(frame->lines().size(), 2u);
+    EXPECT_EQ(frame->visibleStringRange(), (Range{0, 20}));
+    Range fit;
+    setter.suggestFrameSize({}, {150, lineHeight * 1.99}, &fit);
+    EXPECT_EQ(fit, (Range{0, 10}));
+    // A trailing newline opens no line of its own; an empty paragraph in between does.
+    Framesetter newlines(AttributedString(kHan + "\n\n" + kHan + "\n", plain()));
+    auto lines = newlines.createFrame({}, {0, 0, 300, 1000})->lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]->stringRange(), (Range{0, 2}));
+    EXPECT_EQ(lines[1]->stringRange(), (Range{2, 1}));
+    EXPECT_EQ(lines[2]->stringRange(), (Range{3, 2}));
+}
+
+TEST(Framesetter, RunsSplitAtEveryAttributeBoundary) {
+    AttributedString s(repeat(kHan, 6), plain());
+    s.addAttribute("invisible", 1, {2, 1});  // a key only the caller knows still splits runs
+    s.addAttribute(kForegroundColorAttributeName, box(gfx::Color::rgb(255, 0, 0)), {4, 2});
+    auto line = Line::create(s);
+    const auto& runs = line->glyphRuns();
+    ASSERT_EQ(runs.size(), 4u);
+    std::vector<Range> ranges;
+    double x = 0;
+    for (const auto& run : runs) {
+        ranges.push_back(run->stringRange());
+        EXPECT_NEAR(run->xOffset(), x, 1e-6);
+        x += run->typographicBounds(nullptr, nullptr, nullptr);
+    }
+    EXPECT_EQ(ranges, (std::vector<Range>{{0, 2}, {2, 1}, {3, 1}, {4, 2}}));
+    EXPECT_NEAR(x, 6 * 15, 1e-3);
+    EXPECT_NEAR(line->offsetForStringIndex(3), 45, 1e-3);
+    EXPECT_NEAR(line->penOffsetForFlush(0.5, 190), 50, 1e-3);
+}
+
+TEST(Framesetter, ObjectReplacementIsEmptyUnlessADelegateSizesIt) {
+    auto bare = Line::create(AttributedString(kHan + "\xEF\xBF\xBC", plain()));
+    EXPECT_NEAR(bare->typographicBounds(nullptr, nullptr, nullptr), 15, 1e-3);
+
+    auto delegate = std::make_shared<const RunDelegate>(
+        RunDelegate::Callbacks{[](const core::Value&) { return 20.0; }, [](const core::Value&) { return 0.0; },
+                               [](const core::Value&) { return 30.0; }},
+        core::Value());
+    AttributedString s(kHan, plain());
+    Attributes box30 = plain();
+    box30.set(std::string(kRunDelegateAttributeName), box(RunDelegatePtr(delegate)));
+    s.append(AttributedString(std::u16string(1, kObjectReplacementCharacter), box30));
+    auto line = Line::create(s);
+    ASSERT_EQ(line->glyphRuns().size(), 2u);
+    double ascent = 0, descent = -1;
+    EXPECT_NEAR(line->glyphRuns()[1]->typographicBounds(&ascent, &descent, nullptr), 30, 1e-3);
+    EXPECT_NEAR(ascent, 20, 1e-3);
+    EXPECT_NEAR(descent, 0, 1e-3);
+}
+
+TEST(Framesetter, TruncationCutsWholeCharactersAndPlacesTheToken) {
+    AttributedString s("abcdefghijklmnop", plain());
+    Attributes red = plain();
+    red.set(std::string(kForegroundColorAttributeName), box(gfx::Color::rgb(255, 0, 0)));
+    auto token = Line::create(AttributedString("\xE2\x80\xA6", red));
+    auto line = Line::create(s);
+    double full = line->typographicBounds(nullptr, nullptr, nullptr);
+    EXPECT_EQ(line->createTruncatedLine(full + 1, Line::TruncationType::end, token), line);
+    EXPECT_EQ(line->createTruncatedLine(1, Line::TruncationType::end, token), nullptr);
+    struct Case {
+        Line::TruncationType type;
+        bool tokenFirst, tokenLast;
+    } cases[] = {{Line::TruncationType::end, false, true},
+                 {Line::TruncationType::start, true, false},
+                 {Line::TruncationType::middle, false, false}};
+    for (const auto& c : cases) {
+        auto cut = line->createTruncatedLine(full / 2, c.type, token);
+        ASSERT_TRUE(cut);
+        EXPECT_LE(cut->typographicBounds(nullptr, nullptr, nullptr), full / 2 + 1e-6);
+        const auto& runs = cut->glyphRuns();
+        ASSERT_GE(runs.size(), 2u);
+        auto isToken = [](const std::shared_ptr<text::Run>& run) {
+            return run->attributes().find(kForegroundColorAttributeName) != nullptr;
+        };
+        EXPECT_EQ(isToken(runs.front()), c.tokenFirst);
+        EXPECT_EQ(isToken(runs.back()), c.tokenLast);
+    }
+}
+
+TEST(Framesetter, DrawsUprightGlyphsInAFlippedSpace) {
+    gfx::BitmapContext context({40, 20}, 1);
+    context.translate(0, 20);
+    context.scale(1, -1);
+    Line::create(AttributedString(kHan, plain()))->draw(context, {2, 5});
+    auto image = context.makeImage();
+    // Ink sits above the baseline (y = 15 from the top) and nothing is drawn below the descent.
+    int above = 0, below = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (image->pixel(x, y) >> 24) (y < 15 ? above : below)++;
+    EXPECT_GT(above, 20);
+    EXPECT_LT(below, above / 4);
+}
