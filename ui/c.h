@@ -74,6 +74,14 @@ public:
     // key (and is the result after the last); any other value ends the walk at once and is the
     // result, a number (or boolean) as its text form. A missing key gives nothing; an empty path
     // gives the dictionary itself.
+    // The markup that shows searched words in the highlight colour. The caller marks each found
+    // word as ":-:rrrr<word>:-:" (having written every ":" of its text as "：："); every piece
+    // between ":-:" becomes one markup segment of size 36, the pieces that start with "rrrr" in
+    // FF5B78 (without those four characters), the others in 999999. Text that itself holds the
+    // markup's separators does not come through intact; KeywordHighlighter builds the same
+    // highlighted text straight from the search matches.
+    static std::string highlightMarkup(std::string_view text);
+
     static std::optional<core::Value> valueAtKeyPath(const core::Dictionary& dictionary,
                                                      const std::vector<std::string>& keys);
 
