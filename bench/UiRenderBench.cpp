@@ -4,6 +4,7 @@
 // Cairo fill of a surface of the same size in the same run; the counters report the frame time
 // as a share of a 16.7 ms frame and the ratio to the bare fill.
 
+#include "bench/BareCairoFill.h"
 #include "platform/ca/Animation.h"
 #include "platform/ca/ShapeLayer.h"
 #include "platform/dispatch/Clock.h"
@@ -48,25 +49,7 @@ std::shared_ptr<ca::AnimationGroup> spin() {
     return group;
 }
 
-void BM_BareCairoFill(benchmark::State& state) {
-    const int w = 750, h = 1334;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(surface);
-    double total = 0;
-    for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
-        for (int f = 0; f < kFrames; ++f) {
-            cairo_set_source_rgba(cr, 1, 1, 1, 1);
-            cairo_paint(cr);
-        }
-        cairo_surface_flush(surface);
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
-    bareFillSeconds = total / (static_cast<double>(state.iterations()) * kFrames);
-    state.counters["frame_ms"] = bareFillSeconds * 1000;
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-}
+void BM_BareCairoFill(benchmark::State& state) { bareFillSeconds = bench::measureBareCairoFill(state, kFrames); }
 BENCHMARK(BM_BareCairoFill)->Unit(benchmark::kMillisecond);
 
 void BM_LoadingOverlayFrames(benchmark::State& state) {
