@@ -14,6 +14,7 @@ namespace {
 struct ProcessValues {
     std::int64_t status = -1;
     std::string asName = "loc";
+    std::string switchBase = QUILLORA_SWITCH_BASE_URL;
 };
 
 ProcessValues& values() {
@@ -45,7 +46,11 @@ std::optional<std::string> NXServer::getUrl() const {
     return std::nullopt;
 }
 
-std::string NXServer::switchBaseUrl() { return QUILLORA_SWITCH_BASE_URL; }
+std::string NXServer::switchBaseUrl() { return values().switchBase; }
+
+void NXServer::setSwitchBaseUrlForTesting(std::optional<std::string> url) {
+    values().switchBase = url.value_or(QUILLORA_SWITCH_BASE_URL);
+}
 
 std::string NXServer::getChangeUrl() const {
     if (values().asName.empty()) core::log("未设置英文别名");

@@ -30,8 +30,9 @@ class NXServer : public NXModel {
     // The server-switch endpoint on the compiled-in switch host.
     std::string getChangeUrl() const;
 
-    // The compiled-in address of the server-switch service.
+    // The compiled-in address of the server-switch service (tests point it at a loopback server).
     static std::string switchBaseUrl();
+    static void setSwitchBaseUrlForTesting(std::optional<std::string> url);
     // Puts the process-wide values back to their start values (for tests).
     static void resetForTesting();
 };
