@@ -138,7 +138,24 @@ void drawShape(const ShapeLayer& shape, const LayerProperties& p, LayerPainter& 
     painter.stroke(trimmed, *p.strokeColor, p.lineWidth);
 }
 
-void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Transform3D& parentToDevice) {
+// Where a split drawing stands: whether the split layer has been reached in painting order.
+struct SplitState {
+    const Layer* split = nullptr;
+    Renderer::Pass pass = Renderer::Pass::below;
+    bool passed = false;
+
+    bool paints() const { return !split || (pass == Renderer::Pass::below) != passed; }
+};
+
+void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Transform3D& parentToDevice,
+               SplitState& state) {
+    if (state.split) {
+        if (&layer == state.split) {
+            state.passed = true;
+            return;
+        }
+        if (state.passed && state.pass == Renderer::Pass::below) return;
+    }
     layer.displayIfNeeded();
     double time = layer.localTimeFromParent(parentTime);
     LayerProperties p = layer.presentationAt(time);
@@ -149,9 +166,9 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     if (group) ctx.beginTransparencyLayer(p.opacity);
     ctx.save();
     gfx::Path boundsPath = p.cornerRadius > 0 ? gfx::Path::roundedRect(p.bounds, p.cornerRadius) : gfx::Path::rect(p.bounds);
-    {
+    if (layer.masksToBounds()) LayerPainter(ctx, toDevice).clip(boundsPath);
+    if (state.paints()) {
         LayerPainter painter(ctx, toDevice);
-        if (layer.masksToBounds()) painter.clip(boundsPath);
         if (p.backgroundColor && p.backgroundColor->alpha > 0) painter.fill(boundsPath, *p.backgroundColor);
         if (const auto& image = layer.contents())
             painter.image(*image, contentsRect(*image, p.bounds, layer.contentsGravity()));
@@ -170,9 +187,9 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
         auto children = layer.sublayers();
         std::stable_sort(children.begin(), children.end(),
                          [](const auto& l, const auto& r) { return l->zPosition() < r->zPosition(); });
-        for (auto& child : children) drawLayer(*child, ctx, time, childParent);
+        for (auto& child : children) drawLayer(*child, ctx, time, childParent, state);
     }
-    if (p.borderWidth > 0 && p.borderColor.alpha > 0) {
+    if (p.borderWidth > 0 && p.borderColor.alpha > 0 && state.paints()) {
         LayerPainter painter(ctx, toDevice);
         double w = p.borderWidth;
         gfx::Rect inner = p.bounds.insetBy(w / 2, w / 2);
@@ -188,13 +205,25 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
 
 } // namespace
 
-void Renderer::render(Layer& root, gfx::Context& context, double mediaTime) {
+namespace {
+
+void renderTree(Layer& root, gfx::Context& context, double mediaTime, SplitState state) {
     auto parent = root.superlayer();
     double parentTime = parent ? parent->convertMediaTime(mediaTime) : mediaTime;
     gfx::Transform3D base = gfx::Transform3D::fromAffine(context.transform());
     context.save();
-    drawLayer(root, context, parentTime, base);
+    drawLayer(root, context, parentTime, base, state);
     context.restore();
+}
+
+} // namespace
+
+void Renderer::render(Layer& root, gfx::Context& context, double mediaTime) {
+    renderTree(root, context, mediaTime, {});
+}
+
+void Renderer::render(Layer& root, gfx::Context& context, double mediaTime, const Layer& split, Pass pass) {
+    renderTree(root, context, mediaTime, {&split, pass, false});
 }
 
 } // namespace ca

@@ -22,6 +22,13 @@ class Renderer {
 public:
     // Draws `root` and its sublayers. Layers with a delegate are asked for their content first.
     static void render(Layer& root, gfx::Context& context, double mediaTime);
+
+    // Draws one side of the tree split at `split`, for a host that shows a native widget where
+    // that layer is: `below` draws what is painted before it, `above` what is painted after it
+    // (later siblings, their subtrees and the borders of its ancestors). Neither draws `split`
+    // or its sublayers, so the two pictures stacked around the widget give the whole tree.
+    enum class Pass { below, above };
+    static void render(Layer& root, gfx::Context& context, double mediaTime, const Layer& split, Pass pass);
 };
 
 } // namespace ca

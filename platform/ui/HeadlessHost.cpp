@@ -1,9 +1,12 @@
 #include "platform/ui/HeadlessHost.h"
 
 #include "platform/core/Json.h"
+#include "platform/core/Utf16.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/gfx/BitmapContext.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 
 namespace ui {
 namespace {
@@ -76,6 +79,37 @@ void HeadlessHost::drag(gfx::Point from, gfx::Point to, int steps, double stepSe
         touchMove(from + (to - from) * (static_cast<double>(i) / steps));
     }
     touchUp(to);
+}
+
+} // namespace ui
+
+namespace ui {
+
+bool HeadlessHost::scrollWheel(gfx::Point p, gfx::Point delta) {
+    auto target = ScrollView::wheelTargetAt(*window_, p, delta);
+    bool scrolled = target && target->scrollByWheel(delta);
+    dispatch::RunLoop::main().pump();
+    return scrolled;
+}
+
+void HeadlessHost::typeText(const std::string& text) {
+    Keyboard::shared().insertText(text);
+    dispatch::RunLoop::main().pump();
+}
+
+void HeadlessHost::setMarkedText(const std::string& text) {
+    Keyboard::shared().setMarkedText(text, core::utf16::length(text));
+    dispatch::RunLoop::main().pump();
+}
+
+void HeadlessHost::pressKey(EditingKey key) {
+    Keyboard::shared().handleKey(key);
+    dispatch::RunLoop::main().pump();
+}
+
+void HeadlessHost::paste() {
+    Keyboard::shared().paste();
+    dispatch::RunLoop::main().pump();
 }
 
 } // namespace ui

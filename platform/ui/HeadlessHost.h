@@ -8,6 +8,7 @@
 #include "platform/core/Value.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/gfx/Image.h"
+#include "platform/ui/TextInput.h"
 #include "platform/ui/Window.h"
 
 #include <memory>
@@ -45,6 +46,16 @@ public:
     void tap(gfx::Point p);
     // Down at `from`, `steps` moves to `to`, up, advancing `stepSeconds` between events.
     void drag(gfx::Point from, gfx::Point to, int steps = 5, double stepSeconds = 1.0 / 60);
+    // A wheel step over a window point (content points; positive y shows content further down);
+    // false when nothing there could scroll that way.
+    bool scrollWheel(gfx::Point p, gfx::Point delta);
+
+    // Typing into the focused text input, as the desktop host's keyboard and input method do:
+    // committed text, the input method's text in progress, editing keys and Ctrl+V.
+    void typeText(const std::string& text);
+    void setMarkedText(const std::string& text);
+    void pressKey(EditingKey key);
+    void paste();
 
 private:
     std::shared_ptr<Window> window_;

@@ -4,6 +4,7 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/gfx/BitmapContext.h"
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -90,6 +91,7 @@ void View::setFrame(const gfx::Rect& frame) {
     animateChange("position", oldCenter, center());
     animateChange("bounds", oldBounds, bounds());
     if (oldBounds.size != bounds().size) {
+        resizeSubviews(oldBounds.size);
         setNeedsLayout();
         if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
     }
@@ -100,6 +102,7 @@ void View::setBounds(const gfx::Rect& b) {
     layer_->setBounds(b);
     animateChange("bounds", old, b);
     if (old.size != b.size) {
+        resizeSubviews(old.size);
         setNeedsLayout();
         if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
     }
@@ -152,6 +155,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
     } else {
         view->removeFromSuperview();
+        view->willMoveToSuperview(self);
     }
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
@@ -168,6 +172,9 @@ void View::removeFromSuperview() {
     auto parent = superview();
     if (!parent) return;
     bool hadWindow = window() != nullptr;
+    auto keep = shared_from_this();  // the superview may hold the last reference
+    willMoveToSuperview(nullptr);
+    if (superview() != parent) return;  // the callback moved it already
     auto& list = parent->subviews_;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& v) { return v.get() == this; }), list.end());
     superview_.reset();
@@ -181,6 +188,39 @@ void View::propagateDidMoveToWindow() {
     didMoveToWindow();
     auto children = subviews_;
     for (auto& child : children) child->propagateDidMoveToWindow();
+}
+
+void View::resizeSubviews(gfx::Size oldSize) {
+    gfx::Size newSize = bounds().size;
+    double dw = newSize.width - oldSize.width, dh = newSize.height - oldSize.height;
+    // Each flexible part takes a share of the change in proportion to its old length, as the
+    // platform the app was written for does.
+    auto share = [](double delta, double a, bool fa, double b, bool fb, double c, bool fc) {
+        double total = (fa ? a : 0) + (fb ? b : 0) + (fc ? c : 0);
+        int count = int(fa) + int(fb) + int(fc);
+        struct Out { double a, b, c; } out{0, 0, 0};
+        if (count == 0) return out;
+        if (total <= 0) {
+            out.a = fa ? delta / count : 0;
+            out.b = fb ? delta / count : 0;
+            out.c = fc ? delta / count : 0;
+        } else {
+            out.a = fa ? delta * a / total : 0;
+            out.b = fb ? delta * b / total : 0;
+            out.c = fc ? delta * c / total : 0;
+        }
+        return out;
+    };
+    for (auto& child : subviews_) {
+        unsigned m = child->autoresizingMask_;
+        if (m == autoresizingNone) continue;
+        gfx::Rect f = child->frame();
+        auto h = share(dw, f.x(), m & autoresizingFlexibleLeftMargin, f.width(), m & autoresizingFlexibleWidth,
+                       oldSize.width - f.maxX(), m & autoresizingFlexibleRightMargin);
+        auto v = share(dh, f.y(), m & autoresizingFlexibleTopMargin, f.height(), m & autoresizingFlexibleHeight,
+                       oldSize.height - f.maxY(), m & autoresizingFlexibleBottomMargin);
+        child->setFrame({f.x() + h.a, f.y() + v.a, f.width() + h.b, f.height() + v.b});
+    }
 }
 
 void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
@@ -274,6 +314,14 @@ std::shared_ptr<View> View::hitTest(gfx::Point p) {
         if (auto hit = child->hitTest(q)) return hit;
     }
     return std::static_pointer_cast<View>(shared_from_this());
+}
+
+bool View::endEditing(bool force) {
+    auto& keyboard = Keyboard::shared();
+    auto focused = keyboard.firstResponder();
+    if (!focused || !focused->isDescendantOf(this)) return true;
+    auto* input = keyboard.focusedInput();
+    return input ? input->resignFirstResponder(force) : true;
 }
 
 void View::touchesBegan(const TouchSet& t) { if (auto s = superview()) s->touchesBegan(t); }

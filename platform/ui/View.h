@@ -33,6 +33,18 @@ class GestureRecognizer;
 enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill, redraw, center, top, bottom, left, right,
                          topLeft, topRight, bottomLeft, bottomRight };
 
+// How a view's frame follows a change of its superview's size (only flexible widths and heights
+// and flexible margins; nothing changes by default).
+enum AutoresizingMask : unsigned {
+    autoresizingNone = 0,
+    autoresizingFlexibleLeftMargin = 1u << 0,
+    autoresizingFlexibleWidth = 1u << 1,
+    autoresizingFlexibleRightMargin = 1u << 2,
+    autoresizingFlexibleTopMargin = 1u << 3,
+    autoresizingFlexibleHeight = 1u << 4,
+    autoresizingFlexibleBottomMargin = 1u << 5,
+};
+
 enum AnimationOptions : unsigned {
     animationCurveEaseInOut = 0,
     animationCurveEaseIn = 1u << 16,
@@ -64,7 +76,7 @@ class View : public core::Object, public ca::LayerDelegate {
     double alpha() const { return layer_->opacity(); }
     void setAlpha(double alpha);
     bool isHidden() const { return layer_->isHidden(); }
-    void setHidden(bool hidden) { layer_->setHidden(hidden); }
+    virtual void setHidden(bool hidden) { layer_->setHidden(hidden); }
     std::optional<gfx::Color> backgroundColor() const { return layer_->backgroundColor(); }
     void setBackgroundColor(std::optional<gfx::Color> color);
     bool clipsToBounds() const { return layer_->masksToBounds(); }
@@ -75,6 +87,8 @@ class View : public core::Object, public ca::LayerDelegate {
     void setTag(long tag) { tag_ = tag; }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    unsigned autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
 
     // Hierarchy.
     std::shared_ptr<View> superview() const { return superview_.lock(); }
@@ -88,6 +102,8 @@ class View : public core::Object, public ca::LayerDelegate {
     // This view or the first descendant (depth first, in order) with the tag.
     std::shared_ptr<View> viewWithTag(long tag);
     bool isDescendantOf(const View* view) const;
+    // Called before the view joins `newSuperview` (null: before it leaves its superview).
+    virtual void willMoveToSuperview(const std::shared_ptr<View>& newSuperview) { (void)newSuperview; }
     virtual void didMoveToSuperview() {}
     virtual void didMoveToWindow() {}
 
@@ -113,6 +129,11 @@ class View : public core::Object, public ca::LayerDelegate {
     gfx::Point convertPoint(gfx::Point p, const View* to) const;
     gfx::Point convertPointFrom(gfx::Point p, const View* from) const;
     gfx::Rect convertRect(const gfx::Rect& r, const View* to) const;
+
+    // Resigns the first responder when it is this view or inside it (a text field loses focus and
+    // the keyboard goes); true when nothing inside keeps the focus. `force` resigns even when the
+    // responder's delegate would refuse.
+    bool endEditing(bool force);
 
     // Hit testing: the deepest visible, interactive, not transparent view containing `p` (in this
     // view's bounds space), last subview first.
@@ -145,6 +166,7 @@ protected:
     virtual std::shared_ptr<ca::Layer> makeLayer() const { return ca::Layer::make(); }
     void animateChange(const char* keyPath, const ca::PropertyValue& from, const ca::PropertyValue& to);
     void propagateDidMoveToWindow();
+    void resizeSubviews(gfx::Size oldSize);
 
 private:
     gfx::Rect initialFrame_;
@@ -154,6 +176,7 @@ private:
     std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
     ContentMode contentMode_ = ContentMode::scaleToFill;
     long tag_ = 0;
+    unsigned autoresizingMask_ = autoresizingNone;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
 };

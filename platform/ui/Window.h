@@ -9,6 +9,8 @@
 
 namespace ui {
 
+class ViewController;
+
 class Window : public View {
     QUILLORA_CLASS(Window)
 
@@ -17,6 +19,11 @@ class Window : public View {
 
     void makeKeyAndVisible();
     bool isKeyWindow() const;
+
+    // The controller whose view fills the window; setting one puts its view in (it appears at
+    // once) and takes the old one's view out. Defined with the controllers.
+    const std::shared_ptr<ViewController>& rootViewController() const { return rootViewController_; }
+    void setRootViewController(std::shared_ptr<ViewController> controller);
 
     // A touch from the host, in window points. `id` tells fingers apart.
     void sendTouch(TouchPhase phase, gfx::Point location, int id = 0);
@@ -29,6 +36,7 @@ class Window : public View {
 private:
     void deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch);
     std::map<int, std::shared_ptr<Touch>> touches_;
+    std::shared_ptr<ViewController> rootViewController_;
 };
 
 } // namespace ui

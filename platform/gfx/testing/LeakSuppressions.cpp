@@ -1,5 +1,5 @@
 // LeakSanitizer suppressions for the test programs that draw text or open windows. fontconfig,
-// Pango, GLib, GTK and D-Bus keep process-wide caches that they never free; our own code keeps
+// Pango, GLib, GTK, WebKitGTK and D-Bus keep process-wide caches that they never free; our own code keeps
 // one font map for the life of the process on purpose. Only allocations made inside those
 // libraries are suppressed, so a leak of ours is still reported.
 
@@ -15,5 +15,8 @@ extern "C" const char* __lsan_default_suppressions() {
            "leak:libgtk-3.so\n"
            "leak:libgdk-3.so\n"
            "leak:libdbus-1.so\n"
-           "leak:libX11.so\n";
+           "leak:libX11.so\n"
+           "leak:libwebkit2gtk-4.1.so\n"
+           "leak:libjavascriptcoregtk-4.1.so\n"
+           "leak:libsoup-3.0.so\n";
 }

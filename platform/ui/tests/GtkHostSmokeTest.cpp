@@ -2,9 +2,12 @@
 // number; without Xvfb the test is skipped with a message.
 
 #include "platform/ui/GtkHost.h"
+#include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -67,6 +70,72 @@ TEST(ui_GtkHost, OpensAWindowAndDrawsTheTree) {
     window->setBackgroundColor(gfx::Color::whiteColor());  // a change asks for a new picture
     for (int i = 0; i < 200000 && (*host)->drawCount() == before; ++i) (*host)->iterate();
     EXPECT_GT((*host)->drawCount(), before);
+}
+
+// Sends a key through GTK's own event dispatch to the host's window, as the X server would.
+void sendKey(guint keyval, guint state, bool press) {
+    GList* toplevels = gtk_window_list_toplevels();
+    ASSERT_NE(toplevels, nullptr);
+    GtkWidget* toplevel = GTK_WIDGET(toplevels->data);
+    g_list_free(toplevels);
+    GdkDisplay* display = gtk_widget_get_display(toplevel);
+    GdkEvent* event = gdk_event_new(press ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(toplevel)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    event->key.state = state;
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0) {
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+        event->key.group = static_cast<guint8>(keys[0].group);
+    }
+    g_free(keys);
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+void tapKey(guint keyval, guint state = 0) {
+    sendKey(keyval, state, true);
+    sendKey(keyval, state, false);
+}
+
+TEST(ui_GtkHost, TypesChineseThroughTheInputMethodAndPastesFromTheClipboard) {
+    // The input method every GTK has: it composes characters from their code (Ctrl+Shift+U).
+    setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
+    XvfbServer xvfb;
+    if (!xvfb.running()) GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb); the desktop host was not tried";
+    auto window = core::make<Window>();
+    auto field = core::make<TextField>(gfx::Rect{20, 100, 300, 40});
+    window->addSubview(field);
+    auto host = GtkHost::create(window, "Quillora");
+    ASSERT_TRUE(host.ok()) << host.error().description;
+    (*host)->show();
+    for (int i = 0; i < 200000 && (*host)->drawCount() == 0; ++i) (*host)->iterate();
+    ASSERT_TRUE(field->becomeFirstResponder());
+
+    tapKey(GDK_KEY_a);
+    EXPECT_EQ(field->text(), "a");
+    const guint ctrlShift = GDK_CONTROL_MASK | GDK_SHIFT_MASK;
+    sendKey(GDK_KEY_U, ctrlShift, true);
+    sendKey(GDK_KEY_U, ctrlShift, false);
+    sendKey(GDK_KEY_Shift_L, ctrlShift, false);  // the code is typed with the modifiers let go
+    sendKey(GDK_KEY_Control_L, GDK_CONTROL_MASK, false);
+    for (guint k : {GDK_KEY_6, GDK_KEY_4, GDK_KEY_1, GDK_KEY_c}) tapKey(k);
+    EXPECT_NE(field->markedText().find("641c"), std::string::npos) << field->markedText();
+    EXPECT_EQ(field->text(), "a");
+    tapKey(GDK_KEY_space);
+    EXPECT_EQ(field->text(), "a搜");
+    EXPECT_EQ(field->markedText(), "");
+
+    Pasteboard::general().setString("聊天话术");  // on the desktop's clipboard
+    tapKey(GDK_KEY_v, GDK_CONTROL_MASK);
+    EXPECT_EQ(field->text(), "a搜聊天话术");
+    tapKey(GDK_KEY_BackSpace);
+    EXPECT_EQ(field->text(), "a搜聊天话");
+    field->resignFirstResponder();
 }
 
 } // namespace

@@ -1,0 +1,48 @@
+#pragma once
+// A stack of controllers of which the top one is on screen, under a navigation bar (44 points
+// below the status bar, with the top's title) that can be hidden. A push slides the new view in
+// from the right; a pop slides the top out to the right. Main thread only.
+
+#include "platform/ui/Label.h"
+#include "platform/ui/ViewController.h"
+
+namespace ui {
+
+class NavigationController : public ViewController {
+    QUILLORA_CLASS(NavigationController)
+
+    explicit NavigationController(std::shared_ptr<ViewController> root = nullptr) : initialRoot_(std::move(root)) {}
+    void init() override;
+
+    const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
+    std::shared_ptr<ViewController> topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
+    void pushViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+    // Nothing happens at the root.
+    std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
+    std::vector<std::shared_ptr<ViewController>> popToRootViewControllerAnimated(bool animated);
+
+    bool isNavigationBarHidden() const { return barHidden_; }
+    void setNavigationBarHidden(bool hidden, bool animated = false);
+    const std::shared_ptr<View>& navigationBar() { view(); return bar_; }
+
+    void loadView() override;
+    static constexpr double kBarHeight = 44;
+
+protected:
+    std::vector<std::shared_ptr<ViewController>> childrenOnScreen() const override;
+
+private:
+    gfx::Rect contentFrame() const;
+    void show(const std::shared_ptr<ViewController>& from, const std::shared_ptr<ViewController>& to, bool animated,
+              bool forward, std::vector<std::shared_ptr<ViewController>> leaving);
+    void updateBar();
+
+    std::shared_ptr<ViewController> initialRoot_;
+    std::vector<std::shared_ptr<ViewController>> stack_;
+    std::shared_ptr<View> bar_;
+    std::shared_ptr<Label> barTitle_;
+    bool barHidden_ = false;
+    bool transitioning_ = false;
+};
+
+} // namespace ui

@@ -1,0 +1,33 @@
+#pragma once
+// A view with a frosted backdrop: a tint per blur style over whatever lies behind it. Subviews go
+// into contentView. The backdrop itself is not blurred (the tint is opaque enough that text on it
+// reads well). Main thread only.
+
+#include "platform/ui/View.h"
+
+#include <optional>
+
+namespace ui {
+
+enum class BlurEffectStyle : long { extraLight = 0, light = 1, dark = 2 };
+
+class VisualEffectView : public View {
+    QUILLORA_CLASS(VisualEffectView)
+
+    explicit VisualEffectView(std::optional<BlurEffectStyle> effect = std::nullopt, gfx::Rect frame = {})
+        : View(frame), effect_(effect) {}
+    void init() override;
+
+    std::optional<BlurEffectStyle> effect() const { return effect_; }
+    void setEffect(std::optional<BlurEffectStyle> effect);
+    const std::shared_ptr<View>& contentView() const { return contentView_; }
+
+    // The tint a style lays over the backdrop.
+    static gfx::Color tintForStyle(BlurEffectStyle style);
+
+private:
+    std::optional<BlurEffectStyle> effect_;
+    std::shared_ptr<View> contentView_;
+};
+
+} // namespace ui

@@ -1,0 +1,187 @@
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/Button.h"
+#include "UiTest.h"
+
+namespace ui {
+namespace {
+
+// A scroll view below a 64-point bar (so no safe area reaches it), 603 points high, with 2000
+// points of content.
+class ScrollViewTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        scroll = core::make<ScrollView>(gfx::Rect{0, 64, 375, 603});
+        scroll->setContentSize({375, 2000});
+        window->addSubview(scroll);
+    }
+    // Lets springs and gliding run out.
+    void settle() {
+        for (int i = 0; i < 300 && scroll->isDecelerating(); ++i) host->advance(1.0 / 60);
+    }
+    std::shared_ptr<ScrollView> scroll;
+};
+
+TEST_F(ScrollViewTest, ADragMovesTheContentWithTheFinger) {
+    host->touchDown({100, 400});
+    EXPECT_TRUE(scroll->isTracking());
+    EXPECT_FALSE(scroll->isDragging());
+    host->touchMove({100, 380});
+    EXPECT_TRUE(scroll->isDragging());
+    EXPECT_EQ(scroll->contentOffset().y, 20);  // the first 10 points are not lost
+    host->touchMove({100, 300});
+    EXPECT_EQ(scroll->contentOffset().y, 100);
+    host->touchMove({160, 250});  // nothing to scroll sideways
+    EXPECT_EQ(scroll->contentOffset(), (gfx::Point{0, 150}));
+}
+
+TEST_F(ScrollViewTest, BeyondTheTopTheContentFollowsAtHalfSpeedAndSpringsBack) {
+    std::vector<std::pair<double, bool>> seen;  // new y, dragging
+    auto token = scroll->observeContentOffset([&](const ObservedChange<gfx::Point>& c) {
+        seen.emplace_back(c.newValue.y, scroll->isDragging());
+    });
+    host->touchDown({100, 200});
+    for (double y : {220, 240, 260, 280, 300, 300}) {  // the finger rests before it lifts
+        host->advance(1.0 / 60);
+        host->touchMove({100, y});
+    }
+    host->touchUp({100, 300});
+    EXPECT_EQ(scroll->contentOffset().y, -50);
+    EXPECT_FALSE(scroll->isDragging());
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(seen.back().second);  // every change so far happened while dragging
+    host->advance(1.0 / 60);
+    EXPECT_GT(scroll->contentOffset().y, -50);
+    EXPECT_FALSE(seen.back().second);  // the first change after the lift
+    settle();
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+    EXPECT_FALSE(scroll->isDecelerating());
+}
+
+TEST_F(ScrollViewTest, AFlickGlidesAndStopsInsideTheRange) {
+    host->drag({100, 600}, {100, 300}, 3, 1.0 / 60);  // 100 points per frame
+    double released = scroll->contentOffset().y;
+    EXPECT_EQ(released, 300);
+    EXPECT_TRUE(scroll->isDecelerating());
+    settle();
+    EXPECT_FALSE(scroll->isDecelerating());
+    EXPECT_GT(scroll->contentOffset().y, released + 1000);
+    EXPECT_LE(scroll->contentOffset().y, scroll->maximumContentOffset().y);
+    // A touch on gliding content stops it where it is.
+    host->drag({100, 600}, {100, 300}, 3, 1.0 / 60);
+    scroll->setContentOffset({0, 100});
+    host->drag({100, 300}, {100, 500}, 3, 1.0 / 60);
+    host->advance(0.1);
+    host->touchDown({100, 300});
+    double stopped = scroll->contentOffset().y;
+    host->advance(0.5);
+    EXPECT_EQ(scroll->contentOffset().y, stopped);
+    host->touchUp({100, 300});
+}
+
+TEST_F(ScrollViewTest, ShrinkingAnInsetClampsTheOffsetUnlessAFingerDrags) {
+    scroll->setContentInset({54, 0, 0, 0});
+    scroll->setContentOffset({0, -54});
+    scroll->setContentInset({80, 0, 0, 0});  // growing keeps the offset
+    EXPECT_EQ(scroll->contentOffset().y, -54);
+    scroll->setContentInset({0, 0, 0, 0});
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+
+    scroll->setContentInset({54, 0, 0, 0});
+    scroll->setContentOffset({0, -54});
+    host->touchDown({100, 300});
+    host->touchMove({100, 320});
+    ASSERT_TRUE(scroll->isDragging());
+    double during = scroll->contentOffset().y;
+    scroll->setContentInset({0, 0, 0, 0});
+    EXPECT_EQ(scroll->contentOffset().y, during);
+    host->touchUp({100, 320});
+
+    // The bottom edge: at the far end, taking away the bottom inset pulls the offset back.
+    scroll->setContentInset({0, 0, 44, 0});
+    scroll->setContentOffset(scroll->maximumContentOffset());
+    EXPECT_EQ(scroll->contentOffset().y, 2000 + 44 - 603);
+    scroll->setContentInset({0, 0, 0, 0});
+    EXPECT_EQ(scroll->contentOffset().y, 2000 - 603);
+}
+
+TEST_F(ScrollViewTest, ObservationTokensEndWithEitherSide) {
+    int offsets = 0, sizes = 0;
+    std::vector<std::pair<GestureRecognizer::State, GestureRecognizer::State>> pans;
+    auto offsetToken = scroll->observeContentOffset([&](const auto& c) {
+        ++offsets;
+        EXPECT_NE(c.oldValue, c.newValue);
+    });
+    auto sizeToken = scroll->observeContentSize([&](const ObservedChange<gfx::Size>& c) {
+        if (++sizes == 1) {
+            EXPECT_EQ(c.oldValue, (gfx::Size{375, 2000}));
+            EXPECT_EQ(c.newValue, (gfx::Size{375, 10}));
+        }
+    });
+    auto panToken = scroll->observePanState([&](const auto& c) { pans.emplace_back(c.oldValue, c.newValue); });
+    scroll->setContentOffset({0, 10});
+    scroll->setContentSize({375, 10});
+    EXPECT_EQ(offsets, 1);
+    EXPECT_EQ(sizes, 1);
+    scroll->setContentSize({375, 2000});
+    host->drag({100, 400}, {100, 300}, 4);
+    using S = GestureRecognizer::State;
+    ASSERT_GE(pans.size(), 3u);
+    EXPECT_EQ(pans.front(), std::make_pair(S::possible, S::began));
+    EXPECT_EQ(pans.back().second, S::ended);
+
+    offsetToken.reset();
+    int before = offsets;
+    scroll->setContentOffset({0, 30});
+    EXPECT_EQ(offsets, before);
+
+    // The scroll view goes first: the remaining tokens outlive it harmlessly.
+    scroll->removeFromSuperview();
+    scroll.reset();
+    sizeToken.reset();
+    panToken.reset();
+}
+
+TEST_F(ScrollViewTest, AdjustedInsetAddsTheSafeAreaItCovers) {
+    auto full = core::make<ScrollView>(gfx::Rect{0, 0, 375, 667});
+    window->addSubview(full);
+    EXPECT_EQ(full->adjustedContentInset().top, 20);  // under the status bar
+    EXPECT_EQ(scroll->adjustedContentInset().top, 0);
+    full->setContentInset({54, 0, 0, 0});
+    EXPECT_EQ(full->adjustedContentInset().top, 74);
+    EXPECT_EQ(full->minimumContentOffset().y, -74);
+    full->setContentInsetAdjustmentBehavior(ContentInsetAdjustmentBehavior::never);
+    EXPECT_EQ(full->adjustedContentInset().top, 54);
+}
+
+TEST_F(ScrollViewTest, TheWheelScrollsWithinTheRange) {
+    auto target = ScrollView::wheelTargetAt(*window, {100, 300}, {0, 120});
+    ASSERT_EQ(target, scroll);
+    EXPECT_TRUE(scroll->scrollByWheel({0, 120}));
+    EXPECT_EQ(scroll->contentOffset().y, 120);
+    EXPECT_TRUE(scroll->scrollByWheel({0, -500}));
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+    EXPECT_FALSE(scroll->scrollByWheel({0, -10}));
+    EXPECT_EQ(ScrollView::wheelTargetAt(*window, {100, 300}, {0, -10}), nullptr);
+    scroll->setContentOffset({0, 5000});
+    EXPECT_FALSE(scroll->scrollByWheel({0, 10}));  // beyond the end: the wheel does not push on
+    EXPECT_TRUE(scroll->scrollByWheel({0, -10}));
+    EXPECT_EQ(scroll->contentOffset().y, 4990);
+}
+
+TEST_F(ScrollViewTest, ADragOverAButtonScrollsAndCancelsTheButton) {
+    auto button = core::make<Button>(gfx::Rect{50, 300, 200, 60});
+    scroll->addSubview(button);
+    int taps = 0, cancels = 0;
+    button->addTarget(std::weak_ptr<void>{}, [&](Control&) { ++taps; }, touchUpInside);
+    button->addTarget(std::weak_ptr<void>{}, [&](Control&) { ++cancels; }, touchCancel);
+    host->drag({100, 400}, {100, 330}, 5);
+    EXPECT_EQ(taps, 0);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(scroll->contentOffset().y, 70);
+    host->tap({100, 300});  // window y 300 is content y 306 + 70 - 64: the button
+    EXPECT_EQ(taps, 1);
+}
+
+} // namespace
+} // namespace ui
