@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ constexpr gfx::Color kBlue = gfx::Color::rgb(0, 183, 238);
 constexpr gfx::Color kYellow = gfx::Color::rgb(250, 213, 77);
 constexpr gfx::Color kLight = gfx::Color::rgb(245, 245, 245);
 constexpr gfx::Color kLine = gfx::Color::rgb(229, 229, 229);
+constexpr gfx::Color kEmpty = gfx::Color::rgb(204, 204, 204);
+constexpr gfx::Color kMid = gfx::Color::rgb(153, 153, 153);
+constexpr gfx::Color kText = gfx::Color::rgb(51, 51, 51);
+constexpr gfx::Color kBody = gfx::Color::rgb(102, 102, 102);
 
 bool writePng(const gfx::BitmapContext& context, const std::string& path) {
     auto status = context.makeImage()->writePng(path);
@@ -105,6 +110,93 @@ bool profileIcon(const std::string& path, const gfx::Color& colour, bool longHai
     return writePng(c, path);
 }
 
+// A stroked line through the points, with round ends and joins.
+void strokeLine(gfx::BitmapContext& c, std::initializer_list<gfx::Point> points, const gfx::Color& colour,
+                double width) {
+    gfx::Path path;
+    bool first = true;
+    for (auto p : points) {
+        if (first) path.moveTo(p); else path.lineTo(p);
+        first = false;
+    }
+    c.setStrokeColor(colour);
+    c.setLineWidth(width);
+    c.setLineCap(gfx::Context::LineCap::round);
+    c.setLineJoin(gfx::Context::LineJoin::round);
+    c.strokePath(path);
+}
+
+// The empty-state picture, 140 x 140 points: an empty chat bubble with three quiet dots, in the
+// light greys of the empty panel.
+bool noData(const std::string& path) {
+    gfx::BitmapContext c({140, 140}, kScale);
+    c.setFillColor(kLine);
+    c.fillPath(gfx::Path::ellipse({20, 112, 100, 14}));
+    gfx::Path bubble = gfx::Path::roundedRect({22, 26, 96, 70}, 16);
+    bubble.moveTo({44, 95});
+    bubble.lineTo({38, 112});
+    bubble.lineTo({62, 95});
+    bubble.close();
+    c.setFillColor(gfx::Color::whiteColor());
+    c.fillPath(bubble);
+    c.setStrokeColor(kEmpty);
+    c.setLineWidth(3);
+    c.setLineJoin(gfx::Context::LineJoin::round);
+    c.strokePath(bubble);
+    c.setFillColor(kEmpty);
+    for (double x : {50.0, 70.0, 90.0}) c.fillPath(gfx::Path::ellipse({x - 5, 56, 10, 10}));
+    return writePng(c, path);
+}
+
+// A right-pointing chevron of 6 x 11 points for rows that open something.
+bool rightArrow(const std::string& path) {
+    gfx::BitmapContext c({6, 11}, kScale);
+    strokeLine(c, {{1, 1}, {5, 5.5}, {1, 10}}, kMid, 1.5);
+    return writePng(c, path);
+}
+
+// The back button of the pages' own bar, 40 x 40 points: a left chevron in the title colour.
+bool backButton(const std::string& path) {
+    gfx::BitmapContext c({40, 40}, kScale);
+    strokeLine(c, {{24, 11}, {15, 20}, {24, 29}}, kText, 2.5);
+    return writePng(c, path);
+}
+
+// The search bar's magnifier, 19 x 21 points, in the bar's text colour.
+bool searchIcon(const std::string& path) {
+    gfx::BitmapContext c({19, 21}, kScale);
+    c.setStrokeColor(kBody);
+    c.setLineWidth(2);
+    c.strokePath(gfx::Path::ellipse({2, 3, 12, 12}));
+    strokeLine(c, {{12.5, 13.5}, {17, 18}}, kBody, 2.5);
+    return writePng(c, path);
+}
+
+// The HUD's icons, 30 x 30 points, in white (for the dark panel) or near-black ("_dark", for the
+// light panels): a circle with an "i", a tick or a cross.
+enum class HudIcon { info, success, failure };
+bool hudIcon(const std::string& path, HudIcon kind, const gfx::Color& colour) {
+    gfx::BitmapContext c({30, 30}, kScale);
+    c.setStrokeColor(colour);
+    c.setLineWidth(2);
+    c.strokePath(gfx::Path::ellipse({2, 2, 26, 26}));
+    switch (kind) {
+    case HudIcon::info:
+        c.setFillColor(colour);
+        c.fillPath(gfx::Path::ellipse({13.5, 7.5, 3, 3}));
+        strokeLine(c, {{15, 13.5}, {15, 22}}, colour, 2.5);
+        break;
+    case HudIcon::success:
+        strokeLine(c, {{9, 15.5}, {13.5, 20}, {21.5, 11}}, colour, 2.5);
+        break;
+    case HudIcon::failure:
+        strokeLine(c, {{10.5, 10.5}, {19.5, 19.5}}, colour, 2.5);
+        strokeLine(c, {{19.5, 10.5}, {10.5, 19.5}}, colour, 2.5);
+        break;
+    }
+    return writePng(c, path);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,5 +210,19 @@ int main(int argc, char** argv) {
     bool ok = shareBackground(folder);
     ok = profileIcon(folder + "/shared_icon_boy@3x.png", kBlue, false) && ok;
     ok = profileIcon(folder + "/shared_icon_girl@3x.png", kPink, true) && ok;
+    ok = noData(folder + "/common_no_data@3x.png") && ok;
+    ok = rightArrow(folder + "/tcommon_icon_right_arrow@3x.png") && ok;
+    ok = backButton(folder + "/common_btn_back@3x.png") && ok;
+    ok = searchIcon(folder + "/common_btn_search@3x.png") && ok;
+    const std::string hud = folder + "/HUDProgressIndicator.bundle";
+    std::filesystem::create_directories(hud, error);
+    const gfx::Color dark = gfx::Color::rgb(0, 0, 0);
+    for (auto [kind, name] : {std::pair{HudIcon::info, "hud_info"}, std::pair{HudIcon::success, "hud_success"},
+                              std::pair{HudIcon::failure, "hud_failure"}}) {
+        ok = hudIcon(hud + "/" + name + "@3x.png", kind, gfx::Color::whiteColor()) && ok;
+        ok = hudIcon(hud + "/" + name + "_dark@3x.png", kind, dark) && ok;
+    }
+    // The image the HUD's icon view holds before its first show, from the program's resources.
+    ok = hudIcon(folder + "/hud_info@3x.png", HudIcon::info, dark) && ok;
     return ok ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "platform/gfx/Path.h"
 #include "platform/gfx/TextLayout.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TableView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,16 @@
 #endif
 
 namespace kit {
+
+// A view lives in one place of the tree, so the header and the footer get an empty view each.
+void Utility::setExtraCellLineHidden(ui::TableView& tableView) {
+    for (bool footer : {true, false}) {
+        auto view = core::make<ui::View>();
+        view->setBackgroundColor(gfx::Color::clear());
+        if (footer) tableView.setTableFooterView(view); else tableView.setTableHeaderView(view);
+    }
+}
+
 namespace {
 
 double keepLargest(double& kept, std::optional<double> height) {

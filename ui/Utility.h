@@ -8,9 +8,14 @@
 #include "platform/gfx/Rect.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+namespace ui {
+class TableView;
+}
 
 namespace kit {
 
@@ -51,6 +56,10 @@ public:
     // five texts in their fixed places.
     static gfx::ImagePtr genShareImage(std::string_view text, std::string_view toneArea, std::string_view over,
                                        std::string_view tone, std::string_view comment, std::int64_t sex);
+
+    // A clear, empty view becomes the table's header and footer, so that no separator lines show
+    // below the last row.
+    static void setExtraCellLineHidden(ui::TableView& tableView);
 
     static bool isSimulator() { return false; }
     // The desktop has no shared audio session to route; there is nothing to reset.
