@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
   libjs-jquery
   libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev fonts-noto-cjk xvfb xauth
+  libwebkit2gtk-4.1-dev
   clang libclang-rt-14-dev  # libFuzzer, for -DQUILLORA_FUZZERS=ON
 )
 

@@ -1,0 +1,159 @@
+#include "platform/web/WebKitWebViewEngine.h"
+
+#include "platform/core/Json.h"
+#include "platform/ui/NativeViewHost.h"
+#include "platform/web/WebView.h"
+
+#include <webkit2/webkit2.h>
+
+namespace web {
+namespace {
+
+constexpr const char* kErrorDomain = "web.WebView";
+
+core::Error errorFrom(const GError* error) {
+    if (!error) return core::Error{kErrorDomain, 0, "The web view failed without a reason.", {}};
+    return core::Error{g_quark_to_string(error->domain), error->code, error->message ? error->message : "", {}};
+}
+
+std::string text(const char* s) { return s ? s : ""; }
+
+} // namespace
+
+struct WebKitWebViewEngine::Impl {
+    std::weak_ptr<WebView> view;
+    WebKitWebView* webView = nullptr;
+    GCancellable* cancellable = nullptr;
+    // The view the widget was handed to the host for; only its address is used, since detaching
+    // may happen while the view is being destroyed.
+    const ui::View* attachedTo = nullptr;
+    // A failed load is followed by a "finished" event; that one is not a finish.
+    bool failed = false;
+
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+        auto view = self->view.lock();
+        if (!view) return FALSE;
+        WebKitNavigationAction* nav =
+            webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        std::string uri = text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(nav)));
+        NavigationAction action{net::URLRequest(net::URL::parse(uri)), uri};
+        // The decision may come later; WebKit waits while we hold a reference.
+        std::shared_ptr<WebKitPolicyDecision> held(WEBKIT_POLICY_DECISION(g_object_ref(decision)),
+                                                   [](WebKitPolicyDecision* d) { g_object_unref(d); });
+        view->decidePolicy(action, [held](NavigationActionPolicy policy) {
+            if (policy == NavigationActionPolicy::allow) webkit_policy_decision_use(held.get());
+            else webkit_policy_decision_ignore(held.get());
+        });
+        return TRUE;
+    }
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        auto view = self->view.lock();
+        if (!view) return;
+        if (event == WEBKIT_LOAD_STARTED) {
+            self->failed = false;
+            view->reportStart();
+        } else if (event == WEBKIT_LOAD_FINISHED && !self->failed) {
+            view->reportFinish();
+        }
+    }
+    // Returning TRUE keeps WebKit's own error page away, so the previous content stays.
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        self->failed = true;
+        // A navigation replaced by another one, or stopped on purpose, is not a failure.
+        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
+        if (auto view = self->view.lock()) view->reportFailure(errorFrom(error));
+        return TRUE;
+    }
+
+    struct ScriptCall {
+        std::weak_ptr<WebKitWebViewEngine> engine;
+        ScriptCompletion completion;
+    };
+    static void onScriptDone(GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<ScriptCall> call(static_cast<ScriptCall*>(data));
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        core::Expected<core::Value> out = core::Value();
+        if (!value) {
+            out = errorFrom(error);
+        } else if (!jsc_value_is_undefined(value)) {
+            gchar* json = jsc_value_to_json(value, 0);
+            if (json) out = core::json::read(json, core::json::AllowFragments);
+            g_free(json);
+        }
+        bool cancelled = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        if (error) g_error_free(error);
+        if (value) g_object_unref(value);
+        if (cancelled || !call->engine.lock() || !call->completion) return;
+        call->completion(std::move(out));
+    }
+};
+
+WebKitWebViewEngine::WebKitWebViewEngine(std::weak_ptr<WebView> view) : impl_(std::make_unique<Impl>()) {
+    impl_->view = std::move(view);
+    impl_->webView = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()));
+    impl_->cancellable = g_cancellable_new();
+    g_signal_connect(impl_->webView, "decide-policy", G_CALLBACK(&Impl::onDecidePolicy), impl_.get());
+    g_signal_connect(impl_->webView, "load-changed", G_CALLBACK(&Impl::onLoadChanged), impl_.get());
+    g_signal_connect(impl_->webView, "load-failed", G_CALLBACK(&Impl::onLoadFailed), impl_.get());
+}
+
+WebKitWebViewEngine::~WebKitWebViewEngine() {
+    g_cancellable_cancel(impl_->cancellable);
+    g_signal_handlers_disconnect_by_data(impl_->webView, impl_.get());
+    if (impl_->attachedTo)
+        if (auto* host = ui::NativeViewHost::current()) host->detachNativeView(*impl_->attachedTo);
+    gtk_widget_destroy(GTK_WIDGET(impl_->webView));
+    g_object_unref(impl_->webView);
+    g_object_unref(impl_->cancellable);
+}
+
+void WebKitWebViewEngine::load(const net::URLRequest& request) {
+    WebKitURIRequest* uri = webkit_uri_request_new(request.url->absoluteString().c_str());
+    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uri))
+        for (const auto& [name, value] : request.allHTTPHeaderFields)
+            soup_message_headers_replace(headers, name.c_str(), value.c_str());
+    webkit_web_view_load_request(impl_->webView, uri);
+    g_object_unref(uri);
+}
+
+void WebKitWebViewEngine::loadHTMLString(const std::string& html, const std::string& baseURL) {
+    webkit_web_view_load_html(impl_->webView, html.c_str(), baseURL.c_str());
+}
+
+void WebKitWebViewEngine::reload() { webkit_web_view_reload(impl_->webView); }
+void WebKitWebViewEngine::stopLoading() { webkit_web_view_stop_loading(impl_->webView); }
+void WebKitWebViewEngine::goBack() { webkit_web_view_go_back(impl_->webView); }
+void WebKitWebViewEngine::goForward() { webkit_web_view_go_forward(impl_->webView); }
+bool WebKitWebViewEngine::canGoBack() const { return webkit_web_view_can_go_back(impl_->webView); }
+bool WebKitWebViewEngine::canGoForward() const { return webkit_web_view_can_go_forward(impl_->webView); }
+std::string WebKitWebViewEngine::title() const { return text(webkit_web_view_get_title(impl_->webView)); }
+std::string WebKitWebViewEngine::urlText() const { return text(webkit_web_view_get_uri(impl_->webView)); }
+bool WebKitWebViewEngine::isLoading() const { return webkit_web_view_is_loading(impl_->webView); }
+double WebKitWebViewEngine::estimatedProgress() const { return webkit_web_view_get_estimated_load_progress(impl_->webView); }
+
+void WebKitWebViewEngine::evaluateJavaScript(const std::string& script, ScriptCompletion completion) {
+    auto* call = new Impl::ScriptCall{weak_from_this(), std::move(completion)};
+    webkit_web_view_evaluate_javascript(impl_->webView, script.c_str(), static_cast<gssize>(script.size()), nullptr,
+                                        nullptr, impl_->cancellable, &Impl::onScriptDone, call);
+}
+
+void WebKitWebViewEngine::windowChanged(bool inWindow) {
+    auto* host = ui::NativeViewHost::current();
+    auto view = impl_->view.lock();
+    if (!host || !view) return;
+    if (inWindow && !impl_->attachedTo) {
+        host->attachNativeView(view, impl_->webView);
+        impl_->attachedTo = view.get();
+    } else if (!inWindow && impl_->attachedTo) {
+        host->detachNativeView(*view);
+        impl_->attachedTo = nullptr;
+    }
+}
+
+} // namespace web

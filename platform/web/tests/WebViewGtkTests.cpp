@@ -1,0 +1,136 @@
+// The web view in a real WebKitGTK under Xvfb, with pages served from loopback. Waits are bounded
+// in real seconds, since a loaded machine starts WebKit's processes slowly.
+
+#include "platform/net/testing/LoopbackServer.h"
+#include "platform/ui/GtkHost.h"
+#include "platform/ui/testing/XvfbServer.h"
+#include "platform/web/WebView.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace web {
+namespace {
+
+class Delegate : public WebViewNavigationDelegate {
+public:
+    std::vector<std::string> asked;
+    int finished = 0;
+    int failed = 0;
+    void decidePolicyForNavigationAction(WebView&, const NavigationAction& action,
+                                         std::function<void(NavigationActionPolicy)> handler) override {
+        asked.push_back(action.urlText);
+        bool blocked = action.urlText.rfind("recharge://", 0) == 0;
+        handler(blocked ? NavigationActionPolicy::cancel : NavigationActionPolicy::allow);
+    }
+    void didFinishNavigation(WebView&) override { ++finished; }
+    void didFailNavigation(WebView&, const core::Error&) override { ++failed; }
+};
+
+std::string page(const std::string& title, const std::string& body = "") {
+    return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
+struct WebViewGtk : ::testing::Test {
+    // One X server for the whole suite: WebKit's processes keep the display they first opened.
+    static inline std::unique_ptr<ui::testing::XvfbServer> xvfb;
+    static void SetUpTestSuite() { xvfb = std::make_unique<ui::testing::XvfbServer>(); }
+    static void TearDownTestSuite() { xvfb.reset(); }
+    net::testkit::LoopbackServer server{[](const net::testkit::RecordedRequest& r) {
+        if (r.target == "/one") return net::testkit::Reply::text(200, page("一"), "text/html; charset=utf-8");
+        if (r.target == "/two") return net::testkit::Reply::text(200, page("二"), "text/html; charset=utf-8");
+        return net::testkit::Reply::text(404, "none");
+    }};
+    std::shared_ptr<ui::Window> window = core::make<ui::Window>();
+    std::unique_ptr<ui::GtkHost> host;
+    std::shared_ptr<WebView> view;
+    std::shared_ptr<Delegate> delegate = std::make_shared<Delegate>();
+
+    void SetUp() override {
+        if (!xvfb->running()) GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb); WebKit was not tried";
+        auto made = ui::GtkHost::create(window, "Quillora");
+        ASSERT_TRUE(made.ok()) << made.error().description;
+        host = std::move(*made);
+        view = core::make<WebView>(gfx::Rect{0, 64, 375, 603});
+        view->setNavigationDelegate(delegate);
+        window->addSubview(view);
+        host->show();
+    }
+    void TearDown() override {
+        if (view) view->removeFromSuperview();
+        view.reset();
+        host.reset();
+    }
+    // Handles events until `done` holds or the bound in real seconds passes.
+    template <class Predicate>
+    bool waitFor(Predicate done, double seconds = 30) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done() && std::chrono::steady_clock::now() < end) host->iterate();
+        return done();
+    }
+    core::Expected<core::Value> evaluate(const std::string& script) {
+        std::optional<core::Expected<core::Value>> result;
+        view->evaluateJavaScript(script, [&](core::Expected<core::Value> r) { result = std::move(r); });
+        EXPECT_TRUE(waitFor([&] { return result.has_value(); })) << script;
+        return result ? *result : core::Expected<core::Value>(core::Error{"test", 1, "no answer", {}});
+    }
+    void loadAndWait(const std::string& path) {
+        int before = delegate->finished;
+        view->load(net::URLRequest(net::URL::parse(server.url(path))));
+        ASSERT_TRUE(waitFor([&] { return delegate->finished > before; })) << path;
+    }
+};
+
+TEST_F(WebViewGtk, LoadsPagesTakesTheirTitlesAndMovesThroughHistory) {
+    loadAndWait("/one");
+    EXPECT_TRUE(view->isNative());
+    // WebKit may announce the title just after the load finished.
+    EXPECT_TRUE(waitFor([&] { return view->title() == "一"; })) << view->title();
+    EXPECT_EQ(view->url()->absoluteString(), server.url("/one"));
+    EXPECT_FALSE(view->isLoading());
+    loadAndWait("/two");
+    ASSERT_TRUE(view->canGoBack());
+    int before = delegate->finished;
+    view->goBack();
+    ASSERT_TRUE(waitFor([&] { return delegate->finished > before && view->title() == "一"; }));
+    EXPECT_TRUE(view->canGoForward());
+}
+
+// Each row: a script and what its completion gets.
+TEST_F(WebViewGtk, ScriptResultsArriveAsValuesOrErrors) {
+    loadAndWait("/one");
+    auto title = evaluate("document.title;");
+    ASSERT_TRUE(title.ok()) << title.error().description;
+    EXPECT_EQ(title->asString(), "一");
+    auto missing = evaluate("document.getElementById('share_title') ? 'x' : undefined;");
+    ASSERT_TRUE(missing.ok());
+    EXPECT_TRUE(missing->isNull());
+    auto object = evaluate("({n: 2, list: ['a', true]});");
+    ASSERT_TRUE(object.ok());
+    EXPECT_EQ(*object, core::Value(core::Dictionary{{"n", 2}, {"list", core::Array{"a", true}}}));
+    EXPECT_FALSE(evaluate("throw new Error('no');").ok());
+}
+
+TEST_F(WebViewGtk, TheDelegateStopsALinkAndTheCurrentPageStays) {
+    loadAndWait("/one");
+    auto clicked = evaluate("location.href = 'recharge://pay?x=1'; 'sent';");
+    ASSERT_TRUE(clicked.ok());
+    ASSERT_TRUE(waitFor([&] { return delegate->asked.back() == "recharge://pay?x=1"; }));
+    // A later allowed navigation proves the cancelled one left nothing behind.
+    loadAndWait("/two");
+    EXPECT_TRUE(waitFor([&] { return view->title() == "二"; }));
+    view->goBack();
+    ASSERT_TRUE(waitFor([&] { return view->title() == "一" && !view->isLoading(); }));
+    EXPECT_EQ(delegate->failed, 0);
+}
+
+TEST_F(WebViewGtk, AFailedLoadKeepsThePreviousPageAndIsReported) {
+    loadAndWait("/one");
+    view->load(net::URLRequest(net::URL::parse("http://127.0.0.1:" + std::to_string(net::testkit::LoopbackServer::refusedPort()) + "/")));
+    ASSERT_TRUE(waitFor([&] { return delegate->failed > 0 && !view->isLoading(); }));
+    EXPECT_EQ(view->title(), "一");
+}
+
+} // namespace
+} // namespace web
