@@ -13,12 +13,12 @@ endif()
 include(GoogleTest)
 include(${CMAKE_CURRENT_LIST_DIR}/Fuzz.cmake)
 
-# quillora_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# quillora_add_test(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <ctest properties...>])
 # Builds one GoogleTest binary and registers each of its cases with CTest.
 # Tests run in a private HOME so that settings and the keychain never touch the developer's own.
 function(quillora_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock quillora_warnings)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()

@@ -50,12 +50,12 @@ void Api::send(const std::string& path, const core::Dictionary& params, std::fun
             // An answer without a data object fills nothing and still reaches the page.
             if (auto data = kit::c::valueAtKeyPath(answer, {"data"})) model->reloadModel(std::optional<core::Value>(*data));
             if (success) success(model, answer);
-            if (auto controller = page.lock()) {
-                controller->scrollView()->updateEmptyState(true);
-                controller->layoutPage();
-                controller->reloadView();
-                if (controller->tableview()) controller->tableview()->reloadData();
-                controller->layoutPage();
+            if (auto livePage = page.lock()) {
+                livePage->scrollView()->updateEmptyState(true);
+                livePage->layoutPage();
+                livePage->reloadView();
+                if (livePage->tableview()) livePage->tableview()->reloadData();
+                livePage->layoutPage();
             }
         },
         std::move(failure));
