@@ -172,6 +172,38 @@ bool searchIcon(const std::string& path) {
     return writePng(c, path);
 }
 
+// The answer row's copy button, two overlapping rounded sheets in the highlight pink. The row
+// centres it unscaled on a 120-point canvas at scale 1, so its pixel size is its size on screen:
+// 7 points at 3x give 21 points, half the button on a phone.
+bool copyIcon(const std::string& path) {
+    gfx::BitmapContext c({7, 7}, kScale);
+    c.setStrokeColor(kPink);
+    c.setLineWidth(0.6);
+    c.strokePath(gfx::Path::roundedRect({0.4, 0.4, 4.2, 4.2}, 0.8));
+    gfx::Path front = gfx::Path::roundedRect({2.4, 2.4, 4.2, 4.2}, 0.8);
+    c.setFillColor(gfx::Color::whiteColor());
+    c.fillPath(front);
+    c.strokePath(front);
+    return writePng(c, path);
+}
+
+// The search history's row icon, 14 x 14 points: a clock face in the history rows' light grey.
+bool historyIcon(const std::string& path) {
+    gfx::BitmapContext c({14, 14}, kScale);
+    c.setStrokeColor(kEmpty);
+    c.setLineWidth(1.2);
+    c.strokePath(gfx::Path::ellipse({1, 1, 12, 12}));
+    strokeLine(c, {{7, 3.8}, {7, 7}, {9.4, 8.6}}, kEmpty, 1.2);
+    return writePng(c, path);
+}
+
+// The history row's arrow, 20 x 20 points: a small chevron in the middle, in the same grey.
+bool historyArrow(const std::string& path) {
+    gfx::BitmapContext c({20, 20}, kScale);
+    strokeLine(c, {{8.5, 6}, {12.5, 10}, {8.5, 14}}, kEmpty, 1.4);
+    return writePng(c, path);
+}
+
 // The HUD's icons, 30 x 30 points, in white (for the dark panel) or near-black ("_dark", for the
 // light panels): a circle with an "i", a tick or a cross.
 enum class HudIcon { info, success, failure };
@@ -214,6 +246,9 @@ int main(int argc, char** argv) {
     ok = rightArrow(folder + "/tcommon_icon_right_arrow@3x.png") && ok;
     ok = backButton(folder + "/common_btn_back@3x.png") && ok;
     ok = searchIcon(folder + "/common_btn_search@3x.png") && ok;
+    ok = copyIcon(folder + "/main_btn_copy@3x.png") && ok;
+    ok = historyIcon(folder + "/discover_search_history@3x.png") && ok;
+    ok = historyArrow(folder + "/discover_search_history_right_arrow@3x.png") && ok;
     const std::string hud = folder + "/HUDProgressIndicator.bundle";
     std::filesystem::create_directories(hud, error);
     const gfx::Color dark = gfx::Color::rgb(0, 0, 0);
