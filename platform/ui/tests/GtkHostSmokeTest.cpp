@@ -5,6 +5,7 @@
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/testing/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -20,42 +21,7 @@
 namespace ui {
 namespace {
 
-class XvfbServer {
-public:
-    XvfbServer() {
-        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            // -displayfd writes the chosen display number once the server accepts connections.
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x900x24", "-nolisten", "tcp",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = read(fds[0], buf, sizeof buf - 1);  // blocks until the server is ready or gone
-        close(fds[0]);
-        if (n > 0) {
-            display_ = ":" + std::string(buf, strcspn(buf, "\n"));
-            setenv("DISPLAY", display_.c_str(), 1);
-        }
-    }
-    ~XvfbServer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool running() const { return !display_.empty(); }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
+using testing::XvfbServer;
 
 // Handles the host's events until `done` holds or `seconds` of real time have passed: a count of
 // rounds would be too short on a busy machine and needlessly long on an idle one.
