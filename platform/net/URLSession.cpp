@@ -149,11 +149,6 @@ public:
         return delegate_;
     }
 
-    bool isInvalidated() const {
-        std::lock_guard lock(mutex_);
-        return invalidated_;
-    }
-
     // Runs `command` on the network thread.
     void post(std::function<void()> command) {
         {
