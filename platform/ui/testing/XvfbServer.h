@@ -2,6 +2,7 @@
 // Test support: an Xvfb server on a free display, started with -displayfd so it is ready when the
 // constructor returns; DISPLAY points at it while it lives. running() is false without Xvfb.
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +28,24 @@ public:
             _exit(127);
         }
         close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = read(fds[0], buf, sizeof buf - 1);  // blocks until the server is ready or gone
+        // The server writes the number and then a newline in two writes; closing the pipe between
+        // them kills it (EPIPE), so read until the newline or until the server is gone.
+        std::string number;
+        bool complete = false;
+        for (;;) {
+            char c;
+            ssize_t n = read(fds[0], &c, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            if (c == '\n') {
+                complete = !number.empty();
+                break;
+            }
+            number += c;
+        }
         close(fds[0]);
-        if (n > 0) {
-            display_ = ":" + std::string(buf, strcspn(buf, "\n"));
+        if (complete) {
+            display_ = ":" + number;
             setenv("DISPLAY", display_.c_str(), 1);
         }
     }
