@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <iostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -90,20 +91,21 @@ bool shareBackground(const std::string& folder) {
     return writeJpeg(c, folder + "/shared_bg@3x.jpg");
 }
 
-// A round profile icon of 70 x 70 points: a white head and shoulders on the given colour; the
-// girl's has longer hair behind the head.
-bool profileIcon(const std::string& path, const gfx::Color& colour, bool longHair) {
-    gfx::BitmapContext c({70, 70}, kScale);
-    c.setFillColor(colour);
+// A round profile picture of `side` points: a head and shoulders in `figure` on a `ground` circle,
+// drawn on a 70-point grid and scaled to the side; the girl's has longer hair behind the head.
+bool profileIcon(const std::string& path, double side, const gfx::Color& ground, const gfx::Color& figure,
+                 bool longHair) {
+    gfx::BitmapContext c({side, side}, kScale);
+    c.scale(side / 70, side / 70);
+    c.setFillColor(ground);
     c.fillPath(gfx::Path::ellipse({0, 0, 70, 70}));
     c.save();
     c.clip(gfx::Path::ellipse({0, 0, 70, 70}));
-    c.setFillColor(gfx::Color::whiteColor());
     if (longHair) {
-        c.setFillColor(gfx::Color::white(1, 0.6));
+        c.setFillColor(figure.withAlpha(0.6));
         c.fillPath(gfx::Path::roundedRect({20, 14, 30, 36}, 14));
-        c.setFillColor(gfx::Color::whiteColor());
     }
+    c.setFillColor(figure);
     c.fillPath(gfx::Path::ellipse({24, 14, 22, 24}));
     c.fillPath(gfx::Path::ellipse({12, 42, 46, 40}));
     c.restore();
@@ -204,6 +206,111 @@ bool historyArrow(const std::string& path) {
     return writePng(c, path);
 }
 
+// The home page's top banner, 998 x 89 pixels (its design size; the page stretches it over its
+// 998u x 89u frame): a capsule fading from a light pink to a light yellow, two chat bubbles on the
+// left and a row of small hearts on the right, in white.
+bool homeBanner(const std::string& path) {
+    const double w = 998.0 / kScale, h = 89.0 / kScale;
+    gfx::BitmapContext c({w, h}, kScale);
+    const gfx::Path capsule = gfx::Path::roundedRect({0, 0, w, h}, h / 2);
+    c.save();
+    c.clip(capsule);
+    c.drawLinearGradient({gfx::Color::rgb(255, 214, 222), gfx::Color::rgb(254, 240, 196)}, {0, 1}, {0, 0}, {w, 0});
+    c.restore();
+    c.setFillColor(gfx::Color::white(1, 0.9));
+    // Two overlapping bubbles, each with its tail.
+    for (auto [x, y, bw] : {std::tuple{14.0, 6.0, 22.0}, std::tuple{28.0, 11.0, 18.0}}) {
+        const double bh = bw * 0.6;
+        gfx::Path bubble = gfx::Path::roundedRect({x, y, bw, bh}, bh / 2);
+        bubble.moveTo({x + bw * 0.25, y + bh - 1});
+        bubble.lineTo({x + bw * 0.18, y + bh + 3});
+        bubble.lineTo({x + bw * 0.45, y + bh - 1});
+        bubble.close();
+        c.fillPath(bubble);
+    }
+    c.setFillColor(kPink.withAlpha(0.55));
+    for (double x : {20.0, 25.0, 30.0}) c.fillPath(gfx::Path::ellipse({x - 1, 12, 2, 2}));
+    // Hearts growing towards the right end.
+    const double sizes[] = {4, 5.5, 7};
+    double x = w - 52;
+    for (double size : sizes) {
+        const double top = h / 2 - size / 2;
+        gfx::Path heart;
+        heart.moveTo({x + size / 2, top + size});
+        heart.curveTo({x - size * 0.1, top + size * 0.55}, {x + size * 0.05, top - size * 0.1}, {x + size / 2, top + size * 0.28});
+        heart.curveTo({x + size * 0.95, top - size * 0.1}, {x + size * 1.1, top + size * 0.55}, {x + size / 2, top + size});
+        heart.close();
+        c.setFillColor(gfx::Color::white(1, 0.95));
+        c.fillPath(heart);
+        x += size + 6;
+    }
+    return writePng(c, path);
+}
+
+// The history header's delete button, 20 x 20 points: a bin in the history's grey. The header
+// centres it unscaled on a 100-point canvas that it stretches over the 100u button, so the bin
+// takes 60u of the button.
+bool historyDelete(const std::string& path) {
+    gfx::BitmapContext c({20, 20}, kScale);
+    strokeLine(c, {{3.5, 5}, {16.5, 5}}, kMid, 1.4);
+    strokeLine(c, {{8, 5}, {8.6, 2.8}, {11.4, 2.8}, {12, 5}}, kMid, 1.2);
+    strokeLine(c, {{5, 7}, {5.8, 17}, {14.2, 17}, {15, 7}}, kMid, 1.4);
+    strokeLine(c, {{8.4, 9}, {8.6, 14.5}}, kMid, 1.1);
+    strokeLine(c, {{11.6, 9}, {11.4, 14.5}}, kMid, 1.1);
+    return writePng(c, path);
+}
+
+// Glyphs for the bar buttons, 8 points square at 3x. The pages centre them unscaled on a
+// 120-point canvas at scale 1, so 24 pixels show as 24 points: the side-menu button's three lines
+// and the profile page's "more" dots, in the title colour.
+bool menuGlyph(const std::string& path) {
+    gfx::BitmapContext c({8, 8}, kScale);
+    for (double y : {1.5, 4.0, 6.5}) strokeLine(c, {{0.8, y}, {7.2, y}}, kText, 0.8);
+    return writePng(c, path);
+}
+
+bool moreGlyph(const std::string& path) {
+    gfx::BitmapContext c({8, 8}, kScale);
+    c.setFillColor(kText);
+    for (double x : {1.2, 4.0, 6.8}) c.fillPath(gfx::Path::ellipse({x - 0.9, 3.1, 1.8, 1.8}));
+    return writePng(c, path);
+}
+
+// The side menu's row icons, 14 x 14 points (40u on a 3x phone), outlined in the title colour:
+// a house, a heart and an information circle.
+enum class MenuIcon { home, like, about };
+bool menuIcon(const std::string& path, MenuIcon kind) {
+    gfx::BitmapContext c({14, 14}, kScale);
+    switch (kind) {
+    case MenuIcon::home:
+        strokeLine(c, {{1.5, 7}, {7, 2}, {12.5, 7}}, kText, 1.2);
+        strokeLine(c, {{3.2, 5.8}, {3.2, 12.4}, {10.8, 12.4}, {10.8, 5.8}}, kText, 1.2);
+        strokeLine(c, {{5.9, 12.4}, {5.9, 9}, {8.1, 9}, {8.1, 12.4}}, kText, 1.1);
+        break;
+    case MenuIcon::like: {
+        gfx::Path heart;
+        heart.moveTo({7, 12.2});
+        heart.curveTo({0.6, 7.8}, {1.4, 2}, {7, 4.4});
+        heart.curveTo({12.6, 2}, {13.4, 7.8}, {7, 12.2});
+        heart.close();
+        c.setStrokeColor(kText);
+        c.setLineWidth(1.2);
+        c.setLineJoin(gfx::Context::LineJoin::round);
+        c.strokePath(heart);
+        break;
+    }
+    case MenuIcon::about:
+        c.setStrokeColor(kText);
+        c.setLineWidth(1.2);
+        c.strokePath(gfx::Path::ellipse({1.5, 1.5, 11, 11}));
+        c.setFillColor(kText);
+        c.fillPath(gfx::Path::ellipse({6.3, 3.8, 1.4, 1.4}));
+        strokeLine(c, {{7, 6.6}, {7, 10.2}}, kText, 1.2);
+        break;
+    }
+    return writePng(c, path);
+}
+
 // The HUD's icons, 30 x 30 points, in white (for the dark panel) or near-black ("_dark", for the
 // light panels): a circle with an "i", a tick or a cross.
 enum class HudIcon { info, success, failure };
@@ -240,8 +347,8 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     bool ok = shareBackground(folder);
-    ok = profileIcon(folder + "/shared_icon_boy@3x.png", kBlue, false) && ok;
-    ok = profileIcon(folder + "/shared_icon_girl@3x.png", kPink, true) && ok;
+    ok = profileIcon(folder + "/shared_icon_boy@3x.png", 70, kBlue, gfx::Color::whiteColor(), false) && ok;
+    ok = profileIcon(folder + "/shared_icon_girl@3x.png", 70, kPink, gfx::Color::whiteColor(), true) && ok;
     ok = noData(folder + "/common_no_data@3x.png") && ok;
     ok = rightArrow(folder + "/tcommon_icon_right_arrow@3x.png") && ok;
     ok = backButton(folder + "/common_btn_back@3x.png") && ok;
@@ -249,6 +356,15 @@ int main(int argc, char** argv) {
     ok = copyIcon(folder + "/main_btn_copy@3x.png") && ok;
     ok = historyIcon(folder + "/discover_search_history@3x.png") && ok;
     ok = historyArrow(folder + "/discover_search_history_right_arrow@3x.png") && ok;
+    ok = homeBanner(folder + "/main_img_bg@3x.png") && ok;
+    ok = historyDelete(folder + "/discover_search_history_del@3x.png") && ok;
+    ok = menuGlyph(folder + "/common_btn_left_slide@3x.png") && ok;
+    ok = moreGlyph(folder + "/tpersonal_right_btn_more@3x.png") && ok;
+    ok = menuIcon(folder + "/common_home@3x.png", MenuIcon::home) && ok;
+    ok = menuIcon(folder + "/common_like@3x.png", MenuIcon::like) && ok;
+    ok = menuIcon(folder + "/common_aboutus@3x.png", MenuIcon::about) && ok;
+    // The default profile picture, 150u on a 3x phone: a neutral figure on a light circle.
+    ok = profileIcon(folder + "/common_img_head_default@3x.png", 50, kLine, kEmpty, false) && ok;
     const std::string hud = folder + "/HUDProgressIndicator.bundle";
     std::filesystem::create_directories(hud, error);
     const gfx::Color dark = gfx::Color::rgb(0, 0, 0);

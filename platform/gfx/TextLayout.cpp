@@ -207,7 +207,9 @@ void TextLayout::draw(Context& context, Point origin, const Color& color) const 
     cairo_clip(cr);
     cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha * context.alpha());
     cairo_move_to(cr, origin.x, origin.y);
-    pango_cairo_update_layout(cr, impl_->layout);
+    // The layout lives in the process's one Pango context, which every measure also uses; it is
+    // not updated to this surface's transform, or drawing would change how all later text
+    // measures. Cairo scales the glyphs to the surface itself (hinting is off).
     pango_cairo_show_layout(cr, impl_->layout);
     cairo_restore(cr);
 }

@@ -31,13 +31,20 @@ class GLibDriver final : public dispatch::RunLoopDriver {
 public:
     void wake() override {
         if (scheduled_.exchange(true)) return;
-        g_main_context_invoke(nullptr, &GLibDriver::pumpOnce, this);
-        g_main_context_wakeup(nullptr);
+        // An idle source always runs on the thread that iterates the context. (Invoking the
+        // function instead would run it right here when the caller, say a timer thread, can
+        // acquire the context, i.e. whenever the main thread is not iterating it just now.)
+        g_idle_add_full(G_PRIORITY_DEFAULT, &GLibDriver::pumpOnce, this, nullptr);
     }
     void waitUntil(std::chrono::steady_clock::time_point deadline) override {
-        // Only reached when code runs the run loop itself while GTK is the host.
+        // Only reached when code runs the run loop itself while GTK is the host: one blocking
+        // iteration, bounded by a timeout source so the caller gets control back at the deadline.
         auto now = std::chrono::steady_clock::now();
-        if (deadline > now) g_main_context_iteration(nullptr, TRUE);
+        if (deadline <= now) return;
+        auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        guint timeout = g_timeout_add(static_cast<guint>(ms), [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr);
+        g_main_context_iteration(nullptr, TRUE);
+        if (GSource* source = g_main_context_find_source_by_id(nullptr, timeout)) g_source_destroy(source);
     }
 
 private:

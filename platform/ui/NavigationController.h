@@ -16,10 +16,11 @@ class NavigationController : public ViewController {
 
     const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
     std::shared_ptr<ViewController> topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
-    void pushViewController(const std::shared_ptr<ViewController>& controller, bool animated);
+    // Subclasses may prepare a page before it is pushed or popped.
+    virtual void pushViewController(const std::shared_ptr<ViewController>& controller, bool animated);
     // Nothing happens at the root.
-    std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
-    std::vector<std::shared_ptr<ViewController>> popToRootViewControllerAnimated(bool animated);
+    virtual std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
+    virtual std::vector<std::shared_ptr<ViewController>> popToRootViewControllerAnimated(bool animated);
 
     bool isNavigationBarHidden() const { return barHidden_; }
     void setNavigationBarHidden(bool hidden, bool animated = false);

@@ -48,6 +48,9 @@ class ViewController : public core::Object {
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title) { title_ = std::move(title); }
+    // Whether a tab bar hides while this controller is on a pushed navigation stack; the tab-bar
+    // controller here has no per-page bar, so it is only recorded.
+    bool hidesBottomBarWhenPushed = false;
     bool extendedLayoutIncludesOpaqueBars() const { return extendedLayoutIncludesOpaqueBars_; }
     void setExtendedLayoutIncludesOpaqueBars(bool includes) { extendedLayoutIncludesOpaqueBars_ = includes; }
 

@@ -1,0 +1,36 @@
+#pragma once
+// Without a display the app still runs: this drives the launched app on the real clock, with
+// touches sent through the window like the desktop host's, and writes a PNG of each main screen
+// (home, answer list, side menu, about page) into a folder.
+
+#include "app/AppDelegate.h"
+#include "platform/core/Error.h"
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+class SnapshotTour {
+public:
+    SnapshotTour(std::shared_ptr<AppDelegate> delegate, std::string folder);
+
+    // Runs the tour; the paths written, or the first step that failed (the service did not answer
+    // in time, a picture could not be written).
+    core::Expected<std::vector<std::string>> run(double timeoutSeconds = 15);
+
+private:
+    bool waitFor(const std::function<bool()>& done, double seconds);
+    void settle(double seconds);
+    void tap(gfx::Point point);
+    core::Status write(const std::string& name);
+
+    std::shared_ptr<AppDelegate> delegate_;
+    std::string folder_;
+    std::vector<std::string> written_;
+};
+
+// The first view of the tree under `root` whose class is `className`, searching depth first.
+std::shared_ptr<ui::View> findView(const std::shared_ptr<ui::View>& root, std::string_view className);
+
+} // namespace app

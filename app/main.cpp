@@ -1,0 +1,60 @@
+// The Quillora program: launches the app in a phone-sized window on the desktop. Without a
+// display (or with --snapshots) it runs the app off screen instead and writes a picture of each
+// main screen into a folder.
+//
+// Usage: quillora [--snapshots FOLDER]
+
+#include "app/AppDelegate.h"
+#include "app/SnapshotTour.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/ui/GtkHost.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+namespace {
+
+int usage() {
+    std::cerr << "usage: quillora [--snapshots FOLDER]\n";
+    return 2;
+}
+
+int runSnapshots(const std::shared_ptr<app::AppDelegate>& delegate, const std::string& folder) {
+    auto written = app::SnapshotTour(delegate, folder).run();
+    if (!written) {
+        std::cerr << "quillora: " << written.error().description << "\n";
+        return 1;
+    }
+    for (const auto& path : *written) std::cout << path << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string snapshots;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--snapshots" && i + 1 < argc) snapshots = argv[++i];
+        else return usage();
+    }
+    dispatch::RunLoop::setMainThread();
+    auto delegate = core::make<app::AppDelegate>();
+    // Launch only queues work (the server switch, the first requests); it runs once a host turns
+    // the main run loop, so the host can be chosen afterwards.
+    delegate->didFinishLaunchingWithOptions();
+    if (snapshots.empty()) {
+        auto host = ui::GtkHost::create(delegate->window, "Quillora");
+        if (host) {
+            (*host)->show();
+            (*host)->run();
+            return 0;
+        }
+        const char* home = std::getenv("HOME");
+        snapshots = std::string(home ? home : ".") + "/quillora-snapshots";
+        std::cerr << "quillora: " << host.error().description << " Writing pictures of the main screens to "
+                  << snapshots << " instead.\n";
+    }
+    return runSnapshots(delegate, snapshots);
+}

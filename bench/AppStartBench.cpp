@@ -1,0 +1,209 @@
+// Cold start of the app: from spawning a fresh process to the first frame of its window that shows
+// the home screen's tag groups, against the sample service on loopback (the server switch, the
+// tag-list request and the drawing included), beside a bare GTK window of the same size drawing
+// its first frame, also in a fresh process. Each process reports its time and its resident memory
+// at that frame; the counters give both ratios. Without a display an Xvfb server is started.
+//
+// The program re-runs itself as the measured process: `bench_app_start --child=bare|app`.
+
+#include "app/AppDelegate.h"
+#include "app/QUSwitchBaseController.h"
+#include "network/NXServer.h"
+#include "platform/core/ProcessInfo.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/ui/GtkHost.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/testing/XvfbServer.h"
+#include "service/SampleService.h"
+
+#include <benchmark/benchmark.h>
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+double monotonicNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double residentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return 0;
+}
+
+// The measured process prints "<monotonic seconds at its first frame> <resident MB>".
+void report() { std::printf("%.9f %.3f\n", monotonicNow(), residentMegabytes()); }
+
+int countViews(const std::shared_ptr<ui::View>& view, std::string_view className) {
+    if (!view) return 0;
+    int n = view->className() == className ? 1 : 0;
+    for (const auto& sub : view->subviews()) n += countViews(sub, className);
+    return n;
+}
+
+int runBareChild() {
+    if (!gtk_init_check(nullptr, nullptr)) return 1;
+    gfx::Size size = ui::Screen::main().bounds().size;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(area, static_cast<int>(size.width), static_cast<int>(size.height));
+    gtk_container_add(GTK_CONTAINER(window), area);
+    static bool drawn = false;
+    g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) -> gboolean {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        drawn = true;
+        return FALSE;
+    }), nullptr);
+    gtk_widget_show_all(window);
+    while (!drawn) g_main_context_iteration(nullptr, TRUE);
+    report();
+    return 0;
+}
+
+int runAppChild() {
+    const char* base = std::getenv("QUILLORA_BENCH_SWITCH_BASE");
+    if (!base) return 1;
+    network::NXServer::setSwitchBaseUrlForTesting(std::string(base));
+    dispatch::RunLoop::setMainThread();
+    auto delegate = core::make<app::AppDelegate>();
+    delegate->didFinishLaunchingWithOptions();
+    auto host = ui::GtkHost::create(delegate->window, "Quillora");
+    if (!host) return 1;
+    (*host)->show();
+    auto root = std::dynamic_pointer_cast<app::QUSwitchBaseController>(delegate->window->rootViewController());
+    auto& loop = dispatch::RunLoop::main();
+    if (!loop.runUntil([&] { return countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
+    const int draws = (*host)->drawCount();
+    if (!loop.runUntil([&] { return (*host)->drawCount() > draws; }, 10)) return 1;
+    report();
+    std::fflush(stdout);
+    _exit(0); // the measurement is taken; skip tearing the app down
+}
+
+std::string selfPath;
+
+struct Sample {
+    double seconds = 0;
+    double residentMegabytes = 0;
+};
+
+// Spawns this program as the measured child and reads its report.
+bool measure(const char* child, Sample& out) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::string arg = std::string("--child=") + child;
+    char* argv[] = {selfPath.data(), arg.data(), nullptr};
+    const double start = monotonicNow();
+    pid_t pid = 0;
+    int spawned = posix_spawn(&pid, selfPath.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (spawned != 0) {
+        close(fds[0]);
+        return false;
+    }
+    std::string text;
+    char buf[256];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    double at = 0, rss = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "%lf %lf", &at, &rss) != 2) return false;
+    out = {at - start, rss};
+    return true;
+}
+
+Sample bare; // the bare window's figures of this run
+
+void runStarts(benchmark::State& state, const char* child, Sample& total) {
+    int count = 0;
+    for (auto _ : state) {
+        Sample s;
+        if (!measure(child, s)) {
+            state.SkipWithError("the measured process failed");
+            return;
+        }
+        state.SetIterationTime(s.seconds);
+        total.seconds += s.seconds;
+        total.residentMegabytes += s.residentMegabytes;
+        ++count;
+    }
+    if (count == 0) return;
+    total.seconds /= count;
+    total.residentMegabytes /= count;
+    state.counters["first_frame_ms"] = total.seconds * 1000;
+    state.counters["resident_MB"] = total.residentMegabytes;
+}
+
+void BM_BareGtkWindowFirstFrame(benchmark::State& state) { runStarts(state, "bare", bare); }
+BENCHMARK(BM_BareGtkWindowFirstFrame)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_AppColdStartToHomeGroups(benchmark::State& state) {
+    Sample app;
+    runStarts(state, "app", app);
+    if (bare.seconds > 0 && app.seconds > 0) {
+        state.counters["time_ratio_to_bare"] = app.seconds / bare.seconds;
+        state.counters["memory_ratio_to_bare"] = app.residentMegabytes / bare.residentMegabytes;
+    }
+}
+BENCHMARK(BM_AppColdStartToHomeGroups)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--child=bare") == 0) return runBareChild();
+    if (argc == 2 && std::strcmp(argv[1], "--child=app") == 0) return runAppChild();
+
+    selfPath = std::filesystem::read_symlink("/proc/self/exe").string();
+    // The measured processes keep their settings and keychain in a folder of their own.
+    char folder[] = "/tmp/quillora-bench-XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    setenv("HOME", folder, 1);
+    setenv("XDG_CONFIG_HOME", (std::string(folder) + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (std::string(folder) + "/.local/share").c_str(), 1);
+    setenv("QUILLORA_RESOURCES", QUILLORA_RESOURCES_DIR, 1);
+    std::unique_ptr<ui::testing::XvfbServer> xvfb;
+    if (!std::getenv("DISPLAY")) xvfb = std::make_unique<ui::testing::XvfbServer>();
+
+    service::ServiceOptions options;
+    options.port = 0;
+    options.database = ":memory:";
+    auto created = service::SampleService::create(options);
+    if (!created) {
+        std::fprintf(stderr, "bench_app_start: %s\n", created.error().description.c_str());
+        return 1;
+    }
+    (*created)->start();
+    setenv("QUILLORA_BENCH_SWITCH_BASE", ("http://127.0.0.1:" + std::to_string((*created)->port())).c_str(), 1);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
