@@ -1,11 +1,12 @@
 #pragma once
-// Without a display the app still runs: this drives the launched app on the real clock, with
-// touches sent through the window like the desktop host's, and writes a PNG of each main screen
-// (home, answer list, side menu, about page) into a folder.
+// A tour of the main screens for machines without a desktop: it drives the launched app on the
+// real clock, with touches sent through the window like the desktop host's, and writes a PNG of
+// each main screen (home, answer list, side menu, about page) into a folder.
 
 #include "app/AppDelegate.h"
 #include "platform/core/Error.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,11 @@ namespace app {
 
 class SnapshotTour {
 public:
-    SnapshotTour(std::shared_ptr<AppDelegate> delegate, std::string folder);
+    // Writes one picture of the window to a path.
+    using Capture = std::function<core::Status(const std::string& path)>;
+
+    // Without a capture the window is rendered off screen (web pages then show nothing).
+    SnapshotTour(std::shared_ptr<AppDelegate> delegate, std::string folder, Capture capture = {});
 
     // Runs the tour; the paths written, or the first step that failed (the service did not answer
     // in time, a picture could not be written).
@@ -27,6 +32,7 @@ private:
 
     std::shared_ptr<AppDelegate> delegate_;
     std::string folder_;
+    Capture capture_;
     std::vector<std::string> written_;
 };
 

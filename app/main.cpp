@@ -1,6 +1,8 @@
-// The Quillora program: launches the app in a phone-sized window on the desktop. Without a
-// display (or with --snapshots) it runs the app off screen instead and writes a picture of each
-// main screen into a folder.
+// The Quillora program: launches the app in a phone-sized window on the desktop. With
+// --snapshots it instead tours the main screens and writes a picture of each into a folder: from
+// the window when a display opens (a virtual one will do), else rendered off screen, where web
+// pages show nothing. Without a display and without --snapshots it says so and tours into
+// ~/quillora-snapshots.
 //
 // Usage: quillora [--snapshots FOLDER]
 
@@ -20,8 +22,9 @@ int usage() {
     return 2;
 }
 
-int runSnapshots(const std::shared_ptr<app::AppDelegate>& delegate, const std::string& folder) {
-    auto written = app::SnapshotTour(delegate, folder).run();
+int runSnapshots(const std::shared_ptr<app::AppDelegate>& delegate, const std::string& folder,
+                 app::SnapshotTour::Capture capture = {}) {
+    auto written = app::SnapshotTour(delegate, folder, std::move(capture)).run();
     if (!written) {
         std::cerr << "quillora: " << written.error().description << "\n";
         return 1;
@@ -44,13 +47,17 @@ int main(int argc, char** argv) {
     // Launch only queues work (the server switch, the first requests); it runs once a host turns
     // the main run loop, so the host can be chosen afterwards.
     delegate->didFinishLaunchingWithOptions();
-    if (snapshots.empty()) {
-        auto host = ui::GtkHost::create(delegate->window, "Quillora");
-        if (host) {
-            (*host)->show();
+    auto host = ui::GtkHost::create(delegate->window, "Quillora");
+    if (host) {
+        (*host)->show();
+        if (snapshots.empty()) {
             (*host)->run();
             return 0;
         }
+        ui::GtkHost* shown = host->get();
+        return runSnapshots(delegate, snapshots, [shown](const std::string& path) { return shown->writeSnapshot(path); });
+    }
+    if (snapshots.empty()) {
         const char* home = std::getenv("HOME");
         snapshots = std::string(home ? home : ".") + "/quillora-snapshots";
         std::cerr << "quillora: " << host.error().description << " Writing pictures of the main screens to "

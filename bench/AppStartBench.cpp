@@ -4,9 +4,12 @@
 // its first frame, also in a fresh process. Each process reports its time and its resident memory
 // at that frame; the counters give both ratios. Without a display an Xvfb server is started.
 //
-// The program re-runs itself as the measured process: `bench_app_start --child=bare|app`.
+// The app is measured by this program re-run as `bench_app_start --child=app`; the bare window is
+// its own small program linked against GTK alone (bench_bare_gtk_window), so its memory is not
+// inflated by the app's libraries.
 
 #include "app/AppDelegate.h"
+#include "bench/ProcessReport.h"
 #include "app/QUSwitchBaseController.h"
 #include "network/NXServer.h"
 #include "platform/core/ProcessInfo.h"
@@ -17,14 +20,10 @@
 #include "service/SampleService.h"
 
 #include <benchmark/benchmark.h>
-#include <gtk/gtk.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -34,49 +33,11 @@ extern char** environ;
 
 namespace {
 
-double monotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double residentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    }
-    return 0;
-}
-
-// The measured process prints "<monotonic seconds at its first frame> <resident MB>".
-void report() { std::printf("%.9f %.3f\n", monotonicNow(), residentMegabytes()); }
-
 int countViews(const std::shared_ptr<ui::View>& view, std::string_view className) {
     if (!view) return 0;
     int n = view->className() == className ? 1 : 0;
     for (const auto& sub : view->subviews()) n += countViews(sub, className);
     return n;
-}
-
-int runBareChild() {
-    if (!gtk_init_check(nullptr, nullptr)) return 1;
-    gfx::Size size = ui::Screen::main().bounds().size;
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget* area = gtk_drawing_area_new();
-    gtk_widget_set_size_request(area, static_cast<int>(size.width), static_cast<int>(size.height));
-    gtk_container_add(GTK_CONTAINER(window), area);
-    static bool drawn = false;
-    g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) -> gboolean {
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-        drawn = true;
-        return FALSE;
-    }), nullptr);
-    gtk_widget_show_all(window);
-    while (!drawn) g_main_context_iteration(nullptr, TRUE);
-    report();
-    return 0;
 }
 
 int runAppChild() {
@@ -94,8 +55,7 @@ int runAppChild() {
     if (!loop.runUntil([&] { return countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
     const int draws = (*host)->drawCount();
     if (!loop.runUntil([&] { return (*host)->drawCount() > draws; }, 10)) return 1;
-    report();
-    std::fflush(stdout);
+    bench::reportFirstFrame();
     _exit(0); // the measurement is taken; skip tearing the app down
 }
 
@@ -106,19 +66,20 @@ struct Sample {
     double residentMegabytes = 0;
 };
 
-// Spawns this program as the measured child and reads its report.
-bool measure(const char* child, Sample& out) {
+// Spawns a measured process and reads its report.
+bool measure(const std::string& program, const char* child, Sample& out) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::string arg = std::string("--child=") + child;
-    char* argv[] = {selfPath.data(), arg.data(), nullptr};
-    const double start = monotonicNow();
+    std::string path = program;
+    std::string arg = child ? std::string("--child=") + child : std::string();
+    char* argv[] = {path.data(), child ? arg.data() : nullptr, nullptr};
+    const double start = bench::monotonicNow();
     pid_t pid = 0;
-    int spawned = posix_spawn(&pid, selfPath.c_str(), &actions, nullptr, argv, environ);
+    int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (spawned != 0) {
@@ -140,11 +101,11 @@ bool measure(const char* child, Sample& out) {
 
 Sample bare; // the bare window's figures of this run
 
-void runStarts(benchmark::State& state, const char* child, Sample& total) {
+void runStarts(benchmark::State& state, const std::string& program, const char* child, Sample& total) {
     int count = 0;
     for (auto _ : state) {
         Sample s;
-        if (!measure(child, s)) {
+        if (!measure(program, child, s)) {
             state.SkipWithError("the measured process failed");
             return;
         }
@@ -160,12 +121,12 @@ void runStarts(benchmark::State& state, const char* child, Sample& total) {
     state.counters["resident_MB"] = total.residentMegabytes;
 }
 
-void BM_BareGtkWindowFirstFrame(benchmark::State& state) { runStarts(state, "bare", bare); }
+void BM_BareGtkWindowFirstFrame(benchmark::State& state) { runStarts(state, QUILLORA_BARE_WINDOW_PROGRAM, nullptr, bare); }
 BENCHMARK(BM_BareGtkWindowFirstFrame)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_AppColdStartToHomeGroups(benchmark::State& state) {
     Sample app;
-    runStarts(state, "app", app);
+    runStarts(state, selfPath, "app", app);
     if (bare.seconds > 0 && app.seconds > 0) {
         state.counters["time_ratio_to_bare"] = app.seconds / bare.seconds;
         state.counters["memory_ratio_to_bare"] = app.residentMegabytes / bare.residentMegabytes;
@@ -176,7 +137,6 @@ BENCHMARK(BM_AppColdStartToHomeGroups)->UseManualTime()->Iterations(5)->Unit(ben
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--child=bare") == 0) return runBareChild();
     if (argc == 2 && std::strcmp(argv[1], "--child=app") == 0) return runAppChild();
 
     selfPath = std::filesystem::read_symlink("/proc/self/exe").string();

@@ -34,7 +34,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   folder="${QUILLORA_SNAPSHOTS:-$PWD/build/snapshots}"
   echo "run.sh: no display to open the window on; writing pictures of the home screen, an answer list," >&2
   echo "run.sh: the side menu and the about page to $folder instead." >&2
-  build/app/quillora --snapshots "$folder"
+  # A virtual display lets the about page's web view draw too.
+  if command -v xvfb-run >/dev/null; then
+    xvfb-run -a -s "-screen 0 800x900x24 -nolisten tcp" build/app/quillora --snapshots "$folder"
+  else
+    build/app/quillora --snapshots "$folder"
+  fi
 else
   build/app/quillora "$@"
 fi

@@ -91,11 +91,15 @@ void Queue::run(const Block& block) {
 void Queue::async(Block block) {
     switch (kind_) {
     case Kind::main: {
+        bool wake;
         {
             std::lock_guard lock(mutex_);
+            // The loop drains every waiting block once woken, so only the block that finds the
+            // queue empty needs to wake it; a burst of blocks costs one wake-up, not one each.
+            wake = items_.empty();
             items_.push_back({std::move(block), nullptr});
         }
-        RunLoop::instance().wake();
+        if (wake) RunLoop::instance().wake();
         return;
     }
     case Kind::serial: {

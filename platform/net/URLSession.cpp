@@ -114,6 +114,13 @@ bool isRedirectStatus(int status) {
 
 constexpr int kMaximumRedirects = 16;
 
+// The User-Agent of a request that names none.
+std::string defaultUserAgent() {
+    auto info = core::Bundle::infoDictionary();
+    const core::Value* name = info ? info->find(core::Bundle::kExecutable) : nullptr;
+    return (name && name->isString() ? name->asString() : "quillora") + " (Linux) libcurl";
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -123,15 +130,25 @@ class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
 public:
     SessionEngine(const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
                   std::shared_ptr<dispatch::OperationQueue> queue)
-        : configuration_(configuration), delegate_(std::move(delegate)), queue_(std::move(queue)) {
+        : configuration_(configuration), defaultUserAgent_(defaultUserAgent()), delegate_(std::move(delegate)),
+          queue_(std::move(queue)) {
         initCurlOnce();
         multi_ = curl_multi_init();
-        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(configuration_.httpMaximumConnectionsPerHost));
+        // The limit of connections per host is kept by the engine itself (see attach()), not by
+        // libcurl: a transfer libcurl holds back for want of a connection is not always resumed
+        // when one comes free, and would then wait for the next unrelated event.
+        //
+        // libcurl sizes its cache of idle connections by the transfers it holds; as the engine
+        // hands it only a few at a time, the cache is given room for the connections of a few
+        // hosts instead, so that a burst of requests does not close connections the next burst
+        // would reuse.
+        if (configuration_.httpMaximumConnectionsPerHost > 0)
+            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 4L * configuration_.httpMaximumConnectionsPerHost);
     }
 
     ~SessionEngine() {
         for (auto& [easy, transfer] : transfers_) {
-            curl_multi_remove_handle(multi_, easy);
+            if (transfer->inMulti) curl_multi_remove_handle(multi_, easy);
             cleanup(*transfer);
         }
         curl_multi_cleanup(multi_);
@@ -145,17 +162,21 @@ public:
     void setSession(std::weak_ptr<URLSession> session) { session_ = std::move(session); }
 
     std::shared_ptr<URLSessionDelegate> delegate() const {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(delegateMutex_);
         return delegate_;
     }
 
     // Runs `command` on the network thread.
     void post(std::function<void()> command) {
+        bool wake;
         {
             std::lock_guard lock(mutex_);
+            // Whoever queued the first waiting command has woken the thread already, and the
+            // thread takes all waiting commands at once: one wake-up per batch is enough.
+            wake = commands_.empty();
             commands_.push_back(std::move(command));
         }
-        curl_multi_wakeup(multi_);
+        if (wake) curl_multi_wakeup(multi_);
     }
 
     void resume(const std::shared_ptr<URLSessionTask>& task) {
@@ -232,6 +253,8 @@ private:
         std::shared_ptr<URLSessionTask> task;
         CURL* easy = nullptr;
         curl_slist* headerList = nullptr;
+        std::string hostKey; // the host whose connections it shares: scheme, host and port
+        bool inMulti = false; // false while it waits for a connection of its host to come free
         URLRequest request;
         core::Bytes body;
         int redirects = 0;
@@ -256,7 +279,7 @@ private:
         std::string filePath;
         std::int64_t resumeOffset = 0;
         // Metrics of finished legs (redirects) and of this one.
-        std::shared_ptr<URLSessionTaskMetrics> metrics = std::make_shared<URLSessionTaskMetrics>();
+        std::shared_ptr<URLSessionTaskMetrics> metrics; // shared by all legs; set when the leg starts
     };
 
     // ---- delivery to the delegate ----
@@ -317,7 +340,10 @@ private:
                 if (msg->msg == CURLMSG_DONE) transferDone(msg->easy_handle, msg->data.result);
             }
             flushBatch();
-            curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+            // Sleeps until a socket is ready, libcurl's next timer is due or post() wakes the
+            // thread; nothing else can give it work, so there is no periodic turn to hide a missed
+            // wake-up behind.
+            curl_multi_poll(multi_, nullptr, 0, std::numeric_limits<int>::max(), nullptr);
         }
         // Commands that never ran are dropped: each holds the engine, so keeping them would keep
         // the engine, and its delegate, alive for ever.
@@ -342,13 +368,15 @@ private:
             task->state_ = URLSessionTask::State::running;
             if (task->started_) {
                 // Continue a paused transfer.
+                std::vector<std::string> hosts;
                 for (auto& [easy, t] : transfers_) {
                     if (t->task == task && t->suspended) {
                         t->suspended = false;
                         t->lastActivity = now();
-                        curl_easy_pause(easy, CURLPAUSE_CONT);
+                        if (t->inMulti) curl_easy_pause(easy, CURLPAUSE_CONT); else hosts.push_back(t->hostKey);
                     }
                 }
+                for (const auto& host : hosts) attachWaiting(host);
                 armTimeoutCheck();
                 return;
             }
@@ -379,7 +407,8 @@ private:
         for (auto& [easy, t] : transfers_) {
             if (t->task == task) {
                 t->suspended = true;
-                curl_easy_pause(easy, CURLPAUSE_ALL);
+                // One still waiting for a connection just stays back until it is resumed.
+                if (t->inMulti) curl_easy_pause(easy, CURLPAUSE_ALL);
             }
         }
     }
@@ -411,7 +440,8 @@ private:
 
     void startLeg(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
                   std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0) {
-        {
+        if (redirects > 0) {
+            // The first leg's request is the task's current request already.
             std::lock_guard lock(task->mutex_);
             task->currentRequest_ = request;
         }
@@ -462,10 +492,72 @@ private:
 
         CURL* easy = curl_easy_init();
         t.easy = easy;
+        t.hostKey = hostKey(*url);
         configure(t);
         transfers_[easy] = std::move(transfer);
-        curl_multi_add_handle(multi_, easy);
+        attach(t);
         armTimeoutCheck();
+    }
+
+    // ---- connections per host ----
+    //
+    // At most httpMaximumConnectionsPerHost transfers of one host are in libcurl at a time (a
+    // value below 1 means no limit); the others wait here in the order they started. Each
+    // transfer in libcurl has a connection of its own, and one that ends hands its connection to
+    // the next, which libcurl then reuses.
+
+    static std::string hostKey(const URL& url) {
+        std::string scheme = *url.scheme();
+        for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::string host = *url.host();
+        for (auto& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        int port = url.port().value_or(scheme == "https" ? 443 : 80);
+        return scheme + "://" + host + ":" + std::to_string(port);
+    }
+
+    void attach(Transfer& t) {
+        HostSlots& slots = hosts_[t.hostKey];
+        const int limit = configuration_.httpMaximumConnectionsPerHost;
+        if (limit > 0 && slots.active >= limit) {
+            slots.waiting.push_back(&t);
+            return;
+        }
+        ++slots.active;
+        t.inMulti = true;
+        curl_multi_add_handle(multi_, t.easy);
+    }
+
+    // Takes a transfer out of libcurl, or out of the line, and lets the next one of its host in.
+    void detach(Transfer& t) {
+        auto it = hosts_.find(t.hostKey);
+        if (t.inMulti) {
+            curl_multi_remove_handle(multi_, t.easy);
+            t.inMulti = false;
+            if (it != hosts_.end()) --it->second.active;
+        } else if (it != hosts_.end()) {
+            std::erase(it->second.waiting, &t);
+        }
+        if (it != hosts_.end()) attachWaiting(t.hostKey);
+    }
+
+    // Lets waiting transfers of `host` into libcurl while the host has connections to spare.
+    void attachWaiting(const std::string& host) {
+        auto it = hosts_.find(host);
+        if (it == hosts_.end()) return;
+        HostSlots& slots = it->second;
+        const int limit = configuration_.httpMaximumConnectionsPerHost;
+        for (auto w = slots.waiting.begin(); w != slots.waiting.end() && (limit <= 0 || slots.active < limit);) {
+            Transfer* next = *w;
+            if (next->suspended) {
+                ++w;
+                continue;
+            }
+            w = slots.waiting.erase(w);
+            ++slots.active;
+            next->inMulti = true;
+            curl_multi_add_handle(multi_, next->easy);
+        }
+        if (slots.active == 0 && slots.waiting.empty()) hosts_.erase(it);
     }
 
     void configure(Transfer& t) {
@@ -502,11 +594,7 @@ private:
         fields.remove("Accept-Encoding");
         // libcurl sends exactly this Accept-Encoding and decodes what it names.
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, acceptEncoding ? acceptEncoding->c_str() : "gzip, deflate");
-        if (!fields.contains("User-Agent")) {
-            auto info = core::Bundle::infoDictionary();
-            const core::Value* name = info ? info->find(core::Bundle::kExecutable) : nullptr;
-            fields.set("User-Agent", (name && name->isString() ? name->asString() : "quillora") + " (Linux) libcurl");
-        }
+        if (!fields.contains("User-Agent")) fields.set("User-Agent", defaultUserAgent_);
         if (!fields.contains("Accept")) fields.set("Accept", "*/*");
         for (const auto& [name, value] : fields) {
             std::string line = name + ": " + value;
@@ -727,7 +815,7 @@ private:
         double deadline = t.resourceDeadline;
         core::Bytes body = std::move(t.redirectBody);
         auto it = transfers_.find(t.easy);
-        curl_multi_remove_handle(multi_, t.easy);
+        detach(t);
         cleanup(t);
         auto finished = std::move(it->second);
         transfers_.erase(it);
@@ -874,7 +962,7 @@ private:
             if (attached && transfer->easy) {
                 if (!transfer->legRecorded) recordLegMetrics(*transfer); // cancelled or timed out mid-way
                 auto it = transfers_.find(transfer->easy);
-                curl_multi_remove_handle(multi_, transfer->easy);
+                detach(*transfer);
                 if (!transfer->filePath.empty()) {
                     if (transfer->file) std::fclose(transfer->file);
                     transfer->file = nullptr;
@@ -936,7 +1024,7 @@ private:
         deliver([self] {
             std::shared_ptr<URLSessionDelegate> d;
             {
-                std::lock_guard lock(self->mutex_);
+                std::lock_guard lock(self->delegateMutex_);
                 d = std::move(self->delegate_); // the session lets its delegate go
             }
             auto session = self->session_.lock();
@@ -987,11 +1075,15 @@ private:
     }
 
     const URLSessionConfiguration configuration_;
+    const std::string defaultUserAgent_; // for requests that name none, made once: the bundle does not change
+    // The delegate has a lock of its own: every event asks for it, on the network thread and on
+    // the delegate queue, and should not wait behind callers queueing commands.
+    mutable std::mutex delegateMutex_;
+    std::shared_ptr<URLSessionDelegate> delegate_; // guarded by delegateMutex_; released on invalidation
     mutable std::mutex mutex_;
-    std::shared_ptr<URLSessionDelegate> delegate_; // guarded; released on invalidation
-    std::deque<std::function<void()>> commands_;   // guarded
-    bool stopping_ = false;                        // guarded
-    bool invalidated_ = false;                     // guarded
+    std::deque<std::function<void()>> commands_;   // guarded by mutex_
+    bool stopping_ = false;                        // guarded by mutex_
+    bool invalidated_ = false;                     // guarded by mutex_
     const std::shared_ptr<dispatch::OperationQueue> queue_;
     std::weak_ptr<URLSession> session_;
     CURLM* multi_ = nullptr;
@@ -1000,7 +1092,12 @@ private:
     // Network thread only.
     std::atomic<std::thread::id> networkThread_{};
     std::vector<std::function<void()>> batch_; // events of this turn of the loop, in order
-    std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_;
+    std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_; // in libcurl or waiting for a connection
+    struct HostSlots {
+        int active = 0;                 // transfers of the host in libcurl
+        std::deque<Transfer*> waiting;  // in the order they started
+    };
+    std::unordered_map<std::string, HostSlots> hosts_;
     std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect answer
     bool invalidating_ = false;
     double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due

@@ -421,4 +421,27 @@ bool GtkHost::iterate() { return g_main_context_iteration(nullptr, FALSE); }
 
 int GtkHost::drawCount() const { return impl_->draws; }
 
+core::Status GtkHost::writeSnapshot(const std::string& path) {
+    GdkWindow* gdkWindow = impl_->toplevel ? gtk_widget_get_window(impl_->toplevel) : nullptr;
+    if (!gdkWindow) return core::Error{"ui.GtkHost", 2, "The window is not shown.", {}};
+    // Let the pending frame (ours and the native widgets') reach the display first.
+    gtk_widget_queue_draw(impl_->toplevel);
+    gdk_display_sync(gdk_window_get_display(gdkWindow));
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    const int width = gdk_window_get_width(gdkWindow);
+    const int height = gdk_window_get_height(gdkWindow);
+    GdkPixbuf* pixels = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, width, height);
+    if (!pixels) return core::Error{"ui.GtkHost", 3, "The window's picture could not be read.", {}};
+    GError* error = nullptr;
+    const bool saved = gdk_pixbuf_save(pixels, path.c_str(), "png", &error, nullptr);
+    g_object_unref(pixels);
+    if (!saved) {
+        std::string text = error ? error->message : "unknown error";
+        if (error) g_error_free(error);
+        return core::Error{"ui.GtkHost", 4, path + ": " + text, {}};
+    }
+    return core::success();
+}
+
 } // namespace ui

@@ -26,6 +26,8 @@ public:
     bool iterate();
     // How many times the window has been drawn.
     int drawCount() const;
+    // Writes what the window shows on the display, native widgets included, as a PNG.
+    core::Status writeSnapshot(const std::string& path);
 
     struct Impl;
 

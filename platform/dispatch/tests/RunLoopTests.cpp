@@ -38,7 +38,9 @@ TEST_F(dispatch_RunLoop, StopFromAnotherThreadEndsRunFor) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::duration<double>(kSafetyBound));
 }
 
-// A GUI host replaces the driver; the loop must wake and wait only through it.
+// A GUI host replaces the driver; the loop must wake and wait only through it. A burst of blocks
+// needs one wake-up, since one pump runs them all; once the queue is drained, the next block must
+// wake the loop again.
 TEST_F(dispatch_RunLoop, WaitingAndWakingGoThroughTheDriver) {
     struct CountingDriver : RunLoopDriver {
         std::atomic<int> wakes{0};
@@ -49,9 +51,16 @@ TEST_F(dispatch_RunLoop, WaitingAndWakingGoThroughTheDriver) {
     auto driver = std::make_shared<CountingDriver>();
     loop().setDriver(driver);
 
-    Queue::main()->async([] {});
+    int ran = 0;
+    for (int i = 0; i < 3; ++i) Queue::main()->async([&] { ++ran; });
     EXPECT_EQ(driver->wakes, 1);
     EXPECT_TRUE(loop().runUntil([&] { return driver->waits == 1; }, kSafetyBound));
+    EXPECT_EQ(ran, 3);
+
+    Queue::main()->async([&] { ++ran; });
+    EXPECT_EQ(driver->wakes, 2);
+    EXPECT_EQ(loop().pump(), 1u);
+    EXPECT_EQ(ran, 4);
 
     loop().setDriver(nullptr);
 }

@@ -1,0 +1,26 @@
+// The baseline of the app's start-up benchmark: a bare GTK window with one drawing area of the
+// phone screen's size (375 x 667 points) that paints itself white. It reports the moment of its
+// first frame and its resident memory then (see ProcessReport.h), and exits.
+
+#include "bench/ProcessReport.h"
+
+#include <gtk/gtk.h>
+
+int main() {
+    if (!gtk_init_check(nullptr, nullptr)) return 1;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(area, 375, 667);
+    gtk_container_add(GTK_CONTAINER(window), area);
+    static bool drawn = false;
+    g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) -> gboolean {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        drawn = true;
+        return FALSE;
+    }), nullptr);
+    gtk_widget_show_all(window);
+    while (!drawn) g_main_context_iteration(nullptr, TRUE);
+    bench::reportFirstFrame();
+    return 0;
+}
