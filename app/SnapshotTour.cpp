@@ -24,6 +24,13 @@ std::shared_ptr<ui::View> findView(const std::shared_ptr<ui::View>& root, std::s
     return nullptr;
 }
 
+int countViews(const std::shared_ptr<ui::View>& root, std::string_view className) {
+    if (!root) return 0;
+    int n = root->className() == className ? 1 : 0;
+    for (const auto& child : root->subviews()) n += countViews(child, className);
+    return n;
+}
+
 SnapshotTour::SnapshotTour(std::shared_ptr<AppDelegate> delegate, std::string folder, Capture capture)
     : delegate_(std::move(delegate)), folder_(std::move(folder)), capture_(std::move(capture)) {}
 

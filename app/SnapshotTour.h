@@ -36,7 +36,9 @@ private:
     std::vector<std::string> written_;
 };
 
-// The first view of the tree under `root` whose class is `className`, searching depth first.
+// The first shown view of the tree under `root` whose class is `className`, depth first.
 std::shared_ptr<ui::View> findView(const std::shared_ptr<ui::View>& root, std::string_view className);
+// How many views of the tree under `root` (shown or not) are of the class `className`.
+int countViews(const std::shared_ptr<ui::View>& root, std::string_view className);
 
 } // namespace app

@@ -11,6 +11,7 @@
 #include "app/AppDelegate.h"
 #include "bench/ProcessReport.h"
 #include "app/QUSwitchBaseController.h"
+#include "app/SnapshotTour.h"
 #include "network/NXServer.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/dispatch/RunLoop.h"
@@ -33,12 +34,6 @@ extern char** environ;
 
 namespace {
 
-int countViews(const std::shared_ptr<ui::View>& view, std::string_view className) {
-    if (!view) return 0;
-    int n = view->className() == className ? 1 : 0;
-    for (const auto& sub : view->subviews()) n += countViews(sub, className);
-    return n;
-}
 
 int runAppChild() {
     const char* base = std::getenv("QUILLORA_BENCH_SWITCH_BASE");
@@ -52,7 +47,7 @@ int runAppChild() {
     (*host)->show();
     auto root = std::dynamic_pointer_cast<app::QUSwitchBaseController>(delegate->window->rootViewController());
     auto& loop = dispatch::RunLoop::main();
-    if (!loop.runUntil([&] { return countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
+    if (!loop.runUntil([&] { return app::countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
     const int draws = (*host)->drawCount();
     if (!loop.runUntil([&] { return (*host)->drawCount() > draws; }, 10)) return 1;
     bench::reportFirstFrame();

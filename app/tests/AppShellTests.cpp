@@ -47,12 +47,6 @@ bool showsText(const std::shared_ptr<ui::View>& view, const std::string& text) {
     return false;
 }
 
-int countViews(const std::shared_ptr<ui::View>& view, std::string_view className) {
-    if (!view) return 0;
-    int n = view->className() == className ? 1 : 0;
-    for (const auto& sub : view->subviews()) n += countViews(sub, className);
-    return n;
-}
 
 // The app launched against a scripted loopback service: the server switch answers with the
 // service's own address, the tag list with two groups.

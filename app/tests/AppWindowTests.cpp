@@ -3,6 +3,7 @@
 // that WebKit loaded.
 #include "app/AppDelegate.h"
 #include "app/QUSwitchBaseController.h"
+#include "app/SnapshotTour.h"
 #include "network/MWNetwork.h"
 #include "network/NXServer.h"
 #include "platform/core/ProcessInfo.h"
@@ -19,12 +20,6 @@
 namespace app {
 namespace {
 
-int countViews(const std::shared_ptr<ui::View>& view, std::string_view className) {
-    if (!view) return 0;
-    int n = view->className() == className ? 1 : 0;
-    for (const auto& sub : view->subviews()) n += countViews(sub, className);
-    return n;
-}
 
 TEST(AppWindow, ShowsTheServicesGroupsAndTheAboutPageTitleFromTheDocument) {
     ui::testing::XvfbServer xvfb;
