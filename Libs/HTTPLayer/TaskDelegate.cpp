@@ -95,7 +95,10 @@ void TaskDelegate::didCompleteWithError(const Session& session, const Task& task
         if (!error) error = completionError;
         takeCompletionError(*completionError);
     }
-    queue_->setSuspended(false);
+    // On the session's delegate queue this hands the request's end stamp and response handlers to
+    // the same worker once the current delegate event is done, rather than waking another thread
+    // for every request.
+    queue_->resumeAfterCurrentOperation();
 }
 
 // ---- DataTaskDelegate ----

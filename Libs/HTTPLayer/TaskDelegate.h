@@ -10,6 +10,9 @@
 // delegate. `task` is guarded by its own lock, and setting it resets the per-attempt state under
 // that lock. The other fields are written on the delegate queue (or before the task starts) and
 // read by the response handlers on `queue()`, which is released after the last event of the task.
+// Released on the delegate queue, its operations run on the delegate queue's worker right after
+// the event that completed the task (and before the next event), still serialised on `queue()`;
+// so nothing they do may wait for the delegate queue.
 // No other lock of the layer is held while the task lock is taken.
 
 #include "Libs/HTTPLayer/Error.h"

@@ -1,8 +1,22 @@
 #include "OperationQueue.h"
 
+#include <utility>
 #include <vector>
 
 namespace dispatch {
+
+// What the thread knows about the operation it is running: its queue, and the operations of other
+// queues that it released to run on this thread after it.
+struct OperationQueue::Frame {
+    OperationQueue* queue;
+    std::vector<std::pair<std::shared_ptr<OperationQueue>, std::function<void()>>> released;
+};
+
+thread_local OperationQueue::Frame* OperationQueue::currentFrame_ = nullptr;
+
+std::shared_ptr<OperationQueue> OperationQueue::current() {
+    return currentFrame_ ? currentFrame_->queue->shared_from_this() : nullptr;
+}
 
 std::shared_ptr<OperationQueue> OperationQueue::create(std::string name) {
     return std::shared_ptr<OperationQueue>(new OperationQueue(std::move(name)));
@@ -29,6 +43,20 @@ bool OperationQueue::isSuspended() const {
 void OperationQueue::setSuspended(bool suspended) {
     std::unique_lock lock(mutex_);
     suspended_ = suspended;
+    startReady(lock);
+}
+
+void OperationQueue::resumeAfterCurrentOperation() {
+    std::unique_lock lock(mutex_);
+    suspended_ = false;
+    Frame* frame = currentFrame_;
+    if (frame && frame->queue != this && !waiting_.empty() &&
+        (maxConcurrent_ == kUnlimited || running_ < static_cast<std::size_t>(maxConcurrent_))) {
+        // The slot is taken now, so an operation added meanwhile waits behind this one.
+        frame->released.emplace_back(shared_from_this(), std::move(waiting_.front()));
+        waiting_.pop_front();
+        ++running_;
+    }
     startReady(lock);
 }
 
@@ -83,8 +111,7 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock) {
 void OperationQueue::run(std::function<void()> operation) {
     constexpr int kDrainBound = 64;
     for (int ran = 1;; ++ran) {
-        detail::invokeGuarded(name_, operation);
-        operation = nullptr; // release captures before taking the lock
+        invoke(operation);
         std::unique_lock lock(mutex_);
         if (!suspended_ && !waiting_.empty() && ran < kDrainBound) {
             operation = std::move(waiting_.front());
@@ -96,6 +123,17 @@ void OperationQueue::run(std::function<void()> operation) {
         startReady(lock);
         return;
     }
+}
+
+// Runs one operation with current() reporting this queue, then the operations it released onto
+// this thread (each draining its own queue as run() does).
+void OperationQueue::invoke(std::function<void()>& operation) {
+    Frame frame{this, {}};
+    Frame* const outer = std::exchange(currentFrame_, &frame);
+    detail::invokeGuarded(name_, operation);
+    operation = nullptr; // release captures before taking the lock
+    currentFrame_ = outer;
+    for (auto& [queue, released] : frame.released) queue->run(std::move(released));
 }
 
 } // namespace dispatch

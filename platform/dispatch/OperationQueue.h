@@ -5,7 +5,8 @@
 // While suspended, no operation starts: those added meanwhile, and those already waiting, wait
 // until it is resumed; running ones finish. operationCount() counts waiting and running ones.
 // Safe from any thread. A running operation keeps the queue alive. An operation that throws is
-// logged with the queue's name and counts as finished.
+// logged with the queue's name and counts as finished. While an operation runs, current() on its
+// thread returns the queue it belongs to.
 
 #include <condition_variable>
 #include <cstddef>
@@ -25,6 +26,9 @@ public:
 
     static std::shared_ptr<OperationQueue> create(std::string name = "operation queue");
 
+    // The queue whose operation is running on the calling thread; null outside any operation.
+    static std::shared_ptr<OperationQueue> current();
+
     const std::string& name() const { return name_; }
 
     int maxConcurrentOperationCount() const;
@@ -32,6 +36,14 @@ public:
     void setMaxConcurrentOperationCount(int count);
     bool isSuspended() const;
     void setSuspended(bool suspended);
+    // Lifts the suspension, as setSuspended(false) does. Called from an operation of another
+    // queue, the operations this releases run on that operation's worker as soon as it returns,
+    // before its queue's next operation, instead of waking a second worker for them: a queue that
+    // is released once a piece of work is done then costs no thread hand-off. They still run one
+    // at a time per the limit, in order, with current() reporting this queue. The calling
+    // operation must therefore not wait for them. Called from anywhere else it is
+    // setSuspended(false).
+    void resumeAfterCurrentOperation();
     QoS qualityOfService() const;
     // Applies to operations that start from now on.
     void setQualityOfService(QoS qos);
@@ -43,9 +55,13 @@ public:
     void waitUntilAllOperationsAreFinished();
 
 private:
+    struct Frame;
+    static thread_local Frame* currentFrame_;
+
     explicit OperationQueue(std::string name);
     void startReady(std::unique_lock<std::mutex>& lock);
     void run(std::function<void()> operation);
+    void invoke(std::function<void()>& operation);
 
     const std::string name_;
     mutable std::mutex mutex_;

@@ -422,13 +422,30 @@ bool GtkHost::iterate() { return g_main_context_iteration(nullptr, FALSE); }
 int GtkHost::drawCount() const { return impl_->draws; }
 
 core::Status GtkHost::writeSnapshot(const std::string& path) {
+    if (!impl_->toplevel || !gtk_widget_get_mapped(impl_->toplevel))
+        return core::Error{"ui.GtkHost", 2, "The window is not shown.", {}};
+    // The picture is read only after a new frame (ours and the native widgets') has been painted.
+    // GTK paints on its frame clock, which may hold a queued frame back for a while after the
+    // main context has run out of ready work, so draining the context is not enough: a picture
+    // taken then can still show the frame before the last change. The bound only guards against
+    // a window that stopped drawing.
+    const int before = impl_->draws;
+    gtk_widget_queue_draw(impl_->toplevel);
+    bool expired = false;
+    guint bound = g_timeout_add_seconds(
+        5,
+        [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &expired);
+    while (impl_->draws == before && !expired && impl_->toplevel) g_main_context_iteration(nullptr, TRUE);
+    if (!expired) g_source_remove(bound);
     GdkWindow* gdkWindow = impl_->toplevel ? gtk_widget_get_window(impl_->toplevel) : nullptr;
     if (!gdkWindow) return core::Error{"ui.GtkHost", 2, "The window is not shown.", {}};
-    // Let the pending frame (ours and the native widgets') reach the display first.
-    gtk_widget_queue_draw(impl_->toplevel);
+    if (impl_->draws == before) return core::Error{"ui.GtkHost", 5, "The window drew no new frame.", {}};
+    // The frame was handed to the X server; wait until the server has carried it out.
     gdk_display_sync(gdk_window_get_display(gdkWindow));
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
     const int width = gdk_window_get_width(gdkWindow);
     const int height = gdk_window_get_height(gdkWindow);
     GdkPixbuf* pixels = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, width, height);

@@ -26,7 +26,9 @@ public:
     bool iterate();
     // How many times the window has been drawn.
     int drawCount() const;
-    // Writes what the window shows on the display, native widgets included, as a PNG.
+    // Writes what the window shows on the display, native widgets included, as a PNG. It first
+    // waits (a few seconds at most) for the window to paint a new frame, so the picture includes
+    // every change made before the call; a window that paints nothing is an error.
     core::Status writeSnapshot(const std::string& path);
 
     struct Impl;

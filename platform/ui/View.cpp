@@ -150,13 +150,15 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     if (!view || view.get() == this || isDescendantOf(view.get())) return;
     auto self = std::static_pointer_cast<View>(shared_from_this());
     bool sameParent = view->superview() == self;
-    auto oldWindow = view->window();
     if (sameParent) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
     } else {
         view->removeFromSuperview();
         view->willMoveToSuperview(self);
     }
+    // Compared with the window after the removal, which has already told the view it left its
+    // old one: a view moved within one window hears that it left and that it is back.
+    auto oldWindow = view->window();
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self;

@@ -143,17 +143,17 @@ void WebKitWebViewEngine::evaluateJavaScript(const std::string& script, ScriptCo
                                         nullptr, impl_->cancellable, &Impl::onScriptDone, call);
 }
 
+// The widget goes to the host the first time the view is in a window and stays there until the
+// engine goes. Leaving the window does not take it back: the host hides a widget whose view is not
+// in its window, checking on every frame. So the page does not depend on hearing that the view came
+// back, which a move between two superviews of the same window does not announce (the view is told
+// it left the window, and nothing more).
 void WebKitWebViewEngine::windowChanged(bool inWindow) {
     auto* host = ui::NativeViewHost::current();
     auto view = impl_->view.lock();
-    if (!host || !view) return;
-    if (inWindow && !impl_->attachedTo) {
-        host->attachNativeView(view, impl_->webView);
-        impl_->attachedTo = view.get();
-    } else if (!inWindow && impl_->attachedTo) {
-        host->detachNativeView(*view);
-        impl_->attachedTo = nullptr;
-    }
+    if (!host || !view || !inWindow || impl_->attachedTo) return;
+    host->attachNativeView(view, impl_->webView);
+    impl_->attachedTo = view.get();
 }
 
 } // namespace web

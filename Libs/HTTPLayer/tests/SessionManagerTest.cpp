@@ -189,6 +189,32 @@ TEST_F(ManagerFixture, HandlersRunInTheOrderTheyWereAttached) {
     EXPECT_EQ(text(await(late).value()), "[1,2]");
 }
 
+// Serializers run on the task delegate's queue whether the handler was attached before the task
+// completed (the queue is then released on the session's delegate queue) or after it.
+TEST_F(ManagerFixture, SerializersRunOnTheTaskDelegatesQueue) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::json("[1]"); });
+    for (const bool attachLate : {false, true}) {
+        SCOPED_TRACE(attachLate ? "attached after completion" : "attached before completion");
+        auto request = manager->request(server.url("/"));
+        if (attachLate) {
+            std::optional<DefaultDataResponse> first;
+            request->response(nullptr, [&](const DefaultDataResponse& r) { first = r; });
+            await(first);
+        }
+        std::shared_ptr<dispatch::OperationQueue> ranOn;
+        DataResponseSerializer<std::string> serializer(
+            [&](const std::optional<net::URLRequest>&, const std::optional<net::HTTPURLResponse>&,
+                const std::optional<core::Bytes>& data, const std::optional<Error>&) -> Result<std::string> {
+                ranOn = dispatch::OperationQueue::current();
+                return text(data);
+            });
+        std::optional<DataResponse<std::string>> answer;
+        request->response(nullptr, serializer, [&](const DataResponse<std::string>& r) { answer = r; });
+        EXPECT_EQ(await(answer).value(), "[1]");
+        EXPECT_EQ(ranOn, request->delegate()->queue());
+    }
+}
+
 TEST_F(ManagerFixture, CompletionRunsOnTheNamedQueue) {
     LoopbackServer server([](const RecordedRequest&) { return Reply::json("{}"); });
     auto queue = dispatch::Queue::serial("org.quillora.tests.completions");

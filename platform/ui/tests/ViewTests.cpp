@@ -105,6 +105,35 @@ TEST_F(ui_View, HierarchyTagsAndLayout) {
     EXPECT_EQ(b->window(), nullptr);
 }
 
+// Records each window change it hears of, as a native view's holder does to place its widget.
+class WindowWatcher : public View {
+    QUILLORA_CLASS(WindowWatcher)
+    using View::View;
+    std::vector<bool> heard; // in a window after each notice
+    void didMoveToWindow() override { heard.push_back(window() != nullptr); }
+};
+
+TEST_F(ui_View, AViewMovedWithinItsWindowHearsThatItLeftAndCameBack) {
+    auto first = core::make<View>(gfx::Rect{0, 0, 100, 100});
+    auto second = core::make<View>(gfx::Rect{0, 100, 100, 100});
+    window->addSubview(first);
+    window->addSubview(second);
+    auto holder = core::make<View>(gfx::Rect{0, 0, 50, 50});
+    auto watcher = core::make<WindowWatcher>(gfx::Rect{0, 0, 10, 10});
+    holder->addSubview(watcher);
+    first->addSubview(holder);
+    EXPECT_EQ(watcher->heard, (std::vector<bool>{true}));
+
+    second->addSubview(holder);                // to another superview of the same window
+    EXPECT_EQ(watcher->heard, (std::vector<bool>{true, false, true}));
+    second->insertSubview(holder, 0);          // reordered within its superview: no change
+    EXPECT_EQ(watcher->heard.size(), 3u);
+    holder->removeFromSuperview();
+    auto outside = core::make<View>(gfx::Rect{0, 0, 10, 10});
+    outside->addSubview(holder);               // from no window to no window: nothing to hear
+    EXPECT_EQ(watcher->heard, (std::vector<bool>{true, false, true, false}));
+}
+
 TEST_F(ui_View, DrawingHappensOnlyWhenMarked) {
     struct Painter : View {
         using View::View;

@@ -1,6 +1,8 @@
 // The web view in a real WebKitGTK under Xvfb, with pages served from loopback. Waits are bounded
 // in real seconds, since a loaded machine starts WebKit's processes slowly.
 
+#include "platform/dispatch/RunLoop.h"
+#include "platform/gfx/Image.h"
 #include "platform/net/testing/LoopbackServer.h"
 #include "platform/ui/GtkHost.h"
 #include "platform/ui/testing/XvfbServer.h"
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <unistd.h>
 
 namespace web {
 namespace {
@@ -130,6 +134,55 @@ TEST_F(WebViewGtk, AFailedLoadKeepsThePreviousPageAndIsReported) {
     view->load(net::URLRequest(net::URL::parse("http://127.0.0.1:" + std::to_string(net::testkit::LoopbackServer::refusedPort()) + "/")));
     ASSERT_TRUE(waitFor([&] { return delegate->failed > 0 && !view->isLoading(); }));
     EXPECT_EQ(view->title(), "一");
+}
+
+// What the display shows, not only what WebKit reports: a page whose body is one solid colour
+// appears inside the view's frame, with our own drawing around it. Between the load and the last
+// picture the screen holding the page moves to another superview in the same window, as a
+// dismissed side menu puts the screen it covered back; the page has to come back with it.
+TEST_F(WebViewGtk, ThePageShowsInsideTheViewsFrameAlsoAfterItsScreenMovesWithinTheWindow) {
+    constexpr uint32_t kPage = 0xFF00FF, kOurs = 0x13B5B1;
+    window->setBackgroundColor(gfx::Color::rgb(0x13, 0xB5, 0xB1));
+    auto holder = core::make<ui::View>(window->bounds());
+    auto screen = core::make<ui::View>(window->bounds());
+    window->addSubview(holder);
+    holder->addSubview(screen);
+    screen->addSubview(view);
+    view->setFrame({40, 120, 240, 300});
+    int finished = delegate->finished;
+    view->loadHTMLString("<html><body style='margin:0;background:#ff00ff'></body></html>", std::nullopt);
+    auto& loop = dispatch::RunLoop::main();
+    ASSERT_TRUE(loop.runUntil([&] { return delegate->finished > finished; }, 30));
+
+    const std::string path =
+        (std::filesystem::path(::testing::TempDir()) / ("web-view-on-screen-" + std::to_string(getpid()) + ".png")).string();
+    std::shared_ptr<const gfx::Image> picture;
+    auto at = [&](int x, int y) { return picture ? picture->pixel(x, y) & 0xFFFFFFu : 0u; };
+    // WebKit paints in its own process after the load, so pictures of the window are taken until
+    // the page's colour is in the middle of the frame; each picture is of a fresh frame.
+    auto pageShows = [&] {
+        if (!host->writeSnapshot(path)) return false;
+        auto read = gfx::Image::fromFile(path);
+        picture = read.ok() ? *read : nullptr;
+        return at(160, 270) == kPage;
+    };
+    auto expectPageInFrameOnly = [&](const char* when) {
+        ASSERT_TRUE(loop.runUntil(pageShows, 30)) << when << ": the frame shows " << std::hex << at(160, 270)
+                                                  << " (" << path << ")";
+        // Just inside each corner of the frame is the page, just outside it our own drawing.
+        EXPECT_EQ(at(41, 121), kPage) << when;
+        EXPECT_EQ(at(278, 418), kPage) << when;
+        EXPECT_EQ(at(38, 270), kOurs) << when;
+        EXPECT_EQ(at(160, 118), kOurs) << when;
+        EXPECT_EQ(at(282, 270), kOurs) << when;
+        EXPECT_EQ(at(160, 422), kOurs) << when;
+    };
+    expectPageInFrameOnly("after the load");
+    window->insertSubview(screen, 0);
+    expectPageInFrameOnly("after the move");
+    // A failed case leaves its picture behind to be looked at.
+    std::error_code ignored;
+    if (!HasFailure()) std::filesystem::remove(path, ignored);
 }
 
 } // namespace
