@@ -54,6 +54,35 @@ std::string requestLine(const std::optional<net::URLRequest>& request);
 std::string responseLine(const std::optional<net::HTTPURLResponse>& response);
 std::string fileLine(const char* label, const std::optional<net::URL>& url);
 std::string byteCountLine(const char* label, const std::optional<core::Bytes>& bytes);
+// The Result operations of a record that holds a result: each gives a record of the same kind
+// with the same request, response, payload, timeline and metrics, and the Result operation of the
+// same name applied to the result. `Record` provides result() and rebuilt(Result<U>).
+template <class Record>
+class ResultOperations {
+public:
+    auto value() const { return self().result().value(); }
+    auto error() const { return self().result().error(); }
+    template <class F>
+    auto map(F&& transform) const {
+        return self().rebuilt(self().result().map(std::forward<F>(transform)));
+    }
+    template <class F>
+    auto tryMap(F&& transform) const {
+        return self().rebuilt(self().result().tryMap(std::forward<F>(transform)));
+    }
+    template <class F>
+    Record mapError(F&& transform) const {
+        return self().rebuilt(self().result().mapError(std::forward<F>(transform)));
+    }
+    template <class F>
+    Record tryMapError(F&& transform) const {
+        return self().rebuilt(self().result().tryMapError(std::forward<F>(transform)));
+    }
+
+private:
+    const Record& self() const { return static_cast<const Record&>(*this); }
+};
+
 } // namespace detail
 
 class DefaultDataResponse : public Response {
@@ -78,7 +107,7 @@ private:
 };
 
 template <class T>
-class DataResponse : public Response {
+class DataResponse : public Response, public detail::ResultOperations<DataResponse<T>> {
 public:
     DataResponse(std::optional<net::URLRequest> request, std::optional<net::HTTPURLResponse> response,
                  std::optional<core::Bytes> data, Result<T> result, Timeline timeline = {})
@@ -90,27 +119,7 @@ public:
     const std::optional<core::Bytes>& data() const { return data_; }
     const Result<T>& result() const { return result_; }
     const Timeline& timeline() const { return timeline_; }
-    std::optional<T> value() const { return result_.value(); }
-    std::optional<Error> error() const { return result_.error(); }
-
-    // A record with the same request, response, data, timeline and metrics, and the Result
-    // operation of the same name applied to the result.
-    template <class F>
-    auto map(F&& transform) const {
-        return rebuilt(result_.map(std::forward<F>(transform)));
-    }
-    template <class F>
-    auto tryMap(F&& transform) const {
-        return rebuilt(result_.tryMap(std::forward<F>(transform)));
-    }
-    template <class F>
-    DataResponse mapError(F&& transform) const {
-        return rebuilt(result_.mapError(std::forward<F>(transform)));
-    }
-    template <class F>
-    DataResponse tryMapError(F&& transform) const {
-        return rebuilt(result_.tryMapError(std::forward<F>(transform)));
-    }
+    // value(), error(), map, tryMap, mapError and tryMapError come from ResultOperations.
 
     // The result's debug text ("SUCCESS: value"), not its short form.
     std::string description() const { return result_.debugDescription(); }
@@ -121,6 +130,7 @@ public:
     }
 
 private:
+    friend class detail::ResultOperations<DataResponse>;
     template <class U>
     DataResponse<U> rebuilt(Result<U> result) const {
         DataResponse<U> record(request_, response_, data_, std::move(result), timeline_);
@@ -163,7 +173,7 @@ private:
 };
 
 template <class T>
-class DownloadResponse : public Response {
+class DownloadResponse : public Response, public detail::ResultOperations<DownloadResponse<T>> {
 public:
     DownloadResponse(std::optional<net::URLRequest> request, std::optional<net::HTTPURLResponse> response,
                      std::optional<net::URL> temporaryURL, std::optional<net::URL> destinationURL,
@@ -179,25 +189,7 @@ public:
     const std::optional<core::Bytes>& resumeData() const { return resumeData_; }
     const Result<T>& result() const { return result_; }
     const Timeline& timeline() const { return timeline_; }
-    std::optional<T> value() const { return result_.value(); }
-    std::optional<Error> error() const { return result_.error(); }
-
-    template <class F>
-    auto map(F&& transform) const {
-        return rebuilt(result_.map(std::forward<F>(transform)));
-    }
-    template <class F>
-    auto tryMap(F&& transform) const {
-        return rebuilt(result_.tryMap(std::forward<F>(transform)));
-    }
-    template <class F>
-    DownloadResponse mapError(F&& transform) const {
-        return rebuilt(result_.mapError(std::forward<F>(transform)));
-    }
-    template <class F>
-    DownloadResponse tryMapError(F&& transform) const {
-        return rebuilt(result_.tryMapError(std::forward<F>(transform)));
-    }
+    // value(), error(), map, tryMap, mapError and tryMapError come from ResultOperations.
 
     std::string description() const { return result_.debugDescription(); }
     std::string debugDescription() const {
@@ -209,6 +201,7 @@ public:
     }
 
 private:
+    friend class detail::ResultOperations<DownloadResponse>;
     template <class U>
     DownloadResponse<U> rebuilt(Result<U> result) const {
         DownloadResponse<U> record(request_, response_, temporaryURL_, destinationURL_, resumeData_, std::move(result),
