@@ -2,6 +2,10 @@
 // answer delivered on the main queue, as the app receives it), against raw libcurl multi sending
 // the same requests over at most as many connections. The ratio of the two rates is what counts.
 //
+// Each row also reports the CPU time per request of the thread that drives libcurl (the calling
+// thread for raw libcurl, the session's network thread otherwise): that thread is the bottleneck
+// of every row, so the rates follow it.
+//
 // Both sides hand libcurl at most as many transfers as there are connections and add the next one
 // as one ends, and both keep room for those connections in libcurl's cache. A transfer that
 // libcurl itself holds back for want of a connection is sometimes not resumed when one comes free
@@ -16,7 +20,12 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <ctime>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +34,42 @@ using net::testkit::RecordedRequest;
 using net::testkit::Reply;
 
 constexpr long kConnectionsPerHost = 6; // the session configuration's default
+constexpr const char* kNetworkThread = "url-session"; // the name the URL session gives its thread
+
+// CPU seconds used so far by the calling thread.
+double callingThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// CPU seconds (user and system) used so far by this process's threads called `name`.
+double namedThreadsCpuSeconds(const std::string& name) {
+    double ticks = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return 0;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        std::string comm;
+        std::getline(std::ifstream(base + "/comm"), comm);
+        if (comm != name) continue;
+        std::string stat;
+        std::getline(std::ifstream(base + "/stat"), stat);
+        // After the parenthesised name: state is field 3, utime and stime are fields 14 and 15.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i >= 14) ticks += std::stod(field);
+        }
+    }
+    closedir(tasks);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+void reportCpuPerRequest(benchmark::State& state, double cpuSeconds, int count) {
+    state.counters["cpu_us_per_request"] = 1e6 * cpuSeconds / static_cast<double>(state.iterations() * count);
+}
 
 LoopbackServer& server() {
     static LoopbackServer* s = new LoopbackServer([](const RecordedRequest&) { return Reply::json(R"({"status":1,"data":{}})"); });
@@ -46,6 +91,7 @@ void BM_RawCurlMulti(benchmark::State& state) {
         return size * n;
     };
     std::vector<std::string> bodies(static_cast<std::size_t>(count));
+    const double cpuBefore = callingThreadCpuSeconds();
     for (auto _ : state) {
         int added = 0;
         const auto add = [&] {
@@ -77,6 +123,7 @@ void BM_RawCurlMulti(benchmark::State& state) {
             if (done < count) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
         }
     }
+    reportCpuPerRequest(state, callingThreadCpuSeconds() - cpuBefore, count);
     curl_slist_free_all(headers);
     curl_multi_cleanup(multi);
     state.SetItemsProcessed(state.iterations() * count);
@@ -106,11 +153,13 @@ void BM_URLSessionOnly(benchmark::State& state) {
     request.httpBody = core::Bytes(body.begin(), body.end());
     request.setValue("application/x-www-form-urlencoded; charset=utf-8", "Content-Type");
     auto& loop = dispatch::RunLoop::main();
+    const double cpuBefore = namedThreadsCpuSeconds(kNetworkThread);
     for (auto _ : state) {
         delegate->completed = 0;
         for (int i = 0; i < count; ++i) session->dataTask(request)->resume();
         if (!loop.runUntil([&] { return delegate->completed == count; }, 30)) state.SkipWithError("requests did not all succeed");
     }
+    reportCpuPerRequest(state, namedThreadsCpuSeconds(kNetworkThread) - cpuBefore, count);
     session->invalidateAndCancel();
     state.SetItemsProcessed(state.iterations() * count);
 }
@@ -123,6 +172,7 @@ void BM_SessionManagerPostJSON(benchmark::State& state) {
     auto manager = http::SessionManager::create(configuration);
     const http::Parameters parameters{{"pages", 1}, {"random_time", 1700000000}, {"sign", "0123456789abcdef0123456789abcdef"}};
     auto& loop = dispatch::RunLoop::main();
+    const double cpuBefore = namedThreadsCpuSeconds(kNetworkThread);
     for (auto _ : state) {
         int done = 0;
         for (int i = 0; i < count; ++i) {
@@ -132,6 +182,7 @@ void BM_SessionManagerPostJSON(benchmark::State& state) {
         }
         if (!loop.runUntil([&] { return done == count; }, 30)) state.SkipWithError("requests did not all succeed");
     }
+    reportCpuPerRequest(state, namedThreadsCpuSeconds(kNetworkThread) - cpuBefore, count);
     state.SetItemsProcessed(state.iterations() * count);
 }
 

@@ -45,13 +45,15 @@ std::optional<Error> SessionDelegate::underlyingAdaptError(const Error& error) {
 // ---- which events are wanted ----
 
 bool SessionDelegate::respondsTo(Callback callback) const {
-    const bool streamsOffered = core::ProcessInfo::isOperatingSystemAtLeast({9, 0, 0});
+    // Asked only for the stream events: reading the system version takes a process-wide lock, and
+    // the session asks here several times for every request it carries.
+    const auto streamsOffered = [] { return core::ProcessInfo::isOperatingSystemAtLeast({9, 0, 0}); };
     switch (callback) {
     case Callback::sessionDidFinishEventsForBackgroundURLSession: return bool(sessionDidFinishEventsForBackgroundURLSession);
-    case Callback::streamTaskReadClosed: return !streamsOffered || bool(streamTaskReadClosed);
-    case Callback::streamTaskWriteClosed: return !streamsOffered || bool(streamTaskWriteClosed);
-    case Callback::streamTaskBetterRouteDiscovered: return !streamsOffered || bool(streamTaskBetterRouteDiscovered);
-    case Callback::streamTaskDidBecomeStreams: return !streamsOffered; // the platform hands out no streams
+    case Callback::streamTaskReadClosed: return !streamsOffered() || bool(streamTaskReadClosed);
+    case Callback::streamTaskWriteClosed: return !streamsOffered() || bool(streamTaskWriteClosed);
+    case Callback::streamTaskBetterRouteDiscovered: return !streamsOffered() || bool(streamTaskBetterRouteDiscovered);
+    case Callback::streamTaskDidBecomeStreams: return !streamsOffered(); // the platform hands out no streams
     case Callback::sessionDidBecomeInvalid: return bool(sessionDidBecomeInvalidWithError);
     case Callback::sessionDidReceiveChallenge:
         return bool(sessionDidReceiveChallenge) || bool(sessionDidReceiveChallengeWithCompletion);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <pthread.h>
 #include <string>
 
 namespace dispatch {
@@ -37,6 +38,7 @@ void ThreadPool::submit(QoS qos, std::function<void()> task) {
 }
 
 void ThreadPool::work() {
+    pthread_setname_np(pthread_self(), "pool-worker");
     std::unique_lock lock(mutex_);
     for (;;) {
         ++idle_;
