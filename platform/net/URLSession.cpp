@@ -109,6 +109,40 @@ std::optional<URL> urlOf(const URLSessionTask& task) {
     return request ? request->url : std::nullopt;
 }
 
+// What a 401 response offers of Basic authentication, read from its WWW-Authenticate field
+// (repeated fields arrive joined with ", "): nothing when it offers no Basic challenge.
+struct BasicChallenge {
+    std::optional<std::string> realm;
+};
+
+std::optional<BasicChallenge> basicChallenge(const HTTPHeaders& headers) {
+    const auto field = headers.value("WWW-Authenticate");
+    if (!field) return std::nullopt;
+    std::string lower = *field;
+    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto separates = [&](std::size_t i) { return lower[i] == ' ' || lower[i] == ',' || lower[i] == '\t'; };
+    std::size_t at = 0;
+    for (;; at += 5) {
+        at = lower.find("basic", at);
+        if (at == std::string::npos) return std::nullopt;
+        const std::size_t end = at + 5;
+        if ((at == 0 || separates(at - 1)) && (end == lower.size() || separates(end))) break;
+    }
+    BasicChallenge challenge;
+    const std::size_t realm = lower.find("realm=", at + 5);
+    if (realm != std::string::npos) {
+        std::size_t value = realm + 6;
+        if (value < field->size() && (*field)[value] == '"') {
+            const std::size_t close = field->find('"', value + 1);
+            challenge.realm = field->substr(value + 1, close == std::string::npos ? std::string::npos : close - value - 1);
+        } else {
+            const std::size_t stop = field->find_first_of(", \t", value);
+            challenge.realm = field->substr(value, stop == std::string::npos ? std::string::npos : stop - value);
+        }
+    }
+    return challenge;
+}
+
 bool isRedirectStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -271,7 +305,12 @@ private:
         HTTPHeaders headers;
         bool headComplete = false;
         bool holdingRedirect = false;
-        core::Bytes redirectBody;
+        bool holdingChallenge = false;          // a 401 offering Basic authentication
+        std::optional<std::string> challengeRealm;
+        core::Bytes heldBody;                   // of a held redirect or challenge
+        // Authentication: the credential this leg sends, and how many the task has sent so far.
+        std::optional<URLCredential> credential;
+        int authFailures = 0;
         std::shared_ptr<const HTTPURLResponse> response;
         std::int64_t uploaded = 0;
         // Downloads.
@@ -442,7 +481,8 @@ private:
     // ---- one leg: a request and its response (a redirect starts another leg) ----
 
     void startLeg(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
-                  std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0) {
+                  std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0,
+                  std::optional<URLCredential> credential = std::nullopt, int authFailures = 0) {
         if (redirects > 0) {
             // The first leg's request is the task's current request already.
             std::lock_guard lock(task->mutex_);
@@ -462,12 +502,14 @@ private:
         t.task = task;
         t.request = request;
         t.redirects = redirects;
+        t.credential = std::move(credential);
+        t.authFailures = authFailures;
         t.metrics = std::move(metrics);
         t.timeout = std::min(request.timeoutInterval, configuration_.timeoutIntervalForRequest);
         t.lastActivity = now();
         t.resourceDeadline = resourceDeadline > 0 ? resourceDeadline : t.lastActivity + configuration_.timeoutIntervalForResource;
         t.legStart = dispatch::absoluteTime();
-        if (redirects == 0) t.metrics->taskInterval.startDate = t.legStart;
+        if (t.metrics->transactionMetrics.empty()) t.metrics->taskInterval.startDate = t.legStart; // the task's first leg
         t.isDownload = dynamic_cast<URLSessionDownloadTask*>(task.get()) != nullptr;
 
         if (auto* upload = dynamic_cast<URLSessionUploadTask*>(task.get()); upload && redirects == 0) {
@@ -613,6 +655,12 @@ private:
             curl_easy_setopt(easy, CURLOPT_SHARE, configuration_.httpCookieStorage->shareHandle());
             curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         }
+        if (t.credential) {
+            // Sent with the request itself: the server has asked for Basic authentication already.
+            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+            curl_easy_setopt(easy, CURLOPT_USERNAME, t.credential->user.c_str());
+            curl_easy_setopt(easy, CURLOPT_PASSWORD, t.credential->password.c_str());
+        }
         if (t.isDownload && t.resumeOffset > 0) {
             curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resumeOffset));
         }
@@ -688,6 +736,14 @@ private:
             t.holdingRedirect = true;
             return;
         }
+        if (t.status == 401 && !t.isDownload) {
+            if (auto challenge = basicChallenge(t.headers)) {
+                // Whether the request is sent again with a credential is decided when it is complete.
+                t.holdingChallenge = true;
+                t.challengeRealm = challenge->realm;
+                return;
+            }
+        }
         presentResponse(t, response);
     }
 
@@ -742,8 +798,8 @@ private:
     }
 
     bool received(Transfer& t, const char* data, std::size_t n) {
-        if (t.holdingRedirect) {
-            t.redirectBody.insert(t.redirectBody.end(), data, data + n);
+        if (t.holdingRedirect || t.holdingChallenge) {
+            t.heldBody.insert(t.heldBody.end(), data, data + n);
             return true;
         }
         auto task = t.task;
@@ -787,6 +843,10 @@ private:
             redirect(t);
             return;
         }
+        if (code == CURLE_OK && t.holdingChallenge) {
+            challenge(t);
+            return;
+        }
         if (code == CURLE_OK) {
             if (!t.response) {
                 finish(t.task, &t, makeURLError(URLErrorCode::badServerResponse, t.request.url));
@@ -816,7 +876,7 @@ private:
         // Take the finished leg out; its body is kept in case the redirect is not followed.
         auto metrics = t.metrics;
         double deadline = t.resourceDeadline;
-        core::Bytes body = std::move(t.redirectBody);
+        core::Bytes body = std::move(t.heldBody);
         auto it = transfers_.find(t.easy);
         detach(t);
         cleanup(t);
@@ -829,7 +889,7 @@ private:
                 if (chosen) {
                     self->startLeg(task, *chosen, redirects, metrics, deadline);
                 } else {
-                    self->endWithRedirectResponse(task, response, body, metrics);
+                    self->endWithHeldResponse(task, response, body, metrics);
                 }
             });
         };
@@ -857,8 +917,77 @@ private:
         });
     }
 
-    // A redirect the delegate refused: its response is the task's answer.
-    void endWithRedirectResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
+    // A 401 offering Basic authentication. The delegate is asked for a credential (a delegate
+    // that does not take the event gets the default handling): with one the request goes again
+    // with it; the default handling takes the credential storage's default credential for the
+    // protection space, once; otherwise the 401 is the task's answer, and a cancel ends the task
+    // as cancelled.
+    void challenge(Transfer& t) {
+        auto task = t.task;
+        URLAuthenticationChallenge challenge;
+        const URL& url = *t.request.url;
+        URLProtectionSpace& space = challenge.protectionSpace;
+        space.protocol = *url.scheme();
+        for (auto& c : space.protocol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        space.host = *url.host();
+        for (auto& c : space.host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        space.port = url.port().value_or(space.protocol == "https" ? 443 : 80);
+        space.realm = t.challengeRealm;
+        space.authenticationMethod = kAuthenticationMethodHTTPBasic;
+        challenge.previousFailureCount = t.authFailures;
+        challenge.failureResponse = t.response;
+
+        // Take the finished leg out; its response and body are kept in case no credential comes.
+        auto proceed = [self = shared_from_this(), task, request = t.request, response = t.response, body = std::move(t.heldBody),
+                        metrics = t.metrics, deadline = t.resourceDeadline, redirects = t.redirects, failures = t.authFailures,
+                        space](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
+            self->post([=] {
+                self->parked_.erase(task->taskIdentifier());
+                if (task->state() == URLSessionTask::State::completed) return;
+                if (disposition == AuthChallengeDisposition::cancelAuthenticationChallenge) {
+                    self->finish(task, nullptr, makeURLError(URLErrorCode::cancelled, request.url));
+                    return;
+                }
+                std::optional<URLCredential> credential;
+                if (disposition == AuthChallengeDisposition::useCredential && answer) {
+                    credential = answer->userCredential;
+                } else if (disposition == AuthChallengeDisposition::performDefaultHandling && failures == 0 &&
+                           self->configuration_.urlCredentialStorage) {
+                    credential = self->configuration_.urlCredentialStorage->defaultCredential(space);
+                }
+                if (credential) {
+                    self->startLeg(task, request, redirects, metrics, deadline, credential, failures + 1);
+                } else {
+                    self->endWithHeldResponse(task, response, body, metrics);
+                }
+            });
+        };
+        auto it = transfers_.find(t.easy);
+        detach(t);
+        cleanup(t);
+        auto finished = std::move(it->second);
+        transfers_.erase(it);
+        parked_[task->taskIdentifier()] = task;
+        if (!responds(Callback::taskDidReceiveChallenge)) {
+            proceed(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+            return;
+        }
+        deliver([self = shared_from_this(), task, challenge, proceed] {
+            auto answered = std::make_shared<std::atomic<bool>>(false);
+            auto completion = [proceed, answered](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
+                if (!answered->exchange(true)) proceed(disposition, std::move(answer));
+            };
+            if (auto d = self->delegate()) {
+                d->didReceiveChallenge(task->session(), task, challenge, completion);
+            } else {
+                completion(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+            }
+        });
+    }
+
+    // A redirect the delegate refused, or a challenge answered with no credential: the held
+    // response is the task's answer.
+    void endWithHeldResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
                                  core::Bytes body, std::shared_ptr<URLSessionTaskMetrics> metrics) {
         Transfer t;
         t.engine = this;
@@ -1101,7 +1230,7 @@ private:
         std::deque<Transfer*> waiting;  // in the order they started
     };
     std::unordered_map<std::string, HostSlots> hosts_;
-    std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect answer
+    std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect or challenge answer
     bool invalidating_ = false;
     double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due
     std::uint64_t checkGeneration_ = 0;

@@ -36,6 +36,7 @@ enum class AuthChallengeDisposition {
 };
 
 inline constexpr const char* kAuthenticationMethodServerTrust = "servertrust";
+inline constexpr const char* kAuthenticationMethodHTTPBasic = "basic";
 
 struct URLAuthenticationChallenge {
     URLProtectionSpace protectionSpace;

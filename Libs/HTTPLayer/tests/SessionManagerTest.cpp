@@ -297,6 +297,35 @@ TEST_F(ManagerFixture, ValidationByStatusCodeAndContentType) {
     }
 }
 
+TEST_F(ManagerFixture, ARequestsCredentialAnswersTheServersChallenge) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        if (r.headers.value("Authorization") == "Basic dTpw") return Reply::json(R"({"ok":1})"); // u:p
+        Reply reply = Reply::json(R"({"ok":0})", 401);
+        reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"quillora\"");
+        return reply;
+    });
+    struct Case {
+        std::optional<std::pair<std::string, std::string>> credential;
+        std::size_t requests; // a refused credential is not sent twice
+        std::string expected;
+    };
+    const Case cases[] = {
+        {std::pair<std::string, std::string>{"u", "p"}, 2, "ok"},
+        {std::pair<std::string, std::string>{"u", "wrong"}, 2, "Response status code was unacceptable: 401."},
+        {std::nullopt, 1, "Response status code was unacceptable: 401."},
+    };
+    for (const auto& c : cases) {
+        const std::size_t sentBefore = server.requestCount();
+        auto request = manager->request(server.url("/private"));
+        if (c.credential) request->setCredential(c.credential->first, c.credential->second);
+        std::optional<DefaultDataResponse> answer;
+        request->validateDefaults()->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
+        const auto& r = await(answer);
+        EXPECT_EQ(r.error() ? r.error()->description() : "ok", c.expected);
+        EXPECT_EQ(server.requestCount() - sentBefore, c.requests);
+    }
+}
+
 TEST_F(ManagerFixture, TheFirstFailingValidationWins) {
     LoopbackServer server([](const RecordedRequest&) { return Reply::json("{}", 500); });
     std::vector<std::string> ran;

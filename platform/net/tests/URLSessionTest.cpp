@@ -26,6 +26,8 @@ public:
     // Answers the response; by default at once with allow.
     std::function<void(std::function<void(ResponseDisposition)>)> answerResponse;
     std::function<void(URLRequest, std::function<void(std::optional<URLRequest>)>)> answerRedirect;
+    // Answers an authentication challenge; by default with the default handling.
+    std::function<void(const URLAuthenticationChallenge&, ChallengeCompletion)> answerChallenge;
 
     bool respondsTo(Callback c) const override { return !unimplemented.count(c); }
 
@@ -33,6 +35,15 @@ public:
                                     URLRequest next, std::function<void(std::optional<URLRequest>)> completion) override {
         add("redirect " + std::to_string(response->statusCode()) + " " + next.method() + " " + next.url->absoluteString());
         if (answerRedirect) answerRedirect(std::move(next), std::move(completion)); else completion(std::move(next));
+    }
+    void didReceiveChallenge(const Session&, const Task&, const URLAuthenticationChallenge& challenge,
+                             ChallengeCompletion completion) override {
+        const auto& space = challenge.protectionSpace;
+        add("challenge " + std::to_string(challenge.previousFailureCount) + " " + space.authenticationMethod + " " +
+            space.protocol + "://" + space.host + ":" + std::to_string(space.port) + " " + space.realm.value_or("-") + " " +
+            std::to_string(challenge.failureResponse ? challenge.failureResponse->statusCode() : 0));
+        if (answerChallenge) answerChallenge(challenge, std::move(completion));
+        else completion(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
     }
     void didReceiveResponse(const Session&, const DataTask&, std::shared_ptr<const HTTPURLResponse> response,
                             std::function<void(ResponseDisposition)> completion) override {
@@ -477,5 +488,87 @@ TEST(URLSessionLifetime, DroppingAnInvalidatedSessionReleasesItsDelegate) {
         session->invalidateAndCancel();
         session.reset();
         ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return watched.expired(); })) << "round " << i;
+    }
+}
+
+TEST_F(SessionFixture, BasicAuthenticationChallengesAskForACredential) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        if (r.headers.value("Authorization") == "Basic dTpw") return Reply::text(200, "ok"); // u:p
+        Reply reply = Reply::text(401, "denied");
+        reply.headers.emplace_back("WWW-Authenticate", "Digest realm=\"other\", Basic realm=\"quillora\"");
+        return reply;
+    });
+    using D = AuthChallengeDisposition;
+    const auto user = [](std::string name, std::string password) {
+        return URLChallengeCredential{URLCredential{std::move(name), std::move(password)}, nullptr};
+    };
+    struct Case {
+        const char* name;
+        // The delegate's answers, by the challenge's count of earlier failures; none: the delegate
+        // does not take challenges.
+        std::optional<std::vector<std::pair<D, std::optional<URLChallengeCredential>>>> answers;
+        std::optional<URLCredential> storedDefault;
+        int status;
+        std::string body;
+        std::size_t requests;
+        int challenges;
+        std::optional<int> error;
+    };
+    const std::vector<Case> cases = {
+        {"credential accepted", {{{D::useCredential, user("u", "p")}}}, {}, 200, "ok", 2, 1, {}},
+        {"refused, then given up", {{{D::useCredential, user("u", "wrong")}, {D::rejectProtectionSpace, {}}}}, {}, 401, "denied", 2, 2, {}},
+        {"refused twice, then right", {{{D::useCredential, user("u", "x")}, {D::useCredential, user("u", "p")}}}, {}, 200, "ok", 3, 2, {}},
+        {"default handling without a stored credential", {{{D::performDefaultHandling, {}}}}, {}, 401, "denied", 1, 1, {}},
+        {"default handling takes the stored default", {{{D::performDefaultHandling, {}}}}, URLCredential{"u", "p"}, 200, "ok", 2, 1, {}},
+        {"a stored default that fails is not sent again", {{{D::performDefaultHandling, {}}, {D::performDefaultHandling, {}}}},
+         URLCredential{"u", "bad"}, 401, "denied", 2, 2, {}},
+        {"cancelled", {{{D::cancelAuthenticationChallenge, {}}}}, {}, 0, "", 1, 1, static_cast<int>(URLErrorCode::cancelled)},
+        {"delegate without the event, stored default", std::nullopt, URLCredential{"u", "p"}, 200, "ok", 2, 0, {}},
+        {"delegate without the event, nothing stored", std::nullopt, {}, 401, "denied", 1, 0, {}},
+    };
+    const URL url = *URL::parse(server.url("/private"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t sentBefore = server.requestCount();
+        recorder = std::make_shared<Recorder>();
+        auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+        if (c.storedDefault) {
+            URLProtectionSpace space{"127.0.0.1", *url.port(), "http", "quillora", kAuthenticationMethodHTTPBasic};
+            configuration.urlCredentialStorage->setCredential(*c.storedDefault, space, /*asDefault=*/true);
+        }
+        makeSession(configuration);
+        if (c.answers) {
+            recorder->answerChallenge = [answers = *c.answers](const URLAuthenticationChallenge& challenge, ChallengeCompletion done) {
+                const auto& answer = answers.at(static_cast<std::size_t>(challenge.previousFailureCount));
+                done(answer.first, answer.second);
+            };
+        } else {
+            recorder->unimplemented = {Callback::taskDidReceiveChallenge};
+        }
+        auto task = session->dataTask(request(server.url("/private")));
+        task->resume();
+        ASSERT_TRUE(recorder->waitForCompletions(1));
+        EXPECT_EQ(server.requestCount() - sentBefore, c.requests);
+        auto events = recorder->events();
+        EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("challenge", 0) == 0; }),
+                  c.challenges);
+        if (c.challenges > 0) {
+            EXPECT_EQ(events.front(), "challenge 0 basic http://127.0.0.1:" + std::to_string(*url.port()) + " quillora 401");
+        }
+        if (c.error) {
+            ASSERT_TRUE(recorder->error(task->taskIdentifier()));
+            EXPECT_EQ(recorder->error(task->taskIdentifier())->code, *c.error);
+            EXPECT_EQ(recorder->body(task->taskIdentifier()), "");
+        } else {
+            EXPECT_FALSE(recorder->error(task->taskIdentifier()));
+            ASSERT_TRUE(task->response());
+            EXPECT_EQ(task->response()->statusCode(), c.status);
+            EXPECT_EQ(recorder->body(task->taskIdentifier()), c.body);
+            // Every request sent is a transaction of the task's metrics; the last event is the completion.
+            EXPECT_NE(std::find(events.begin(), events.end(), "metrics " + std::to_string(c.requests)), events.end());
+        }
+        EXPECT_EQ(events.back(), c.error ? "complete " + std::to_string(*c.error) : "complete");
+        session->invalidateAndCancel();
+        session.reset();
     }
 }
