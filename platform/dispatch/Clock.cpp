@@ -1,6 +1,8 @@
 #include "Clock.h"
 
+#include <atomic>
 #include <chrono>
+#include <vector>
 
 namespace dispatch {
 namespace {
@@ -36,9 +38,23 @@ void notifyTimeJump() {
     if (observer) observer();
 }
 
+// Every thread reads the clock all the time (the network thread for every header line it
+// receives), so reading it takes no lock and touches no shared count: a plain pointer to the
+// current clock. Clocks that setCurrent replaces are kept, never destroyed, because a thread may
+// still be reading the one it just took.
+std::atomic<Clock*>& currentClock() {
+    static std::atomic<Clock*> clock{clockSlot().get()};
+    return clock;
+}
+
+std::vector<std::shared_ptr<Clock>>& replacedClocks() {
+    static auto* clocks = new std::vector<std::shared_ptr<Clock>>();
+    return *clocks;
+}
+
 } // namespace
 
-Clock& Clock::current() { return *currentShared(); }
+Clock& Clock::current() { return *currentClock().load(std::memory_order_acquire); }
 
 std::shared_ptr<Clock> Clock::currentShared() {
     std::lock_guard lock(clockMutex());
@@ -48,7 +64,10 @@ std::shared_ptr<Clock> Clock::currentShared() {
 void Clock::setCurrent(std::shared_ptr<Clock> clock) {
     {
         std::lock_guard lock(clockMutex());
+        currentClock(); // made before the first replacement, from the first clock
+        replacedClocks().push_back(clockSlot());
         clockSlot() = clock ? std::move(clock) : std::make_shared<RealClock>();
+        currentClock().store(clockSlot().get(), std::memory_order_release);
     }
     notifyTimeJump();
 }

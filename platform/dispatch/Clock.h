@@ -26,7 +26,8 @@ public:
     // The process-wide clock (the real clock unless a test replaced it).
     static Clock& current();
     static std::shared_ptr<Clock> currentShared();
-    // Replaces the process-wide clock; passing nullptr restores the real clock.
+    // Replaces the process-wide clock; passing nullptr restores the real clock. The clock
+    // replaced stays alive for the process's life, so a reference from current() never dangles.
     static void setCurrent(std::shared_ptr<Clock> clock);
 
     // Registers the one function told that time jumped: a VirtualClock moved forward or the
