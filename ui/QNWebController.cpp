@@ -1,13 +1,12 @@
 #include "ui/QNWebController.h"
 
 #include "network/NXServer.h"
+#include "platform/core/Ascii.h"
 #include "platform/core/Log.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "ui/c.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 
 namespace kit {
@@ -17,9 +16,7 @@ namespace {
 // Only addresses a web page can be loaded from; anything else would leave the page blank.
 bool isWebAddress(const net::URL& url) {
     if (!url.scheme() || !url.host() || url.host()->empty()) return false;
-    std::string scheme = *url.scheme();
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char ch) { return std::tolower(ch); });
-    return scheme == "http" || scheme == "https";
+    return core::ascii::equalsIgnoringCase(*url.scheme(), "http") || core::ascii::equalsIgnoringCase(*url.scheme(), "https");
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }

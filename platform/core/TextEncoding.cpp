@@ -1,5 +1,7 @@
 #include "platform/core/TextEncoding.h"
 
+#include "platform/core/Ascii.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -75,23 +77,6 @@ constexpr Alias kAliases[] = {
     {"csbig5", TextEncoding::big5},             {"x-x-big5", TextEncoding::big5},
 };
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-std::string_view trimmed(std::string_view s) {
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
-    return s;
-}
-
 // Converts the whole input or fails; never stops halfway with a partial result.
 std::optional<std::string> convert(std::string_view input, const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);
@@ -128,9 +113,10 @@ std::optional<std::string> convert(std::string_view input, const char* to, const
 } // namespace
 
 std::optional<TextEncoding> encodingForIANACharsetName(std::string_view name) {
-    name = trimmed(name);
+    name = core::ascii::trimmed(name);
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
     for (const auto& alias : kAliases) {
-        if (equalsIgnoringCase(name, alias.name)) return alias.encoding;
+        if (core::ascii::equalsIgnoringCase(name, alias.name)) return alias.encoding;
     }
     return std::nullopt;
 }

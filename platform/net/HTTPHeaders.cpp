@@ -1,17 +1,12 @@
 #include "platform/net/HTTPHeaders.h"
 
+#include "platform/core/Ascii.h"
+
 namespace net {
 
 namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
+bool sameName(std::string_view a, std::string_view b) { return core::ascii::equalsIgnoringCase(a, b); }
 
 } // namespace
 

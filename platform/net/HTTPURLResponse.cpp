@@ -1,29 +1,16 @@
 #include "platform/net/HTTPURLResponse.h"
 
+#include "platform/core/Ascii.h"
+
 #include <utility>
 
 namespace net {
 
 namespace {
 
-std::string_view trim(std::string_view s) {
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 // A parameter value: a quoted string (backslash escapes undone) or a token, trimmed.
 std::string unquote(std::string_view value) {
-    value = trim(value);
+    value = core::ascii::trimmed(value);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         std::string out;
         for (std::size_t i = 1; i + 1 < value.size(); ++i) {
@@ -57,7 +44,7 @@ std::optional<std::string> parameter(std::string_view header, std::string_view n
     for (std::size_t i = 1; i < parts.size(); ++i) {
         auto eq = parts[i].find('=');
         if (eq == std::string_view::npos) continue;
-        if (lowered(trim(parts[i].substr(0, eq))) == name) return unquote(parts[i].substr(eq + 1));
+        if (core::ascii::lowered(core::ascii::trimmed(parts[i].substr(0, eq))) == name) return unquote(parts[i].substr(eq + 1));
     }
     return std::nullopt;
 }
@@ -90,7 +77,7 @@ std::optional<std::string> decodeExtValue(std::string_view value) {
     if (first == std::string_view::npos) return std::nullopt;
     auto second = value.find('\'', first + 1);
     if (second == std::string_view::npos) return std::nullopt;
-    std::string charset = lowered(value.substr(0, first));
+    std::string charset = core::ascii::lowered(value.substr(0, first));
     if (charset != "utf-8" && charset != "us-ascii") return std::nullopt;
     return percentDecode(value.substr(second + 1));
 }
@@ -100,13 +87,13 @@ std::optional<std::string> decodeExtValue(std::string_view value) {
 HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, std::string httpVersion, HTTPHeaders headers)
     : url_(std::move(url)), statusCode_(statusCode), httpVersion_(std::move(httpVersion)), headers_(std::move(headers)) {
     if (auto contentType = headers_.value("Content-Type")) {
-        std::string_view type = trim(splitParameters(*contentType).front());
-        if (!type.empty()) mimeType_ = lowered(type);
+        std::string_view type = core::ascii::trimmed(splitParameters(*contentType).front());
+        if (!type.empty()) mimeType_ = core::ascii::lowered(type);
         textEncodingName_ = parameter(*contentType, "charset");
         if (textEncodingName_ && textEncodingName_->empty()) textEncodingName_.reset();
     }
     if (auto length = headers_.value("Content-Length")) {
-        std::string_view digits = trim(*length);
+        std::string_view digits = core::ascii::trimmed(*length);
         std::int64_t value = 0;
         bool valid = !digits.empty() && digits.size() <= 18;
         for (char c : digits) {

@@ -1,5 +1,7 @@
 #include "platform/net/URL.h"
 
+#include "platform/core/Ascii.h"
+
 #include <climits>
 #include <unistd.h>
 
@@ -195,10 +197,7 @@ std::string URL::path() const {
 }
 
 bool URL::isFileURL() const {
-    if (!scheme_ || scheme_->size() != 4) return false;
-    std::string lower;
-    for (char c : *scheme_) lower += static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    return lower == "file";
+    return scheme_ && core::ascii::equalsIgnoringCase(*scheme_, "file");
 }
 
 std::string URL::lastPathComponent() const {

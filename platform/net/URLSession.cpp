@@ -1,5 +1,6 @@
 #include "platform/net/URLSession.h"
 
+#include "platform/core/Ascii.h"
 #include "platform/core/Digest.h"
 #include "platform/core/Files.h"
 #include "platform/core/Log.h"
@@ -35,19 +36,7 @@ void initCurlOnce() {
     (void)initialised;
 }
 
-std::string trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
-    return std::string(s);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
+using core::ascii::equalsIgnoringCase;
 
 URLErrorCode errorCodeFor(CURLcode code, long verifyResult) {
     switch (code) {
@@ -118,8 +107,7 @@ struct BasicChallenge {
 std::optional<BasicChallenge> basicChallenge(const HTTPHeaders& headers) {
     const auto field = headers.value("WWW-Authenticate");
     if (!field) return std::nullopt;
-    std::string lower = *field;
-    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = core::ascii::lowered(*field);
     const auto separates = [&](std::size_t i) { return lower[i] == ' ' || lower[i] == ',' || lower[i] == '\t'; };
     std::size_t at = 0;
     for (;; at += 5) {
@@ -141,6 +129,20 @@ std::optional<BasicChallenge> basicChallenge(const HTTPHeaders& headers) {
         }
     }
     return challenge;
+}
+
+// Where a URL's requests go: its scheme and host in lower case, and its port (the scheme's
+// default when it names none). The URL has a scheme and a host.
+struct Origin {
+    std::string scheme;
+    std::string host;
+    int port;
+};
+
+Origin originOf(const URL& url) {
+    Origin origin{core::ascii::lowered(*url.scheme()), core::ascii::lowered(*url.host()), 0};
+    origin.port = url.port().value_or(origin.scheme == "https" ? 443 : 80);
+    return origin;
 }
 
 bool isRedirectStatus(int status) {
@@ -552,12 +554,8 @@ private:
     // the next, which libcurl then reuses.
 
     static std::string hostKey(const URL& url) {
-        std::string scheme = *url.scheme();
-        for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::string host = *url.host();
-        for (auto& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        int port = url.port().value_or(scheme == "https" ? 443 : 80);
-        return scheme + "://" + host + ":" + std::to_string(port);
+        const Origin origin = originOf(url);
+        return origin.scheme + "://" + origin.host + ":" + std::to_string(origin.port);
     }
 
     void attach(Transfer& t) {
@@ -583,6 +581,17 @@ private:
             std::erase(it->second.waiting, &t);
         }
         if (it != hosts_.end()) attachWaiting(t.hostKey);
+    }
+
+    // Takes a finished transfer out of libcurl and out of the table; the caller keeps what is
+    // returned for as long as it still reads the transfer.
+    std::unique_ptr<Transfer> takeOut(Transfer& t) {
+        auto it = transfers_.find(t.easy);
+        detach(t);
+        cleanup(t);
+        auto out = std::move(it->second);
+        transfers_.erase(it);
+        return out;
     }
 
     // Lets waiting transfers of `host` into libcurl while the host has connections to spare.
@@ -687,12 +696,12 @@ private:
             t.headers = HTTPHeaders();
             t.headComplete = false;
             auto space = line.find(' ');
-            t.httpVersion = trim(line.substr(0, space));
+            t.httpVersion = core::ascii::trimmed(line.substr(0, space));
             t.status = space == std::string_view::npos ? 0 : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
-        } else if (trim(line).empty()) {
+        } else if (core::ascii::trimmed(line).empty()) {
             if (t.status >= 200) t.engine->headComplete(t);
         } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
-            t.headers.add(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+            t.headers.add(core::ascii::trimmed(line.substr(0, colon)), core::ascii::trimmed(line.substr(colon + 1)));
         }
         return n;
     }
@@ -877,11 +886,7 @@ private:
         auto metrics = t.metrics;
         double deadline = t.resourceDeadline;
         core::Bytes body = std::move(t.heldBody);
-        auto it = transfers_.find(t.easy);
-        detach(t);
-        cleanup(t);
-        auto finished = std::move(it->second);
-        transfers_.erase(it);
+        auto finished = takeOut(t);
 
         auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics, deadline](std::optional<URLRequest> chosen) {
             self->post([self, task, response, body, redirects, metrics, deadline, chosen] {
@@ -925,13 +930,11 @@ private:
     void challenge(Transfer& t) {
         auto task = t.task;
         URLAuthenticationChallenge challenge;
-        const URL& url = *t.request.url;
+        Origin origin = originOf(*t.request.url);
         URLProtectionSpace& space = challenge.protectionSpace;
-        space.protocol = *url.scheme();
-        for (auto& c : space.protocol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        space.host = *url.host();
-        for (auto& c : space.host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        space.port = url.port().value_or(space.protocol == "https" ? 443 : 80);
+        space.protocol = std::move(origin.scheme);
+        space.host = std::move(origin.host);
+        space.port = origin.port;
         space.realm = t.challengeRealm;
         space.authenticationMethod = kAuthenticationMethodHTTPBasic;
         challenge.previousFailureCount = t.authFailures;
@@ -962,11 +965,7 @@ private:
                 }
             });
         };
-        auto it = transfers_.find(t.easy);
-        detach(t);
-        cleanup(t);
-        auto finished = std::move(it->second);
-        transfers_.erase(it);
+        auto finished = takeOut(t);
         parked_[task->taskIdentifier()] = task;
         if (!responds(Callback::taskDidReceiveChallenge)) {
             proceed(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
@@ -1093,16 +1092,12 @@ private:
             metrics->taskInterval.duration = dispatch::absoluteTime() - metrics->taskInterval.startDate;
             if (attached && transfer->easy) {
                 if (!transfer->legRecorded) recordLegMetrics(*transfer); // cancelled or timed out mid-way
-                auto it = transfers_.find(transfer->easy);
-                detach(*transfer);
                 if (!transfer->filePath.empty()) {
                     if (transfer->file) std::fclose(transfer->file);
                     transfer->file = nullptr;
                     (void)core::files::remove(transfer->filePath);
                 }
-                cleanup(*transfer);
-                auto keep = std::move(it->second); // destroyed at the end of this call
-                transfers_.erase(it);
+                auto keep = takeOut(*transfer); // destroyed at the end of this call
                 finishTask(task, std::move(metrics), std::move(error));
                 return;
             }

@@ -1,5 +1,7 @@
 #include "platform/net/testing/LoopbackServer.h"
 
+#include "platform/core/Ascii.h"
+
 #include <arpa/inet.h>
 #include <cstring>
 #include <netinet/in.h>
@@ -34,11 +36,6 @@ bool sendAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
-}
-
-std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 } // namespace
@@ -177,7 +174,7 @@ void LoopbackServer::serve(int fd) {
                     std::string value = line.substr(colon + 1);
                     while (!value.empty() && value.front() == ' ') value.erase(0, 1);
                     request.headers.add(name, value);
-                    if (lower(name) == "content-length") length = std::stoul(value);
+                    if (core::ascii::equalsIgnoringCase(name, "content-length")) length = std::stoul(value);
                 }
                 pos = end + 2;
             }
@@ -200,7 +197,7 @@ void LoopbackServer::serve(int fd) {
             bool hasLength = false;
             for (const auto& [name, value] : reply.headers) {
                 out += name + ": " + value + "\r\n";
-                hasLength |= lower(name) == "content-length";
+                hasLength |= core::ascii::equalsIgnoringCase(name, "content-length");
             }
             if (reply.gzip) out += "Content-Encoding: gzip\r\n";
             if (!hasLength) out += "Content-Length: " + std::to_string(body.size()) + "\r\n";

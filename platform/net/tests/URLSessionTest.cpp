@@ -31,6 +31,8 @@ public:
 
     bool respondsTo(Callback c) const override { return !unimplemented.count(c); }
 
+    using URLSessionDelegate::didReceiveChallenge; // the session's own challenges keep their default
+
     void willPerformHTTPRedirection(const Session&, const Task&, std::shared_ptr<const HTTPURLResponse> response,
                                     URLRequest next, std::function<void(std::optional<URLRequest>)> completion) override {
         add("redirect " + std::to_string(response->statusCode()) + " " + next.method() + " " + next.url->absoluteString());
