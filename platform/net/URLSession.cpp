@@ -439,7 +439,7 @@ private:
             finish(task, nullptr, makeURLError(URLErrorCode::badURL));
             return;
         }
-        startLeg(task, *request, 0, std::make_shared<URLSessionTaskMetrics>());
+        startLeg(task, std::move(*request), 0, std::make_shared<URLSessionTaskMetrics>());
     }
 
     void suspendOnThread(const std::shared_ptr<URLSessionTask>& task) {
@@ -482,7 +482,7 @@ private:
 
     // ---- one leg: a request and its response (a redirect starts another leg) ----
 
-    void startLeg(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
+    void startLeg(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
                   std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0,
                   std::optional<URLCredential> credential = std::nullopt, int authFailures = 0) {
         if (redirects > 0) {
@@ -490,11 +490,11 @@ private:
             std::lock_guard lock(task->mutex_);
             task->currentRequest_ = request;
         }
-        const auto& url = request.url;
-        bool supported = url && url->scheme() && url->host() && !url->host()->empty() &&
-                         (equalsIgnoringCase(*url->scheme(), "http") || equalsIgnoringCase(*url->scheme(), "https"));
+        const auto& requested = request.url;
+        bool supported = requested && requested->scheme() && requested->host() && !requested->host()->empty() &&
+                         (equalsIgnoringCase(*requested->scheme(), "http") || equalsIgnoringCase(*requested->scheme(), "https"));
         if (!supported) {
-            finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL, url));
+            finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL, requested));
             return;
         }
 
@@ -502,12 +502,13 @@ private:
         Transfer& t = *transfer;
         t.engine = this;
         t.task = task;
-        t.request = request;
+        t.request = std::move(request);
+        const auto& url = t.request.url;
         t.redirects = redirects;
         t.credential = std::move(credential);
         t.authFailures = authFailures;
         t.metrics = std::move(metrics);
-        t.timeout = std::min(request.timeoutInterval, configuration_.timeoutIntervalForRequest);
+        t.timeout = std::min(t.request.timeoutInterval, configuration_.timeoutIntervalForRequest);
         t.lastActivity = now();
         t.resourceDeadline = resourceDeadline > 0 ? resourceDeadline : t.lastActivity + configuration_.timeoutIntervalForResource;
         t.legStart = dispatch::absoluteTime();
@@ -525,8 +526,8 @@ private:
                 }
                 t.body = std::move(*bytes);
             }
-        } else if (request.httpBody) {
-            t.body = *request.httpBody;
+        } else if (t.request.httpBody) {
+            t.body = *t.request.httpBody;
         }
         {
             std::lock_guard lock(task->mutex_);
