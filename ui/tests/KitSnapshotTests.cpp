@@ -1,29 +1,16 @@
 #include "Commons/Button/NXButton.h"
-#include "platform/core/ProcessInfo.h"
 #include "platform/gfx/testing/GoldenImage.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/tests/UiTest.h"
 #include "ui/c.h"
+#include "ui/tests/KitTest.h"
 
 namespace kit {
 namespace {
 
 // The app kit's look on a 200 x 160 window: texts in the shared fonts and palette, a rounded,
 // bordered closure button, and an image view with one of the app's drawn pictures.
-class KitSnapshot : public ui::UiTest {
-protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        c::resetForTesting();
-        core::Bundle::setResourcePathForTesting(QUILLORA_RESOURCES_DIR);
-    }
-    void TearDown() override {
-        core::Bundle::setResourcePathForTesting(std::nullopt);
-        c::resetForTesting();
-        UiTest::TearDown();
-    }
-};
+class KitSnapshot : public KitTest {};
 
 TEST_F(KitSnapshot, LabelsButtonAndImageInTheSharedLook) {
     // The fonts take the phone's short side (375) on first use, before the window shrinks to
