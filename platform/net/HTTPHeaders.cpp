@@ -38,10 +38,15 @@ void HTTPHeaders::add(std::string_view name, std::string_view value) {
 }
 
 std::optional<std::string> HTTPHeaders::value(std::string_view name) const {
-    for (const auto& field : fields_) {
-        if (sameName(field.first, name)) return field.second;
-    }
+    if (const std::string* found = find(name)) return *found;
     return std::nullopt;
+}
+
+const std::string* HTTPHeaders::find(std::string_view name) const {
+    for (const auto& field : fields_) {
+        if (sameName(field.first, name)) return &field.second;
+    }
+    return nullptr;
 }
 
 } // namespace net

@@ -22,7 +22,9 @@ public:
     // Appends to an existing field with ", " (as repeated response headers are combined).
     void add(std::string_view name, std::string_view value);
     std::optional<std::string> value(std::string_view name) const;
-    bool contains(std::string_view name) const { return value(name).has_value(); }
+    // The field's value where it is kept (valid until the headers change), or nothing.
+    const std::string* find(std::string_view name) const;
+    bool contains(std::string_view name) const { return find(name) != nullptr; }
     void remove(std::string_view name) { set(name, std::nullopt); }
 
     bool empty() const { return fields_.empty(); }

@@ -189,6 +189,7 @@ public:
             cleanup(*transfer);
         }
         curl_multi_cleanup(multi_);
+        for (auto& [lines, list] : headerLists_) curl_slist_free_all(list);
     }
 
     void startThread() {
@@ -289,7 +290,7 @@ private:
         SessionEngine* engine = nullptr;
         std::shared_ptr<URLSessionTask> task;
         CURL* easy = nullptr;
-        curl_slist* headerList = nullptr;
+        curl_slist* headerList = nullptr;      // a header list of its own, when not a shared one
         std::string hostKey; // the host whose connections it shares: scheme, host and port
         bool inMulti = false; // false while it waits for a connection of its host to come free
         URLRequest request;
@@ -301,6 +302,7 @@ private:
         double legStart = 0;
         bool suspended = false;
         bool legRecorded = false;
+        std::size_t legMetrics = 0; // 1 + the index of this leg's entry in the metrics, once recorded
         // The response being read.
         int status = 0;
         std::string httpVersion;
@@ -642,24 +644,10 @@ private:
             if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
         }
 
-        // Header fields: the session's, then the request's (which win), in that order.
-        HTTPHeaders fields = configuration_.httpAdditionalHeaders;
-        for (const auto& [name, value] : r.allHTTPHeaderFields) fields.set(name, value);
-        std::optional<std::string> acceptEncoding = fields.value("Accept-Encoding");
-        fields.remove("Accept-Encoding");
+        const std::string* acceptEncoding = nullptr;
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList(t, acceptEncoding));
         // libcurl sends exactly this Accept-Encoding and decodes what it names.
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, acceptEncoding ? acceptEncoding->c_str() : "gzip, deflate");
-        if (!fields.contains("User-Agent")) fields.set("User-Agent", defaultUserAgent_);
-        if (!fields.contains("Accept")) fields.set("Accept", "*/*");
-        for (const auto& [name, value] : fields) {
-            std::string line = name + ": " + value;
-            if (value.empty()) line = name + ";"; // libcurl's way of sending an empty field
-            t.headerList = curl_slist_append(t.headerList, line.c_str());
-        }
-        // Nothing the request did not ask for: no Expect, and no default form Content-Type.
-        t.headerList = curl_slist_append(t.headerList, "Expect:");
-        if (!fields.contains("Content-Type")) t.headerList = curl_slist_append(t.headerList, "Content-Type:");
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headerList);
 
         if (configuration_.httpCookieStorage && configuration_.httpShouldSetCookies) {
             curl_easy_setopt(easy, CURLOPT_SHARE, configuration_.httpCookieStorage->shareHandle());
@@ -674,6 +662,65 @@ private:
         if (t.isDownload && t.resumeOffset > 0) {
             curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resumeOffset));
         }
+    }
+
+    // The header lines of a transfer: the session's fields, then the request's (which win; a
+    // field of both keeps the session's place and spelling), User-Agent and Accept where neither
+    // names them, and nothing the request did not ask for (no Expect, no default form
+    // Content-Type). Accept-Encoding is left to libcurl, which sends exactly that value (set in
+    // `acceptEncoding`) and decodes what it names.
+    //
+    // Most requests of a session carry the same fields, so the lists are kept and shared by every
+    // transfer with the same lines, up to kSharedHeaderLists of them; building one costs the
+    // network thread more than a small request's whole exchange with libcurl's engine.
+    curl_slist* headerList(Transfer& t, const std::string*& acceptEncoding) {
+        const HTTPHeaders& session = configuration_.httpAdditionalHeaders;
+        const HTTPHeaders& own = t.request.allHTTPHeaderFields;
+        std::string& lines = headerLines_; // one line after another, each ended by a NUL
+        lines.clear();
+        bool userAgent = false, accept = false, contentType = false;
+        const auto line = [&](const std::string& name, const std::string& value) {
+            if (equalsIgnoringCase(name, "Accept-Encoding")) {
+                acceptEncoding = &value;
+                return;
+            }
+            userAgent = userAgent || equalsIgnoringCase(name, "User-Agent");
+            accept = accept || equalsIgnoringCase(name, "Accept");
+            contentType = contentType || equalsIgnoringCase(name, "Content-Type");
+            // Each text ends at its first NUL, as libcurl would read it: what follows a NUL never
+            // becomes a line of its own.
+            const std::string_view text(value.c_str());
+            lines += std::string_view(name.c_str());
+            lines += text.empty() ? ";" : ": "; // "Name;" is libcurl's way of sending an empty field
+            lines += text;
+            lines += '\0';
+        };
+        for (const auto& [name, value] : session) {
+            const std::string* mine = own.find(name);
+            line(name, mine ? *mine : value);
+        }
+        for (const auto& [name, value] : own) {
+            if (!session.contains(name)) line(name, value);
+        }
+        static const std::string kUserAgent = "User-Agent", kAccept = "Accept", kAnyType = "*/*";
+        if (!userAgent) line(kUserAgent, defaultUserAgent_);
+        if (!accept) line(kAccept, kAnyType);
+        lines += "Expect:";
+        lines += '\0';
+        if (!contentType) {
+            lines += "Content-Type:";
+            lines += '\0';
+        }
+
+        if (auto shared = headerLists_.find(lines); shared != headerLists_.end()) return shared->second;
+        curl_slist* list = nullptr;
+        for (std::size_t at = 0; at < lines.size(); at = lines.find('\0', at) + 1) list = curl_slist_append(list, lines.c_str() + at);
+        if (headerLists_.size() < kSharedHeaderLists) {
+            headerLists_.emplace(lines, list);
+        } else {
+            t.headerList = list; // the transfer's own, freed with it
+        }
+        return list;
     }
 
     void cleanup(Transfer& t) {
@@ -739,15 +786,17 @@ private:
     void headComplete(Transfer& t) {
         if (t.headComplete) return;
         t.headComplete = true;
-        auto response = std::make_shared<const HTTPURLResponse>(*t.request.url, t.status, t.httpVersion, t.headers);
+        // The fields move into the response; from here on they are read there.
+        auto response = std::make_shared<const HTTPURLResponse>(*t.request.url, t.status, std::move(t.httpVersion), std::move(t.headers));
         t.response = response;
-        if (isRedirectStatus(t.status) && t.headers.contains("Location") && !t.isDownload) {
+        const HTTPHeaders& fields = response->allHeaderFields();
+        if (isRedirectStatus(t.status) && fields.contains("Location") && !t.isDownload) {
             // Whether this response is followed is decided when it is complete.
             t.holdingRedirect = true;
             return;
         }
         if (t.status == 401 && !t.isDownload) {
-            if (auto challenge = basicChallenge(t.headers)) {
+            if (auto challenge = basicChallenge(fields)) {
                 // Whether the request is sent again with a credential is decided when it is complete.
                 t.holdingChallenge = true;
                 t.challengeRealm = challenge->realm;
@@ -877,7 +926,7 @@ private:
     void redirect(Transfer& t) {
         auto task = t.task;
         auto response = t.response;
-        auto next = redirectedRequest(t.request, t.status, *t.headers.value("Location"));
+        auto next = redirectedRequest(t.request, t.status, *response->allHeaderFields().value("Location"));
         int redirects = t.redirects + 1;
         if (next && redirects > kMaximumRedirects) {
             finish(task, &t, makeURLError(URLErrorCode::httpTooManyRedirects, t.request.url));
@@ -887,6 +936,7 @@ private:
         auto metrics = t.metrics;
         double deadline = t.resourceDeadline;
         core::Bytes body = std::move(t.heldBody);
+        handOverRequest(t);
         auto finished = takeOut(t);
 
         auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics, deadline](std::optional<URLRequest> chosen) {
@@ -966,6 +1016,7 @@ private:
                 }
             });
         };
+        handOverRequest(t);
         auto finished = takeOut(t);
         parked_[task->taskIdentifier()] = task;
         if (!responds(Callback::taskDidReceiveChallenge)) {
@@ -1001,9 +1052,11 @@ private:
         finish(task, &t, std::nullopt, /*attached=*/false);
     }
 
+    // Records the timings of the leg that has just ended. Its request joins them when the transfer
+    // is done with it (handOverRequest): a copy of every request would cost the network thread
+    // more than the timings themselves.
     void recordLegMetrics(Transfer& t) {
         URLSessionTaskTransactionMetrics m;
-        m.request = t.request;
         auto at = [&](CURLINFO info) -> std::optional<double> {
             curl_off_t micros = 0;
             if (curl_easy_getinfo(t.easy, info, &micros) != CURLE_OK || micros <= 0) return std::nullopt;
@@ -1028,7 +1081,13 @@ private:
         curl_easy_getinfo(t.easy, CURLINFO_HTTP_VERSION, &version);
         m.networkProtocolName = version == CURL_HTTP_VERSION_2_0 ? "h2" : version == CURL_HTTP_VERSION_1_0 ? "http/1.0" : "http/1.1";
         t.metrics->transactionMetrics.push_back(std::move(m));
+        t.legMetrics = t.metrics->transactionMetrics.size();
         t.metrics->redirectCount = t.redirects;
+    }
+
+    // Moves a finished leg's request into its metrics; the transfer's request is empty afterwards.
+    static void handOverRequest(Transfer& t) {
+        if (t.legMetrics > 0) t.metrics->transactionMetrics[t.legMetrics - 1].request = std::move(t.request);
     }
 
     // ---- downloads ----
@@ -1093,6 +1152,7 @@ private:
             metrics->taskInterval.duration = dispatch::absoluteTime() - metrics->taskInterval.startDate;
             if (attached && transfer->easy) {
                 if (!transfer->legRecorded) recordLegMetrics(*transfer); // cancelled or timed out mid-way
+                handOverRequest(*transfer);
                 if (!transfer->filePath.empty()) {
                     if (transfer->file) std::fclose(transfer->file);
                     transfer->file = nullptr;
@@ -1227,6 +1287,9 @@ private:
     };
     std::unordered_map<std::string, HostSlots> hosts_;
     std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect or challenge answer
+    static constexpr std::size_t kSharedHeaderLists = 32;
+    std::unordered_map<std::string, curl_slist*> headerLists_; // by their lines (see headerList())
+    std::string headerLines_;
     bool invalidating_ = false;
     double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due
     std::uint64_t checkGeneration_ = 0;

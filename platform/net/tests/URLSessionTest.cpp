@@ -61,7 +61,11 @@ public:
         std::lock_guard lock(mutex_);
         lastSent_ = {total, expected};
     }
-    void didFinishCollectingMetrics(const Session&, const Task&, std::shared_ptr<URLSessionTaskMetrics> m) override {
+    void didFinishCollectingMetrics(const Session&, const Task& task, std::shared_ptr<URLSessionTaskMetrics> m) override {
+        {
+            std::lock_guard lock(mutex_);
+            metrics_[task->taskIdentifier()] = m;
+        }
         add("metrics " + std::to_string(m->transactionMetrics.size()));
     }
     void didFinishDownloadingToURL(const Session&, const DownloadTask&, const URL& location) override {
@@ -112,6 +116,10 @@ public:
         std::lock_guard lock(mutex_);
         return downloaded_;
     }
+    std::shared_ptr<URLSessionTaskMetrics> metrics(std::uint64_t id) {
+        std::lock_guard lock(mutex_);
+        return metrics_[id];
+    }
     std::pair<std::int64_t, std::int64_t> lastSent() {
         std::lock_guard lock(mutex_);
         return lastSent_;
@@ -130,6 +138,7 @@ private:
     std::vector<std::string> events_;
     std::map<std::uint64_t, std::string> bodies_;
     std::map<std::uint64_t, std::optional<core::Error>> errors_;
+    std::map<std::uint64_t, std::shared_ptr<URLSessionTaskMetrics>> metrics_;
     std::string downloaded_;
     std::pair<std::int64_t, std::int64_t> lastSent_{0, 0};
     std::size_t completed_ = 0;
@@ -184,6 +193,37 @@ TEST_F(SessionFixture, DataTaskSendsTheExactRequestAndReportsInOrder) {
     EXPECT_EQ(seen.headers.value("Accept-Language"), "zh-Hans-CN;q=1.0");
     EXPECT_EQ(seen.headers.value("X-Session"), "x");
     EXPECT_FALSE(seen.headers.contains("Expect"));
+}
+
+TEST_F(SessionFixture, EveryRequestOfASessionSendsItsOwnFields) {
+    // One after another on one session: requests with the same fields share what the session
+    // builds for them, and one with other fields must still send exactly its own.
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.httpAdditionalHeaders = HTTPHeaders{{"X-Session", "s"}};
+    makeSession(configuration);
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> own;
+        std::vector<std::pair<std::string, std::optional<std::string>>> seen;
+    };
+    const std::string form = "application/x-www-form-urlencoded; charset=utf-8";
+    const std::vector<Case> cases = {
+        {{{"X-Session", "x"}, {"Content-Type", form}}, {{"X-Session", "x"}, {"Content-Type", form}, {"Accept", "*/*"}}},
+        {{}, {{"X-Session", "s"}, {"Content-Type", std::nullopt}, {"Accept", "*/*"}}},
+        {{{"X-Session", "x"}, {"Content-Type", form}}, {{"X-Session", "x"}, {"Content-Type", form}}},
+        {{{"Accept", "text/plain"}, {"User-Agent", "probe/1"}}, {{"Accept", "text/plain"}, {"User-Agent", "probe/1"}}},
+        // A NUL ends the value: what follows it never becomes a field of its own.
+        {{{"X-Probe", std::string("v\0Injected: 1", 13)}}, {{"X-Probe", "v"}, {"Injected", std::nullopt}, {"X-Session", "s"}}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        auto r = request(server.url("/" + std::to_string(i)));
+        for (const auto& [name, value] : cases[i].own) r.setValue(value, name);
+        session->dataTask(r)->resume();
+        ASSERT_TRUE(recorder->waitForCompletions(i + 1));
+        const auto seen = server.requests().at(i);
+        for (const auto& [name, value] : cases[i].seen) EXPECT_EQ(seen.headers.value(name), value) << "request " << i << ": " << name;
+        EXPECT_FALSE(seen.headers.contains("Expect")) << "request " << i;
+    }
 }
 
 TEST_F(SessionFixture, NoContentTypeIsInventedAndGzipIsDecoded) {
@@ -253,6 +293,15 @@ TEST_F(SessionFixture, RedirectsFollowTheMethodRules) {
     EXPECT_EQ(events[0], "redirect 302 GET " + server.url("/target"));
     EXPECT_EQ(events[2], "data");
     EXPECT_EQ(events[3], "metrics 2");
+    // Each leg's metrics hold the request that leg sent.
+    auto metrics = recorder->metrics(post302->taskIdentifier());
+    ASSERT_TRUE(metrics);
+    ASSERT_EQ(metrics->transactionMetrics.size(), 2u);
+    const auto& first = metrics->transactionMetrics[0].request;
+    const auto& second = metrics->transactionMetrics[1].request;
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->method() + " " + first->url->absoluteString(), "POST " + server.url("/302"));
+    EXPECT_EQ(second->method() + " " + second->url->absoluteString(), "GET " + server.url("/target"));
 }
 
 TEST_F(SessionFixture, ARefusedRedirectDeliversTheRedirectResponse) {
