@@ -5,6 +5,7 @@
 #include "network/MWUUID.h"
 #include "network/NXServer.h"
 #include "network/NXUserDefault.h"
+#include "network/RequestLog.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/core/TextConversions.h"
 #include "platform/ui/Window.h"
@@ -28,6 +29,8 @@ std::int32_t statusOf(const core::Dictionary& answer) {
     return status ? core::intValue(core::description(*status)) : 0;
 }
 
+constexpr const char* kSwitchPath = "/index.php/Index/Index/index";
+
 const core::Dictionary* dataOf(const core::Dictionary& answer) {
     const core::Value* data = answer.find("data");
     return data ? data->dictionary() : nullptr;
@@ -43,6 +46,11 @@ bool isUsableBaseURL(const std::string& text) {
 }
 
 } // namespace
+
+const std::shared_ptr<http::SessionManager>& serviceManager() {
+    static auto* manager = new std::shared_ptr<http::SessionManager>(MWNetwork::makeServiceManager());
+    return *manager;
+}
 
 const std::shared_ptr<http::SessionManager>& serverSwitchManager() {
     static auto* manager = new std::shared_ptr<http::SessionManager>(MWNetwork::makeSessionConfiguration());
@@ -80,6 +88,16 @@ std::shared_ptr<http::SessionManager> MWNetwork::makeSessionConfiguration() {
     auto configuration = net::URLSessionConfiguration::defaultConfiguration();
     configuration.httpAdditionalHeaders = http::SessionManager::defaultHTTPHeaders();
     configuration.timeoutIntervalForRequest = 4.0;
+    configuration.timeoutIntervalForResource = kSwitchDeadline;
+    configuration.maximumBodyLength = kMaximumBodyLength;
+    return http::SessionManager::create(configuration, http::SessionDelegate::create());
+}
+
+std::shared_ptr<http::SessionManager> MWNetwork::makeServiceManager() {
+    auto configuration = net::URLSessionConfiguration::defaultConfiguration();
+    configuration.httpAdditionalHeaders = http::SessionManager::defaultHTTPHeaders();
+    configuration.timeoutIntervalForResource = kRequestDeadline;
+    configuration.maximumBodyLength = kMaximumBodyLength;
     return http::SessionManager::create(configuration, http::SessionDelegate::create());
 }
 
@@ -118,9 +136,10 @@ void MWNetwork::request(const std::string& path, const core::Dictionary& params,
     // fails like a transport failure.
     std::string url = NXServer::shared()->getUrl().value_or("") + path;
     auto self = std::static_pointer_cast<MWNetwork>(shared_from_this());
-    http::SessionManager::default_()
+    serviceManager()
         ->request(url, http::HTTPMethod::post, signedParams, http::URLEncoding::default_(), defaultHeaders())
-        ->responseJSON([self, model, showError, success, failure](const http::DataResponse<core::Value>& response) {
+        ->responseJSON([self, path, model, showError, success, failure](const http::DataResponse<core::Value>& response) {
+            logIfFailed(path, response);
             self->handleAnswer(response, model, showError, success, failure);
         });
 }
@@ -172,6 +191,7 @@ void MWNetwork::requestServerSwitch(const core::Dictionary& params, const std::s
         ->request(NXServer::shared()->getChangeUrl(), http::HTTPMethod::post, signedParams, http::URLEncoding::default_(),
                   defaultHeaders())
         ->responseJSON([self, model, onSuccess, onFailure, onTransportFailure](const http::DataResponse<core::Value>& response) {
+            logIfFailed(kSwitchPath, response);
             if (!response.result().isSuccess()) {
                 onTransportFailure();
             } else if (const core::Dictionary* answer = response.result().value()->dictionary()) {
@@ -186,6 +206,10 @@ void MWNetwork::requestServerSwitch(const core::Dictionary& params, const std::s
                     model->reloadModel(*data);
                     onSuccess(model, *answer);
                 }
+            } else {
+                // Valid JSON that is not an object says nothing about the server: without this
+                // the home page would wait for the switch for ever.
+                onFailure(core::make<MWModel>(), core::Dictionary());
             }
             self->endShowing();
         });

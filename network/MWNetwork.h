@@ -32,6 +32,10 @@ class MWNetwork : public core::Object {
 
     static constexpr const char* kSwitchSalt = "MoVeOn*FiLeS3917";
     static constexpr const char* kNetworkUnavailable = "网络不可用，请检查网络";
+    // Bounds on what one answer may cost: its decoded body, and the time from sending to the end.
+    static constexpr std::int64_t kMaximumBodyLength = 8 * 1024 * 1024;
+    static constexpr double kRequestDeadline = 30.0;
+    static constexpr double kSwitchDeadline = 10.0;
 
     static std::shared_ptr<MWNetwork> shared();
 
@@ -45,8 +49,12 @@ class MWNetwork : public core::Object {
     // The parameters plus `random_time` and `sign`.
     core::Dictionary signParameters(const core::Dictionary& params, const std::string& salt) const;
     static net::HTTPHeaders defaultHeaders();
-    // The manager of the server switch: the layer's default headers and a 4 s request time-out.
+    // The manager of the server switch: the layer's default headers, a 4 s request time-out, the
+    // body limit and a 10 s deadline.
     static std::shared_ptr<http::SessionManager> makeSessionConfiguration();
+    // The manager of `request`: the default manager's configuration plus the body limit and a
+    // 30 s deadline.
+    static std::shared_ptr<http::SessionManager> makeServiceManager();
     void requestServerSwitch(const core::Dictionary& params, const std::shared_ptr<NXServerModel>& model, Success onSuccess,
                              Failure onFailure, Completion onTransportFailure);
 
@@ -72,5 +80,7 @@ private:
 
 // The server switch's own manager (process-wide, created on first use).
 const std::shared_ptr<http::SessionManager>& serverSwitchManager();
+// The manager of the service's requests (process-wide, created on first use).
+const std::shared_ptr<http::SessionManager>& serviceManager();
 
 } // namespace network

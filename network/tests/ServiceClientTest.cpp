@@ -4,6 +4,7 @@
 #include "network/NXServer.h"
 #include "network/NXUserDefault.h"
 #include "Tools/LoadingView/LoadingView.h"
+#include "platform/core/Log.h"
 #include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/net/testing/LoopbackServer.h"
@@ -272,6 +273,94 @@ TEST_F(ServiceClient, ATagListIsRememberedBeforeThePageHearsOfIt) {
                  {}, true);
     ASSERT_TRUE(runUntil([&] { return seenCurrent != nullptr; }));
     EXPECT_EQ(seenCurrent->about_url, "/about");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ServiceClient, ASwitchReplyThatIsNotAnObjectTakesTheFailurePath) {
+    for (const char* body : {"[1,2]", R"("text")", "42", "null"}) {
+        NXServer::shared()->setServerStatus(-1);
+        kit::HUDIndicator::dismissProgress();
+        host->advance(1);
+        {
+            std::lock_guard lock(mutex);
+            switchAnswer = [body](const RecordedRequest&) { return Reply::json(body); };
+        }
+        bool completed = false;
+        MWNetwork::shared()->fetchServer([&] { completed = true; });
+        ASSERT_TRUE(runUntil([&] { return completed; })) << body;
+        EXPECT_EQ(NXServer::shared()->getServerStatus(), 1) << body;
+        EXPECT_EQ(MWNetwork::shared()->showTimes, 0) << body;
+        host->advance(0.5);
+        EXPECT_TRUE(hudShows(MWNetwork::kNetworkUnavailable)) << body;
+    }
+}
+
+// Every way a request can fail leaves exactly one line naming the path and the error's code.
+TEST_F(ServiceClient, EveryFailedRequestLogsOneLine) {
+    struct Case { const char* name; std::function<Reply()> reply; std::string code; };
+    const Case cases[] = {
+        {"server error page", [] { return Reply::text(502, "<html>bad gateway</html>", "text/html"); }, "(HTTP 502)"},
+        {"server error with JSON", [] { return Reply::json(R"({"status":0})", 503); }, "503 server error"},
+        {"reset mid-body", [] { Reply r = Reply::json(R"({"status":1,"data":{}})"); r.mode = Reply::Mode::truncateBody; return r; }, "-1005"},
+        {"not JSON", [] { return Reply::text(200, "hello"); }, "failed: 3840"},
+        {"too long a body", [] { return Reply::json(std::string(std::size_t(MWNetwork::kMaximumBodyLength) + 1, ' ')); }, "-1103"},
+    };
+    for (const auto& c : cases) {
+        {
+            std::lock_guard lock(mutex);
+            answer = [reply = c.reply](const RecordedRequest&) { return reply(); };
+            switchAnswer = {};
+        }
+        NXServer::shared()->setDefaultUrl(server.url("")); // the switch after a failure moves it
+        NXServer::shared()->setServerStatus(1);
+        core::LogCapture log;
+        bool failed = false;
+        MWNetwork::shared()->request("/fails", {}, nullptr, false, false, [&](const auto&, const auto&) { failed = true; },
+                                     [&](const auto&, const auto&) { failed = true; });
+        ASSERT_TRUE(runUntil([&] { return failed && MWNetwork::shared()->showTimes == 0; })) << c.name;
+        int lines = 0;
+        for (const auto& line : log.lines()) {
+            if (line.rfind("request /fails failed: ", 0) == 0) {
+                ++lines;
+                EXPECT_NE(line.find(c.code), std::string::npos) << c.name << ": " << line;
+            }
+        }
+        EXPECT_EQ(lines, 1) << c.name;
+    }
+}
+
+// A reply that trickles is never idle; the deadlines end it and the overlay goes as for a refused
+// connection.
+TEST_F(ServiceClient, TricklingRepliesEndAtTheirDeadlines) {
+    auto trickle = [](const RecordedRequest&) {
+        Reply reply = Reply::json(std::string(100000, ' ') + "{}");
+        reply.mode = Reply::Mode::trickle;
+        reply.trickleIntervalMs = 20;
+        return reply;
+    };
+    answer = trickle;
+    switchAnswer = trickle;
+    auto network = MWNetwork::shared();
+    bool failed = false;
+    network->request(Api::kTagListPath, {}, nullptr, true, true, [&](const auto&, const auto&) { ADD_FAILURE(); },
+                     [&](const auto&, const auto&) { failed = true; });
+    ASSERT_TRUE(runUntil([&] { return server.requestCount() == 1; }));
+    host->advance(29.9);
+    EXPECT_FALSE(failed);
+    host->advance(0.2);
+    ASSERT_TRUE(runUntil([&] { return failed; }));
+    // The transport failure asks the switch, which trickles too and gives up after 10 s.
+    ASSERT_TRUE(runUntil([&] { return server.requestCount() == 2; }));
+    EXPECT_EQ(network->loadingView()->superview(), window);
+    host->advance(9.9);
+    EXPECT_EQ(network->showTimes, 1);
+    host->advance(0.2);
+    ASSERT_TRUE(runUntil([&] { return network->showTimes == 0; }));
+    EXPECT_EQ(network->loadingView()->superview(), nullptr);
+    server.releaseStalls();
 }
 
 } // namespace

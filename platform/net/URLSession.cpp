@@ -9,6 +9,7 @@
 #include "platform/core/ProcessInfo.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/net/BodyLimit.h"
 #include "platform/net/URLError.h"
 
 #include <curl/curl.h>
@@ -858,6 +859,7 @@ private:
 
     bool received(Transfer& t, const char* data, std::size_t n) {
         if (t.holdingRedirect || t.holdingChallenge) {
+            if (passesBodyLimit(configuration_, t.isDownload, static_cast<std::int64_t>(t.heldBody.size() + n))) return false;
             t.heldBody.insert(t.heldBody.end(), data, data + n);
             return true;
         }
@@ -868,6 +870,7 @@ private:
             task->bytesReceived_ += static_cast<std::int64_t>(n);
             total = task->bytesReceived_;
         }
+        if (passesBodyLimit(configuration_, t.isDownload, total)) return false;
         if (t.isDownload) {
             if (!t.file || std::fwrite(data, 1, n, t.file) != n) return false;
             if (responds(Callback::downloadTaskDidWriteData)) {
@@ -916,6 +919,11 @@ private:
                 return;
             }
             finish(t.task, &t, std::nullopt);
+            return;
+        }
+        if (code == CURLE_WRITE_ERROR && !t.isDownload) {
+            // Only the body limit refuses a data task's bytes.
+            finish(t.task, &t, makeURLError(URLErrorCode::dataLengthExceedsMaximum, t.request.url));
             return;
         }
         long verify = 0;

@@ -11,6 +11,7 @@
 #include "platform/net/URLCredentialStorage.h"
 #include "platform/net/URLRequest.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace net {
@@ -24,6 +25,9 @@ struct URLSessionConfiguration {
     HTTPHeaders httpAdditionalHeaders;
     double timeoutIntervalForRequest = 60.0;
     double timeoutIntervalForResource = 7 * 24 * 3600.0;
+    // Data tasks whose decoded body passes this many bytes end with dataLengthExceedsMaximum;
+    // -1: no limit. Downloads to a file stream to disk and are not limited.
+    std::int64_t maximumBodyLength = -1;
     int httpMaximumConnectionsPerHost = 6;
     CachePolicy requestCachePolicy = CachePolicy::useProtocolCachePolicy;
     bool httpShouldSetCookies = true;

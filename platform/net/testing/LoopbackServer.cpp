@@ -209,6 +209,17 @@ void LoopbackServer::serve(int fd) {
                 if (!sendAll(fd, std::string_view(body).substr(0, body.size() / 2)) || !waitForRelease()) goto done;
                 body.erase(0, body.size() / 2);
             }
+            if (reply.mode == Reply::Mode::trickle) {
+                for (std::size_t at = 0; at < body.size(); ++at) {
+                    if (!sendAll(fd, std::string_view(body).substr(at, 1))) goto done;
+                    std::unique_lock lock(mutex_);
+                    if (released_.wait_for(lock, std::chrono::milliseconds(reply.trickleIntervalMs),
+                                           [&] { return releaseAll_ || stopping_; }))
+                        goto done;
+                }
+                if (!reply.keepAlive) goto done;
+                continue;
+            }
             if (reply.mode == Reply::Mode::truncateBody) {
                 sendAll(fd, std::string_view(body).substr(0, body.size() / 2));
                 goto done;

@@ -36,6 +36,7 @@ struct Reply {
         stallBeforeHead,    // send nothing until released
         stallAfterHead,     // send the head, then nothing until released, then the body
         stallMidBody,       // send the head and half the body, then the rest once released
+        trickle,            // send the head, then the body one byte per trickleInterval until released
     };
 
     int status = 200;
@@ -45,6 +46,7 @@ struct Reply {
     Mode mode = Mode::normal;
     bool gzip = false;      // compress the body and say so in Content-Encoding
     bool keepAlive = true;
+    int trickleIntervalMs = 1000;
 
     static Reply text(int status, std::string body, std::string contentType = "text/plain; charset=utf-8");
     static Reply json(std::string body, int status = 200) { return text(status, std::move(body), "application/json"); }

@@ -1,0 +1,139 @@
+#include "platform/dispatch/Clock.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLSession.h"
+#include "platform/net/testing/GzipBomb.h"
+#include "platform/net/testing/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+using namespace net;
+using net::testkit::LoopbackServer;
+using net::testkit::RecordedRequest;
+using net::testkit::Reply;
+
+namespace {
+
+// Counts the body bytes that reach the delegate and waits for the task's end.
+class Counter : public URLSessionDelegate {
+public:
+    void didReceiveData(const Session&, const DataTask&, const core::Bytes& data) override {
+        std::lock_guard lock(mutex_);
+        received_ += data.size();
+    }
+    void didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>& error) override {
+        {
+            std::lock_guard lock(mutex_);
+            error_ = error;
+            done_ = true;
+        }
+        changed_.notify_all();
+    }
+    void didFinishDownloadingToURL(const Session&, const DownloadTask&, const URL&) override {}
+
+    bool waitForEnd() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(60), [&] { return done_; });
+    }
+    std::size_t received() {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    std::optional<core::Error> error() {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t received_ = 0;
+    std::optional<core::Error> error_;
+    bool done_ = false;
+};
+
+constexpr std::int64_t kLimit = 1 << 20;
+
+Reply replyFor(const std::string& target) {
+    if (target == "/bomb") {
+        // 256 MiB of zeros sent as about 256 KiB of gzip.
+        Reply reply = Reply::text(200, testkit::gzipOfZeros(std::size_t(256) << 20), "application/json");
+        reply.headers.emplace_back("Content-Encoding", "gzip");
+        return reply;
+    }
+    if (target == "/plain") return Reply::text(200, std::string(std::size_t(kLimit) * 4, 'x'));
+    if (target == "/at-limit") return Reply::text(200, std::string(std::size_t(kLimit), 'x'));
+    return Reply::text(200, std::string(std::size_t(kLimit) + 1, 'x'));
+}
+
+} // namespace
+
+// The limit counts decoded bytes: a small compressed reply that inflates past it ends as soon as
+// it passes, and what reached the delegate stays within the limit plus one chunk.
+TEST(BodyLimit, DataTasksEndOnceTheDecodedBodyPassesTheLimit) {
+    LoopbackServer server([](const RecordedRequest& r) { return replyFor(r.target); });
+    struct Case { const char* path; bool refused; };
+    const Case cases[] = {{"/bomb", true}, {"/plain", true}, {"/one-past", true}, {"/at-limit", false}};
+    for (const auto& c : cases) {
+        auto counter = std::make_shared<Counter>();
+        auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+        configuration.maximumBodyLength = kLimit;
+        auto session = URLSession::create(configuration, counter);
+        auto task = session->dataTask(URLRequest(URL::parse(server.url(c.path))));
+        task->resume();
+        ASSERT_TRUE(counter->waitForEnd()) << c.path;
+        if (c.refused) {
+            ASSERT_TRUE(counter->error()) << c.path;
+            EXPECT_EQ(counter->error()->code, -1103) << c.path;
+            EXPECT_TRUE(isURLError(*counter->error(), URLErrorCode::dataLengthExceedsMaximum)) << c.path;
+            EXPECT_LE(counter->received(), std::size_t(kLimit)) << c.path;
+        } else {
+            EXPECT_FALSE(counter->error()) << c.path;
+            EXPECT_EQ(counter->received(), std::size_t(kLimit)) << c.path;
+        }
+        session->invalidateAndCancel();
+    }
+}
+
+TEST(BodyLimit, DownloadsToAFileAreNotLimited) {
+    LoopbackServer server([](const RecordedRequest& r) { return replyFor(r.target); });
+    auto counter = std::make_shared<Counter>();
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.maximumBodyLength = kLimit;
+    auto session = URLSession::create(configuration, counter);
+    auto task = session->downloadTask(URLRequest(URL::parse(server.url("/plain"))));
+    task->resume();
+    ASSERT_TRUE(counter->waitForEnd());
+    EXPECT_FALSE(counter->error());
+    EXPECT_EQ(task->countOfBytesReceived(), kLimit * 4);
+    session->invalidateAndCancel();
+}
+
+// A body that keeps trickling is never idle, so only the resource deadline ends it.
+TEST(BodyLimit, TheResourceDeadlineEndsATrickleThatIsNeverIdle) {
+    auto clock = std::make_shared<dispatch::VirtualClock>();
+    dispatch::Clock::setCurrent(clock);
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::json(std::string(1000, ' ') + "{}");
+        reply.mode = Reply::Mode::trickle;
+        reply.trickleIntervalMs = 5;
+        return reply;
+    });
+    auto counter = std::make_shared<Counter>();
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.timeoutIntervalForResource = 10;
+    auto session = URLSession::create(configuration, counter);
+    auto task = session->dataTask(URLRequest(URL::parse(server.url("/"))));
+    task->resume();
+    while (counter->received() < 3) std::this_thread::yield();
+    clock->advance(9.9);
+    EXPECT_NE(task->state(), URLSessionTask::State::completed);
+    clock->advance(0.2);
+    ASSERT_TRUE(counter->waitForEnd());
+    EXPECT_TRUE(isURLError(*counter->error(), URLErrorCode::timedOut));
+    server.releaseStalls();
+    session->invalidateAndCancel();
+    dispatch::Clock::setCurrent(nullptr);
+}
