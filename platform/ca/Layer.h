@@ -86,6 +86,17 @@ class Layer : public core::Object {
     void setContentsGravity(ContentsGravity g);
     const std::string& name() const { return name_; }
     void setName(std::string n) { name_ = std::move(n); }
+    // The shadow the layer casts with its sublayers (drawn when the opacity is above 0): the
+    // colour at that opacity, moved by the offset (points, y down) and blurred by the radius (a
+    // Gaussian of sigma radius / 2). Not animatable.
+    const gfx::Color& shadowColor() const { return shadowColor_; }
+    void setShadowColor(const gfx::Color& c);
+    double shadowOpacity() const { return shadowOpacity_; }
+    void setShadowOpacity(double o);
+    gfx::Size shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(gfx::Size offset);
+    double shadowRadius() const { return shadowRadius_; }
+    void setShadowRadius(double r);
 
     // Own timing.
     double speed() const { return speed_; }
@@ -155,6 +166,10 @@ private:
     gfx::ImagePtr contents_;
     ContentsGravity gravity_ = ContentsGravity::resize;
     std::string name_;
+    gfx::Color shadowColor_ = gfx::Color::black();
+    double shadowOpacity_ = 0;
+    gfx::Size shadowOffset_{0, -3};
+    double shadowRadius_ = 3;
     bool masksToBounds_ = false;
     bool needsDisplay_ = false;
     double speed_ = 1;

@@ -162,7 +162,13 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     if (p.hidden || p.opacity <= 0) return;
     gfx::Transform3D toDevice = p.toSuperlayer().flattened().concat(parentToDevice);
 
-    bool group = p.opacity < 1;
+    bool shadow = layer.shadowOpacity() > 0 && layer.shadowColor().alpha > 0 && state.paints();
+    bool group = p.opacity < 1 || shadow;
+    if (shadow) {
+        gfx::Color c = layer.shadowColor();
+        c.alpha *= layer.shadowOpacity();
+        ctx.setShadow(layer.shadowOffset(), layer.shadowRadius(), c);
+    }
     if (group) ctx.beginTransparencyLayer(p.opacity);
     ctx.save();
     gfx::Path boundsPath = p.cornerRadius > 0 ? gfx::Path::roundedRect(p.bounds, p.cornerRadius) : gfx::Path::rect(p.bounds);
@@ -201,6 +207,7 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     }
     ctx.restore();
     if (group) ctx.endTransparencyLayer();
+    if (shadow) ctx.setShadow({}, 0, std::nullopt);
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 // Order per layer: background (rounded by the corner radius), contents image, shape (fill, then
 // the trimmed stroke), sublayers in order of zPosition then insertion, border on top. Opacity
 // below 1 composites the layer and its sublayers as one picture. masksToBounds clips the contents
-// and sublayers to the rounded bounds. Hidden layers and layers at opacity 0 are skipped.
+// and sublayers to the rounded bounds. Hidden layers and layers at opacity 0 are skipped. A layer
+// with a shadow opacity above 0 is composited as one picture that casts the shadow.
 //
 // Each layer is flattened into its superlayer's plane. While the accumulated transform is affine
 // the context's transform does the mapping; with perspective, paths are flattened and every point

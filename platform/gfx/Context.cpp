@@ -1,6 +1,7 @@
 #include "platform/gfx/BitmapContext.h"
 #include "platform/gfx/CairoContext.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -32,6 +33,23 @@ void setSource(Context::Impl& d, const Color& c) {
     cairo_set_source_rgba(d.cr, c.red, c.green, c.blue, c.alpha * d.alpha);
 }
 
+// Wraps one drawing call in a transparency layer while a shadow is set, so that it casts it.
+class ShadowScope {
+public:
+    explicit ShadowScope(Context& c) : c_(c), on_(c.impl().shadow.has_value()) {
+        if (on_) c_.beginTransparencyLayer(c_.alpha());
+    }
+    ~ShadowScope() {
+        if (on_) c_.endTransparencyLayer();
+    }
+    ShadowScope(const ShadowScope&) = delete;
+    ShadowScope& operator=(const ShadowScope&) = delete;
+
+private:
+    Context& c_;
+    bool on_;
+};
+
 } // namespace
 
 Context::Context(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -42,6 +60,7 @@ Context::~Context() {
 void Context::save() {
     cairo_save(impl_->cr);
     impl_->alphaStack.push_back(impl_->alpha);
+    impl_->shadowStack.push_back(impl_->shadow);
 }
 
 void Context::restore() {
@@ -50,6 +69,15 @@ void Context::restore() {
         impl_->alpha = impl_->alphaStack.back();
         impl_->alphaStack.pop_back();
     }
+    if (!impl_->shadowStack.empty()) {
+        impl_->shadow = impl_->shadowStack.back();
+        impl_->shadowStack.pop_back();
+    }
+}
+
+void Context::setShadow(Size offset, double blur, std::optional<Color> color) {
+    if (!color) impl_->shadow.reset();
+    else impl_->shadow = Impl::Shadow{offset, std::max(0.0, blur), *color};
 }
 
 void Context::concat(const AffineTransform& t) {
@@ -94,6 +122,7 @@ void Context::setAlpha(double alpha) { impl_->alpha = std::fmax(0.0, std::fmin(1
 double Context::alpha() const { return impl_->alpha; }
 
 void Context::fillPath(const Path& path, FillRule rule) {
+    ShadowScope shadow(*this);
     setPath(impl_->cr, path);
     cairo_set_fill_rule(impl_->cr, rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     setSource(*impl_, impl_->fill);
@@ -101,6 +130,7 @@ void Context::fillPath(const Path& path, FillRule rule) {
 }
 
 void Context::strokePath(const Path& path) {
+    ShadowScope shadow(*this);
     setPath(impl_->cr, path);
     setSource(*impl_, impl_->stroke);
     cairo_stroke(impl_->cr);
@@ -129,6 +159,7 @@ void Context::clipToRect(const Rect& r) { clip(Path::rect(r)); }
 void Context::drawLinearGradient(const std::vector<Color>& colors, const std::vector<double>& locations, Point start,
                                  Point end, bool extendBeforeStart, bool extendAfterEnd) {
     if (colors.empty()) return;
+    ShadowScope shadow(*this);
     cairo_t* cr = impl_->cr;
     cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
     for (size_t i = 0; i < colors.size(); ++i) {
@@ -165,6 +196,7 @@ void Context::drawLinearGradient(const std::vector<Color>& colors, const std::ve
 
 void Context::drawImage(const Image& image, const Rect& rect) {
     if (image.pixelWidth() <= 0 || image.pixelHeight() <= 0 || rect.isEmpty()) return;
+    ShadowScope shadow(*this);
     cairo_t* cr = impl_->cr;
     // Cairo only reads a source surface, so wrapping the image's pixels without a copy is safe.
     auto* data = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(image.pixels().data()));
@@ -189,12 +221,26 @@ void Context::beginTransparencyLayer(double alpha) {
     cairo_push_group(impl_->cr);
     impl_->alphaStack.push_back(alpha);
     impl_->alpha = 1;
+    impl_->layerShadows.push_back(impl_->shadow);
+    impl_->shadow.reset();
 }
 
 void Context::endTransparencyLayer() {
     double alpha = impl_->alphaStack.empty() ? 1 : impl_->alphaStack.back();
     if (!impl_->alphaStack.empty()) impl_->alphaStack.pop_back();
-    cairo_pop_group_to_source(impl_->cr);
+    std::optional<Impl::Shadow> shadow;
+    if (!impl_->layerShadows.empty()) {
+        shadow = impl_->layerShadows.back();
+        impl_->layerShadows.pop_back();
+    }
+    if (shadow) {
+        cairo_pattern_t* group = cairo_pop_group(impl_->cr);
+        paintShadow(*impl_, group, *shadow, alpha);
+        cairo_set_source(impl_->cr, group);
+        cairo_pattern_destroy(group);
+    } else {
+        cairo_pop_group_to_source(impl_->cr);
+    }
     cairo_paint_with_alpha(impl_->cr, alpha);
     restore();
 }

@@ -12,8 +12,10 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Path.h"
 #include "platform/gfx/Rect.h"
+#include "platform/gfx/Size.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace gfx {
@@ -65,6 +67,15 @@ public:
                             Point end, bool extendBeforeStart = false, bool extendAfterEnd = false);
     // Draws the image stretched into `rect` (bilinear filtering).
     void drawImage(const Image& image, const Rect& rect);
+
+    // A shadow under everything drawn from now on (saved and restored with the state): the drawn
+    // alpha, blurred by a Gaussian of sigma blur / 2, in `color`, moved by `offset`. The offset and
+    // the blur are in the base space (points, y down), whatever the current transform, so a
+    // flipped text space still casts its shadow downwards for a positive height. No colour clears
+    // it. Each drawing call casts its own shadow; for one shadow under several, draw them in a
+    // transparency layer: the layer casts the shadow that was set when it began, and draws inside
+    // without one.
+    void setShadow(Size offset, double blur, std::optional<Color> color);
 
     // Everything drawn until endTransparencyLayer() is composited as one picture with `alpha`.
     void beginTransparencyLayer(double alpha);

@@ -1,9 +1,13 @@
 #include "platform/ui/GestureRecognizer.h"
 
 #include "platform/ca/MediaTime.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/dispatch/Timer.h"
+#include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 
 #include <algorithm>
 
@@ -14,8 +18,18 @@ void GestureRecognizer::setEnabled(bool enabled) {
     if (!enabled && (state_ == State::began || state_ == State::changed)) setState(State::cancelled);
 }
 
+bool GestureRecognizer::shouldReceiveTouch(const std::shared_ptr<Touch>& touch) {
+    auto d = delegate_.lock();
+    return !d || d->shouldReceiveTouch(*this, touch);
+}
+
+void GestureRecognizer::requireGestureRecognizerToFail(const std::shared_ptr<GestureRecognizer>& other) {
+    requiredToFail_ = other;
+    if (other) other->dependents_.push_back(weak_from_this());
+}
+
 gfx::Point GestureRecognizer::locationInView(const View* view) const {
-    if (touches_.empty()) return {};
+    if (touches_.empty()) return view ? view->convertPointFromWindow(lastLocationInWindow_) : lastLocationInWindow_;
     gfx::Point sum;
     for (const auto& t : touches_) sum = sum + t->locationInView(view);
     return sum * (1.0 / touches_.size());
@@ -32,11 +46,39 @@ void GestureRecognizer::reset() {
 }
 
 void GestureRecognizer::setState(State state) {
+    bool recognizes = state_ == State::possible && (state == State::began || state == State::ended);
+    if (recognizes) {
+        auto other = requiredToFail_.lock();
+        if (other && other->state_ == State::possible && other->isTracking()) {
+            waitingState_ = state;
+            return;
+        }
+    }
+    if (state != State::possible) waitingState_.reset();
     state_ = state;
+    if (recognizes || state == State::failed || state == State::cancelled) {
+        auto dependents = dependents_;
+        for (auto& weak : dependents)
+            if (auto d = weak.lock()) d->requiredRecognizerDidFinish(state == State::failed || state == State::cancelled);
+    }
     if (state == State::began || state == State::changed || state == State::ended || state == State::cancelled) {
         auto keep = shared_from_this();  // an action may drop the last other reference
         auto actions = actions_;
         for (auto& action : actions) action(*this);
+    }
+}
+
+void GestureRecognizer::requiredRecognizerDidFinish(bool failed) {
+    if (!waitingState_) return;
+    State held = *waitingState_;
+    waitingState_.reset();
+    if (state_ != State::possible) return;
+    auto keep = shared_from_this();
+    setState(failed ? held : State::failed);
+    // The held gesture is over; a touch that came down meanwhile is a gesture of its own.
+    if (state_ == State::ended || state_ == State::failed) {
+        if (touches_.empty()) reset();
+        else state_ = State::possible;
     }
 }
 
@@ -45,19 +87,99 @@ void GestureRecognizer::setState(State state) {
 void TapGestureRecognizer::touchesBegan(const TouchSet& touches) {
     if (state() != State::possible) return;
     touches_.insert(touches_.end(), touches.begin(), touches.end());
-    if (touches_.size() > 1) return setState(State::failed);
-    start_ = touches_.front()->locationInWindow();
+    if (touches_.size() > 1) return fail();
+    gfx::Point p = touches_.front()->locationInWindow();
+    if (tapCount_ > 0) {
+        waitTimer_.reset();
+        if (p.distanceTo(firstTap_) > kAllowableMovement) return fail();
+    } else {
+        firstTap_ = p;
+    }
+    start_ = p;
 }
 
 void TapGestureRecognizer::touchesMoved(const TouchSet&) {
     if (state() != State::possible || touches_.empty()) return;
-    if (touches_.front()->locationInWindow().distanceTo(start_) > kAllowableMovement) setState(State::failed);
+    if (touches_.front()->locationInWindow().distanceTo(start_) > kAllowableMovement) fail();
 }
 
 void TapGestureRecognizer::touchesEnded(const TouchSet&) {
     if (state() != State::possible || touches_.empty()) return;
-    if (touches_.front()->locationInWindow().distanceTo(start_) > kAllowableMovement) return setState(State::failed);
-    setState(recognized);
+    if (touches_.front()->locationInWindow().distanceTo(start_) > kAllowableMovement) return fail();
+    if (++tapCount_ >= numberOfTapsRequired_) return setState(recognized);
+    // Wait for the next tap; without one in time the gesture fails.
+    std::weak_ptr<GestureRecognizer> weak = weak_from_this();
+    waitTimer_ = dispatch::Timer::start(dispatch::Queue::main(), kMaximumTapInterval, false, [weak] {
+        auto self = std::static_pointer_cast<TapGestureRecognizer>(weak.lock());
+        if (!self || self->state() != State::possible || !self->touches_.empty()) return;
+        self->fail();
+        self->reset();
+    });
+}
+
+void TapGestureRecognizer::touchesCancelled(const TouchSet& touches) {
+    waitTimer_.reset();
+    tapCount_ = 0;
+    GestureRecognizer::touchesCancelled(touches);
+}
+
+void TapGestureRecognizer::reset() {
+    bool waiting = state() == State::possible && tapCount_ > 0 && tapCount_ < numberOfTapsRequired_;
+    GestureRecognizer::reset();
+    if (waiting) return;
+    tapCount_ = 0;
+    waitTimer_.reset();
+}
+
+void TapGestureRecognizer::fail() {
+    waitTimer_.reset();
+    tapCount_ = 0;
+    setState(State::failed);
+}
+
+// ---- Long press
+
+void LongPressGestureRecognizer::touchesBegan(const TouchSet& touches) {
+    if (state() != State::possible || !touches_.empty()) return;
+    touches_.insert(touches_.end(), touches.begin(), touches.end());
+    start_ = touches_.front()->locationInWindow();
+    std::weak_ptr<GestureRecognizer> weak = weak_from_this();
+    timer_ = dispatch::Timer::start(dispatch::Queue::main(), minimumPressDuration_, false, [weak] {
+        auto self = std::static_pointer_cast<LongPressGestureRecognizer>(weak.lock());
+        if (!self || self->state() != State::possible || self->touches_.empty()) return;
+        auto touch = self->touches_.front();
+        self->setState(State::began);
+        if (self->state() != State::began) return;
+        if (auto window = touch->window()) window->recognizerDidBegin(*self, touch);
+    });
+}
+
+void LongPressGestureRecognizer::touchesMoved(const TouchSet&) {
+    if (touches_.empty()) return;
+    if (state() == State::possible) {
+        if (touches_.front()->locationInWindow().distanceTo(start_) > allowableMovement_) {
+            timer_.reset();
+            setState(State::failed);
+        }
+    } else if (state() == State::began || state() == State::changed) {
+        setState(State::changed);
+    }
+}
+
+void LongPressGestureRecognizer::touchesEnded(const TouchSet&) {
+    timer_.reset();
+    if (state() == State::began || state() == State::changed) setState(State::ended);
+    else if (state() == State::possible) setState(State::failed);
+}
+
+void LongPressGestureRecognizer::touchesCancelled(const TouchSet& touches) {
+    timer_.reset();
+    GestureRecognizer::touchesCancelled(touches);
+}
+
+void LongPressGestureRecognizer::reset() {
+    timer_.reset();
+    GestureRecognizer::reset();
 }
 
 // ---- Pan

@@ -5,17 +5,38 @@
 // cancelsTouchesInView set, the view gets touchesCancelled for those touches and the other
 // recognizers of the touch fail. Actions run on recognition (and on each change of a continuous
 // gesture). Main thread only.
+//
+// A recognizer told to require another one to fail holds its recognition back while the other
+// is still tracking touches (a single tap waiting for a double tap): it recognizes once the
+// other fails, and fails itself if the other recognizes. A delegate can keep touches away from
+// a recognizer; it is asked once per touch, when the touch comes down. After its touches are
+// gone a recognizer still reports where the last one was (locationInView), for actions that run
+// at or after the end.
 
 #include "platform/gfx/Point.h"
 #include "platform/ui/Touch.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ui {
 
 class View;
+class Window;
+class GestureRecognizer;
+
+class GestureRecognizerDelegate {
+public:
+    virtual ~GestureRecognizerDelegate() = default;
+    // False keeps the touch away from the recognizer.
+    virtual bool shouldReceiveTouch(GestureRecognizer& recognizer, const std::shared_ptr<Touch>& touch) {
+        (void)recognizer;
+        (void)touch;
+        return true;
+    }
+};
 
 class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
 public:
@@ -33,7 +54,13 @@ public:
     bool cancelsTouchesInView() const { return cancelsTouchesInView_; }
     void setCancelsTouchesInView(bool cancels) { cancelsTouchesInView_ = cancels; }
     std::shared_ptr<View> view() const { return view_.lock(); }
-    // The centroid of the current touches in `view`'s bounds space (the window's when null).
+    void setDelegate(std::weak_ptr<GestureRecognizerDelegate> delegate) { delegate_ = std::move(delegate); }
+    std::shared_ptr<GestureRecognizerDelegate> delegate() const { return delegate_.lock(); }
+    bool shouldReceiveTouch(const std::shared_ptr<Touch>& touch);
+    // This recognizer recognizes only once `other` has failed (it is held weakly).
+    void requireGestureRecognizerToFail(const std::shared_ptr<GestureRecognizer>& other);
+    // The centroid of the current touches in `view`'s bounds space (the window's when null); once
+    // they are gone, where the last touch was.
     gfx::Point locationInView(const View* view) const;
 
     // Touch input from the window.
@@ -46,13 +73,23 @@ public:
 
 protected:
     void setState(State state);
+    // Whether the recognizer is still following a gesture (touches down, or between the taps of
+    // a multi-tap), so that recognizers that require it to fail must wait.
+    virtual bool isTracking() const { return !touches_.empty(); }
     TouchSet touches_;
 
 private:
     friend class View;
+    friend class Window;
     void setView(std::weak_ptr<View> view) { view_ = std::move(view); }
+    void requiredRecognizerDidFinish(bool failed);
 
     std::weak_ptr<View> view_;
+    std::weak_ptr<GestureRecognizerDelegate> delegate_;
+    std::weak_ptr<GestureRecognizer> requiredToFail_;
+    std::vector<std::weak_ptr<GestureRecognizer>> dependents_;
+    std::optional<State> waitingState_;  // recognition held back until requiredToFail_ fails
+    gfx::Point lastLocationInWindow_;
     std::vector<Action> actions_;
     State state_ = State::possible;
     bool enabled_ = true;

@@ -40,8 +40,11 @@ void Keyboard::setFirstResponder(const std::shared_ptr<View>& view) {
     if (old == view) return;
     focused_ = view;
     if (hostObserver_) hostObserver_(view.get());
-    if (!old && view) post(true);
-    if (old && !view) post(false);
+    // Only text inputs bring the keyboard (a selection that takes the focus for its menu does not).
+    bool wasInput = old && dynamic_cast<TextInput*>(old.get());
+    bool isInput = view && dynamic_cast<TextInput*>(view.get());
+    if (!wasInput && isInput) post(true);
+    if (wasInput && !isInput) post(false);
 }
 
 void Keyboard::resignFirstResponder(const View* view) {

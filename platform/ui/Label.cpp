@@ -17,6 +17,8 @@ void Label::setTextColor(gfx::Color color) { textColor_ = color; changed(); }
 void Label::setTextAlignment(TextAlignment alignment) { alignment_ = alignment; changed(); }
 void Label::setNumberOfLines(int lines) { numberOfLines_ = std::max(0, lines); changed(); }
 void Label::setLineBreakMode(LineBreakMode mode) { lineBreak_ = mode; changed(); }
+void Label::setShadowColor(std::optional<gfx::Color> color) { shadowColor_ = color; changed(); }
+void Label::setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; changed(); }
 
 gfx::TextLayout Label::layoutFor(std::optional<double> width, std::optional<double> height) const {
     gfx::TextLayout layout;
@@ -48,7 +50,15 @@ void Label::drawRect(gfx::Context& context, const gfx::Rect&) {
     gfx::Rect b = bounds();
     auto layout = layoutFor(b.width(), b.height());
     gfx::Size s = layout.size();
+    if (shadowColor_) {
+        context.setShadow(shadowOffset_, 0, shadowColor_);
+        context.beginTransparencyLayer(1);
+    }
     layout.draw(context, {b.x(), b.y() + (b.height() - s.height) / 2}, textColor_);
+    if (shadowColor_) {
+        context.endTransparencyLayer();
+        context.setShadow({}, 0, std::nullopt);
+    }
 }
 
 } // namespace ui

@@ -32,6 +32,11 @@ class Label : public View {
     void setNumberOfLines(int lines);
     LineBreakMode lineBreakMode() const { return lineBreak_; }
     void setLineBreakMode(LineBreakMode mode);
+    // A sharp shadow under the text, moved by the offset (points, y down); none without a colour.
+    const std::optional<gfx::Color>& shadowColor() const { return shadowColor_; }
+    void setShadowColor(std::optional<gfx::Color> color);
+    gfx::Size shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(gfx::Size offset);
 
     // The size the text needs within `size` (a width of 0 or less means unlimited), rounded up to
     // whole points.
@@ -53,6 +58,8 @@ private:
     TextAlignment alignment_ = TextAlignment::natural;
     int numberOfLines_ = 1;
     LineBreakMode lineBreak_ = LineBreakMode::truncateTail;
+    std::optional<gfx::Color> shadowColor_;
+    gfx::Size shadowOffset_{0, -1};
 };
 
 } // namespace ui

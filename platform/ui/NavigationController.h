@@ -4,6 +4,7 @@
 // from the right; a pop slides the top out to the right. Main thread only.
 
 #include "platform/ui/Label.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/ViewController.h"
 
 namespace ui {
@@ -26,6 +27,10 @@ class NavigationController : public ViewController {
     void setNavigationBarHidden(bool hidden, bool animated = false);
     const std::shared_ptr<View>& navigationBar() { view(); return bar_; }
 
+    // The swipe-back gesture. Only its enabled flag is kept (the edge swipe is not built); it is
+    // never added to a view.
+    const std::shared_ptr<GestureRecognizer>& interactivePopGestureRecognizer() const { return popGesture_; }
+
     void loadView() override;
     static constexpr double kBarHeight = 44;
 
@@ -42,6 +47,7 @@ private:
     std::vector<std::shared_ptr<ViewController>> stack_;
     std::shared_ptr<View> bar_;
     std::shared_ptr<Label> barTitle_;
+    std::shared_ptr<GestureRecognizer> popGesture_ = std::make_shared<PanGestureRecognizer>();
     bool barHidden_ = false;
     bool transitioning_ = false;
 };

@@ -26,7 +26,9 @@ constexpr double kAnimatedScrollDuration = 0.3;
 class ScrollPanGestureRecognizer final : public PanGestureRecognizer {
 public:
     std::function<void(bool down)> onTouch;
+    std::function<bool(const TouchSet&)> refuses;  // touches the scroll view may not take
     void touchesBegan(const TouchSet& touches) override {
+        if (refuses && refuses(touches)) return setState(State::failed);
         PanGestureRecognizer::touchesBegan(touches);
         if (onTouch) onTouch(true);
     }
@@ -56,6 +58,13 @@ void ScrollView::init() {
         } else if (!self->dragging_) {
             self->tracking_ = false;
         }
+    };
+    pan->refuses = [weak](const TouchSet& touches) {
+        auto self = weak.lock();
+        if (!self || self->canCancelContentTouches_) return false;
+        for (const auto& t : touches)
+            if (auto v = t->view(); v && v.get() != self.get()) return true;
+        return false;
     };
     pan->addAction([weak](GestureRecognizer& r) {
         if (auto self = weak.lock()) self->handlePan(static_cast<PanGestureRecognizer&>(r));

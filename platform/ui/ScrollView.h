@@ -77,6 +77,13 @@ class ScrollView : public View {
     void setAlwaysBounceVertical(bool on) { alwaysBounceVertical_ = on; }
     bool alwaysBounceHorizontal() const { return alwaysBounceHorizontal_; }
     void setAlwaysBounceHorizontal(bool on) { alwaysBounceHorizontal_ = on; }
+    // Content touches reach the views inside at once here, so delaysContentTouches is only kept.
+    // Without canCancelContentTouches the scroll view does not scroll for a touch that a view
+    // inside it received (it still does for one on itself).
+    bool delaysContentTouches() const { return delaysContentTouches_; }
+    void setDelaysContentTouches(bool delays) { delaysContentTouches_ = delays; }
+    bool canCancelContentTouches() const { return canCancelContentTouches_; }
+    void setCanCancelContentTouches(bool cancels) { canCancelContentTouches_ = cancels; }
     bool showsVerticalScrollIndicator() const { return showsVerticalIndicator_; }
     void setShowsVerticalScrollIndicator(bool shows) { showsVerticalIndicator_ = shows; }
 
@@ -158,6 +165,8 @@ private:
     double lastStepTime_ = 0;
     GestureRecognizer::State lastPanState_ = GestureRecognizer::State::possible;
     std::shared_ptr<PanGestureRecognizer> pan_;
+    bool delaysContentTouches_ = true;
+    bool canCancelContentTouches_ = true;
     std::shared_ptr<dispatch::Timer> timer_;
     std::weak_ptr<ScrollViewDelegate> delegate_;
     ObserverList<gfx::Point> offsetObservers_;

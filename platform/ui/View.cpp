@@ -5,6 +5,7 @@
 #include "platform/gfx/BitmapContext.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/TextInput.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -325,6 +326,21 @@ bool View::endEditing(bool force) {
     auto* input = keyboard.focusedInput();
     return input ? input->resignFirstResponder(force) : true;
 }
+
+bool View::becomeFirstResponder() {
+    if (!canBecomeFirstResponder()) return false;
+    Keyboard::shared().setFirstResponder(std::static_pointer_cast<View>(shared_from_this()));
+    return true;
+}
+
+bool View::resignFirstResponder() {
+    if (!isFirstResponder()) return true;
+    if (auto* input = dynamic_cast<TextInput*>(this)) return input->resignFirstResponder(false);
+    Keyboard::shared().resignFirstResponder(this);
+    return true;
+}
+
+bool View::isFirstResponder() const { return Keyboard::shared().firstResponder().get() == this; }
 
 void View::touchesBegan(const TouchSet& t) { if (auto s = superview()) s->touchesBegan(t); }
 void View::touchesMoved(const TouchSet& t) { if (auto s = superview()) s->touchesMoved(t); }

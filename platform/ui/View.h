@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace ui {
@@ -134,6 +135,16 @@ class View : public core::Object, public ca::LayerDelegate {
     // the keyboard goes); true when nothing inside keeps the focus. `force` resigns even when the
     // responder's delegate would refuse.
     bool endEditing(bool force);
+
+    // Responders. A view that can become the first responder takes the keyboard's focus (no
+    // keyboard shows for a view that is not a text input); the edit menu asks the first responder
+    // which commands ("copy:", "select:", "selectAll:") it can perform, and has it perform one.
+    virtual bool canBecomeFirstResponder() const { return false; }
+    bool becomeFirstResponder();
+    bool resignFirstResponder();
+    bool isFirstResponder() const;
+    virtual bool canPerformAction(std::string_view action) const { (void)action; return false; }
+    virtual void performAction(std::string_view action) { (void)action; }
 
     // Hit testing: the deepest visible, interactive, not transparent view containing `p` (in this
     // view's bounds space), last subview first.

@@ -37,7 +37,7 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
         touch->view_ = hit;
         for (auto v = hit; v; v = v->superview())
             for (const auto& r : v->gestureRecognizers())
-                if (r->isEnabled()) touch->recognizers_.push_back(r);
+                if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
         touches_[id] = touch;
     } else {
         if (it == touches_.end()) return;
@@ -63,10 +63,10 @@ void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {
     for (auto& weak : touch->recognizers_)
         if (auto r = weak.lock()) live.push_back(r);
 
-    bool recognizedNow = false;
     for (auto& r : live) {
         State before = r->state();
         if (before == State::failed || before == State::cancelled || (before == State::ended && phase != TouchPhase::began)) continue;
+        r->lastLocationInWindow_ = touch->locationInWindow();
         switch (phase) {
         case TouchPhase::began: r->touchesBegan(set); break;
         case TouchPhase::moved:
@@ -77,19 +77,10 @@ void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {
         State after = r->state();
         bool recognizes = before == State::possible && (after == State::began || after == State::ended);
         if (recognizes) {
-            recognizedNow = true;
-            // The first recognizer wins: the others of this touch fail.
-            for (auto& other : live)
-                if (other != r && other->state() == State::possible) other->touchesCancelled(set);
-            if (r->cancelsTouchesInView() && touch->deliveredToView_) {
-                touch->deliveredToView_ = false;
-                if (phase != TouchPhase::began)
-                    if (auto v = touch->view()) v->touchesCancelled(set);
-            }
+            claim(*r, touch, live, phase);
             break;
         }
     }
-    (void)recognizedNow;
 
     if (touch->deliveredToView_) {
         if (auto v = touch->view()) {
@@ -105,6 +96,27 @@ void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {
     if (phase == TouchPhase::ended || phase == TouchPhase::cancelled) {
         for (auto& r : live) r->reset();
     }
+}
+
+void Window::claim(GestureRecognizer& r, const std::shared_ptr<Touch>& touch,
+                   const std::vector<std::shared_ptr<GestureRecognizer>>& live, TouchPhase phase) {
+    using State = GestureRecognizer::State;
+    TouchSet set{touch};
+    // The first recognizer wins: the others of this touch fail.
+    for (auto& other : live)
+        if (other.get() != &r && other->state() == State::possible) other->touchesCancelled(set);
+    if (r.cancelsTouchesInView() && touch->deliveredToView_) {
+        touch->deliveredToView_ = false;
+        if (phase != TouchPhase::began)
+            if (auto v = touch->view()) v->touchesCancelled(set);
+    }
+}
+
+void Window::recognizerDidBegin(GestureRecognizer& recognizer, const std::shared_ptr<Touch>& touch) {
+    std::vector<std::shared_ptr<GestureRecognizer>> live;
+    for (auto& weak : touch->recognizers_)
+        if (auto r = weak.lock()) live.push_back(r);
+    claim(recognizer, touch, live, TouchPhase::moved);
 }
 
 void Window::render(gfx::Context& context) {

@@ -30,11 +30,17 @@ class Window : public View {
     // Cancels every touch in progress (the host lost the pointer).
     void cancelAllTouches();
 
+    // A recognizer that began on its own (a long press's timer) takes its touch: the other
+    // recognizers of the touch fail and, when it cancels touches in views, the view's touch ends.
+    void recognizerDidBegin(GestureRecognizer& recognizer, const std::shared_ptr<Touch>& touch);
+
     // Lays out, ticks the animations, and draws the tree at the current media time.
     void render(gfx::Context& context);
 
 private:
     void deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch);
+    void claim(GestureRecognizer& r, const std::shared_ptr<Touch>& touch,
+               const std::vector<std::shared_ptr<GestureRecognizer>>& live, TouchPhase phase);
     std::map<int, std::shared_ptr<Touch>> touches_;
     std::shared_ptr<ViewController> rootViewController_;
 };

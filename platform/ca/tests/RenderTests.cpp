@@ -152,3 +152,37 @@ TEST_F(ca_Render, PresentationValuesAreDrawnAtTheMediaTime) {
 
 } // namespace
 } // namespace ca
+
+namespace ca {
+namespace {
+
+TEST_F(ca_Render, LayerShadowIsCastByTheLayerAndItsSublayersAtItsOpacity) {
+    auto root = Layer::make();
+    root->setFrame({0, 0, 60, 60});
+    auto card = Layer::make();
+    card->setFrame({10, 10, 20, 20});
+    card->setShadowColor(gfx::Color::black());
+    card->setShadowOffset({0, 10});
+    card->setShadowRadius(0);
+    auto child = Layer::make();  // inside the card, so its shadow is the card's
+    child->setFrame({0, 0, 20, 20});
+    child->setBackgroundColor(gfx::Color::whiteColor());
+    card->addSublayer(child);
+    root->addSublayer(card);
+
+    EXPECT_EQ(alphaAt(*render(*root, {60, 60}, 1, 0), 20, 35), 0u) << "no shadow at opacity 0";
+    card->setShadowOpacity(0.5);
+    auto image = render(*root, {60, 60}, 1, 0);
+    EXPECT_NEAR(alphaAt(*image, 20, 35), 128, 1);
+    EXPECT_EQ(image->pixel(20, 20), 0xffffffffu);
+    EXPECT_EQ(alphaAt(*image, 20, 45), 0u);
+    // A sibling drawn later casts nothing.
+    auto later = Layer::make();
+    later->setFrame({40, 10, 10, 10});
+    later->setBackgroundColor(gfx::Color::whiteColor());
+    root->addSublayer(later);
+    EXPECT_EQ(alphaAt(*render(*root, {60, 60}, 1, 0), 45, 25), 0u);
+}
+
+} // namespace
+} // namespace ca

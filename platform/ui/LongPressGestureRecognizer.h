@@ -1,0 +1,42 @@
+#pragma once
+// A long press: a touch held for 0.5 s (on the process clock) without moving more than 10
+// points begins the gesture; every move afterwards changes it and the lift ends it. Moving
+// further, or lifting, before the time fails it.
+//
+// The gesture begins from a timer, outside any touch event: its actions run first, and only
+// then does the window take the touch from the view (touchesCancelled) and fail the other
+// recognizers of the touch. A view's long-press action therefore still sees the state its
+// touchesBegan set up.
+
+#include "platform/ui/GestureRecognizer.h"
+
+namespace dispatch {
+class Timer;
+}
+
+namespace ui {
+
+class LongPressGestureRecognizer : public GestureRecognizer {
+public:
+    static constexpr double kMinimumPressDuration = 0.5;
+    static constexpr double kAllowableMovement = 10;
+
+    double minimumPressDuration() const { return minimumPressDuration_; }
+    void setMinimumPressDuration(double seconds) { minimumPressDuration_ = seconds; }
+    double allowableMovement() const { return allowableMovement_; }
+    void setAllowableMovement(double points) { allowableMovement_ = points; }
+
+    void touchesBegan(const TouchSet& touches) override;
+    void touchesMoved(const TouchSet& touches) override;
+    void touchesEnded(const TouchSet& touches) override;
+    void touchesCancelled(const TouchSet& touches) override;
+    void reset() override;
+
+private:
+    gfx::Point start_;
+    double minimumPressDuration_ = kMinimumPressDuration;
+    double allowableMovement_ = kAllowableMovement;
+    std::shared_ptr<dispatch::Timer> timer_;
+};
+
+} // namespace ui
