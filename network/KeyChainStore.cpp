@@ -15,13 +15,19 @@ core::Dictionary KeyChainStore::getKeychainQuery(const std::string& key) {
                             {kc::kAttrAccessible, kc::kAccessibleAfterFirstUnlock}};
 }
 
-void KeyChainStore::save(const std::string& key, const core::Value& data) {
-    auto query = getKeychainQuery(key);
-    (void)kc::remove(query);
+bool KeyChainStore::save(const std::string& key, const core::Value& data) {
     auto archived = core::archive::archive(data);
-    if (!archived) return;
-    query.set(kc::kValueData, std::move(*archived));
-    (void)kc::add(query);
+    if (!archived) {
+        core::log("Archive of " + key + " failed: " + archived.error().description);
+        return false;
+    }
+    // No removal first: the new data replaces the old item whole, or the old item stays.
+    auto query = getKeychainQuery(key);
+    core::Dictionary item = query;
+    item.set(kc::kValueData, *archived);
+    kc::Status status = kc::add(item);
+    if (status == kc::kDuplicateItem) status = kc::update(query, core::Dictionary{{kc::kValueData, std::move(*archived)}});
+    return status == kc::kSuccess; // the keychain has logged why not
 }
 
 std::optional<core::Value> KeyChainStore::load(const std::string& key) {
@@ -32,7 +38,10 @@ std::optional<core::Value> KeyChainStore::load(const std::string& key) {
     if (kc::copyMatching(query, &data) != kc::kSuccess) return std::nullopt;
     auto value = core::archive::unarchive(data);
     if (!value) {
-        core::log("Unarchive of " + key + " failed: " + value.error().description);
+        // Kept, not replaced: a later save writes a new item beside the kept one.
+        auto kept = kc::moveAside(getKeychainQuery(key));
+        core::log("Unarchive of " + key + " failed: " + value.error().description + "; " +
+                  (kept ? "kept as " + *kept : "it could not be moved aside: " + kept.error().description));
         return std::nullopt;
     }
     return std::move(*value);

@@ -7,14 +7,20 @@
 #include "platform/dispatch/Clock.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace network {
 
 std::string MWUUID::getUUID() {
+    // An identifier the keychain could not keep is used for the rest of the run (and stored as
+    // soon as the keychain takes it): the service sees one device, not a new one per request.
+    static std::mutex mutex;
+    static std::string unsaved;
+    std::lock_guard lock(mutex);
     auto stored = KeyChainStore::load(kDeviceIdKey);
     if (stored && stored->isString() && !stored->asString().empty()) return stored->asString();
-    std::string identifier = core::makeUuidString();
-    KeyChainStore::save(kDeviceIdKey, core::Value(identifier));
+    std::string identifier = unsaved.empty() ? core::makeUuidString() : unsaved;
+    unsaved = KeyChainStore::save(kDeviceIdKey, core::Value(identifier)) ? std::string() : identifier;
     return identifier;
 }
 

@@ -95,7 +95,7 @@ TEST(DeviceIdTest, StoredAsAKeyedArchiveOfTheText) {
     EXPECT_FALSE(KeyChainStore::load(MWUUID::kDeviceIdKey));
 }
 
-TEST(DeviceIdTest, UnreadableOrEmptyItemIsReplaced) {
+TEST(DeviceIdTest, UnreadableOrEmptyItemIsKeptAsideAndReplaced) {
     struct Case { const char* name; std::function<void()> damage; bool logsUnarchive; };
     const Case cases[] = {
         {"not an archive", [] {
@@ -123,5 +123,10 @@ TEST(DeviceIdTest, UnreadableOrEmptyItemIsReplaced) {
         bool sawUnarchive = false;
         for (const auto& line : log.lines()) sawUnarchive |= line.rfind(prefix, 0) == 0 && line.size() > prefix.size();
         EXPECT_EQ(sawUnarchive, c.logsUnarchive) << c.name;
+        // A damaged item is kept beside the new one, never deleted.
+        int kept = 0;
+        for (const auto& f : std::filesystem::directory_iterator(core::keychain::folder()))
+            kept += f.path().string().ends_with(".corrupt.1");
+        EXPECT_EQ(kept, std::string(c.name) == "empty text" ? 0 : 1) << c.name;
     }
 }

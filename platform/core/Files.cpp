@@ -1,6 +1,7 @@
 #include "platform/core/Files.h"
 
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +13,21 @@ namespace core::files {
 namespace {
 
 std::atomic<int> failCountdown{0};
+std::mutex failReadsMutex;
+std::string failReadsPath;
+int failReadsWith = 0;
+
+// The read seam's error for this path, if it is set for it.
+int injectedReadError(const std::string& path) {
+    std::lock_guard lock(failReadsMutex);
+    return path == failReadsPath ? failReadsWith : 0;
+}
+
+// A file that takes the seam's path is a new one: the seam ends.
+void replacedForTesting(const std::string& path) {
+    std::lock_guard lock(failReadsMutex);
+    if (path == failReadsPath) failReadsPath.clear();
+}
 
 Error errnoError(int code, const std::string& what, const std::string& path) {
     return Error{std::string(kErrorDomain), code, what + " " + path + ": " + std::strerror(code), {}};
@@ -41,7 +57,14 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 void failWriteForTesting(int nth) { failCountdown = nth; }
 
+void failReadsForTesting(const std::string& path, int error) {
+    std::lock_guard lock(failReadsMutex);
+    failReadsPath = error ? path : std::string();
+    failReadsWith = error;
+}
+
 Expected<Bytes> read(const std::string& path) {
+    if (int e = injectedReadError(path)) return errnoError(e, "cannot open", path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errnoError(errno, "cannot open", path);
     Bytes out;
@@ -103,6 +126,7 @@ Status writeAtomically(const std::string& path, std::string_view bytes, mode_t m
         ::unlink(temp.c_str());
         return errnoError(e, "cannot replace", path);
     }
+    replacedForTesting(path);
     // Make the rename itself durable.
     int dir = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
@@ -123,7 +147,19 @@ Status remove(const std::string& path) {
 
 Status rename(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) return errnoError(errno, "cannot rename", from);
+    replacedForTesting(from);
     return success();
+}
+
+Expected<std::string> moveAside(const std::string& path, int slots) {
+    auto slot = [&](int n) { return path + ".corrupt." + std::to_string(n); };
+    // The oldest kept slot makes room; a directory there (a damaged file that was one) stays.
+    if (exists(slot(slots))) (void)remove(slot(slots));
+    for (int n = slots - 1; n >= 1; --n) {
+        if (exists(slot(n))) (void)rename(slot(n), slot(n + 1));
+    }
+    if (auto moved = rename(path, slot(1)); !moved) return moved.error();
+    return slot(1);
 }
 
 } // namespace core::files

@@ -27,7 +27,16 @@ Status createDirectories(const std::string& path, mode_t mode = 0755);
 Status remove(const std::string& path);
 Status rename(const std::string& from, const std::string& to);
 
+// Keeps a file that cannot be used without destroying it: renames it to "<path>.corrupt.1",
+// first shifting the older ones up (".1" -> ".2" ...), so the last `slots` are kept. Gives the
+// path it now has.
+Expected<std::string> moveAside(const std::string& path, int slots = 3);
+
 // Seams for fault-injection tests: while set, the Nth atomic write from now fails (1 = next).
 void failWriteForTesting(int nth);
+// While set (non-zero), reads of this one path fail with this errno (for example EACCES, which
+// a test run by root cannot get from the file's mode), until a file is written or renamed there
+// or away from there.
+void failReadsForTesting(const std::string& path, int error);
 
 } // namespace core::files

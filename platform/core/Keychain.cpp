@@ -33,21 +33,44 @@ std::optional<std::string> itemPath(const Dictionary& query) {
     return folder() + "/" + sha256Hex(name) + ".item";
 }
 
-// Reads an item file; a file that exists but cannot be understood is logged and treated as absent.
+// Keeps an item file that cannot be used: moved aside into a numbered slot, never deleted.
+void keepAside(const std::string& path, const std::string& problem) {
+    auto moved = files::moveAside(path);
+    log("Keychain item " + path + " " + problem + "; " +
+        (moved ? "kept as " + *moved : "it could not be moved aside: " + moved.error().description));
+}
+
+// Reads an item file; a file that exists but cannot be read or understood is kept aside and
+// treated as absent.
 std::optional<Dictionary> readItem(const std::string& path) {
     if (!files::exists(path)) return std::nullopt;
     auto bytes = files::read(path);
     if (!bytes) {
-        log("Keychain item " + path + " could not be read: " + bytes.error().description);
+        keepAside(path, "could not be read (" + bytes.error().description + ")");
         return std::nullopt;
     }
     auto parsed = plist::read(*bytes);
     if (!parsed || !parsed->value.isDictionary() || !parsed->value.find(kValueData) ||
         !parsed->value.find(kValueData)->isBytes()) {
-        log("Keychain item " + path + " is damaged and is ignored");
+        keepAside(path, "is damaged (" + (parsed ? std::string("no secret data") : parsed.error().description) + ")");
         return std::nullopt;
     }
     return parsed->value.asDictionary();
+}
+
+Status writeItem(const std::string& path, const Dictionary& item) {
+    auto bytes = plist::write(Value(item), plist::Format::Binary);
+    if (!bytes) return kParam;
+    if (auto made = files::createDirectories(folder(), 0700); !made) {
+        log("Keychain item could not be saved: " + made.error().description);
+        return kIO;
+    }
+    // A new file renamed over the old one: the old item stays whole until the new one is.
+    if (auto written = files::writeAtomically(path, *bytes, 0600); !written) {
+        log("Keychain item could not be saved: " + written.error().description);
+        return kIO;
+    }
+    return kSuccess;
 }
 
 } // namespace
@@ -65,14 +88,27 @@ Status add(const Dictionary& attributes) {
         if (const Value* v = attributes.find(key)) item.set(key, *v);
     }
     item.set(kValueData, *data);
-    auto bytes = plist::write(Value(std::move(item)), plist::Format::Binary);
-    if (!bytes) return kParam;
-    if (auto made = files::createDirectories(folder(), 0700); !made) return kIO;
-    if (auto written = files::writeAtomically(*path, *bytes, 0600); !written) {
-        log("Keychain item could not be saved: " + written.error().description);
-        return kIO;
+    return writeItem(*path, item);
+}
+
+Status update(const Dictionary& query, const Dictionary& attributesToUpdate) {
+    auto path = itemPath(query);
+    const Value* data = attributesToUpdate.find(kValueData);
+    if (!path || (data && !data->isBytes())) return kParam;
+    std::lock_guard lock(keychainMutex());
+    auto item = readItem(*path);
+    if (!item) return kItemNotFound;
+    for (const auto& [key, value] : attributesToUpdate) {
+        if (key == kValueData || key == kAttrAccessible) item->set(key, value);
     }
-    return kSuccess;
+    return writeItem(*path, *item);
+}
+
+Expected<std::string> moveAside(const Dictionary& query) {
+    auto path = itemPath(query);
+    if (!path) return Error{"core.keychain", kParam, "not a generic-password query", {}};
+    std::lock_guard lock(keychainMutex());
+    return files::moveAside(*path);
 }
 
 Status copyMatching(const Dictionary& query, Bytes* data) {

@@ -5,8 +5,11 @@
 //
 // Queries are dictionaries with the keys below, as on the mobile platform's keychain. Results are
 // status codes: kSuccess, kItemNotFound, kDuplicateItem, kParam (a bad query), kIO (the disk).
-// An item file that cannot be read is logged and counts as absent; adding over it replaces it.
+// An item file that cannot be read or understood is never deleted: it is moved aside into a
+// numbered slot ("<file>.corrupt.1", the last three kept), logged, and counts as absent. Every
+// write is a new file renamed over the old one, so a failed write leaves the old item whole.
 
+#include "platform/core/Error.h"
 #include "platform/core/Value.h"
 
 #include <optional>
@@ -39,6 +42,11 @@ Status add(const Dictionary& attributes);
 // Finds the item the query names; with kReturnData true, `data` receives its secret bytes.
 Status copyMatching(const Dictionary& query, Bytes* data);
 Status remove(const Dictionary& query);
+// Replaces the secret data (kValueData) and accessibility of the item the query names.
+Status update(const Dictionary& query, const Dictionary& attributesToUpdate);
+// Moves the item the query names aside as above, for a caller that found its data unusable;
+// gives the path it is kept at.
+Expected<std::string> moveAside(const Dictionary& query);
 
 // The folder of the item files for the current HOME.
 std::string folder();

@@ -1,8 +1,10 @@
 #include "platform/core/KeyedArchive.h"
 
+#include "platform/core/PlistBudget.h"
 #include "platform/core/PropertyList.h"
 
 #include <map>
+#include <set>
 
 namespace core::archive {
 
@@ -87,25 +89,75 @@ private:
     std::map<std::string, std::uint64_t> classes_;
 };
 
+// Resolves references into a value tree. An object referred to more than once is built once
+// and copied; every node built or copied is charged to a budget proportionate to the archive, so
+// an archive whose shared objects would expand without bound is refused once it passes it.
 class Reader {
 public:
-    explicit Reader(const Array& objects) : objects_(objects) {}
+    Reader(const Array& objects, plist::ExpansionBudget budget) : objects_(objects), budget_(budget) {
+        for (const auto& o : objects_) countReferences(o);
+    }
 
     Expected<Value> resolve(const Value& ref, int depth) {
         auto n = uidOf(ref);
         if (!n) return makeError("reference expected");
         if (*n >= objects_.size()) return makeError("reference " + std::to_string(*n) + " out of range");
         if (depth > plist::kMaxDepth) return makeError("archive nested too deeply (or cyclic)");
-        const Value& o = objects_[*n];
-        if (o.isString() && o.asString() == "$null" && *n == 0) return Value();
+        if (auto it = built_.find(*n); it != built_.end()) {
+            if (!charge(it->second.nodes, it->second.bytes)) return overBudget();
+            return it->second.value;
+        }
+        if (!inProgress_.insert(*n).second) return makeError("archive object " + std::to_string(*n) + " contains itself");
+        const std::uint64_t nodesBefore = nodes_, bytesBefore = bytes_;
+        auto v = build(*n, depth);
+        inProgress_.erase(*n);
+        if (!v) return v;
+        if (!charge(1, payloadOf(*v))) return overBudget();
+        if (references_[*n] > 1) built_[*n] = Built{*v, nodes_ - nodesBefore, bytes_ - bytesBefore};
+        return v;
+    }
+
+private:
+    struct Built {
+        Value value;
+        std::uint64_t nodes;
+        std::uint64_t bytes;
+    };
+
+    static std::uint64_t payloadOf(const Value& v) {
+        if (v.isString()) return v.asString().size();
+        if (v.isBytes()) return v.asBytes().size();
+        return 0;
+    }
+
+    void countReferences(const Value& v) {
+        if (auto n = uidOf(v)) {
+            ++references_[*n];
+        } else if (const auto* a = v.array()) {
+            for (const auto& e : *a) countReferences(e);
+        } else if (const auto* d = v.dictionary()) {
+            for (const auto& [k, e] : *d) countReferences(e);
+        }
+    }
+
+    bool charge(std::uint64_t nodes, std::uint64_t bytes) {
+        nodes_ += nodes;
+        bytes_ += bytes;
+        return nodes_ <= budget_.nodes && bytes_ <= budget_.bytes;
+    }
+    static Error overBudget() { return makeError("archive expands beyond its budget"); }
+
+    Expected<Value> build(std::uint64_t n, int depth) {
+        const Value& o = objects_[n];
+        if (o.isString() && o.asString() == "$null" && n == 0) return Value();
         const auto* d = o.dictionary();
         if (!d || uidOf(o)) return o; // inline value
         const Value* classRefValue = d->find("$class");
-        if (!classRefValue) return makeError("object " + std::to_string(*n) + " has no class");
+        if (!classRefValue) return makeError("object " + std::to_string(n) + " has no class");
         auto cls = uidOf(*classRefValue);
         if (!cls || *cls >= objects_.size() || !objects_[*cls].find("$classname") ||
             !objects_[*cls].find("$classname")->isString())
-            return makeError("object " + std::to_string(*n) + " has a bad class reference");
+            return makeError("object " + std::to_string(n) + " has a bad class reference");
         const std::string& className = objects_[*cls].find("$classname")->asString();
         if (className == "NSString" || className == "NSMutableString") {
             const Value* s = d->find("NS.string");
@@ -141,8 +193,13 @@ public:
         return makeError("cannot decode object of class (" + className + ")");
     }
 
-private:
     const Array& objects_;
+    const plist::ExpansionBudget budget_;
+    std::map<std::uint64_t, std::uint64_t> references_;
+    std::map<std::uint64_t, Built> built_;
+    std::set<std::uint64_t> inProgress_;
+    std::uint64_t nodes_ = 0;
+    std::uint64_t bytes_ = 0;
 };
 
 } // namespace
@@ -171,7 +228,7 @@ Expected<Value> unarchive(const Bytes& bytes) {
         return makeError("incomprehensible archive: no objects or top");
     const Value* root = tops->find("root");
     if (!root) return makeError("archive has no root object");
-    return Reader(objects->asArray()).resolve(*root, 0);
+    return Reader(objects->asArray(), plist::ExpansionBudget::forInput(bytes.size())).resolve(*root, 0);
 }
 
 } // namespace core::archive

@@ -1,5 +1,7 @@
 #include "platform/core/PropertyList.h"
 
+#include "platform/core/PlistBudget.h"
+
 #include <plist/plist.h>
 
 #include <cmath>
@@ -163,6 +165,9 @@ bool hasEmbeddedNul(const Value& v) {
 
 Expected<ReadResult> read(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > UINT32_MAX) return makeError(3840, "Property list is empty or too large");
+    // Shared references in the binary format would be expanded while parsing: refuse a list
+    // that would grow past its budget before anything is built.
+    if (auto problem = checkBinaryExpansion(bytes, ExpansionBudget::forInput(bytes.size()))) return makeError(3840, *problem);
     plist_t root = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
     if (!root) return makeError(3840, "The data is not a property list");

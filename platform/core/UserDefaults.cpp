@@ -5,6 +5,8 @@
 #include "platform/core/Paths.h"
 #include "platform/core/PropertyList.h"
 
+#include <cerrno>
+
 namespace core {
 
 namespace {
@@ -42,6 +44,14 @@ void UserDefaults::loadLocked() {
     auto bytes = files::read(path_);
     std::string problem;
     if (!bytes) {
+        if (bytes.error().code == EACCES || bytes.error().code == EPERM) {
+            // Nothing is wrong with the file itself: keep it for the user to set right, and never
+            // write over it in this run.
+            inMemoryOnly_ = true;
+            log("Settings file " + path_ + " cannot be read (" + bytes.error().description +
+                "); it is left in place and settings are kept in memory only for this run");
+            return;
+        }
         problem = bytes.error().description;
     } else {
         auto parsed = plist::read(*bytes);
@@ -54,11 +64,14 @@ void UserDefaults::loadLocked() {
             return;
         }
     }
-    log("Settings file " + path_ + " could not be read (" + problem + "); starting with empty settings");
-    if (auto moved = files::rename(path_, path_ + ".corrupt"); !moved) log(moved.error().description);
+    auto moved = files::moveAside(path_);
+    log("Settings file " + path_ + " could not be read (" + problem + "); " +
+        (moved ? "kept as " + *moved : "it could not be moved aside: " + moved.error().description) +
+        "; starting with empty settings");
 }
 
 bool UserDefaults::saveLocked() {
+    if (inMemoryOnly_) return false;
     auto bytes = plist::write(Value(values_), plist::Format::Xml);
     if (!bytes) {
         log("Settings could not be encoded: " + bytes.error().description);

@@ -4,8 +4,10 @@
 //
 // Every change is written through at once, atomically (temporary file + rename), so a setting is
 // never lost to a crash or to a caller that never synchronises, and the file is never half
-// written. A file that cannot be read or parsed is logged, moved aside to "preferences.plist.corrupt"
-// (so nothing the user had is destroyed) and counts as empty. Values that a property list cannot
+// written. A file that cannot be parsed (or read for a reason other than permissions) is logged,
+// moved aside to "preferences.plist.corrupt.1" (the last three such files are kept, ".1" the
+// newest, so nothing the user had is destroyed) and counts as empty. A file that may not be read
+// is left in place and never written over: the settings live in memory for the run, said once. Values that a property list cannot
 // hold (null, objects) are refused and logged. Safe to use from any thread.
 
 #include "platform/core/Value.h"
@@ -48,6 +50,7 @@ private:
     std::string path_;
     bool loaded_ = false;
     bool dirty_ = false; // the last write failed; the file is behind the values
+    bool inMemoryOnly_ = false; // the file may not be read, so it is not written either
     Dictionary values_;
 };
 

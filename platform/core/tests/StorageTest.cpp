@@ -101,7 +101,7 @@ TEST(UserDefaultsTest, CorruptOrTruncatedFileCountsAsEmptyAndIsKeptAside) {
         EXPECT_FALSE(defaults.objectForKey("SERVER_URL"));
         EXPECT_EQ(log.lines().size(), 1u);
         // The damaged file is moved aside, not overwritten, and new settings are written whole.
-        auto aside = files::read(path + ".corrupt");
+        auto aside = files::read(path + ".corrupt.1");
         ASSERT_TRUE(aside);
         EXPECT_EQ(std::string(aside->begin(), aside->end()), content);
         EXPECT_TRUE(defaults.setObject(Value("v"), "k"));
