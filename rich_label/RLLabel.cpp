@@ -4,8 +4,11 @@
 #include "platform/text/AttributeNames.h"
 #include "platform/text/BoxedValue.h"
 #include "platform/text/ParagraphStyle.h"
+#include "platform/ui/LongPressGestureRecognizer.h"
+#include "platform/ui/TapGestureRecognizer.h"
 #include "rich_label/RLCTRunUrl.h"
 #include "rich_label/RLLabelKeys.h"
+#include "rich_label/RLSelectBackView.h"
 
 #include <cmath>
 
@@ -68,6 +71,13 @@ void RLLabel::commonInit() {
     allRunItemArray_.reserve(3);
     currentClickRunStrokeItem_ = nullptr;
     CTLineVerticalLayoutArray_.clear();
+    std::weak_ptr<RLLabel> weak = std::static_pointer_cast<RLLabel>(shared_from_this());
+    longPressGestureRecognizer_ = std::make_shared<ui::LongPressGestureRecognizer>();
+    longPressGestureRecognizer_->addAction([weak](ui::GestureRecognizer& r) {
+        if (auto self = weak.lock()) self->longPressGestureDidFire(r);
+    });
+    longPressGestureRecognizer_->setDelegate(weak);
+    addGestureRecognizer(longPressGestureRecognizer_);
     enableCopy_ = false;
     caculateCTRunSizeBlock_ = nullptr;
 }
@@ -98,15 +108,22 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
         if (!attributedText_) return;
         attributedText_.reset();
         text_.reset();
+        callerLength_ = 0;
+        allRunItemArray_.clear();
         setNeedsFramesetter();
         if (!drawing_) setNeedsDisplay();
         return;
     }
     bool equal = attributedText_ && *attributed == *attributedText_;
     if (caculateCopySize_) {
-        if (!equal) caculateCopySize_ = false;
+        if (!equal && !retaking_) caculateCopySize_ = false;
     } else if (equal) {
         return;
+    }
+    if (!equal && !retaking_) {
+        callerLength_ = attributed->length();
+        // Run items describe the characters of the text they were made for.
+        allRunItemArray_.clear();
     }
     needRedrawn_ = true;
     longPress_ = false;
@@ -195,6 +212,9 @@ void RLLabel::setNeedsFramesetter() const {
     CTLineVerticalLayoutArray_.clear();
     textNumberOfLines_ = -1;
     needRedrawn_ = true;
+    // Only this label's own selection ends: measuring or laying out another label leaves it.
+    auto selection = RLSelectBackView::instance();
+    if (selection->label().get() == this) selection->hideView();
 }
 
 void RLLabel::invalidateQuietly() const { setNeedsFramesetter(); }
@@ -233,8 +253,14 @@ void RLLabel::setVerticalAlignment(std::int64_t alignment) {
 void RLLabel::setEnableCopy(bool enable) {
     enableCopy_ = enable;
     if (!enable) return;
-    // The double tap that starts a selection arrives with the selection work; copy mode already
-    // gives every character its own run so the selection can be measured.
+    std::weak_ptr<RLLabel> weak = std::static_pointer_cast<RLLabel>(shared_from_this());
+    doubleTapGes_ = std::make_shared<ui::TapGestureRecognizer>();
+    doubleTapGes_->setNumberOfTapsRequired(2);
+    doubleTapGes_->addAction([weak](ui::GestureRecognizer& r) {
+        if (auto self = weak.lock()) self->tapTwoAct(r);
+    });
+    doubleTapGes_->setDelegate(weak);
+    addGestureRecognizer(doubleTapGes_);
     if (allRunItemArray_.empty()) {
         caculateCopySize_ = true;
         setAttributedText(attributedText_);

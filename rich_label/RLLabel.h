@@ -16,10 +16,12 @@
 #include "platform/gfx/EdgeInsets.h"
 #include "platform/text/AttributedString.h"
 #include "platform/text/Framesetter.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
 #include "rich_label/RLCTLineLayoutModel.h"
 #include "rich_label/RLGlyphRunStrokeItem.h"
 #include "rich_label/RLLabelConfigure.h"
+#include "rich_label/RLLabelLinkModel.h"
 
 #include <functional>
 #include <memory>
@@ -27,7 +29,13 @@
 #include <optional>
 #include <vector>
 
-class RLLabel : public ui::Label {
+namespace ui {
+class LongPressGestureRecognizer;
+class TapGestureRecognizer;
+class ViewController;
+}
+
+class RLLabel : public ui::Label, public ui::GestureRecognizerDelegate {
     QUILLORA_CLASS(RLLabel)
 
     using ui::Label::Label;
@@ -79,6 +87,40 @@ class RLLabel : public ui::Label {
     void setAttributedTruncationToken(std::optional<text::AttributedString> token) {
         attributedTruncationToken_ = std::move(token);
     }
+
+    std::shared_ptr<RLLabelLinkDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(std::weak_ptr<RLLabelLinkDelegate> delegate) { delegate_ = std::move(delegate); }
+    // Links and touches. A touch on a link presses it (its pressed attributes show) and a lift
+    // runs its block, then the delegate's; without copy mode, touches outside links pass through
+    // the label. In copy mode a double tap, or the end of a long press, starts a selection of one
+    // character (see RLSelectBackView).
+    std::shared_ptr<RLGlyphRunStrokeItem> linkAtPoint(gfx::Point point, bool extendsLinkTouchArea) const;
+    std::shared_ptr<RLGlyphRunStrokeItem> clickLinkItemAtRadius(double radius, gfx::Point aroundPoint) const;
+    bool containslinkAtPoint(gfx::Point point) const;
+    std::shared_ptr<ui::View> hitTest(gfx::Point p) override;
+    bool canBecomeFirstResponder() const override { return true; }
+    void touchesBegan(const ui::TouchSet& touches) override;
+    void touchesMoved(const ui::TouchSet& touches) override;
+    void touchesEnded(const ui::TouchSet& touches) override;
+    void touchesCancelled(const ui::TouchSet& touches) override;
+    bool shouldReceiveTouch(ui::GestureRecognizer& recognizer, const std::shared_ptr<ui::Touch>& touch) override;
+    void tapTwoAct(ui::GestureRecognizer& recognizer);
+    void longPressGestureDidFire(ui::GestureRecognizer& recognizer);
+    // Runs the block once the per-character run items exist (laying the text out again first
+    // when they do not).
+    void caculateCTRunCopySizeBlock(std::function<void()> block);
+    static std::shared_ptr<ui::ViewController> topViewController();
+    static std::shared_ptr<ui::ViewController> _topViewController(const std::shared_ptr<ui::ViewController>& controller);
+    const std::shared_ptr<ui::LongPressGestureRecognizer>& longPressGestureRecognizer() const {
+        return longPressGestureRecognizer_;
+    }
+    const std::shared_ptr<ui::TapGestureRecognizer>& doubleTapGes() const { return doubleTapGes_; }
+    const std::shared_ptr<RLGlyphRunStrokeItem>& currentClickRunStrokeItem() const { return currentClickRunStrokeItem_; }
+
+    // The caller's text (without the label's sentinels), and the run items of its characters: the
+    // ones a selection may cover.
+    std::optional<text::AttributedString> callerAttributedText() const;
+    std::vector<std::shared_ptr<RLGlyphRunStrokeItem>> selectableRunItems() const;
 
     // Private properties, open to the sizing label and to tests.
     bool caculateCopySize() const { return caculateCopySize_; }
@@ -196,6 +238,10 @@ private:
     // Invalidates without asking for a display (used while drawing).
     void invalidateQuietly() const;
     std::optional<text::AttributedString> removeLinks(std::optional<text::Range> range);
+    std::shared_ptr<RLLabelLinkModel> linkModel(const RLGlyphRunStrokeItem& item);
+    void releasePressedLink();
+    void startSelection(gfx::Point point, const std::shared_ptr<RLGlyphRunStrokeItem>& item);
+    gfx::Point touchPoint(const ui::GestureRecognizer& recognizer) const;
 
     std::optional<std::string> text_;
     std::optional<text::AttributedString> attributedText_;
@@ -231,4 +277,11 @@ private:
     bool adjustsFontSizeToFitWidth_ = false;
     double minimumScaleFactor_ = 0;
     bool drawing_ = false;
+    bool afterLongPressEnd_ = false;
+    bool retaking_ = false;         // taking the caller's text again for copy sizes
+    std::size_t callerLength_ = 0;  // length of the caller's text, without sentinels
+    std::weak_ptr<RLLabelLinkDelegate> delegate_;
+    std::shared_ptr<ui::LongPressGestureRecognizer> longPressGestureRecognizer_;
+    std::shared_ptr<ui::TapGestureRecognizer> doubleTapGes_;
+    std::shared_ptr<ui::Touch> longPressTouch_, doubleTapTouch_;
 };

@@ -186,6 +186,12 @@ void RLLabel::drawTextInRect(gfx::Context& context, const gfx::Rect& rect) {
     insetRect_ = inset;
     translateCTMty_ = inset.height() - textRect.y() - textRect.height();
     context.translate(inset.x(), translateCTMty_);
+    // One shadow under everything the text draws (glyphs, images, backgrounds, lines).
+    bool shadowed = shadowColor() && !highlighted_;
+    if (shadowed) {
+        context.setShadow(shadowOffset(), shadowRadius_, shadowColor());
+        context.beginTransparencyLayer(1);
+    }
 
     Range range{0, attributedText_->length()};
     if (highlightedTextColor_ && highlighted_) {
@@ -198,6 +204,7 @@ void RLLabel::drawTextInRect(gfx::Context& context, const gfx::Rect& rect) {
         auto setter = framesetter();
         drawFramesetter(*setter, renderedAttributedText(), range, textRect, context);
     }
+    if (shadowed) context.endTransparencyLayer();
     if (kept) {
         attributedText_ = std::move(kept);
         invalidateQuietly();

@@ -15,6 +15,9 @@ class Application {
 public:
     static Application& shared();
 
+    // Posted on the default centre when the app goes to the background.
+    static constexpr const char* kDidEnterBackgroundNotification = "ApplicationDidEnterBackgroundNotification";
+
     std::shared_ptr<Window> keyWindow() const { return keyWindow_.lock(); }
     void setKeyWindow(const std::shared_ptr<Window>& window);
     std::vector<std::shared_ptr<Window>> windows() const;

@@ -76,6 +76,67 @@ void runBlock(BlockContext context, const std::function<void()>& animations) {
     }
 }
 
+// ---- views too large for one drawing surface
+// Such a view draws only the part of itself around what its window shows (one window's size
+// beyond each edge, at most a surface's worth), and draws again when a view moves so that the
+// shown part leaves what was drawn. Few views are ever this large, so a plain list serves.
+
+struct PartialView {
+    std::weak_ptr<View> view;
+    gfx::Rect drawn; // in the view's bounds space
+};
+
+std::vector<PartialView>& partialViews() {
+    static auto* views = new std::vector<PartialView>;
+    return *views;
+}
+
+// The part of the view's bounds its window shows (the top of it when it is in no window).
+gfx::Rect shownPart(const View& view, const gfx::Rect& bounds) {
+    auto window = view.window();
+    if (!window) return bounds;
+    gfx::Rect w = window->bounds();
+    gfx::Point a = view.convertPointFromWindow(w.origin), b = view.convertPointFromWindow({w.maxX(), w.maxY()});
+    gfx::Rect shown{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
+    return shown.intersection(bounds);
+}
+
+// What to draw: the shown part grown by its own size on each side, within the surface limit.
+gfx::Rect partToDraw(const View& view, const gfx::Rect& bounds, double scale) {
+    gfx::Rect shown = shownPart(view, bounds);
+    if (shown.isEmpty()) return shown;
+    const double limit = (gfx::kMaxSurfaceSide - 2) / scale;
+    gfx::Rect part{shown.x() - shown.width(), shown.y() - shown.height(), shown.width() * 3, shown.height() * 3};
+    part = part.intersection(bounds);
+    // Centred on the shown part when the surface cannot take all of it.
+    auto fit = [&](double origin, double length, double shownMid, double lo, double hi) {
+        if (length <= limit) return std::pair{origin, length};
+        double start = std::clamp(shownMid - limit / 2, lo, hi - limit);
+        return std::pair{start, limit};
+    };
+    auto [x, width] = fit(part.x(), part.width(), shown.midX(), bounds.minX(), bounds.maxX());
+    auto [y, height] = fit(part.y(), part.height(), shown.midY(), bounds.minY(), bounds.maxY());
+    return {x, y, width, height};
+}
+
+void forgetPartial(const View* view) {
+    std::erase_if(partialViews(), [&](const PartialView& p) {
+        auto v = p.view.lock();
+        return !v || v.get() == view;
+    });
+}
+
+// After any view moved or resized: a large view whose shown part left what it drew draws again.
+void checkPartialViews() {
+    if (partialViews().empty()) return;
+    for (const auto& p : std::vector<PartialView>(partialViews())) {
+        auto view = p.view.lock();
+        if (!view) continue;
+        gfx::Rect shown = shownPart(*view, view->bounds());
+        if (!shown.isEmpty() && shown.intersection(p.drawn) != shown) view->setNeedsDisplay();
+    }
+}
+
 } // namespace
 
 void View::init() {
@@ -96,6 +157,7 @@ void View::setFrame(const gfx::Rect& frame) {
         setNeedsLayout();
         if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
     }
+    checkPartialViews();
 }
 
 void View::setBounds(const gfx::Rect& b) {
@@ -107,12 +169,14 @@ void View::setBounds(const gfx::Rect& b) {
         setNeedsLayout();
         if (contentMode_ == ContentMode::redraw) setNeedsDisplay();
     }
+    checkPartialViews();
 }
 
 void View::setCenter(gfx::Point c) {
     gfx::Point old = center();
     layer_->setPosition(c);
     animateChange("position", old, c);
+    checkPartialViews();
 }
 
 void View::setTransform(const gfx::AffineTransform& t) {
@@ -273,10 +337,31 @@ void View::displayLayer(ca::Layer& layer) {
         layer.setContents(nullptr);
         return;
     }
-    gfx::BitmapContext ctx(b.size, Screen::main().scale());
-    ctx.translate(-b.x(), -b.y());
-    drawRect(ctx, b);
+    const double scale = Screen::main().scale();
+    if (b.width() * scale <= gfx::kMaxSurfaceSide && b.height() * scale <= gfx::kMaxSurfaceSide) {
+        if (layer.contentsFrame()) {
+            forgetPartial(this);
+            layer.setContentsFrame(std::nullopt);
+        }
+        gfx::BitmapContext ctx(b.size, scale);
+        ctx.translate(-b.x(), -b.y());
+        drawRect(ctx, b);
+        layer.setContents(ctx.makeImage());
+        return;
+    }
+    gfx::Rect part = partToDraw(*this, b, scale);
+    forgetPartial(this);
+    partialViews().push_back({std::static_pointer_cast<View>(shared_from_this()), part});
+    if (part.isEmpty()) {
+        layer.setContents(nullptr);
+        return;
+    }
+    gfx::BitmapContext ctx(part.size, scale);
+    ctx.translate(-part.x(), -part.y());
+    ctx.clipToRect(part);
+    drawRect(ctx, part);
     layer.setContents(ctx.makeImage());
+    layer.setContentsFrame(part);
 }
 
 gfx::Point View::convertPointToWindow(gfx::Point p) const {
@@ -311,7 +396,9 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
 
 std::shared_ptr<View> View::hitTest(gfx::Point p) {
     if (isHidden() || !userInteractionEnabled_ || alpha() < 0.01 || !pointInside(p)) return nullptr;
-    for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
+    // A copy: a view may leave the tree from its own hitTest (a selection ended by a touch elsewhere).
+    auto children = subviews_;
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
         const auto& child = *it;
         gfx::Point q = child->layer_->model().toSuperlayer().inverted().project(p);
         if (auto hit = child->hitTest(q)) return hit;
