@@ -47,6 +47,7 @@ void Layer::setBorderColor(const gfx::Color& c) { model_.borderColor = c; change
 void Layer::setMasksToBounds(bool m) { masksToBounds_ = m; changed(); }
 void Layer::setContents(gfx::ImagePtr image) { contents_ = std::move(image); changed(); }
 void Layer::setContentsGravity(ContentsGravity g) { gravity_ = g; changed(); }
+void Layer::setContentsFrame(std::optional<gfx::Rect> frame) { contentsFrame_ = frame; changed(); }
 void Layer::setShadowColor(const gfx::Color& c) { shadowColor_ = c; changed(); }
 void Layer::setShadowOpacity(double o) { shadowOpacity_ = std::clamp(o, 0.0, 1.0); changed(); }
 void Layer::setShadowOffset(gfx::Size offset) { shadowOffset_ = offset; changed(); }
@@ -147,6 +148,7 @@ std::shared_ptr<Layer> Layer::presentationLayer() const {
     copy->model_ = presentationAt(localTime());
     copy->contents_ = contents_;
     copy->gravity_ = gravity_;
+    copy->contentsFrame_ = contentsFrame_;
     copy->masksToBounds_ = masksToBounds_;
     copy->name_ = name_;
     return copy;

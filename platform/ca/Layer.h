@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,6 +85,10 @@ class Layer : public core::Object {
     void setContents(gfx::ImagePtr image);
     ContentsGravity contentsGravity() const { return gravity_; }
     void setContentsGravity(ContentsGravity g);
+    // Where the contents go when they cover only part of the bounds (a layer too large for one
+    // drawing surface draws what is on screen); nothing: the whole bounds, by the gravity.
+    const std::optional<gfx::Rect>& contentsFrame() const { return contentsFrame_; }
+    void setContentsFrame(std::optional<gfx::Rect> frame);
     const std::string& name() const { return name_; }
     void setName(std::string n) { name_ = std::move(n); }
     // The shadow the layer casts with its sublayers (drawn when the opacity is above 0): the
@@ -165,6 +170,7 @@ private:
     std::weak_ptr<LayerDelegate> delegate_;
     gfx::ImagePtr contents_;
     ContentsGravity gravity_ = ContentsGravity::resize;
+    std::optional<gfx::Rect> contentsFrame_;
     std::string name_;
     gfx::Color shadowColor_ = gfx::Color::black();
     double shadowOpacity_ = 0;

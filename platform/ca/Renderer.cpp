@@ -177,7 +177,8 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
         LayerPainter painter(ctx, toDevice);
         if (p.backgroundColor && p.backgroundColor->alpha > 0) painter.fill(boundsPath, *p.backgroundColor);
         if (const auto& image = layer.contents())
-            painter.image(*image, contentsRect(*image, p.bounds, layer.contentsGravity()));
+            painter.image(*image, layer.contentsFrame() ? *layer.contentsFrame()
+                                                        : contentsRect(*image, p.bounds, layer.contentsGravity()));
         if (auto* shape = dynamic_cast<ShapeLayer*>(&layer)) drawShape(*shape, p, painter, ctx);
     }
     if (!layer.sublayers().empty()) {

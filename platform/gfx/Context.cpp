@@ -199,21 +199,37 @@ void Context::drawImage(const Image& image, const Rect& rect) {
     ShadowScope shadow(*this);
     cairo_t* cr = impl_->cr;
     // Cairo only reads a source surface, so wrapping the image's pixels without a copy is safe.
+    // A large image is drawn in tiles: a surface has at most kMaxSurfaceSide pixels a side, and a
+    // scaled source near that size draws nothing at all (its coordinates pass the 16.16 fixed
+    // point of the rasteriser). A tile whose surface cannot be made is left out rather than put
+    // the context in an error state (which would blank everything drawn after it).
+    constexpr int kTile = 8192;
     auto* data = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(image.pixels().data()));
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, image.pixelWidth(),
-                                                                   image.pixelHeight(), image.pixelWidth() * 4);
+    const int width = image.pixelWidth(), height = image.pixelHeight();
+    const bool tiled = width > kTile || height > kTile;
     Rect r = rect.standardized();
     cairo_save(cr);
     cairo_translate(cr, r.x(), r.y());
-    cairo_scale(cr, r.width() / image.pixelWidth(), r.height() / image.pixelHeight());
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    cairo_rectangle(cr, 0, 0, image.pixelWidth(), image.pixelHeight());
-    cairo_clip(cr);
-    cairo_paint_with_alpha(cr, impl_->alpha);
+    cairo_scale(cr, r.width() / width, r.height() / height);
+    for (int y = 0; y < height; y += kTile) {
+        for (int x = 0; x < width; x += kTile) {
+            const int w = std::min(kTile, width - x), h = std::min(kTile, height - y);
+            cairo_surface_t* surface = cairo_image_surface_create_for_data(
+                data + (static_cast<std::size_t>(y) * width + x) * 4, CAIRO_FORMAT_ARGB32, w, h, width * 4);
+            if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+                cairo_save(cr);
+                cairo_set_source_surface(cr, surface, x, y);
+                cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+                cairo_pattern_set_extend(cairo_get_source(cr), tiled ? CAIRO_EXTEND_NONE : CAIRO_EXTEND_PAD);
+                cairo_rectangle(cr, x, y, w, h);
+                cairo_clip(cr);
+                cairo_paint_with_alpha(cr, impl_->alpha);
+                cairo_restore(cr);
+            }
+            cairo_surface_destroy(surface);
+        }
+    }
     cairo_restore(cr);
-    cairo_surface_destroy(surface);
 }
 
 void Context::beginTransparencyLayer(double alpha) {

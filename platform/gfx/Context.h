@@ -20,6 +20,9 @@
 
 namespace gfx {
 
+// The most pixels a drawing surface may have on a side (Cairo's limit).
+inline constexpr int kMaxSurfaceSide = 32767;
+
 class Context {
 public:
     enum class LineCap { butt, round, square };

@@ -215,7 +215,8 @@ void buildRuns(const LineData& line) {
     line.runsBuilt = true;
     const Storage& storage = *line.storage;
     const std::uint32_t base = storage.byteOf[line.layoutStart];
-    int cursor = 0;
+    // Widths are summed in 64 bits: a line of a million glyphs passes INT_MAX Pango units.
+    std::int64_t cursor = 0;
     for (GSList* l = line.line->runs; l; l = l->next) {
         auto* glyphItem = static_cast<PangoGlyphItem*>(l->data);
         const PangoItem* item = glyphItem->item;
@@ -233,7 +234,8 @@ void buildRuns(const LineData& line) {
             auto data = std::make_unique<RunData>();
             data->storage = line.storage;
             data->attributeRun = attributeRun;
-            int j = i, width = 0;
+            int j = i;
+            std::int64_t width = 0;
             while (j < glyphs->num_glyphs) {
                 std::size_t cluster = clusterOf(j);
                 if (storage.string.runIndexAt(cluster) != attributeRun) break;

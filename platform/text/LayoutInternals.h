@@ -9,6 +9,7 @@
 
 #include <pango/pango.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -76,5 +77,6 @@ struct RunData {
 };
 
 inline double fromPango(int units) { return units / static_cast<double>(PANGO_SCALE); }
+inline double fromPango(std::int64_t units) { return static_cast<double>(units) / PANGO_SCALE; }
 
 } // namespace text::detail

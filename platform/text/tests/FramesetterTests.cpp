@@ -164,3 +164,15 @@ TEST(Framesetter, DrawsUprightGlyphsInAFlippedSpace) {
     EXPECT_GT(above, 20);
     EXPECT_LT(below, above / 4);
 }
+
+// Run offsets are sums of glyph widths in Pango units; a line wider than 2^31 units (about 2.1
+// million points) must not wrap them around.
+TEST(Framesetter, RunOffsetsOfAVeryLongLineDoNotOverflow) {
+    const int perRun = 100000; // 1.5 million points of 15-point ideographs per run
+    AttributedString s(repeat(kHan, 3 * perRun), plain());
+    s.addAttribute("part", 1, {std::size_t(perRun), std::size_t(perRun)});
+    auto line = Line::create(s);
+    const auto& runs = line->glyphRuns();
+    ASSERT_EQ(runs.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(runs[std::size_t(i)]->xOffset(), i * perRun * 15.0, 1.0) << i;
+}
