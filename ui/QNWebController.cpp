@@ -19,6 +19,19 @@ bool isWebAddress(const net::URL& url) {
     return core::ascii::equalsIgnoringCase(*url.scheme(), "http") || core::ascii::equalsIgnoringCase(*url.scheme(), "https");
 }
 
+int effectivePort(const net::URL& url) {
+    if (url.port()) return *url.port();
+    return core::ascii::equalsIgnoringCase(*url.scheme(), "https") ? 443 : 80;
+}
+
+// The joined address must stay on the service: same scheme, host and port as the base (a path
+// like "@other-host/x" joined to a base without a trailing "/" would make the base's host mere
+// user info).
+bool sameOrigin(const net::URL& base, const net::URL& url) {
+    return core::ascii::equalsIgnoringCase(*base.scheme(), *url.scheme()) &&
+           core::ascii::equalsIgnoringCase(*base.host(), *url.host()) && effectivePort(base) == effectivePort(url);
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -67,6 +80,11 @@ void QNWebController::load(const std::string& path) {
     auto url = net::URL::parse(address);
     if (!url || !isWebAddress(*url)) {
         core::log("QNWebController: " + address + " is not a web address, the page keeps its content");
+        return;
+    }
+    auto baseURL = net::URL::parse(*base);
+    if (!baseURL || !isWebAddress(*baseURL) || !sameOrigin(*baseURL, *url)) {
+        core::log("QNWebController: " + address + " leaves the service at " + *base + ", the page keeps its content");
         return;
     }
     webView_->load(net::URLRequest(std::move(url), net::CachePolicy::useProtocolCachePolicy, 60));

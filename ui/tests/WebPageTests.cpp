@@ -3,6 +3,7 @@
 // and what an address that is not a web page does (nothing: the page keeps its content).
 
 #include "network/NXServer.h"
+#include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/core/testing/TempHome.h"
 #include "platform/ui/Application.h"
@@ -128,6 +129,26 @@ TEST_F(WebPage, AnAddressThatIsNotAWebPageKeepsTheCurrentContent) {
     page->load("second");
     settle();
     EXPECT_EQ(shownURL(*page), "http://h.example/second");
+}
+
+// A path that, joined to the base, points at another scheme, host or port is not loaded.
+TEST_F(WebPage, AnAboutPathThatLeavesTheServiceIsNotLoaded) {
+    auto page = core::make<QNWebController>();
+    useBase("http://h.example");
+    page->load("/first");
+    settle();
+    ASSERT_EQ(shownURL(*page), "http://h.example/first");
+    for (const char* path : {"@other.example:8080/x", ".other.example/x", ":8081/x", "@other.example/x"}) {
+        SCOPED_TRACE(path);
+        core::LogCapture log;
+        page->load(path);
+        settle();
+        EXPECT_EQ(shownURL(*page), "http://h.example/first");
+        EXPECT_EQ(log.lines().size(), 1u);
+    }
+    page->load(":80/second"); // the same port, written out
+    settle();
+    EXPECT_EQ(shownURL(*page), "http://h.example:80/second");
 }
 
 TEST_F(WebPage, TitleAndShareFieldsComeFromTheDocument) {
