@@ -240,6 +240,7 @@ private:
     std::optional<text::AttributedString> removeLinks(std::optional<text::Range> range);
     std::shared_ptr<RLLabelLinkModel> linkModel(const RLGlyphRunStrokeItem& item);
     void releasePressedLink();
+    void redrawNow();
     void startSelection(gfx::Point point, const std::shared_ptr<RLGlyphRunStrokeItem>& item);
     gfx::Point touchPoint(const ui::GestureRecognizer& recognizer) const;
 

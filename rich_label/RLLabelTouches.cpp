@@ -54,12 +54,19 @@ std::shared_ptr<RLLabelLinkModel> RLLabel::linkModel(const RLGlyphRunStrokeItem&
                                         weak.lock());
 }
 
-// Lets go of the pressed link: its pressed look goes at the next draw.
+// Draws the label now rather than at the next frame, so that a pressed link's look (and the link
+// boxes it is found by) never lag behind the touch.
+void RLLabel::redrawNow() {
+    setNeedsDisplay();
+    layer()->displayIfNeeded();
+}
+
+// Lets go of the pressed link and draws it unpressed.
 void RLLabel::releasePressedLink() {
     needRedrawn_ = currentClickRunStrokeItem_->needRedrawn;
     currentClickRunStrokeItem_ = nullptr;
     setNeedsFramesetter();
-    setNeedsDisplay();
+    redrawNow();
 }
 
 void RLLabel::touchesBegan(const ui::TouchSet& touches) {
@@ -68,7 +75,7 @@ void RLLabel::touchesBegan(const ui::TouchSet& touches) {
         currentClickRunStrokeItem_ = item;
         needRedrawn_ = item->needRedrawn;
         setNeedsFramesetter();
-        setNeedsDisplay();
+        redrawNow();
         return;
     }
     ui::Label::touchesBegan(touches);
