@@ -135,6 +135,8 @@ std::vector<Item> RLLabel::selectableRunItems() const {
 }
 
 void RLLabel::startSelection(gfx::Point point, const Item& item) {
+    // Line records dropped by a layout change since the last frame come back before they are used.
+    if (CTLineVerticalLayoutArray_.empty()) redrawNow();
     std::weak_ptr<ui::NavigationController> weakNav;
     bool popWasEnabled = false;
     if (auto top = topViewController())

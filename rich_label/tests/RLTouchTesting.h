@@ -90,6 +90,7 @@ protected:
     void longPress(gfx::Point p) {
         host->touchDown(p);
         host->advance(0.6);
+        host->snapshot();  // a frame: run items asked for by the press are made
         host->touchUp(p);
         host->snapshot();
     }
