@@ -30,13 +30,7 @@ void RefreshGifHeader::setImages(const std::optional<std::vector<gfx::ImagePtr>>
 
 void RefreshGifHeader::setPullingPercent(double pullingPercent) {
     RefreshStateHeader::setPullingPercent(pullingPercent);
-    const auto& images = stateImages_.imagesFor(RefreshComponentState::Idle);
-    if (state() != RefreshComponentState::Idle || images.empty()) return;
-    auto view = gifView();
-    view->stopAnimating();
-    auto count = static_cast<double>(images.size());
-    auto index = static_cast<size_t>(std::min(std::floor(count * pullingPercent), count - 1));
-    view->setImage(images[index]);
+    if (state() == RefreshComponentState::Idle) stateImages_.showPullingPercent(*gifView(), pullingPercent);
 }
 
 void RefreshGifHeader::placeSubviews() {

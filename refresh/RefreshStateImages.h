@@ -6,6 +6,9 @@
 #include "refresh/RefreshComponentState.h"
 #include "refresh/RefreshConst.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <vector>
@@ -46,6 +49,18 @@ public:
             view.setAnimationDuration(durations_.at(state));
             view.startAnimating();
         }
+        return true;
+    }
+
+    // Shows the Idle image that stands for how far the control has been pulled (0 the first, 1
+    // and beyond the last); false when there are no Idle images.
+    bool showPullingPercent(ui::ImageView& view, double pullingPercent) const {
+        const auto& images = imagesFor(RefreshComponentState::Idle);
+        if (images.empty()) return false;
+        view.stopAnimating();
+        auto count = static_cast<double>(images.size());
+        auto index = static_cast<std::size_t>(std::clamp(std::floor(count * pullingPercent), 0.0, count - 1));
+        view.setImage(images[index]);
         return true;
     }
 

@@ -18,9 +18,12 @@ public:
         return true;
     }
     // The state's title, empty where none is set.
-    std::string titleFor(RefreshComponentState state) const {
+    std::string titleFor(RefreshComponentState state) const { return titleForState(state).value_or(std::string()); }
+    // The state's title; none where none is set.
+    std::optional<std::string> titleForState(RefreshComponentState state) const {
         auto it = titles_.find(state);
-        return it == titles_.end() ? std::string() : it->second;
+        if (it == titles_.end()) return std::nullopt;
+        return it->second;
     }
 
 private:
