@@ -67,6 +67,7 @@ struct GtkHost::Impl final : NativeViewHost {
     GMainLoop* loop = nullptr;
     int draws = 0;
     bool pointerDown = false;
+    double pinchBase = 1;  // the zoom scale when a touchpad pinch began
     // Native widgets sit in `natives`, a layer between the drawing area and `top`, a transparent
     // drawing area that shows the views painted after the first visible native view.
     GtkWidget* overlay = nullptr;
@@ -221,6 +222,16 @@ struct GtkHost::Impl final : NativeViewHost {
     static gboolean onScroll(GtkWidget*, GdkEventScroll* e, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         constexpr double kNotch = 40;
+        // Ctrl+wheel zooms the zoomable scroll view under the pointer about the pointer (a mouse
+        // cannot pinch): one notch up is x1.1, down the inverse.
+        if (e->state & GDK_CONTROL_MASK) {
+            double steps = 0, dx = 0, dy = 0;
+            if (e->direction == GDK_SCROLL_UP) steps = 1;
+            else if (e->direction == GDK_SCROLL_DOWN) steps = -1;
+            else if (e->direction == GDK_SCROLL_SMOOTH && gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(e), &dx, &dy)) steps = -dy;
+            if (steps != 0) zoomAt(*self, {e->x, e->y}, std::pow(1.1, steps), false);
+            return TRUE;
+        }
         gfx::Point delta;
         switch (e->direction) {
         case GDK_SCROLL_UP: delta = {0, -kNotch}; break;
@@ -235,6 +246,25 @@ struct GtkHost::Impl final : NativeViewHost {
         }
         }
         if (auto target = ScrollView::wheelTargetAt(*self->window, {e->x, e->y}, delta)) target->scrollByWheel(delta);
+        return TRUE;
+    }
+    static void zoomAt(Impl& self, gfx::Point at, double factor, bool fromStart) {
+        if (auto target = ScrollView::zoomTargetAt(*self.window, at)) {
+            if (!fromStart) self.pinchBase = target->zoomScale();
+            target->zoomAbout(self.pinchBase * factor, target->convertPointFromWindow(at));
+        }
+    }
+    // A touchpad pinch zooms like two fingers: its scale counts from the gesture's start.
+    static gboolean onPinch(GtkWidget*, GdkEvent* event, gpointer data) {
+        if (event->type != GDK_TOUCHPAD_PINCH) return FALSE;
+        auto* self = static_cast<Impl*>(data);
+        auto* e = reinterpret_cast<GdkEventTouchpadPinch*>(event);
+        if (e->phase == GDK_TOUCHPAD_GESTURE_PHASE_BEGIN) {
+            auto target = ScrollView::zoomTargetAt(*self->window, {e->x, e->y});
+            self->pinchBase = target ? target->zoomScale() : 1;
+        }
+        if (e->phase == GDK_TOUCHPAD_GESTURE_PHASE_BEGIN || e->phase == GDK_TOUCHPAD_GESTURE_PHASE_UPDATE)
+            zoomAt(*self, {e->x, e->y}, e->scale, true);
         return TRUE;
     }
     // Keys go to the input method first (it composes Chinese and other scripts and commits the
@@ -327,7 +357,7 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     gtk_widget_set_size_request(impl->area, static_cast<int>(size.width), static_cast<int>(size.height));
     gtk_widget_add_events(impl->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                           GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_KEY_PRESS_MASK |
-                                          GDK_KEY_RELEASE_MASK);
+                                          GDK_KEY_RELEASE_MASK | GDK_TOUCHPAD_GESTURE_MASK);
     gtk_widget_set_can_focus(impl->area, TRUE);
     impl->im = gtk_im_multicontext_new();
     // The drawing area, then native widgets, then the transparent top surface, stacked in an
@@ -339,7 +369,7 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(impl->overlay), impl->natives, TRUE);
     impl->top = gtk_drawing_area_new();
     gtk_widget_add_events(impl->top, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
-                                         GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+                                         GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_TOUCHPAD_GESTURE_MASK);
     gtk_overlay_add_overlay(GTK_OVERLAY(impl->overlay), impl->top);
     gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(impl->overlay), impl->top, TRUE);
     gtk_container_add(GTK_CONTAINER(impl->toplevel), impl->overlay);
@@ -350,6 +380,7 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     g_signal_connect(impl->top, "button-release-event", G_CALLBACK(&Impl::onRelease), raw);
     g_signal_connect(impl->top, "grab-broken-event", G_CALLBACK(&Impl::onGrabBroken), raw);
     g_signal_connect(impl->top, "scroll-event", G_CALLBACK(&Impl::onScroll), raw);
+    g_signal_connect(impl->top, "event", G_CALLBACK(&Impl::onPinch), raw);
     g_signal_connect_after(impl->top, "realize", G_CALLBACK(+[](GtkWidget*, gpointer data) {
         static_cast<Impl*>(data)->shapeTopInput(static_cast<Impl*>(data)->split.lock());
     }), raw);
@@ -359,6 +390,7 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     g_signal_connect(impl->area, "button-release-event", G_CALLBACK(&Impl::onRelease), raw);
     g_signal_connect(impl->area, "grab-broken-event", G_CALLBACK(&Impl::onGrabBroken), raw);
     g_signal_connect(impl->area, "scroll-event", G_CALLBACK(&Impl::onScroll), raw);
+    g_signal_connect(impl->area, "event", G_CALLBACK(&Impl::onPinch), raw);
     g_signal_connect(impl->area, "key-press-event", G_CALLBACK(&Impl::onKey), raw);
     g_signal_connect(impl->area, "key-release-event", G_CALLBACK(&Impl::onKey), raw);
     g_signal_connect(impl->area, "realize", G_CALLBACK(&Impl::onRealize), raw);

@@ -27,7 +27,12 @@ class ScrollPanGestureRecognizer final : public PanGestureRecognizer {
 public:
     std::function<void(bool down)> onTouch;
     std::function<bool(const TouchSet&)> refuses;  // touches the scroll view may not take
+    std::function<bool()> yieldsToPinch;           // a second finger ends a drag that has not begun
     void touchesBegan(const TouchSet& touches) override {
+        if (!touches_.empty()) {
+            if (state() == State::possible && yieldsToPinch && yieldsToPinch()) setState(State::failed);
+            return;
+        }
         if (refuses && refuses(touches)) return setState(State::failed);
         PanGestureRecognizer::touchesBegan(touches);
         if (onTouch) onTouch(true);
@@ -69,8 +74,13 @@ void ScrollView::init() {
     pan->addAction([weak](GestureRecognizer& r) {
         if (auto self = weak.lock()) self->handlePan(static_cast<PanGestureRecognizer&>(r));
     });
+    pan->yieldsToPinch = [weak] {
+        auto self = weak.lock();
+        return self && self->canZoom();
+    };
     pan_ = pan;
     addGestureRecognizer(pan_);
+    setUpZooming();
 }
 
 ScrollView::~ScrollView() {

@@ -23,6 +23,13 @@
 // first simply stops calling. isDragging is true from the moment the pan gesture begins until the
 // finger lifts; the first offset change after a lift is therefore seen with isDragging false.
 //
+// Zooming: the delegate's viewForZoomingInScrollView is scaled by its transform between the
+// minimum and maximum zoom scale (both 1 at first, so nothing zooms). The zoomed view is kept with
+// its frame's origin at (0, 0); its frame and the content size follow the scale. A two-finger
+// pinch (the scroll view's own pinch recognizer) zooms about the centre between the fingers and
+// stops at the limits; a second finger on a zoomable scroll view ends its drag. The delegate
+// hears scrollViewDidZoom after every step.
+//
 // The reload hook: tables and collection views call executeReloadDataBlock() at the end of every
 // reloadData, including reloads through subclasses that call the inherited reloadData; a block set
 // with setReloadDataBlock() then learns the total number of rows or items.
@@ -34,6 +41,7 @@
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ObserverList.h"
 #include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/ScrollViewDelegate.h"
 #include "platform/ui/View.h"
 
@@ -103,6 +111,25 @@ class ScrollView : public View {
     // that turn wheel events into scrolling.
     static std::shared_ptr<ScrollView> wheelTargetAt(View& root, gfx::Point windowPoint, gfx::Point delta);
 
+    // Zooming (see the note at the top).
+    double zoomScale() const { return zoomScale_; }
+    // Clamped to the limits; zooms about the centre of the visible part.
+    void setZoomScale(double scale, bool animated = false);
+    double minimumZoomScale() const { return minimumZoomScale_; }
+    void setMinimumZoomScale(double scale) { minimumZoomScale_ = scale; }
+    double maximumZoomScale() const { return maximumZoomScale_; }
+    void setMaximumZoomScale(double scale) { maximumZoomScale_ = scale; }
+    // Zooms to `scale` (clamped) keeping the content under `anchor` (in this view's bounds space)
+    // where it is, as far as the content's range allows.
+    void zoomAbout(double scale, gfx::Point anchor);
+    bool isZooming() const { return zooming_; }
+    // A delegate offers a view to zoom and the limits differ.
+    bool canZoom() const;
+    const std::shared_ptr<PinchGestureRecognizer>& pinchGestureRecognizer() const { return pinch_; }
+    // The innermost scroll view under a window point that can zoom, for hosts that turn
+    // Ctrl+wheel and touchpad pinches into zooming.
+    static std::shared_ptr<ScrollView> zoomTargetAt(View& root, gfx::Point windowPoint);
+
     // Observation (see the note at the top).
     [[nodiscard]] ObservationToken observeContentOffset(ObserverList<gfx::Point>::Callback callback) {
         return offsetObservers_.add(std::move(callback));
@@ -140,6 +167,8 @@ protected:
 
 private:
     void handlePan(PanGestureRecognizer& pan);
+    void handlePinch(PinchGestureRecognizer& pinch);
+    void setUpZooming();
     void setOffsetFromScrolling(gfx::Point offset);
     void startAnimating(gfx::Point velocity);
     void stopAnimating();
@@ -165,6 +194,12 @@ private:
     double lastStepTime_ = 0;
     GestureRecognizer::State lastPanState_ = GestureRecognizer::State::possible;
     std::shared_ptr<PanGestureRecognizer> pan_;
+    std::shared_ptr<PinchGestureRecognizer> pinch_;
+    double zoomScale_ = 1;
+    double minimumZoomScale_ = 1;
+    double maximumZoomScale_ = 1;
+    double pinchStartScale_ = 1;
+    bool zooming_ = false;
     bool delaysContentTouches_ = true;
     bool canCancelContentTouches_ = true;
     std::shared_ptr<dispatch::Timer> timer_;
