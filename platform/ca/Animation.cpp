@@ -63,6 +63,14 @@ void Animation::apply(double parentTime, double inheritedDuration, const LayerPr
     applyAt(*fraction, effectiveDuration(inheritedDuration), model, presentation);
 }
 
+void PropertyAnimation::show(const PropertyValue& value, const LayerProperties& model,
+                             LayerProperties& presentation) const {
+    if (additive) {
+        if (auto base = model.get(keyPath)) return void(presentation.set(keyPath, add(*base, value)));
+    }
+    presentation.set(keyPath, value);
+}
+
 std::shared_ptr<BasicAnimation> BasicAnimation::make(std::string keyPath) {
     auto a = std::make_shared<BasicAnimation>();
     a->keyPath = std::move(keyPath);
@@ -80,7 +88,7 @@ void BasicAnimation::applyAt(double fraction, double, const LayerProperties& mod
     else if (fromValue) { from = *fromValue; }
     else if (toValue) { to = *toValue; }
     else if (byValue) { to = add(*current, *byValue); }
-    presentation.set(keyPath, interpolate(from, to, fraction));
+    show(interpolate(from, to, fraction), model, presentation);
 }
 
 std::shared_ptr<KeyframeAnimation> KeyframeAnimation::make(std::string keyPath) {
@@ -89,7 +97,8 @@ std::shared_ptr<KeyframeAnimation> KeyframeAnimation::make(std::string keyPath) 
     return a;
 }
 
-void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties&, LayerProperties& presentation) const {
+void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties& model,
+                                LayerProperties& presentation) const {
     // Frames: either the values, or the end points of the path's segments.
     std::vector<gfx::Point> starts;  // path segments: start point of each
     std::vector<const gfx::Path::Element*> segments;
@@ -109,7 +118,7 @@ void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties&,
         }
         frames = segments.size() + 1;
         if (segments.empty()) {
-            if (!path->elements().empty()) presentation.set(keyPath, path->elements().front().points[0]);
+            if (!path->elements().empty()) show(path->elements().front().points[0], model, presentation);
             return;
         }
     }
@@ -126,7 +135,7 @@ void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties&,
         return interpolate(values[segment], values[segment + 1], t);
     };
     if (frames == 1) {
-        presentation.set(keyPath, path ? valueAt(0, 0) : values[0]);
+        show(path ? valueAt(0, 0) : values[0], model, presentation);
         return;
     }
     std::vector<double> times = keyTimes;
@@ -135,11 +144,11 @@ void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties&,
         for (size_t i = 0; i < frames; ++i) times[i] = static_cast<double>(i) / (frames - 1);
     }
     if (fraction <= times.front()) {
-        presentation.set(keyPath, valueAt(0, 0));
+        show(valueAt(0, 0), model, presentation);
         return;
     }
     if (fraction >= times.back()) {
-        presentation.set(keyPath, valueAt(frames - 2, 1));
+        show(valueAt(frames - 2, 1), model, presentation);
         return;
     }
     // The last frame whose time has come starts the segment; equal key times make a jump to the
@@ -149,7 +158,7 @@ void KeyframeAnimation::applyAt(double fraction, double, const LayerProperties&,
     double span = times[i + 1] - times[i];
     double local = span > 0 ? (fraction - times[i]) / span : 1;
     if (i < timingFunctions.size()) local = timingFunctions[i].evaluate(local);
-    presentation.set(keyPath, valueAt(i, local));
+    show(valueAt(i, local), model, presentation);
 }
 
 std::shared_ptr<AnimationGroup> AnimationGroup::make(std::vector<std::shared_ptr<Animation>> animations) {

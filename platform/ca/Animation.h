@@ -70,9 +70,17 @@ protected:
                          LayerProperties& presentation) const = 0;
 };
 
+// `additive`: the animated value is added to the model value instead of replacing it (numbers,
+// points and sizes add, transforms concatenate after the model's); a path value still replaces
+// the model's path, since paths do not add.
 class PropertyAnimation : public Animation {
 public:
     std::string keyPath;
+    bool additive = false;
+
+protected:
+    // Writes `value` under the key path, added to the model value when additive.
+    void show(const PropertyValue& value, const LayerProperties& model, LayerProperties& presentation) const;
 };
 
 class BasicAnimation final : public PropertyAnimation {

@@ -36,6 +36,7 @@ std::optional<PropertyValue> LayerProperties::get(std::string_view k) const {
     if (k == "backgroundColor") return backgroundColor.value_or(gfx::Color::clear());
     if (k == "fillColor") return fillColor.value_or(gfx::Color::clear());
     if (k == "strokeColor") return strokeColor.value_or(gfx::Color::clear());
+    if (k == "path") return path;
     if (k == "lineWidth") return lineWidth;
     if (k == "strokeStart") return strokeStart;
     if (k == "strokeEnd") return strokeEnd;
@@ -85,6 +86,10 @@ bool LayerProperties::set(std::string_view k, const PropertyValue& v) {
     if (k == "backgroundColor" && color) return backgroundColor = *color, true;
     if (k == "fillColor" && color) return fillColor = *color, true;
     if (k == "strokeColor" && color) return strokeColor = *color, true;
+    if (k == "path") {
+        if (auto q = std::get_if<gfx::Path>(&v)) return path = *q, true;
+        return false;
+    }
     if (k == "lineWidth" && num) return lineWidth = *num, true;
     if (k == "strokeStart" && num) return strokeStart = *num, true;
     if (k == "strokeEnd" && num) return strokeEnd = *num, true;

@@ -3,7 +3,7 @@
 // layer properties live here too (unused by plain layers) so that one evaluation serves both.
 //
 // Key paths name the properties as the app's animations do ("opacity", "position",
-// "bounds.size", "transform.rotation.z", "strokeEnd", ...). Component paths of the transform
+// "bounds.size", "transform.rotation.z", "strokeEnd", "path", ...). Component paths of the transform
 // read its TransformComponents and write them back recomposed (translation · rotation · scale).
 
 #include "platform/ca/PropertyValue.h"

@@ -19,6 +19,35 @@ std::optional<PropertyValue> convertLike(const PropertyValue& like, const Proper
 
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
+gfx::Point lerp(gfx::Point a, gfx::Point b, double t) { return {lerp(a.x, b.x, t), lerp(a.y, b.y, t)}; }
+
+bool sameStructure(const gfx::Path& a, const gfx::Path& b) {
+    const auto &x = a.elements(), &y = b.elements();
+    if (x.size() != y.size()) return false;
+    for (size_t i = 0; i < x.size(); ++i)
+        if (x[i].kind != y[i].kind) return false;
+    return true;
+}
+
+gfx::Path interpolatePath(const gfx::Path& a, const gfx::Path& b, double t) {
+    if (!sameStructure(a, b)) return t >= 1 ? b : a;
+    gfx::Path out;
+    const auto &x = a.elements(), &y = b.elements();
+    for (size_t i = 0; i < x.size(); ++i) {
+        const auto &e = x[i], &f = y[i];
+        switch (e.kind) {
+        case gfx::Path::Kind::move: out.moveTo(lerp(e.points[0], f.points[0], t)); break;
+        case gfx::Path::Kind::line: out.lineTo(lerp(e.points[0], f.points[0], t)); break;
+        case gfx::Path::Kind::cubic:
+            out.curveTo(lerp(e.points[0], f.points[0], t), lerp(e.points[1], f.points[1], t),
+                        lerp(e.points[2], f.points[2], t));
+            break;
+        case gfx::Path::Kind::close: out.close(); break;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 PropertyValue interpolate(const PropertyValue& from, const PropertyValue& toAny, double t) {
@@ -35,6 +64,7 @@ PropertyValue interpolate(const PropertyValue& from, const PropertyValue& toAny,
             else if constexpr (std::is_same_v<T, gfx::Rect>)
                 return gfx::Rect{lerp(a.x(), b.x(), t), lerp(a.y(), b.y(), t), lerp(a.width(), b.width(), t), lerp(a.height(), b.height(), t)};
             else if constexpr (std::is_same_v<T, gfx::Color>) return a.interpolate(b, t);
+            else if constexpr (std::is_same_v<T, gfx::Path>) return interpolatePath(a, b, t);
             else return a.interpolate(b, t);
         },
         from);
@@ -61,6 +91,7 @@ PropertyValue combine(const PropertyValue& a, const PropertyValue& bAny, double 
             else if constexpr (std::is_same_v<T, gfx::Color>)
                 return gfx::Color{x.red + sign * y.red, x.green + sign * y.green, x.blue + sign * y.blue,
                                   x.alpha + sign * y.alpha};
+            else if constexpr (std::is_same_v<T, gfx::Path>) return sign > 0 ? y : x;
             else return sign > 0 ? x.concat(y) : x.concat(y.inverted());
         },
         a);

@@ -129,6 +129,18 @@ std::string formatDouble(double d) {
     return buf;
 }
 
+std::string formatDoubleWithFraction(double d) {
+    if (!std::isfinite(d)) return formatDouble(d);
+    // The shortest digits that read back exactly, in plain notation where that is shorter.
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    std::string text(buf, ec == std::errc{} ? end : buf);
+    if (text.find('.') != std::string::npos) return text;
+    size_t exponent = text.find('e');
+    text.insert(exponent == std::string::npos ? text.size() : exponent, ".0");
+    return text;
+}
+
 std::string description(const Value& value) {
     switch (value.kind()) {
     case Value::Kind::Null: return "<null>";

@@ -46,5 +46,9 @@ bool boolValue(const Value& value);
 // Shortest round-trip decimal text of a double, with the exponent style of printf("%g") for very
 // large or small numbers.
 std::string formatDouble(double d);
+// The shortest text that reads back as the same double, always with a fractional part: 20 gives
+// "20.0", 7.5 stays "7.5", 1e+20 gives "1.0e+20". Not-a-number and the infinities stay as
+// formatDouble writes them.
+std::string formatDoubleWithFraction(double d);
 
 } // namespace core

@@ -59,6 +59,16 @@ void Path::addArc(Point center, double radius, double startAngle, double endAngl
         sweep = std::fmod(sweep, kTwoPi);
         if (sweep > 0) sweep -= kTwoPi;
     }
+    addArcSweep(center, radius, startAngle, sweep);
+}
+
+void Path::addArcKeepingSweep(Point center, double radius, double startAngle, double endAngle, bool clockwise) {
+    double sweep = endAngle - startAngle;
+    if (clockwise ? sweep > 0 : sweep < 0) return addArcSweep(center, radius, startAngle, sweep);
+    addArc(center, radius, startAngle, endAngle, clockwise);
+}
+
+void Path::addArcSweep(Point center, double radius, double startAngle, double sweep) {
     Point first{center.x + radius * std::cos(startAngle), center.y + radius * std::sin(startAngle)};
     if (hasCurrent_) lineTo(first);
     else moveTo(first);

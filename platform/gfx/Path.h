@@ -32,6 +32,11 @@ public:
     void close();
     // Adds an arc; when the path has a current point, a line joins it to the arc's start.
     void addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise);
+    // Adds an arc that keeps its whole sweep, for paths that animations move along: a clockwise
+    // arc sweeps end − start when that is positive (a turn and a half stays a turn and a half),
+    // else the sweep is taken modulo 2π as in addArc; likewise anticlockwise. Drawn, it looks like
+    // addArc's; followed, it turns as often as the angles say. Quarter turns become one cubic each.
+    void addArcKeepingSweep(Point center, double radius, double startAngle, double endAngle, bool clockwise);
     void addRect(const Rect& r);
     void addRoundedRect(const Rect& r, double cornerRadius);
     void addEllipse(const Rect& r);
@@ -69,6 +74,8 @@ public:
     bool operator==(const Path& o) const;
 
 private:
+    void addArcSweep(Point center, double radius, double startAngle, double sweep);
+
     std::vector<Element> elements_;
     Point start_;
     Point current_;

@@ -86,6 +86,9 @@ class View : public core::Object, public ca::LayerDelegate {
     void setContentMode(ContentMode mode);
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
+    // A mark by which a caller finds its own views among others (absent by default).
+    const std::optional<std::string>& restorationIdentifier() const { return restorationIdentifier_; }
+    void setRestorationIdentifier(std::optional<std::string> id) { restorationIdentifier_ = std::move(id); }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
     unsigned autoresizingMask() const { return autoresizingMask_; }
@@ -187,6 +190,7 @@ private:
     std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
     ContentMode contentMode_ = ContentMode::scaleToFill;
     long tag_ = 0;
+    std::optional<std::string> restorationIdentifier_;
     unsigned autoresizingMask_ = autoresizingNone;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
