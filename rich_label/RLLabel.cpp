@@ -162,16 +162,16 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
             if (holdsImage) caculateCopySize_ = true;
             if (caculateCopySize_) {
                 std::int64_t counter = 0;
-                std::vector<Range> characters;
-                w.enumerateComposedCharacters([&](Range r) { characters.push_back(r); });
-                for (Range r : characters) {
-                    auto url = core::make<RLCTRunUrl>("https://character." + std::string(className()) + "/" +
-                                                      std::to_string(counter));
+                std::vector<std::pair<Range, core::Value>> links;
+                const std::string prefix = "https://character." + std::string(className()) + "/";
+                w.enumerateComposedCharacters([&](Range r) {
+                    auto url = core::make<RLCTRunUrl>(prefix + std::to_string(counter));
                     url->index = counter;
                     url->rangeValue = r;
-                    w.addAttribute(text::kLinkAttributeName, core::Value(url), r);
+                    links.emplace_back(r, core::Value(url));
                     ++counter;
-                }
+                });
+                w.addAttribute(text::kLinkAttributeName, links);
                 allRunItemArray_.clear();
             }
         }

@@ -310,6 +310,8 @@ void RLLabel::drawCTLine(const text::Line& line, std::int64_t lineIndex, gfx::Po
 
     double top = layout.lineRect.y();
     double excess = 0;
+    // Glyphs wholly outside the clip (a label partly on screen) are not drawn.
+    const gfx::Rect visibleArea = context.clipBoundingBox();
     for (const auto& item : items) {
         gfx::Rect box = item->runBounds;
         double y = box.y();
@@ -334,7 +336,10 @@ void RLLabel::drawCTLine(const text::Line& line, std::int64_t lineIndex, gfx::Po
         } else if (run) {
             gfx::Point position = layout.verticalAlignment == 2 ? gfx::Point{penOffsetX, origin.y}
                                                                 : gfx::Point{penOffsetX, y};
-            run->draw(context, position);
+            // The run's box moved to where it is drawn, with a margin for glyphs reaching past it.
+            gfx::Rect drawn{box.x() + position.x - 2 * box.height(), position.y - 2 * box.height(),
+                            box.width() + 4 * box.height(), 4 * box.height() + std::fabs(position.y - y)};
+            if (drawn.intersects(visibleArea)) run->draw(context, position);
         }
         top = std::min(top, item->locBounds.y());
         excess = std::max(excess, item->locBounds.y() + item->locBounds.height() -
@@ -574,6 +579,13 @@ void RLLabel::drawStrikethroughContext(gfx::Context& context,
 
 void RLLabel::drawBackgroundColor(gfx::Context& context, const RLGlyphRunStrokeItem& item, bool isStrokeColor,
                                   bool active, bool isStrikethrough) const {
+    // Most runs (every character in copy mode) have nothing to paint: no state to save then.
+    if (isStrikethrough && item.strikethroughStyle == 0) return;
+    if (!isStrikethrough) {
+        const Color& paint = isStrokeColor ? (active ? item.activeStrokeColor : item.strokeColor)
+                                           : (active ? item.activeFillColor : item.fillColor);
+        if (!visible(paint) || (!isStrokeColor && item.isInsertView)) return;
+    }
     context.save();
     context.setLineJoin(gfx::Context::LineJoin::round);
     gfx::Rect r = item.runBounds;

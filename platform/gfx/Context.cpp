@@ -156,6 +156,12 @@ void Context::clip(const Path& path, FillRule rule) {
 
 void Context::clipToRect(const Rect& r) { clip(Path::rect(r)); }
 
+Rect Context::clipBoundingBox() const {
+    double x1, y1, x2, y2;
+    cairo_clip_extents(impl_->cr, &x1, &y1, &x2, &y2);
+    return {x1, y1, x2 - x1, y2 - y1};
+}
+
 void Context::drawLinearGradient(const std::vector<Color>& colors, const std::vector<double>& locations, Point start,
                                  Point end, bool extendBeforeStart, bool extendAfterEnd) {
     if (colors.empty()) return;

@@ -63,6 +63,8 @@ public:
     // Intersects the clip with the path or rectangle (restored by restore()).
     void clip(const Path& path, FillRule rule = FillRule::nonZero);
     void clipToRect(const Rect& r);
+    // The bounding box of the clip in the current user space (what may still show).
+    Rect clipBoundingBox() const;
 
     // Draws a gradient along the line from `start` to `end` through the current clip. Without
     // the extend flags, nothing is drawn before the start or after the end.

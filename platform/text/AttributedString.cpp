@@ -168,6 +168,20 @@ void AttributedString::deleteCharacters(Range range) {
     coalesce();
 }
 
+void AttributedString::addAttribute(std::string_view key, const std::vector<std::pair<Range, core::Value>>& values) {
+    bool changed = false;
+    for (const auto& [r, value] : values) {
+        Range range = intersection(r, {0, length()});
+        if (range.length == 0) continue;
+        splitAt(range.location);
+        splitAt(range.end());
+        for (std::size_t run = runIndexAt(range.location); run < runs_.size() && runRange(run).location < range.end(); ++run)
+            runs_[run].attributes.set(std::string(key), value);
+        changed = true;
+    }
+    if (changed) coalesce();
+}
+
 AttributedString AttributedString::substring(Range range) const {
     range = intersection(range, {0, length()});
     AttributedString out;

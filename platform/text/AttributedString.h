@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace text {
@@ -54,6 +55,8 @@ public:
     void setAttributes(const Attributes& attributes, Range range);
     void addAttributes(const Attributes& attributes, Range range);
     void addAttribute(std::string_view key, const core::Value& value, Range range);
+    // One value per range under the same key, in one pass (the runs are merged once at the end).
+    void addAttribute(std::string_view key, const std::vector<std::pair<Range, core::Value>>& values);
     void removeAttribute(std::string_view key, Range range);
     void append(const AttributedString& other);
     void insert(const AttributedString& other, std::size_t index);

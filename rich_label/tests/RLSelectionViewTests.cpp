@@ -124,3 +124,27 @@ TEST_F(RLSelectionView, Goldens) {
 }
 
 } // namespace
+
+namespace {
+
+// Glyphs outside the clip are skipped: what is inside must look exactly as in a full drawing.
+TEST(RLLabelClip, APartlyClippedDrawingMatchesTheFullOneInsideTheClip) {
+    auto label = core::make<RLLabel>(gfx::Rect(0, 0, 150, 120));
+    label->setNumberOfLines(0);
+    label->setTextAlignment(ui::TextAlignment::center);
+    label->setAttributedText(text::AttributedString(han(30) + "abc", answerAttributes()));
+    auto full = rltest::render(*label, 2);
+    for (gfx::Rect clip : {gfx::Rect{0, 60, 150, 60}, gfx::Rect{40, 0, 30, 120}, gfx::Rect{0, 33, 150, 5}}) {
+        gfx::BitmapContext context(label->bounds().size, 2);
+        context.setFillColor(gfx::Color::whiteColor());
+        context.fillRect(label->bounds());
+        context.clipToRect(clip);
+        label->drawRect(context, label->bounds());
+        auto part = context.makeImage();
+        for (int y = static_cast<int>(clip.minY() * 2); y < static_cast<int>(clip.maxY() * 2); ++y)
+            for (int x = static_cast<int>(clip.minX() * 2); x < static_cast<int>(clip.maxX() * 2); ++x)
+                ASSERT_EQ(part->pixel(x, y), full->pixel(x, y)) << "at " << x << ", " << y;
+    }
+}
+
+} // namespace
