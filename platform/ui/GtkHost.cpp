@@ -7,6 +7,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/core/Utf16.h"
 #include "platform/gfx/CairoContext.h"
+#include "platform/ui/GtkAlbumSource.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NativeViewHost.h"
 #include "platform/ui/Pasteboard.h"
@@ -403,6 +404,8 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     ca::AnimationTicker::shared().setFrameObserver([raw] { raw->queueDraw(); });
     Keyboard::shared().setHostFocusObserver([raw](View* focused) { raw->focusChanged(focused); });
     NativeViewHost::setCurrent(raw);
+    // The photo album is the desktop's file chooser while the host lives.
+    ImagePickerController::setSource(ImagePickerControllerSourceType::photoLibrary, makeGtkAlbumSource(impl->toplevel));
     // The desktop's clipboard is the pasteboard while the host lives.
     Pasteboard::general().setStore(Pasteboard::Store{
         [] () -> std::optional<std::string> {
@@ -422,6 +425,7 @@ GtkHost::GtkHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 GtkHost::~GtkHost() {
     if (NativeViewHost::current() == impl_.get()) NativeViewHost::setCurrent(nullptr);
+    ImagePickerController::setSource(ImagePickerControllerSourceType::photoLibrary, nullptr);
     for (auto& native : impl_->nativeViews) g_object_unref(native.widget);
     impl_->nativeViews.clear();
     Keyboard::shared().setHostFocusObserver(nullptr);
