@@ -200,7 +200,7 @@ void LoopbackServer::serve(int fd) {
                 hasLength |= core::ascii::equalsIgnoringCase(name, "content-length");
             }
             if (reply.gzip) out += "Content-Encoding: gzip\r\n";
-            if (!hasLength) out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+            if (!hasLength) out += "Content-Length: " + std::to_string(body.size() * reply.repeat) + "\r\n";
             if (!reply.keepAlive) out += "Connection: close\r\n";
             out += "\r\n";
             if (!sendAll(fd, out)) goto done;
@@ -224,7 +224,9 @@ void LoopbackServer::serve(int fd) {
                 sendAll(fd, std::string_view(body).substr(0, body.size() / 2));
                 goto done;
             }
-            if (request.method != "HEAD" && !sendAll(fd, body)) goto done;
+            for (std::size_t i = 0; i < reply.repeat && request.method != "HEAD"; ++i) {
+                if (!sendAll(fd, body)) goto done;
+            }
             if (!reply.keepAlive) goto done;
         }
     }

@@ -47,6 +47,7 @@ struct Reply {
     bool gzip = false;      // compress the body and say so in Content-Encoding
     bool keepAlive = true;
     int trickleIntervalMs = 1000;
+    std::size_t repeat = 1; // a normal reply sends its body this many times (large bodies, little memory)
 
     static Reply text(int status, std::string body, std::string contentType = "text/plain; charset=utf-8");
     static Reply json(std::string body, int status = 200) { return text(status, std::move(body), "application/json"); }

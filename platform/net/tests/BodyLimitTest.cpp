@@ -33,6 +33,11 @@ public:
     }
     void didFinishDownloadingToURL(const Session&, const DownloadTask&, const URL&) override {}
 
+    void reset() {
+        std::lock_guard lock(mutex_);
+        done_ = false;
+        error_.reset();
+    }
     bool waitForEnd() {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(60), [&] { return done_; });
@@ -115,8 +120,9 @@ TEST(BodyLimit, DownloadsToAFileAreNotLimited) {
 TEST(BodyLimit, TheResourceDeadlineEndsATrickleThatIsNeverIdle) {
     auto clock = std::make_shared<dispatch::VirtualClock>();
     dispatch::Clock::setCurrent(clock);
-    LoopbackServer server([](const RecordedRequest&) {
+    LoopbackServer server([](const RecordedRequest& r) {
         Reply reply = Reply::json(std::string(1000, ' ') + "{}");
+        if (r.target == "/next") return reply;
         reply.mode = Reply::Mode::trickle;
         reply.trickleIntervalMs = 5;
         return reply;
@@ -133,6 +139,11 @@ TEST(BodyLimit, TheResourceDeadlineEndsATrickleThatIsNeverIdle) {
     clock->advance(0.2);
     ASSERT_TRUE(counter->waitForEnd());
     EXPECT_TRUE(isURLError(*counter->error(), URLErrorCode::timedOut));
+    // The session goes on: the next request to the same host is answered.
+    counter->reset();
+    session->dataTask(URLRequest(URL::parse(server.url("/next"))))->resume();
+    ASSERT_TRUE(counter->waitForEnd());
+    EXPECT_FALSE(counter->error());
     server.releaseStalls();
     session->invalidateAndCancel();
     dispatch::Clock::setCurrent(nullptr);

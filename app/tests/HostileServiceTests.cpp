@@ -1,0 +1,262 @@
+// The app against a service that misbehaves: each scenario answers the app's real requests badly
+// and the headless app goes through launch, the home page and (where the scenario is about
+// answers) the answer list. Nothing may crash, the loading overlay must be gone within the
+// request's deadline plus a second, the process may not need more than twice the memory of a
+// normal run, and the page shows what it has or its empty state.
+
+#include "app/AppDelegate.h"
+#include "app/QUSwitchBaseController.h"
+#include "app/SnapshotTour.h"
+#include "Tools/LoadingView/LoadingView.h"
+#include "network/Api.h"
+#include "network/MWNetwork.h"
+#include "network/NXServer.h"
+#include "network/NXUserDefault.h"
+#include "platform/core/ProcessInfo.h"
+#include "platform/core/testing/TempHome.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/net/NetworkReachability.h"
+#include "platform/net/testing/GzipBomb.h"
+#include "platform/net/testing/LoopbackServer.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Screen.h"
+#include "ui/c.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <set>
+
+namespace app {
+namespace {
+
+using net::testkit::LoopbackServer;
+using net::testkit::RecordedRequest;
+using net::testkit::Reply;
+
+constexpr const char* kSwitchPath = "/index.php/Index/Index/index";
+constexpr const char* kTagList = R"({"status":1,"data":{"about_url":"/about","list":[
+  {"color":"FF5B78","title":"开场","content":[{"title":"打招呼"},{"title":"破冰"}]}]}})";
+
+// Peak resident memory since the last reset, in MiB (the kernel's high-water mark).
+void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+double peakMemoryMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+    }
+    return 0;
+}
+
+std::string answerList(std::size_t characters) {
+    std::string text;
+    const std::string pattern = "你好，很高兴认识你。今天天气不错 ";  // 17 characters
+    while (text.size() / 3 < characters) text += pattern;
+    return R"({"status":1,"data":{"count":1,"now_page":1,"list":[{"title":"问题","content":")" + text + R"("}]}})";
+}
+
+enum class Target { none, tagList, switchAtLaunch, answers };
+
+struct Scenario {
+    std::string name;
+    Target target;
+    std::function<Reply()> reply;
+    double deadline;  // seconds from the bad request to the end of its overlay
+    bool homeShowsTags;
+    double memoryFactor = 2; // the most peak memory allowed, in normal runs
+};
+
+Reply trickle(std::string body) {
+    Reply reply = Reply::json(std::move(body));
+    reply.mode = Reply::Mode::trickle;
+    reply.trickleIntervalMs = 20;
+    return reply;
+}
+
+class HostileService : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::Screen::main().setProfile(ui::DeviceProfile::phone());
+        core::Bundle::setResourcePathForTesting(QUILLORA_RESOURCES_DIR);
+        net::NetworkReachability::setFlagSourceForTesting(
+            [](net::NetworkReachability::TargetKind, const std::string&) { return net::kReachabilityReachable; });
+        network::MWNetwork::exitProcess() = [](int) {};
+    }
+    void TearDown() override {
+        dispatch::Clock::setCurrent(nullptr);
+        network::NXServer::setSwitchBaseUrlForTesting(std::nullopt);
+        network::NXServer::resetForTesting();
+        core::Bundle::setResourcePathForTesting(std::nullopt);
+    }
+
+    // Runs one scenario; gives the peak memory it needed.
+    double run(const Scenario& s) {
+        SCOPED_TRACE(s.name);
+        core::testkit::TempHome tempHome;
+        kit::c::resetForTesting();
+        network::NXServer::resetForTesting();
+        network::NXUserDefault::shared().resetForTesting();
+        std::mutex mutex;
+        // The virtual clock moves a little each turn of the loop; faster once a reply trickles,
+        // so that its deadline comes within a few real seconds.
+        const bool trickles = s.deadline > 1;
+        std::atomic<double> step{0.005};
+        std::optional<double> badRequestAt;
+        std::optional<double> overlayGoneAt; // the first moment after the bad request with no request in flight
+        LoopbackServer server([&](const RecordedRequest& r) {
+            Target target = r.target == kSwitchPath                           ? Target::switchAtLaunch
+                            : r.target.ends_with(network::Api::kTagListPath) ? Target::tagList
+                                                                              : Target::answers;
+            {
+                std::lock_guard lock(mutex);
+                if (target == s.target && !badRequestAt) {
+                    badRequestAt = dispatch::Clock::current().monotonicTime();
+                    if (trickles) step = 0.05;
+                    return s.reply();
+                }
+            }
+            if (target == Target::switchAtLaunch)
+                return Reply::json(R"({"status":1,"data":{"status":1,"url":")" + server.url("/") + R"(","message":""}})");
+            if (target == Target::tagList) return Reply::json(kTagList);
+            return Reply::json(answerList(40));
+        });
+        network::NXServer::setSwitchBaseUrlForTesting(server.url(""));
+        resetPeakMemory();
+        // Launch queues timers and requests; they and the host share one virtual timeline.
+        dispatch::Clock::setCurrent(std::make_shared<dispatch::VirtualClock>());
+
+        auto delegate = core::make<AppDelegate>();
+        EXPECT_TRUE(delegate->didFinishLaunchingWithOptions());
+        auto host = std::make_unique<ui::HeadlessHost>(delegate->window);
+        auto root = std::dynamic_pointer_cast<QUSwitchBaseController>(delegate->window->rootViewController());
+        auto network = network::MWNetwork::shared();
+        auto runUntil = [&](const std::function<bool()>& done) {
+            return dispatch::RunLoop::main().runUntil(
+                [&] {
+                    host->advance(step);
+                    std::lock_guard lock(mutex);
+                    if (badRequestAt) {
+                        const double now = dispatch::Clock::current().monotonicTime();
+                        // Back to small steps once the bad request must have ended: what follows
+                        // answers in real time.
+                        if (now - *badRequestAt > s.deadline) step = 0.005;
+                        if (!overlayGoneAt && network->showTimes == 0) overlayGoneAt = now;
+                    }
+                    return done();
+                },
+                30);
+        };
+        auto overlayShown = [&] { return network->loadingView()->superview() != nullptr; };
+        auto home = root->mainController()->view();
+
+        // Launch: the switch, then the tag list.
+        EXPECT_TRUE(runUntil([&] { return server.requestCount() >= 2 && network->showTimes == 0; }));
+        if (s.target == Target::answers) {
+            EXPECT_TRUE(runUntil([&] { return findView(home, "QUMainItemSeg") != nullptr; }));
+            auto tag = findView(findView(home, "QUMainItemSeg"), "SegmentItemView");
+            EXPECT_TRUE(tag);
+            if (!tag) return 0;
+            gfx::Point p = tag->convertPointToWindow({tag->bounds().width() / 2, tag->bounds().height() / 2});
+            delegate->window->sendTouch(ui::TouchPhase::began, p);
+            host->advance(0.05);
+            delegate->window->sendTouch(ui::TouchPhase::ended, p);
+            EXPECT_TRUE(runUntil([&] { return badRequestAt.has_value() && network->showTimes == 0; }));
+        }
+        {
+            std::lock_guard lock(mutex);
+            if (s.target != Target::none) {
+                EXPECT_TRUE(badRequestAt) << "the scenario's request was never sent";
+                EXPECT_TRUE(overlayGoneAt);
+                if (badRequestAt && overlayGoneAt) {
+                    const double took = *overlayGoneAt - *badRequestAt;
+                    EXPECT_LE(took, s.deadline + 1);
+                    std::cout << "[ figures  ] " << s.name << ": overlay gone after " << took << " s\n";
+                }
+            }
+        }
+        EXPECT_FALSE(overlayShown());
+        for (int i = 0; i < 20; ++i) host->advance(0.05); // toasts and animations settle
+        delegate->window->layoutIfNeeded();
+        if (s.target == Target::answers) {
+            auto stack = root->mainController()->navigationController();
+            auto page = stack->topViewController()->view();
+            auto cell = findView(page, "QUMainAnswerCell");
+            EXPECT_TRUE(cell) << "the answer is shown";
+            // The page is drawn: its navigation bar and the answer both show more than one colour.
+            auto picture = host->snapshot();
+            const double scale = ui::Screen::main().scale();
+            auto colours = [&](gfx::Rect r) {
+                std::set<std::uint32_t> seen;
+                for (int y = int(r.minY() * scale); y < int(r.maxY() * scale) && y < picture->pixelHeight(); y += 2)
+                    for (int x = int(r.minX() * scale); x < int(r.maxX() * scale) && x < picture->pixelWidth(); x += 2)
+                        seen.insert(picture->pixel(x, y));
+                return seen.size();
+            };
+            const double width = delegate->window->bounds().width();
+            EXPECT_GT(colours({0, 20, width, 44}), 1u) << "the navigation bar is blank";
+            if (cell) {
+                gfx::Rect shown = cell->convertRect(cell->bounds(), nullptr).intersection(delegate->window->bounds());
+                EXPECT_GT(colours(shown), 1u) << "the answer is blank";
+            }
+        } else {
+            EXPECT_EQ(findView(home, "QUMainItemSeg") != nullptr, s.homeShowsTags);
+            EXPECT_EQ(root->selectedIndex(), 0);
+            EXPECT_TRUE(home->window()) << "the home page is on screen";
+        }
+        const double peak = peakMemoryMiB();
+        std::cout << "[ figures  ] " << s.name << ": peak resident memory " << peak << " MiB\n";
+
+        delegate->reach->stopNotifier();
+        host.reset();
+        return peak;
+    }
+
+};
+
+TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
+    const double normal = run({"a normal run", Target::answers, [] { return Reply::json(answerList(40)); }, 1, true});
+    static const std::string bomb = net::testkit::gzipOfZeros(std::size_t(1) << 30);
+    const Scenario scenarios[] = {
+        {"tag list: 1 GiB of gzip from 1 MiB", Target::tagList, [] {
+             Reply r = Reply::text(200, bomb, "application/json");
+             r.headers.emplace_back("Content-Encoding", "gzip");
+             return r;
+         }, 1, false},
+        {"tag list: 200 MiB plain body", Target::tagList, [] {
+             Reply r = Reply::text(200, std::string(std::size_t(1) << 20, ' '), "application/json");
+             r.repeat = 200;
+             return r;
+         }, 1, false},
+        {"tag list: trickles one byte at a time", Target::tagList, [] { return trickle(std::string(100000, ' ')); },
+         network::MWNetwork::kRequestDeadline, false},
+        {"switch: trickles one byte at a time", Target::switchAtLaunch, [] { return trickle(std::string(100000, ' ')); },
+         network::MWNetwork::kSwitchDeadline, false},
+        {"switch: an array", Target::switchAtLaunch, [] { return Reply::json("[1,2]"); }, 1, false},
+        {"switch: a text", Target::switchAtLaunch, [] { return Reply::json(R"("text")"); }, 1, false},
+        {"switch: a number", Target::switchAtLaunch, [] { return Reply::json("42"); }, 1, false},
+        {"switch: null", Target::switchAtLaunch, [] { return Reply::json("null"); }, 1, false},
+        {"tag list: HTTP 502", Target::tagList, [] { return Reply::text(502, "<html>bad gateway</html>", "text/html"); }, 1, false},
+        {"tag list: reset mid-body", Target::tagList, [] {
+             Reply r = Reply::json(kTagList);
+             r.mode = Reply::Mode::truncateBody;
+             return r;
+         }, 1, false},
+        {"answers: 20,000 characters", Target::answers, [] { return Reply::json(answerList(20000)); }, 1, true},
+        // The text layout keeps per-glyph data for the whole answer (about 280 bytes a character
+        // here), so a million characters need more than twice a normal run; bounded, not small.
+        {"answers: 1,000,000 characters", Target::answers, [] { return Reply::json(answerList(1000000)); }, 1, true, 5},
+    };
+    for (const auto& s : scenarios) {
+        const double peak = run(s);
+        EXPECT_LT(peak, s.memoryFactor * normal) << s.name << " needed " << peak << " MiB against " << normal << " MiB";
+    }
+}
+
+} // namespace
+} // namespace app
