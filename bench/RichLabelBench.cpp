@@ -44,14 +44,28 @@ const std::vector<std::string>& answers() {
     return texts;
 }
 
-void RichLabelSizeCalculation(benchmark::State& state) {
+text::Attributes answerAttributes() {
     text::ParagraphStyle style;
     style.lineSpacing = 4;
-    text::Attributes attributes{{std::string(text::kFontAttributeName), text::box(kFont)},
-                                {std::string(text::kForegroundColorAttributeName), text::box(gfx::Color::black())},
-                                {std::string(text::kParagraphStyleAttributeName), text::box(style)}};
+    return {{std::string(text::kFontAttributeName), text::box(kFont)},
+            {std::string(text::kForegroundColorAttributeName), text::box(gfx::Color::black())},
+            {std::string(text::kParagraphStyleAttributeName), text::box(style)}};
+}
+
+// A raw Pango layout of one answer at the answers' width, wrap and spacing.
+PangoLayout* answerLayout(const PangoFontDescription* desc, const std::string& text) {
+    PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
+    pango_layout_set_font_description(layout, desc);
+    pango_layout_set_width(layout, static_cast<int>(kAnswerWidth * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_spacing(layout, 4 * PANGO_SCALE);
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    return layout;
+}
+
+void RichLabelSizeCalculation(benchmark::State& state) {
     std::vector<text::AttributedString> strings;
-    for (const auto& a : answers()) strings.emplace_back(a, attributes);
+    for (const auto& a : answers()) strings.emplace_back(a, answerAttributes());
     for (auto _ : state) {
         double total = 0;
         for (const auto& s : strings) total += RLLabel::sizeWithAttributedString(s, {kAnswerWidth, 1e9}, 0).height;
@@ -64,12 +78,7 @@ void RawPangoLayout(benchmark::State& state) {
     for (auto _ : state) {
         double total = 0;
         for (const auto& a : answers()) {
-            PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
-            pango_layout_set_font_description(layout, desc);
-            pango_layout_set_width(layout, static_cast<int>(kAnswerWidth * PANGO_SCALE));
-            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-            pango_layout_set_spacing(layout, 4 * PANGO_SCALE);
-            pango_layout_set_text(layout, a.data(), static_cast<int>(a.size()));
+            PangoLayout* layout = answerLayout(desc, a);
             PangoRectangle logical;
             pango_layout_get_extents(layout, nullptr, &logical);
             total += logical.height;
@@ -78,14 +87,6 @@ void RawPangoLayout(benchmark::State& state) {
         benchmark::DoNotOptimize(total);
     }
     pango_font_description_free(desc);
-}
-
-text::Attributes answerAttributes() {
-    text::ParagraphStyle style;
-    style.lineSpacing = 4;
-    return {{std::string(text::kFontAttributeName), text::box(kFont)},
-            {std::string(text::kForegroundColorAttributeName), text::box(gfx::Color::black())},
-            {std::string(text::kParagraphStyleAttributeName), text::box(style)}};
 }
 
 void RichLabelCopyModeRunItems(benchmark::State& state) {
@@ -118,12 +119,7 @@ void RawPangoCharacterPositions(benchmark::State& state) {
         items = 0;
         double total = 0;
         for (const auto& a : answers()) {
-            PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
-            pango_layout_set_font_description(layout, desc);
-            pango_layout_set_width(layout, static_cast<int>(kAnswerWidth * PANGO_SCALE));
-            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-            pango_layout_set_spacing(layout, 4 * PANGO_SCALE);
-            pango_layout_set_text(layout, a.data(), static_cast<int>(a.size()));
+            PangoLayout* layout = answerLayout(desc, a);
             const char* text = pango_layout_get_text(layout);
             for (const char* p = text; *p; p = g_utf8_next_char(p)) {
                 PangoRectangle pos;

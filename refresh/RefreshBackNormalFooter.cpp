@@ -1,11 +1,8 @@
 #include "refresh/RefreshBackNormalFooter.h"
 
-#include "platform/ui/TemplateImage.h"
-#include "refresh/RefreshBundle.h"
 #include "refresh/RefreshConst.h"
 #include "refresh/RefreshGeometry.h"
 #include "refresh/RefreshLabel.h"
-#include "refresh/RefreshSubview.h"
 
 namespace refresh {
 namespace {
@@ -14,36 +11,9 @@ const gfx::AffineTransform kTurnedOver = gfx::AffineTransform::rotation(kRefresh
 
 } // namespace
 
-std::shared_ptr<ui::ImageView> RefreshBackNormalFooter::arrowView() {
-    auto arrow = arrowView_.lock();
-    if (!arrow) {
-        arrow = core::make<ui::ImageView>();
-        arrow->setImage(RefreshBundle::rf_arrowImage());
-        addSubview(arrow);
-        arrowView_ = arrow;
-        arrowTint_.reset();
-    }
-    return arrow;
-}
-
-std::shared_ptr<ui::ActivityIndicatorView> RefreshBackNormalFooter::loadingView() {
-    return subviewMadeOnFirstUse(*this, loadingView_, [this] {
-        auto spinner = core::make<ui::ActivityIndicatorView>(activityIndicatorViewStyle_);
-        spinner->setHidesWhenStopped(true);
-        return spinner;
-    });
-}
-
-void RefreshBackNormalFooter::setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style) {
-    activityIndicatorViewStyle_ = style;
-    if (auto old = loadingView_.lock()) old->removeFromSuperview();
-    loadingView_.reset();
-    setNeedsLayout();
-}
-
 void RefreshBackNormalFooter::prepare() {
     RefreshBackStateFooter::prepare();
-    activityIndicatorViewStyle_ = ui::ActivityIndicatorViewStyle::gray;
+    pieces_.setStyle(*this, ui::ActivityIndicatorViewStyle::gray);
 }
 
 void RefreshBackNormalFooter::placeSubviews() {
@@ -51,17 +21,7 @@ void RefreshBackNormalFooter::placeSubviews() {
     double centerX = rf_w(*this) * 0.5;
     auto state = stateLabel();
     if (!state->isHidden()) centerX -= labelLeftInset() + RefreshLabel::rf_textWith(*state) * 0.5;
-    gfx::Point c{centerX, rf_h(*this) * 0.5};
-    auto arrow = arrowView();
-    if (auto image = arrow->image()) arrow->setBounds({{0, 0}, image->size()});
-    arrow->setCenter(c);
-    loadingView()->setCenter(c);
-    // The arrow is a template drawn in the colour of the text beside it.
-    gfx::Color tint = state->textColor();
-    if (arrowTint_ != tint) {
-        arrowTint_ = tint;
-        arrow->setImage(ui::TemplateImage::tinted(RefreshBundle::rf_arrowImage(), tint));
-    }
+    pieces_.place(*this, {centerX, rf_h(*this) * 0.5}, state->textColor());
 }
 
 void RefreshBackNormalFooter::setState(RefreshComponentState state) {

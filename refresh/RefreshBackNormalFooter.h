@@ -3,8 +3,7 @@
 // to point along it once letting go would load, and the platform spinner in its place while
 // loading. Main thread only.
 
-#include "platform/ui/ActivityIndicatorView.h"
-#include "platform/ui/ImageView.h"
+#include "refresh/RefreshArrowSpinner.h"
 #include "refresh/RefreshBackStateFooter.h"
 
 namespace refresh {
@@ -18,11 +17,11 @@ class RefreshBackNormalFooter : public RefreshBackStateFooter {
     }
 
     // Made on first use and added as subviews; the view tree owns them.
-    std::shared_ptr<ui::ImageView> arrowView();
-    std::shared_ptr<ui::ActivityIndicatorView> loadingView();
-    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return activityIndicatorViewStyle_; }
+    std::shared_ptr<ui::ImageView> arrowView() { return pieces_.arrowView(*this); }
+    std::shared_ptr<ui::ActivityIndicatorView> loadingView() { return pieces_.loadingView(*this); }
+    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return pieces_.style(); }
     // The next use makes a spinner in the new style; the old one leaves the footer.
-    void setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style);
+    void setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style) { pieces_.setStyle(*this, style); }
 
     void setState(RefreshComponentState state) override;
 
@@ -31,10 +30,7 @@ protected:
     void placeSubviews() override;
 
 private:
-    std::weak_ptr<ui::ImageView> arrowView_;
-    std::weak_ptr<ui::ActivityIndicatorView> loadingView_;
-    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle_ = ui::ActivityIndicatorViewStyle::gray;
-    std::optional<gfx::Color> arrowTint_;
+    RefreshArrowSpinner pieces_;
 };
 
 } // namespace refresh

@@ -1,46 +1,16 @@
 #include "refresh/RefreshNormalHeader.h"
 
-#include "platform/ui/TemplateImage.h"
-#include "refresh/RefreshBundle.h"
 #include "refresh/RefreshConst.h"
 #include "refresh/RefreshGeometry.h"
 #include "refresh/RefreshLabel.h"
-#include "refresh/RefreshSubview.h"
 
 #include <algorithm>
 
 namespace refresh {
 
-std::shared_ptr<ui::ImageView> RefreshNormalHeader::arrowView() {
-    auto arrow = arrowView_.lock();
-    if (!arrow) {
-        arrow = core::make<ui::ImageView>();
-        arrow->setImage(RefreshBundle::rf_arrowImage());
-        addSubview(arrow);
-        arrowView_ = arrow;
-        arrowTint_.reset();
-    }
-    return arrow;
-}
-
-std::shared_ptr<ui::ActivityIndicatorView> RefreshNormalHeader::loadingView() {
-    return subviewMadeOnFirstUse(*this, loadingView_, [this] {
-        auto spinner = core::make<ui::ActivityIndicatorView>(activityIndicatorViewStyle_);
-        spinner->setHidesWhenStopped(true);
-        return spinner;
-    });
-}
-
-void RefreshNormalHeader::setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style) {
-    activityIndicatorViewStyle_ = style;
-    if (auto old = loadingView_.lock()) old->removeFromSuperview();
-    loadingView_.reset();
-    setNeedsLayout();
-}
-
 void RefreshNormalHeader::prepare() {
     RefreshStateHeader::prepare();
-    activityIndicatorViewStyle_ = ui::ActivityIndicatorViewStyle::gray;
+    pieces_.setStyle(*this, ui::ActivityIndicatorViewStyle::gray);
 }
 
 void RefreshNormalHeader::placeSubviews() {
@@ -53,18 +23,7 @@ void RefreshNormalHeader::placeSubviews() {
         double timeWidth = last->isHidden() ? 0 : RefreshLabel::rf_textWith(*last);
         centerX -= std::max(stateWidth, timeWidth) * 0.5 + labelLeftInset();
     }
-    double centerY = rf_h(*this) * 0.5;
-    gfx::Point c{centerX, centerY};
-    auto arrow = arrowView();
-    if (auto image = arrow->image()) arrow->setBounds({{0, 0}, image->size()});
-    arrow->setCenter(c);
-    loadingView()->setCenter(c);
-    // The arrow is a template drawn in the colour of the text beside it.
-    gfx::Color tint = state->textColor();
-    if (arrowTint_ != tint) {
-        arrowTint_ = tint;
-        arrow->setImage(ui::TemplateImage::tinted(RefreshBundle::rf_arrowImage(), tint));
-    }
+    pieces_.place(*this, {centerX, rf_h(*this) * 0.5}, state->textColor());
 }
 
 void RefreshNormalHeader::setState(RefreshComponentState state) {

@@ -2,8 +2,7 @@
 // The header the pages use: an arrow beside the texts that turns over while pulling, and the
 // platform spinner in its place while refreshing. Main thread only.
 
-#include "platform/ui/ActivityIndicatorView.h"
-#include "platform/ui/ImageView.h"
+#include "refresh/RefreshArrowSpinner.h"
 #include "refresh/RefreshStateHeader.h"
 
 namespace refresh {
@@ -17,11 +16,11 @@ class RefreshNormalHeader : public RefreshStateHeader {
     }
 
     // Made on first use and added as subviews; the view tree owns them.
-    std::shared_ptr<ui::ImageView> arrowView();
-    std::shared_ptr<ui::ActivityIndicatorView> loadingView();
-    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return activityIndicatorViewStyle_; }
+    std::shared_ptr<ui::ImageView> arrowView() { return pieces_.arrowView(*this); }
+    std::shared_ptr<ui::ActivityIndicatorView> loadingView() { return pieces_.loadingView(*this); }
+    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return pieces_.style(); }
     // The next use makes a spinner in the new style; the old one leaves the header.
-    void setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style);
+    void setActivityIndicatorViewStyle(ui::ActivityIndicatorViewStyle style) { pieces_.setStyle(*this, style); }
 
     void setState(RefreshComponentState state) override;
 
@@ -30,10 +29,7 @@ protected:
     void placeSubviews() override;
 
 private:
-    std::weak_ptr<ui::ImageView> arrowView_;
-    std::weak_ptr<ui::ActivityIndicatorView> loadingView_;
-    ui::ActivityIndicatorViewStyle activityIndicatorViewStyle_ = ui::ActivityIndicatorViewStyle::gray;
-    std::optional<gfx::Color> arrowTint_;
+    RefreshArrowSpinner pieces_;
 };
 
 } // namespace refresh
