@@ -276,6 +276,14 @@ bool moreGlyph(const std::string& path) {
     return writePng(c, path);
 }
 
+// The script-bridge page's back chevron, 30 points square (its image view's size), white on
+// nothing: the presenter gives the bar a dark colour.
+bool returnChevron(const std::string& path) {
+    gfx::BitmapContext c({30, 30}, kScale);
+    strokeLine(c, {{18.5, 7.5}, {11, 15}, {18.5, 22.5}}, gfx::Color::whiteColor(), 2.2);
+    return writePng(c, path);
+}
+
 // The side menu's row icons, 14 x 14 points (40u on a 3x phone), outlined in the title colour:
 // a house, a heart and an information circle.
 enum class MenuIcon { home, like, about };
@@ -360,6 +368,7 @@ int main(int argc, char** argv) {
     ok = historyDelete(folder + "/discover_search_history_del@3x.png") && ok;
     ok = menuGlyph(folder + "/common_btn_left_slide@3x.png") && ok;
     ok = moreGlyph(folder + "/tpersonal_right_btn_more@3x.png") && ok;
+    ok = returnChevron(folder + "/NavButtonReturn_icon@3x.png") && ok;
     ok = menuIcon(folder + "/common_home@3x.png", MenuIcon::home) && ok;
     ok = menuIcon(folder + "/common_like@3x.png", MenuIcon::like) && ok;
     ok = menuIcon(folder + "/common_aboutus@3x.png", MenuIcon::about) && ok;

@@ -1,6 +1,7 @@
 #include "platform/ui/NavigationController.h"
 
 #include "platform/dispatch/Queue.h"
+#include "platform/ui/NavigationItem.h"
 #include "platform/ui/Screen.h"
 
 namespace ui {
@@ -47,6 +48,23 @@ void NavigationController::updateBar() {
     if (!barTitle_) return;
     auto top = topViewController();
     barTitle_->setText(top ? top->title() : "");
+    for (auto& v : barLeftViews_) v->removeFromSuperview();
+    barLeftViews_.clear();
+    if (!top) return;
+    const double barTop = Screen::main().statusBarHeight();
+    double x = NavigationItem::kStandardMargin;
+    for (const auto& item : top->navigationItem()->leftBarButtonItems()) {
+        if (item->isFixedSpace()) {
+            x += item->width();
+            continue;
+        }
+        const auto& v = item->customView();
+        gfx::Size size = v->frame().size;
+        v->setFrame({x, barTop + (kBarHeight - size.height) / 2, size.width, size.height});
+        bar_->addSubview(v);
+        barLeftViews_.push_back(v);
+        x += size.width;
+    }
 }
 
 std::vector<std::shared_ptr<ViewController>> NavigationController::childrenOnScreen() const {

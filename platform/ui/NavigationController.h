@@ -1,7 +1,8 @@
 #pragma once
 // A stack of controllers of which the top one is on screen, under a navigation bar (44 points
 // below the status bar, with the top's title) that can be hidden. A push slides the new view in
-// from the right; a pop slides the top out to the right. Main thread only.
+// from the right; a pop slides the top out to the right. The bar shows the top's title and left
+// items (NavigationItem) and follows their changes. Main thread only.
 
 #include "platform/ui/Label.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -38,6 +39,7 @@ protected:
     std::vector<std::shared_ptr<ViewController>> childrenOnScreen() const override;
 
 private:
+    friend class ViewController;
     gfx::Rect contentFrame() const;
     void show(const std::shared_ptr<ViewController>& from, const std::shared_ptr<ViewController>& to, bool animated,
               bool forward, std::vector<std::shared_ptr<ViewController>> leaving);
@@ -47,6 +49,7 @@ private:
     std::vector<std::shared_ptr<ViewController>> stack_;
     std::shared_ptr<View> bar_;
     std::shared_ptr<Label> barTitle_;
+    std::vector<std::shared_ptr<View>> barLeftViews_;
     std::shared_ptr<GestureRecognizer> popGesture_ = std::make_shared<PanGestureRecognizer>();
     bool barHidden_ = false;
     bool transitioning_ = false;

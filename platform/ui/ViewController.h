@@ -23,6 +23,7 @@
 namespace ui {
 
 class NavigationController;
+class NavigationItem;
 class TabBarController;
 class TransitionContext;
 class ViewControllerTransitioningDelegate;
@@ -47,7 +48,10 @@ class ViewController : public core::Object {
     virtual void viewDidDisappear(bool animated) { (void)animated; }
 
     const std::string& title() const { return title_; }
-    void setTitle(std::string title) { title_ = std::move(title); }
+    // A navigation bar showing this controller follows the change.
+    void setTitle(std::string title);
+    // The left items of the navigation bar while this controller is the top of a stack.
+    const std::shared_ptr<NavigationItem>& navigationItem();
     // Whether a tab bar hides while this controller is on a pushed navigation stack; the tab-bar
     // controller here has no per-page bar, so it is only recorded.
     bool hidesBottomBarWhenPushed = false;
@@ -99,6 +103,8 @@ protected:
 
 private:
     friend class TransitionContext;
+    void navigationDetailsDidChange();
+    std::shared_ptr<NavigationItem> navigationItem_;
     enum class Appearance { disappeared, appearing, appeared, disappearing };
 
     std::shared_ptr<View> view_;
