@@ -11,6 +11,10 @@
 #include "indicators/animations/ActivityIndicatorAnimationSemiCircleSpin.h"
 #include "indicators/animations/ActivityIndicatorAnimationSquareSpin.h"
 #include "indicators/animations/ActivityIndicatorAnimationTriangleSkewSpin.h"
+#include "indicators/animations/LineAnimations.h"
+#include "indicators/animations/PathAnimations.h"
+#include "indicators/animations/PulseAnimations.h"
+#include "indicators/animations/ScaleAnimations.h"
 
 #include <array>
 
@@ -58,31 +62,28 @@ std::unique_ptr<ActivityIndicatorAnimationDelegate> makeIndicatorAnimation(Activ
     case T::semiCircleSpin: return std::make_unique<ActivityIndicatorAnimationSemiCircleSpin>();
     case T::ballRotateChase: return std::make_unique<ActivityIndicatorAnimationBallRotateChase>();
     case T::circleStrokeSpin: return std::make_unique<ActivityIndicatorAnimationCircleStrokeSpin>();
-    // The pulse, beat, scale, ripple, fade, line, bar and path families are not built yet; until
-    // they are, these types draw nothing, like blank.
-    case T::ballPulse:
-    case T::ballGridPulse:
-    case T::ballPulseRise:
-    case T::ballZigZag:
-    case T::ballZigZagDeflect:
-    case T::ballTrianglePath:
-    case T::ballScale:
-    case T::lineScale:
-    case T::lineScaleParty:
-    case T::ballScaleMultiple:
-    case T::ballPulseSync:
-    case T::ballBeat:
-    case T::lineScalePulseOut:
-    case T::lineScalePulseOutRapid:
-    case T::ballScaleRipple:
-    case T::ballScaleRippleMultiple:
-    case T::ballSpinFadeLoader:
-    case T::lineSpinFadeLoader:
-    case T::pacman:
-    case T::ballGridBeat:
-    case T::orbit:
-    case T::audioEqualizer:
-        return std::make_unique<ActivityIndicatorAnimationBlank>();
+    case T::ballPulse: return std::make_unique<ActivityIndicatorAnimationBallPulse>();
+    case T::ballGridPulse: return std::make_unique<ActivityIndicatorAnimationBallGridPulse>();
+    case T::ballPulseRise: return std::make_unique<ActivityIndicatorAnimationBallPulseRise>();
+    case T::ballZigZag: return std::make_unique<ActivityIndicatorAnimationBallZigZag>();
+    case T::ballZigZagDeflect: return std::make_unique<ActivityIndicatorAnimationBallZigZagDeflect>();
+    case T::ballTrianglePath: return std::make_unique<ActivityIndicatorAnimationBallTrianglePath>();
+    case T::ballScale: return std::make_unique<ActivityIndicatorAnimationBallScale>();
+    case T::lineScale: return std::make_unique<ActivityIndicatorAnimationLineScale>();
+    case T::lineScaleParty: return std::make_unique<ActivityIndicatorAnimationLineScaleParty>();
+    case T::ballScaleMultiple: return std::make_unique<ActivityIndicatorAnimationBallScaleMultiple>();
+    case T::ballPulseSync: return std::make_unique<ActivityIndicatorAnimationBallPulseSync>();
+    case T::ballBeat: return std::make_unique<ActivityIndicatorAnimationBallBeat>();
+    case T::lineScalePulseOut: return std::make_unique<ActivityIndicatorAnimationLineScalePulseOut>();
+    case T::lineScalePulseOutRapid: return std::make_unique<ActivityIndicatorAnimationLineScalePulseOutRapid>();
+    case T::ballScaleRipple: return std::make_unique<ActivityIndicatorAnimationBallScaleRipple>();
+    case T::ballScaleRippleMultiple: return std::make_unique<ActivityIndicatorAnimationBallScaleRippleMultiple>();
+    case T::ballSpinFadeLoader: return std::make_unique<ActivityIndicatorAnimationBallSpinFadeLoader>();
+    case T::lineSpinFadeLoader: return std::make_unique<ActivityIndicatorAnimationLineSpinFadeLoader>();
+    case T::pacman: return std::make_unique<ActivityIndicatorAnimationPacman>();
+    case T::ballGridBeat: return std::make_unique<ActivityIndicatorAnimationBallGridBeat>();
+    case T::orbit: return std::make_unique<ActivityIndicatorAnimationOrbit>();
+    case T::audioEqualizer: return std::make_unique<ActivityIndicatorAnimationAudioEqualizer>();
     }
     return std::make_unique<ActivityIndicatorAnimationBlank>();
 }
