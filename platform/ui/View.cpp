@@ -416,7 +416,13 @@ bool View::endEditing(bool force) {
 
 bool View::becomeFirstResponder() {
     if (!canBecomeFirstResponder()) return false;
-    Keyboard::shared().setFirstResponder(std::static_pointer_cast<View>(shared_from_this()));
+    auto& keyboard = Keyboard::shared();
+    auto current = keyboard.firstResponder();
+    if (current.get() == this) return true;
+    // A text input in focus ends its editing first (its delegate may refuse).
+    if (auto* input = current ? dynamic_cast<TextInput*>(current.get()) : nullptr)
+        if (!input->resignFirstResponder(false)) return false;
+    keyboard.setFirstResponder(std::static_pointer_cast<View>(shared_from_this()));
     return true;
 }
 

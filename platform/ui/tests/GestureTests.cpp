@@ -3,6 +3,7 @@
 #include "platform/ui/MenuController.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "UiTest.h"
 
@@ -188,6 +189,15 @@ TEST_F(ui_Gesture, FirstResponderGoesThroughTheKeyboardWithoutShowingIt) {
     EXPECT_FALSE(Keyboard::shared().isVisible());
     EXPECT_TRUE(editor->resignFirstResponder());
     EXPECT_FALSE(editor->isFirstResponder());
+
+    // A text field in focus stops editing when another view takes the focus.
+    auto field = core::make<TextField>(gfx::Rect{0, 100, 200, 30});
+    window->addSubview(field);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_TRUE(editor->becomeFirstResponder());
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_EQ(Keyboard::shared().firstResponder(), editor);
+    editor->resignFirstResponder();
 }
 
 TEST_F(ui_Gesture, EditMenuOffersWhatTheResponderCanDoAndSendsTheTappedCommand) {
