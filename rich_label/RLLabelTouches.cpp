@@ -94,6 +94,8 @@ void RLLabel::touchesEnded(const ui::TouchSet& touches) {
 
 void RLLabel::touchesCancelled(const ui::TouchSet& touches) {
     if (longPress_ || !currentClickRunStrokeItem_) return ui::Label::touchesCancelled(touches);
+    // Taken by this label's own long press: its action reports the pressed link, then lets go.
+    if (longPressGestureRecognizer_->state() == ui::GestureRecognizer::State::began) return;
     // As at the end of a tap, without running anything: the link must not stay painted pressed.
     releasePressedLink();
 }

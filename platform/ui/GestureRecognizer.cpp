@@ -46,12 +46,16 @@ void GestureRecognizer::reset() {
 }
 
 void GestureRecognizer::setState(State state) {
+    if (enterState(state)) runActions();
+}
+
+bool GestureRecognizer::enterState(State state) {
     bool recognizes = state_ == State::possible && (state == State::began || state == State::ended);
     if (recognizes) {
         auto other = requiredToFail_.lock();
         if (other && other->state_ == State::possible && other->isTracking()) {
             waitingState_ = state;
-            return;
+            return false;
         }
     }
     if (state != State::possible) waitingState_.reset();
@@ -61,11 +65,13 @@ void GestureRecognizer::setState(State state) {
         for (auto& weak : dependents)
             if (auto d = weak.lock()) d->requiredRecognizerDidFinish(state == State::failed || state == State::cancelled);
     }
-    if (state == State::began || state == State::changed || state == State::ended || state == State::cancelled) {
-        auto keep = shared_from_this();  // an action may drop the last other reference
-        auto actions = actions_;
-        for (auto& action : actions) action(*this);
-    }
+    return state == State::began || state == State::changed || state == State::ended || state == State::cancelled;
+}
+
+void GestureRecognizer::runActions() {
+    auto keep = shared_from_this();  // an action may drop the last other reference
+    auto actions = actions_;
+    for (auto& action : actions) action(*this);
 }
 
 void GestureRecognizer::requiredRecognizerDidFinish(bool failed) {
@@ -148,9 +154,11 @@ void LongPressGestureRecognizer::touchesBegan(const TouchSet& touches) {
         auto self = std::static_pointer_cast<LongPressGestureRecognizer>(weak.lock());
         if (!self || self->state() != State::possible || self->touches_.empty()) return;
         auto touch = self->touches_.front();
-        self->setState(State::began);
-        if (self->state() != State::began) return;
+        if (!self->enterState(State::began)) return;
+        // The window takes the touch first (the view hears touchesCancelled while the press
+        // already reports began), then the actions run.
         if (auto window = touch->window()) window->recognizerDidBegin(*self, touch);
+        if (self->state() == State::began) self->runActions();
     });
 }
 

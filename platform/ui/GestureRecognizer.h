@@ -73,6 +73,10 @@ public:
 
 protected:
     void setState(State state);
+    // setState in two steps: the state change (false when nothing is to be told: the
+    // recognition is held back, or the state has no actions), then the actions.
+    bool enterState(State state);
+    void runActions();
     // Whether the recognizer is still following a gesture (touches down, or between the taps of
     // a multi-tap), so that recognizers that require it to fail must wait.
     virtual bool isTracking() const { return !touches_.empty(); }

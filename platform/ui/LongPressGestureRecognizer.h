@@ -3,10 +3,10 @@
 // points begins the gesture; every move afterwards changes it and the lift ends it. Moving
 // further, or lifting, before the time fails it.
 //
-// The gesture begins from a timer, outside any touch event: its actions run first, and only
-// then does the window take the touch from the view (touchesCancelled) and fail the other
-// recognizers of the touch. A view's long-press action therefore still sees the state its
-// touchesBegan set up.
+// The gesture begins from a timer, outside any touch event: the window first takes the touch
+// from the view (touchesCancelled, while the press already reports began) and fails the other
+// recognizers of the touch, then the actions run. A view that needs in its long-press action what
+// its touchesBegan set up keeps it when cancelled by its own began press.
 
 #include "platform/ui/GestureRecognizer.h"
 

@@ -225,3 +225,27 @@ TEST_F(RLSelection, StartingAtTheCurrentStartChangesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RLSelection, GesturesOnTheSelectionMoveItToOneCharacter) {
+    auto label = copyLabel(han(8));
+    auto& menu = ui::MenuController::shared();
+    doubleTap(charPoint(*label, 1));
+    selection()->selectAll();
+    doubleTap(charPoint(*label, 4));  // on the selection itself
+    EXPECT_EQ(selected(), (Span{4, 4}));
+    EXPECT_TRUE(menu.isMenuVisible());
+
+    gfx::Point p = charPoint(*label, 6);
+    host->touchDown(p);
+    host->advance(0.6);
+    EXPECT_FALSE(selection()->magnifierView()->isHidden());
+    EXPECT_FALSE(menu.isMenuVisible()) << "the menu shows with the loupe";
+    host->touchUp(p);
+    EXPECT_EQ(selected(), (Span{6, 6}));
+    EXPECT_TRUE(selection()->magnifierView()->isHidden());
+    EXPECT_TRUE(menu.isMenuVisible());
+}
+
+} // namespace
