@@ -1,6 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/ui/Window.h"
 
@@ -27,6 +28,46 @@ std::vector<std::shared_ptr<Window>> Application::windows() const {
     for (const auto& w : windows_)
         if (auto s = w.lock()) out.push_back(s);
     return out;
+}
+
+void Application::didEnterBackground() {
+    core::NotificationCenter::defaultCenter().post(kDidEnterBackgroundNotification);
+}
+
+void Application::willTerminate() {
+    core::NotificationCenter::defaultCenter().post(kWillTerminateNotification);
+}
+
+void Application::didReceiveMemoryWarning() {
+    core::NotificationCenter::defaultCenter().post(kDidReceiveMemoryWarningNotification);
+}
+
+Application::BackgroundTaskIdentifier Application::beginBackgroundTask(std::function<void()> expirationHandler) {
+    std::lock_guard lock(tasksMutex_);
+    BackgroundTaskIdentifier id = nextTask_++;
+    tasks_.emplace(id, std::move(expirationHandler));
+    return id;
+}
+
+void Application::endBackgroundTask(BackgroundTaskIdentifier identifier) {
+    std::lock_guard lock(tasksMutex_);
+    tasks_.erase(identifier);
+}
+
+std::size_t Application::backgroundTaskCount() const {
+    std::lock_guard lock(tasksMutex_);
+    return tasks_.size();
+}
+
+void Application::expireBackgroundTasks() {
+    std::map<BackgroundTaskIdentifier, std::function<void()>> expiring;
+    {
+        std::lock_guard lock(tasksMutex_);
+        expiring.swap(tasks_);
+    }
+    // Handlers run outside the lock: they end their own task, which is already gone.
+    for (auto& [id, handler] : expiring)
+        if (handler) handler();
 }
 
 bool Application::canOpenURL(const std::string& url) const {

@@ -7,6 +7,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/core/Utf16.h"
 #include "platform/gfx/CairoContext.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/GtkAlbumSource.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NativeViewHost.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <vector>
 
@@ -66,6 +68,7 @@ struct GtkHost::Impl final : NativeViewHost {
     GtkWidget* area = nullptr;
     GtkIMContext* im = nullptr;
     GMainLoop* loop = nullptr;
+    GMemoryMonitor* memoryMonitor = nullptr;
     int draws = 0;
     bool pointerDown = false;
     double pinchBase = 1;  // the zoom scale when a touchpad pinch began
@@ -326,6 +329,20 @@ struct GtkHost::Impl final : NativeViewHost {
         auto* self = static_cast<Impl*>(data);
         if (self->im) gtk_im_context_set_client_window(self->im, gtk_widget_get_window(widget));
     }
+    // Lifecycle: iconifying the window sends the app to the background, closing it ends the app,
+    // and the system's low-memory warnings become memory warnings.
+    static gboolean onWindowState(GtkWidget*, GdkEventWindowState* e, gpointer) {
+        if ((e->changed_mask & GDK_WINDOW_STATE_ICONIFIED) && (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED))
+            Application::shared().didEnterBackground();
+        return FALSE;
+    }
+    static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
+        Application::shared().willTerminate();
+        return FALSE;
+    }
+    static void onLowMemory(GMemoryMonitor*, GMemoryMonitorWarningLevel, gpointer) {
+        Application::shared().didReceiveMemoryWarning();
+    }
     static void onDestroy(GtkWidget*, gpointer data) {
         auto* self = static_cast<Impl*>(data);
         self->toplevel = nullptr;
@@ -398,6 +415,10 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     g_signal_connect(impl->im, "commit", G_CALLBACK(&Impl::onCommit), raw);
     g_signal_connect(impl->im, "preedit-changed", G_CALLBACK(&Impl::onPreeditChanged), raw);
     g_signal_connect(impl->toplevel, "destroy", G_CALLBACK(&Impl::onDestroy), raw);
+    g_signal_connect(impl->toplevel, "window-state-event", G_CALLBACK(&Impl::onWindowState), raw);
+    g_signal_connect(impl->toplevel, "delete-event", G_CALLBACK(&Impl::onDelete), raw);
+    impl->memoryMonitor = g_memory_monitor_dup_default();
+    if (impl->memoryMonitor) g_signal_connect(impl->memoryMonitor, "low-memory-warning", G_CALLBACK(&Impl::onLowMemory), raw);
 
     // Any change of a layer, and every animation tick, asks for a new picture.
     ca::Layer::setChangeObserver([raw] { raw->queueDraw(); });
@@ -432,6 +453,10 @@ GtkHost::~GtkHost() {
     Pasteboard::general().setStore(std::nullopt);
     ca::Layer::setChangeObserver(nullptr);
     ca::AnimationTicker::shared().setFrameObserver(nullptr);
+    if (impl_->memoryMonitor) {
+        g_signal_handlers_disconnect_by_data(impl_->memoryMonitor, impl_.get());
+        g_object_unref(impl_->memoryMonitor);
+    }
     dispatch::RunLoop::main().setDriver(nullptr);
     if (impl_->toplevel) gtk_widget_destroy(impl_->toplevel);
     while (g_main_context_iteration(nullptr, FALSE)) {
@@ -449,6 +474,18 @@ void GtkHost::show() {
 void GtkHost::run() {
     show();
     if (impl_->toplevel) g_main_loop_run(impl_->loop);
+    // Background tasks keep the process alive for a while after the window closed.
+    auto& app = Application::shared();
+    if (app.backgroundTaskCount() > 0) {
+        bool timedOut = false;
+        guint timer = g_timeout_add_seconds(kBackgroundTaskSeconds, +[](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        }, &timedOut);
+        while (app.backgroundTaskCount() > 0 && !timedOut) g_main_context_iteration(nullptr, TRUE);
+        if (!timedOut) g_source_remove(timer);
+        app.expireBackgroundTasks();
+    }
 }
 
 void GtkHost::quit() { g_main_loop_quit(impl_->loop); }

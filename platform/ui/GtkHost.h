@@ -19,8 +19,11 @@ public:
 
     // Shows the window (non-blocking).
     void show();
-    // Runs until the window is closed or quit() is called.
+    // Runs until the window is closed or quit() is called, then (for at most
+    // kBackgroundTaskSeconds) until the application's background tasks have ended; tasks still
+    // running then are expired.
     void run();
+    static constexpr unsigned kBackgroundTaskSeconds = 10;
     void quit();
     // Runs pending GLib events once without blocking; true if any were handled (for tests).
     bool iterate();

@@ -1,6 +1,9 @@
 // Opens the desktop host in a real X server. Xvfb is started by the test on a free display
 // number; without Xvfb the test is skipped with a message.
 
+#include "platform/core/NotificationCenter.h"
+#include "platform/dispatch/Queue.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/GtkHost.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
@@ -116,6 +119,56 @@ TEST(ui_GtkHost, TypesChineseThroughTheInputMethodAndPastesFromTheClipboard) {
     tapKey(GDK_KEY_BackSpace);
     EXPECT_EQ(field->text(), "a搜聊天话");
     field->resignFirstResponder();
+}
+
+GtkWidget* hostToplevel() {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWidget* toplevel = toplevels ? GTK_WIDGET(toplevels->data) : nullptr;
+    g_list_free(toplevels);
+    return toplevel;
+}
+
+TEST(ui_GtkHost, IconifyAndCloseBecomeLifecycleNotificationsAndBackgroundTasksKeepTheRunAlive) {
+    XvfbServer xvfb;
+    if (!xvfb.running()) GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb); the desktop host was not tried";
+    auto window = core::make<Window>();
+    auto host = GtkHost::create(window, "Quillora");
+    ASSERT_TRUE(host.ok()) << host.error().description;
+    (*host)->show();
+    iterateUntil(**host, [&] { return (*host)->drawCount() > 0; });
+    std::vector<std::string> heard;
+    auto& center = core::NotificationCenter::defaultCenter();
+    auto record = [&](const core::Notification& n) { heard.push_back(n.name); };
+    auto a = center.addObserver(Application::kDidEnterBackgroundNotification, record);
+    auto b = center.addObserver(Application::kWillTerminateNotification, record);
+
+    GtkWidget* toplevel = hostToplevel();
+    ASSERT_NE(toplevel, nullptr);
+    GdkEvent* state = gdk_event_new(GDK_WINDOW_STATE);
+    state->window_state.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(toplevel)));
+    state->window_state.send_event = TRUE;
+    state->window_state.changed_mask = GDK_WINDOW_STATE_ICONIFIED;
+    state->window_state.new_window_state = GDK_WINDOW_STATE_ICONIFIED;
+    gtk_main_do_event(state);
+    state->window_state.changed_mask = GDK_WINDOW_STATE_FOCUSED;  // still iconified: not a new event
+    gtk_main_do_event(state);
+    gdk_event_free(state);
+    EXPECT_EQ(heard, std::vector<std::string>{Application::kDidEnterBackgroundNotification});
+
+    // Cleanup work begun in the background holds the run open until it ends.
+    auto& app = Application::shared();
+    bool expired = false;
+    auto task = app.beginBackgroundTask([&] { expired = true; });
+    dispatch::Queue::main()->async([&] { app.endBackgroundTask(task); });
+    GdkEvent* close = gdk_event_new(GDK_DELETE);
+    close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(toplevel)));
+    close->any.send_event = TRUE;
+    gtk_main_do_event(close);
+    gdk_event_free(close);
+    EXPECT_EQ(heard.back(), Application::kWillTerminateNotification);
+    (*host)->run();
+    EXPECT_EQ(app.backgroundTaskCount(), 0u);
+    EXPECT_FALSE(expired);
 }
 
 } // namespace
