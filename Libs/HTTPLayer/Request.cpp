@@ -224,7 +224,9 @@ std::string Request::debugDescription() const {
     auto merge = [&headers](const net::HTTPHeaders& fields) {
         for (const auto& [name, value] : fields) {
             if (name == "Cookie") continue;
-            auto it = std::find_if(headers.begin(), headers.end(), [&](const auto& h) { return h.first == name; });
+            // Clang does not let a lambda capture a structured binding; a plain reference it can.
+            const std::string& field = name;
+            auto it = std::find_if(headers.begin(), headers.end(), [&field](const auto& h) { return h.first == field; });
             if (it != headers.end()) it->second = value; else headers.emplace_back(name, value);
         }
     };
