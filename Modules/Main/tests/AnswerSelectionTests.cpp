@@ -46,13 +46,20 @@ TEST_F(AnswerSelection, LongPressThenCopyPutsExactlyTheAnswerOnThePasteboardAndP
     ASSERT_TRUE(label);
     ASSERT_FALSE(label->lineLayoutModels().empty());
 
-    // A long press on the first character: the loupe while held, a one-character selection after.
+    // A long press on the first character: the loupe while held, a one-character selection after;
+    // its copy is that character.
     gfx::Rect line = label->lineLayoutModels()[0]->lineVerticalLayout.lineRect;
     gfx::Point p = label->convertPoint({label->textInsets().left + 6, line.midY()}, nullptr);
-    host->touchDown(p);
-    host->advance(0.6);
-    host->snapshot();
-    host->touchUp(p);
+    auto longPress = [&] {
+        host->touchDown(p);
+        host->advance(0.6);
+        host->snapshot();
+        host->touchUp(p);
+    };
+    longPress();
+    tapMenu("拷贝");
+    EXPECT_EQ(ui::Pasteboard::general().string(), "第");
+    longPress();
     auto selection = RLSelectBackView::instance();
     ASSERT_EQ(selection->label(), label);
     ASSERT_TRUE(selection->startCopyRunItem());
