@@ -1,6 +1,5 @@
 #include "RLTouchTesting.h"
 
-#include "platform/core/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MenuController.h"
 #include "platform/ui/Pasteboard.h"
@@ -185,9 +184,7 @@ TEST_F(RLSelection, SelectionEndsOnlyForItsOwnReasons) {
         std::function<void(RLLabel& label, RLLabel& other)> act;
         bool ends;
     } cases[] = {
-        {"background", [](RLLabel&, RLLabel&) {
-             core::NotificationCenter::defaultCenter().post(ui::Application::kDidEnterBackgroundNotification);
-         }, true},
+        {"background", [](RLLabel&, RLLabel&) { ui::Application::shared().didEnterBackground(); }, true},
         {"touch outside", [this](RLLabel&, RLLabel&) { host->tap({200, 600}); }, true},
         {"single tap inside", [this](RLLabel& label, RLLabel&) {
              host->tap(charPoint(label, 4));
