@@ -3,11 +3,14 @@
 #include "platform/core/Files.h"
 #include "platform/core/Log.h"
 #include "platform/core/ProcessInfo.h"
+#include "platform/gfx/Orientation.h"
 
 #include <png.h>
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -51,12 +54,13 @@ core::Expected<ImagePtr> decodePng(std::string_view bytes, double scale) {
     std::vector<png_bytep>* rows = new std::vector<png_bytep>();
     std::vector<uint8_t>* buffer = new std::vector<uint8_t>();
     png_uint_32 width = 0, height = 0;
-    bool ok = false;
+    bool ok = false, alpha = true;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_set_read_fn(png, &reader, pngRead);
         png_read_info(png, info);
         width = png_get_image_width(png, info);
         height = png_get_image_height(png, info);
+        alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
         if (width == 0 || height == 0 || width > 16384 || height > 16384) png_error(png, "bad size");
         png_set_expand(png);
         png_set_strip_16(png);
@@ -81,7 +85,7 @@ core::Expected<ImagePtr> decodePng(std::string_view bytes, double scale) {
     delete rows;
     delete buffer;
     if (!ok) return imageError(Image::corruptData, "The PNG data is damaged.");
-    return ImagePtr(std::make_shared<Image>(static_cast<int>(width), static_cast<int>(height), scale, std::move(result)));
+    return ImagePtr(std::make_shared<Image>(static_cast<int>(width), static_cast<int>(height), scale, std::move(result), alpha));
 }
 
 struct JpegError {
@@ -98,29 +102,23 @@ core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale) {
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = jpegFail;
     err.mgr.output_message = jpegSilent;
+    // Rows decode straight into the pixel words: BGRX bytes are 0xFFRRGGBB on a little-endian machine.
     std::vector<uint32_t>* pixels = new std::vector<uint32_t>();
-    std::vector<uint8_t>* row = new std::vector<uint8_t>();
     int width = 0, height = 0;
     bool ok = false;
     jpeg_create_decompress(&cinfo);
     if (setjmp(err.jump) == 0) {
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = JCS_RGB;
+        cinfo.out_color_space = JCS_EXT_BGRX;
         jpeg_start_decompress(&cinfo);
         width = static_cast<int>(cinfo.output_width);
         height = static_cast<int>(cinfo.output_height);
         if (width <= 0 || height <= 0 || width > 16384 || height > 16384) longjmp(err.jump, 1);
         pixels->resize(static_cast<size_t>(width) * height);
-        row->resize(static_cast<size_t>(width) * 3);
         while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW r = row->data();
-            int y = static_cast<int>(cinfo.output_scanline);
+            JSAMPROW r = reinterpret_cast<JSAMPROW>(pixels->data() + static_cast<size_t>(cinfo.output_scanline) * width);
             jpeg_read_scanlines(&cinfo, &r, 1);
-            for (int x = 0; x < width; ++x) {
-                const uint8_t* p = row->data() + x * 3;
-                (*pixels)[static_cast<size_t>(y) * width + x] = premultiply(p[0], p[1], p[2], 255);
-            }
         }
         jpeg_finish_decompress(&cinfo);
         ok = true;
@@ -128,9 +126,9 @@ core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale) {
     jpeg_destroy_decompress(&cinfo);
     std::vector<uint32_t> result = std::move(*pixels);
     delete pixels;
-    delete row;
     if (!ok) return imageError(Image::corruptData, "The JPEG data is damaged.");
-    return ImagePtr(std::make_shared<Image>(width, height, scale, std::move(result)));
+    if (int orientation = exifOrientation(bytes); orientation != 1) result = orientPixels(result, width, height, orientation);
+    return ImagePtr(std::make_shared<Image>(width, height, scale, std::move(result), false));
 }
 
 void pngWrite(png_structp png, png_bytep data, png_size_t length) {
@@ -140,9 +138,18 @@ void pngFlush(png_structp) {}
 
 } // namespace
 
-Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels)
-    : width_(pixelWidth), height_(pixelHeight), scale_(scale > 0 ? scale : 1), pixels_(std::move(pixels)) {
+Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels, bool hasAlpha)
+    : width_(pixelWidth), height_(pixelHeight), scale_(scale > 0 ? scale : 1), pixels_(std::move(pixels)), hasAlpha_(hasAlpha) {
     pixels_.resize(static_cast<size_t>(std::max(0, width_)) * std::max(0, height_));
+}
+
+ImagePtr Image::animated(std::vector<ImagePtr> images, double duration) {
+    if (images.empty() || !images.front()) return nullptr;
+    const Image& first = *images.front();
+    auto image = std::make_shared<Image>(first.width_, first.height_, first.scale_, first.pixels_, first.hasAlpha_);
+    image->images_ = std::move(images);
+    image->duration_ = duration;
+    return image;
 }
 
 core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale) {
@@ -220,6 +227,46 @@ core::Expected<std::string> Image::pngData() const {
     delete row;
     if (!ok) return imageError(encodeFailed, "The image could not be encoded as PNG.");
     return out;
+}
+
+core::Expected<std::string> Image::jpegData(double quality) const {
+    if (width_ <= 0 || height_ <= 0) return imageError(encodeFailed, "The image could not be encoded as JPEG.");
+    jpeg_compress_struct c;
+    JpegError err;
+    c.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpegFail;
+    err.mgr.output_message = jpegSilent;
+    // The destination lives on the heap: locals changed between setjmp and longjmp are unreliable.
+    struct Destination {
+        unsigned char* bytes = nullptr;
+        unsigned long size = 0;
+    };
+    auto* dest = new Destination;
+    volatile bool ok = false;
+    jpeg_create_compress(&c);
+    if (setjmp(err.jump) == 0) {
+        jpeg_mem_dest(&c, &dest->bytes, &dest->size);
+        c.image_width = static_cast<JDIMENSION>(width_);
+        c.image_height = static_cast<JDIMENSION>(height_);
+        // Premultiplied pixels over black are the pixel words themselves, read as BGRX.
+        c.input_components = 4;
+        c.in_color_space = JCS_EXT_BGRX;
+        jpeg_set_defaults(&c);
+        jpeg_set_quality(&c, std::clamp(static_cast<int>(quality * 100 + 0.5), 1, 100), TRUE);
+        jpeg_start_compress(&c, TRUE);
+        while (c.next_scanline < c.image_height) {
+            auto* row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(pixels_.data() + static_cast<size_t>(c.next_scanline) * width_));
+            jpeg_write_scanlines(&c, &row, 1);
+        }
+        jpeg_finish_compress(&c);
+        ok = true;
+    }
+    jpeg_destroy_compress(&c);
+    std::string bytes = ok && dest->bytes ? std::string(reinterpret_cast<char*>(dest->bytes), dest->size) : std::string();
+    free(dest->bytes);
+    delete dest;
+    if (!ok) return imageError(encodeFailed, "The image could not be encoded as JPEG.");
+    return bytes;
 }
 
 core::Status Image::writePng(const std::string& path) const {

@@ -2,7 +2,9 @@
 // An immutable bitmap image: premultiplied ARGB pixels (one 32-bit word per pixel, 0xAARRGGBB in
 // native byte order, rows packed) and a scale that says how many pixels make one point.
 //
-// Images are decoded from PNG (libpng) and JPEG (libjpeg-turbo) and encoded as PNG. Named images
+// Images are decoded from PNG (libpng) and JPEG (libjpeg-turbo, straight into the pixel words) and
+// encoded as PNG or JPEG. A JPEG's EXIF orientation is applied to its pixels, so a decoded image is
+// always upright (orientations 5-8 swap width and height). Named images
 // are looked up in the resource folder beside the program, or in a resource bundle folder
 // ("<name>.bundle") inside it; a file "<name>@3x.png" is preferred and loads at scale 3, then
 // "@2x", then the plain name at scale 1. Loaded named images are cached for the process.
@@ -12,6 +14,7 @@
 #include "platform/core/Error.h"
 #include "platform/gfx/Size.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,7 +28,12 @@ public:
     static constexpr const char* kErrorDomain = "gfx.Image";
     enum ErrorCode { unknownFormat = 1, corruptData = 2, unreadableFile = 3, encodeFailed = 4 };
 
-    Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels);
+    // An image whose pixels may be transparent; pass hasAlpha false for an image known to be opaque.
+    Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels, bool hasAlpha = true);
+
+    // An animated image: `images` shown in turn, equally long, over `duration` seconds. Its own
+    // pixels, size and scale are those of the first image; nullptr for an empty list.
+    static std::shared_ptr<const Image> animated(std::vector<std::shared_ptr<const Image>> images, double duration);
 
     // Decodes PNG or JPEG bytes (told apart by their signature).
     static core::Expected<std::shared_ptr<const Image>> decode(std::string_view bytes, double scale = 1);
@@ -41,16 +49,32 @@ public:
     Size size() const { return {width_ / scale_, height_ / scale_}; }
     const std::vector<uint32_t>& pixels() const { return pixels_; }
     uint32_t pixel(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+    // False when the decoder knew every pixel to be opaque (JPEG, PNG without an alpha channel).
+    bool hasAlpha() const { return hasAlpha_; }
+
+    // The frames of an animated image (empty for a still), its duration in seconds (0 for a still),
+    // and how often it plays (0 = for ever, the value a still reports until told otherwise).
+    const std::vector<std::shared_ptr<const Image>>& images() const { return images_; }
+    double duration() const { return duration_; }
+    unsigned loopCount() const { return loopCount_.load(std::memory_order_relaxed); }
+    // The loop count travels with the image (set once after decoding, before it is shared).
+    void setLoopCount(unsigned count) const { loopCount_.store(count, std::memory_order_relaxed); }
 
     // PNG bytes of the image (straight alpha, 8 bits per channel).
     core::Expected<std::string> pngData() const;
     core::Status writePng(const std::string& path) const;
+    // JPEG bytes of the image drawn over black, quality 0-1.
+    core::Expected<std::string> jpegData(double quality = 0.9) const;
 
 private:
     int width_;
     int height_;
     double scale_;
     std::vector<uint32_t> pixels_;
+    bool hasAlpha_ = true;
+    std::vector<std::shared_ptr<const Image>> images_;
+    double duration_ = 0;
+    mutable std::atomic<unsigned> loopCount_{0};
 };
 
 using ImagePtr = std::shared_ptr<const Image>;
