@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace ca {
 namespace {
@@ -138,6 +139,70 @@ void drawShape(const ShapeLayer& shape, const LayerProperties& p, LayerPainter& 
     painter.stroke(trimmed, *p.strokeColor, p.lineWidth);
 }
 
+// What a layer paints itself at presentation `p` (not its sublayers): 0 to 4 paints.
+int ownPaints(const Layer& layer, const LayerProperties& p) {
+    int n = 0;
+    if (p.backgroundColor && p.backgroundColor->alpha > 0) ++n;
+    if (layer.contents()) ++n;
+    if (dynamic_cast<const ShapeLayer*>(&layer) && !p.path.isEmpty()) {
+        if (p.fillColor && p.fillColor->alpha > 0) ++n;
+        if (p.strokeColor && p.strokeColor->alpha > 0 && p.lineWidth > 0 && p.strokeEnd > p.strokeStart) ++n;
+    }
+    if (p.borderWidth > 0 && p.borderColor.alpha > 0) ++n;
+    return n;
+}
+
+// The number of paints of a layer's subtree, counted up to `limit`. A subtree of one paint can
+// take its opacity into that paint's colour instead of compositing a group: the picture is the
+// same.
+int subtreePaints(Layer& layer, const LayerProperties& p, double time, int limit) {
+    if (layer.shadowOpacity() > 0 || layer.needsDisplay()) return limit;
+    int n = ownPaints(layer, p);
+    for (const auto& child : layer.sublayers()) {
+        if (n >= limit) break;
+        double t = child->localTimeFromParent(time);
+        LayerProperties c = child->presentationAt(t);
+        if (c.hidden || c.opacity <= 0) continue;
+        n += subtreePaints(*child, c, t, limit - n);
+    }
+    return n;
+}
+
+// Widens `box` by the base-space extent of what a layer's subtree may paint, while every
+// transform on the way is affine; false when one is not (the extent is then unknown).
+bool addExtent(Layer& layer, const LayerProperties& p, double time, const gfx::Transform3D& toDevice,
+               std::optional<gfx::Rect>& box) {
+    if (!(toDevice.m14 == 0 && toDevice.m24 == 0 && toDevice.m44 == 1)) return false;
+    gfx::Rect local = p.bounds.standardized();
+    if (!p.path.isEmpty() && dynamic_cast<const ShapeLayer*>(&layer)) {
+        // Miter joins reach out up to ten half widths.
+        double reach = p.strokeColor ? p.lineWidth * 5 : 0;
+        gfx::Rect path = p.path.bounds().standardized().insetBy(-reach, -reach);
+        local = local.isEmpty() ? path : local.unionWith(path);
+    }
+    if (layer.contents()) {
+        gfx::Rect c = layer.contentsFrame() ? *layer.contentsFrame()
+                                            : contentsRect(*layer.contents(), p.bounds, layer.contentsGravity());
+        local = local.unionWith(c.standardized());
+    }
+    gfx::Rect mapped = toDevice.affine().apply(local).insetBy(-2, -2);
+    box = box ? box->unionWith(mapped) : mapped;
+    if (layer.masksToBounds() || layer.sublayers().empty()) return true;
+    gfx::Point a = p.anchorInBounds();
+    gfx::Transform3D sub = p.sublayerTransform.isIdentity() ? gfx::Transform3D{}
+                                                            : gfx::Transform3D::translation(-a.x, -a.y, 0)
+                                                                  .concat(p.sublayerTransform)
+                                                                  .concat(gfx::Transform3D::translation(a.x, a.y, 0));
+    gfx::Transform3D childParent = sub.flattened().concat(toDevice);
+    for (const auto& child : layer.sublayers()) {
+        double t = child->localTimeFromParent(time);
+        LayerProperties c = child->presentationAt(t);
+        if (c.hidden || c.opacity <= 0) continue;
+        if (!addExtent(*child, c, t, c.toSuperlayer().flattened().concat(childParent), box)) return false;
+    }
+    return true;
+}
+
 // Where a split drawing stands: whether the split layer has been reached in painting order.
 struct SplitState {
     const Layer* split = nullptr;
@@ -164,13 +229,25 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
 
     bool shadow = layer.shadowOpacity() > 0 && layer.shadowColor().alpha > 0 && state.paints();
     bool group = p.opacity < 1 || shadow;
+    // A translucent subtree of one paint folds its opacity into that paint; any other is
+    // composited in a group no larger than what it paints.
+    bool fold = group && !shadow && !state.split && subtreePaints(layer, p, time, 2) <= 1;
+    std::optional<gfx::Rect> extent;
+    if (fold) group = false;
+    else if (group && !shadow && !state.split && !addExtent(layer, p, time, toDevice, extent)) extent.reset();
     if (shadow) {
         gfx::Color c = layer.shadowColor();
         c.alpha *= layer.shadowOpacity();
         ctx.setShadow(layer.shadowOffset(), layer.shadowRadius(), c);
     }
+    if (extent) {
+        ctx.save();
+        ctx.setTransform({});
+        ctx.clip(gfx::Path::rect(*extent));
+    }
     if (group) ctx.beginTransparencyLayer(p.opacity);
     ctx.save();
+    if (fold) ctx.setAlpha(ctx.alpha() * p.opacity);
     gfx::Path boundsPath = p.cornerRadius > 0 ? gfx::Path::roundedRect(p.bounds, p.cornerRadius) : gfx::Path::rect(p.bounds);
     if (layer.masksToBounds()) LayerPainter(ctx, toDevice).clip(boundsPath);
     if (state.paints()) {
@@ -208,6 +285,7 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     }
     ctx.restore();
     if (group) ctx.endTransparencyLayer();
+    if (extent) ctx.restore();
     if (shadow) ctx.setShadow({}, 0, std::nullopt);
 }
 
