@@ -42,16 +42,18 @@ TEST_F(HeadPage, ShowsThePictureItWasOpenedWithInTheBigCircle) {
     EXPECT_NEAR(frame.origin.y, 125 * u, 1e-9);
     EXPECT_NEAR(frame.size.width, s - 80 * u, 1e-9);
     EXPECT_NEAR(frame.size.height, s - 80 * u, 1e-9);
-    EXPECT_NEAR(page->edit()->layer()->cornerRadius(), (s - 80 * u) / 2, 1e-9);
-    EXPECT_TRUE(page->edit()->clipsToBounds());
-    EXPECT_FALSE(page->edit()->isUserInteractionEnabled());
-    EXPECT_EQ(page->edit()->image(), given) << "nothing reloads before a refresh";
+    EXPECT_NEAR(page->edit()->ring()->layer()->cornerRadius(), (s - 80 * u) / 2, 1e-9);
+    EXPECT_TRUE(page->edit()->scrollView()->clipsToBounds());
+    EXPECT_FALSE(page->edit()->scrollView()->isUserInteractionEnabled()) << "view mode: the picture stays put";
+    EXPECT_EQ(page->edit()->imageView()->image(), given) << "nothing reloads before a refresh";
 
     EXPECT_EQ(page->lvTitleLabel()->text(), "个人头像");
     EXPECT_EQ(page->view()->backgroundColor(), gfx::Color::black());
     EXPECT_EQ(page->scrollView()->backgroundColor(), gfx::Color::black());
     EXPECT_EQ(page->navBar()->backgroundColor(), c::colorFFFFFF());
-    EXPECT_TRUE(page->rightBarButton()->isHidden()) << "choosing a new picture is not offered yet";
+    EXPECT_FALSE(page->rightBarButton()->isHidden()) << "the button that offers a new picture";
+    ASSERT_TRUE(page->rightBarButton()->imageForState(ui::stateNormal));
+    EXPECT_EQ(page->rightBarButton()->imageForState(ui::stateNormal)->size(), (gfx::Size{120, 120}));
 }
 
 TEST_F(HeadPage, ReloadHeadShowsTheStoredPictureAtOnceOrWhenShownAgain) {
@@ -59,20 +61,20 @@ TEST_F(HeadPage, ReloadHeadShowsTheStoredPictureAtOnceOrWhenShownAgain) {
 
     // Shown: at once. No stored picture gives the default one.
     postReloadHead();
-    EXPECT_EQ(page->edit()->image(), defaultHead());
+    EXPECT_EQ(page->edit()->imageView()->image(), defaultHead());
     storeHead(pngOf(6, 6));
     postReloadHead();
-    EXPECT_EQ(widthOf(page->edit()->image()), 6);
+    EXPECT_EQ(widthOf(page->edit()->imageView()->image()), 6);
 
     // Hidden under another page: remembered until it shows again.
     nav->pushViewController(core::make<MWRootController>(), false);
     run(0.1);
     storeHead(pngOf(8, 8));
     postReloadHead();
-    EXPECT_EQ(widthOf(page->edit()->image()), 6);
+    EXPECT_EQ(widthOf(page->edit()->imageView()->image()), 6);
     nav->popViewControllerAnimated(false);
     run(0.1);
-    EXPECT_EQ(widthOf(page->edit()->image()), 8);
+    EXPECT_EQ(widthOf(page->edit()->imageView()->image()), 8);
 }
 
 TEST_F(HeadPage, TheBackButtonRunsTheOwnersAction) {
