@@ -3,6 +3,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/Log.h"
 #include "platform/core/ProcessInfo.h"
+#include "platform/gfx/Codecs.h"
 #include "platform/gfx/Orientation.h"
 
 #include <png.h>
@@ -143,6 +144,23 @@ Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t
     pixels_.resize(static_cast<size_t>(std::max(0, width_)) * std::max(0, height_));
 }
 
+Image::Image(const Image& other)
+    : width_(other.width_), height_(other.height_), scale_(other.scale_), pixels_(other.pixels_), hasAlpha_(other.hasAlpha_),
+      images_(other.images_), duration_(other.duration_), loopCount_(other.loopCount()) {}
+
+Image& Image::operator=(const Image& other) {
+    if (this == &other) return *this;
+    width_ = other.width_;
+    height_ = other.height_;
+    scale_ = other.scale_;
+    pixels_ = other.pixels_;
+    hasAlpha_ = other.hasAlpha_;
+    images_ = other.images_;
+    duration_ = other.duration_;
+    loopCount_.store(other.loopCount(), std::memory_order_relaxed);
+    return *this;
+}
+
 ImagePtr Image::animated(std::vector<ImagePtr> images, double duration) {
     if (images.empty() || !images.front()) return nullptr;
     const Image& first = *images.front();
@@ -158,7 +176,15 @@ core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale) {
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff &&
         static_cast<unsigned char>(bytes[1]) == 0xd8 && static_cast<unsigned char>(bytes[2]) == 0xff)
         return decodeJpeg(bytes, scale);
-    return imageError(unknownFormat, "The data is neither PNG nor JPEG.");
+    if (bytes.size() >= 6 && (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a")) {
+        // A still: the first frame.
+        auto gif = decodeGif(bytes, scale);
+        if (!gif) return gif.error();
+        return gif->frames.front().image;
+    }
+    if (bytes.size() >= 4 && (bytes.substr(0, 4) == std::string_view("II*\0", 4) || bytes.substr(0, 4) == std::string_view("MM\0*", 4)))
+        return decodeTiff(bytes, scale);
+    return imageError(unknownFormat, "The data is not a PNG, JPEG, GIF or TIFF picture.");
 }
 
 core::Expected<ImagePtr> Image::fromFile(const std::string& path, double scale) {

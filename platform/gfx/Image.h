@@ -30,12 +30,14 @@ public:
 
     // An image whose pixels may be transparent; pass hasAlpha false for an image known to be opaque.
     Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels, bool hasAlpha = true);
+    Image(const Image& other);
+    Image& operator=(const Image& other);
 
     // An animated image: `images` shown in turn, equally long, over `duration` seconds. Its own
     // pixels, size and scale are those of the first image; nullptr for an empty list.
     static std::shared_ptr<const Image> animated(std::vector<std::shared_ptr<const Image>> images, double duration);
 
-    // Decodes PNG or JPEG bytes (told apart by their signature).
+    // Decodes PNG, JPEG, GIF (its first frame) or TIFF bytes (told apart by their signature).
     static core::Expected<std::shared_ptr<const Image>> decode(std::string_view bytes, double scale = 1);
     static core::Expected<std::shared_ptr<const Image>> fromFile(const std::string& path, double scale = 1);
     // A named image of the program's resources (bundle empty) or of the resource bundle

@@ -1,0 +1,38 @@
+#pragma once
+// GIF (giflib) and TIFF (libtiff) pictures. GIF frames come out composited onto the logical screen
+// as a viewer shows them (disposals, transparency, local palettes, interlacing); TIFF pictures come
+// out upright (their orientation tag applied). Errors come back as gfx::Image errors.
+
+#include "platform/core/Error.h"
+#include "platform/gfx/Image.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gfx {
+
+struct GifFrame {
+    ImagePtr image;
+    // Seconds, from the frame's graphic control block; none without one.
+    std::optional<double> delay;
+};
+
+struct GifPicture {
+    std::vector<GifFrame> frames;
+    // The application extension's loop count (0 = for ever); none without one.
+    std::optional<unsigned> loopCount;
+};
+
+// Frames are clipped to the screen. When the screen times the frame count passes
+// kGifFramePixelBudget, only the first frame is decoded.
+inline constexpr std::uint64_t kGifFramePixelBudget = 62914560;
+core::Expected<GifPicture> decodeGif(std::string_view bytes, double scale = 1);
+// One image per frame, each with its delay in seconds; the loop count is written when given.
+core::Expected<std::string> encodeGif(const std::vector<GifFrame>& frames, std::optional<unsigned> loopCount);
+
+core::Expected<ImagePtr> decodeTiff(std::string_view bytes, double scale = 1);
+core::Expected<std::string> encodeTiff(const Image& image);
+
+} // namespace gfx
