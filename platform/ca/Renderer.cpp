@@ -226,6 +226,12 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     LayerProperties p = layer.presentationAt(time);
     if (p.hidden || p.opacity <= 0) return;
     gfx::Transform3D toDevice = p.toSuperlayer().flattened().concat(parentToDevice);
+    // A layer scaled to nothing (a scale of 0 at the start of a pulse) covers no area; drawing
+    // through its singular transform would put the whole context in an error state.
+    if (toDevice.m14 == 0 && toDevice.m24 == 0 && toDevice.m44 == 1) {
+        double det = toDevice.affine().determinant();
+        if (det == 0 || !std::isfinite(det)) return;
+    }
 
     bool shadow = layer.shadowOpacity() > 0 && layer.shadowColor().alpha > 0 && state.paints();
     bool group = p.opacity < 1 || shadow;

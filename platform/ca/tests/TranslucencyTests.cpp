@@ -117,5 +117,19 @@ TEST_F(ca_Translucency, SameAsOneGroupAtTheLayersOpacity) {
     }
 }
 
+// A layer at scale 0 (where a pulse starts) draws nothing and leaves the rest of the frame alone.
+TEST_F(ca_Translucency, LayerScaledToNothingKeepsTheFrame) {
+    auto root = Layer::make();
+    root->setFrame({0, 0, 60, 60});
+    auto vanished = disc({0, 0, 60, 60}, gfx::Color::black());
+    vanished->setTransform(gfx::Transform3D::scale(0, 0, 1));
+    vanished->setOpacity(0.8);
+    root->addSublayer(vanished);
+    root->addSublayer(disc({20, 20, 20, 20}, gfx::Color{1, 0, 0, 1}));
+    auto image = picture([&](gfx::Context& ctx) { Renderer::render(*root, ctx, now()); });
+    EXPECT_EQ(image->pixel(60, 60), 0xffff0000u);  // the later disc
+    EXPECT_EQ(image->pixel(4, 60), 0xffffffffu);    // the background
+}
+
 } // namespace
 } // namespace ca
