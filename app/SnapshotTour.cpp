@@ -1,6 +1,7 @@
 #include "app/SnapshotTour.h"
 
 #include "app/QUSwitchBaseController.h"
+#include "indicators/IndicatorGallery.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/gfx/BitmapContext.h"
@@ -114,6 +115,12 @@ core::Expected<std::vector<std::string>> SnapshotTour::run(double timeoutSeconds
     if (capture_) waitFor([&] { return !root->aboutController()->lvTitleLabel()->text().empty(); }, timeoutSeconds);
     settle(2);
     if (auto status = write("about"); !status) return status.error();
+
+    // Every activity indicator, half a second into its animation whatever the wall clock did.
+    const std::string gallery = (std::filesystem::path(folder_) / "indicators.png").string();
+    if (auto status = indicators::IndicatorGallery().render(0.5, ui::Screen::main().scale())->writePng(gallery); !status)
+        return status.error();
+    written_.push_back(gallery);
     return written_;
 }
 

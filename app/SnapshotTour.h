@@ -1,7 +1,8 @@
 #pragma once
 // A tour of the main screens for machines without a desktop: it drives the launched app on the
 // real clock, with touches sent through the window like the desktop host's, and writes a PNG of
-// each main screen (home, answer list, side menu, about page) into a folder.
+// each main screen (home, answer list, side menu, about page) into a folder, then one of every
+// activity indicator (indicators.png).
 
 #include "app/AppDelegate.h"
 #include "platform/core/Error.h"
