@@ -71,6 +71,7 @@ void Application::expireBackgroundTasks() {
 }
 
 bool Application::canOpenURL(const std::string& url) const {
+    if (checker_) return checker_(url);
     gchar* scheme = g_uri_parse_scheme(url.c_str());
     if (!scheme) return false;
     GAppInfo* handler = g_app_info_get_default_for_uri_scheme(scheme);

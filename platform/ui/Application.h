@@ -57,11 +57,14 @@ public:
     void openURL(const std::string& url, std::function<void(bool success)> completion = {});
     // Replaces the launcher (tests record what would have been opened); nullptr restores GLib's.
     void setURLLauncherForTesting(std::function<bool(const std::string&)> launcher) { launcher_ = std::move(launcher); }
+    // Replaces canOpenURL's answer (tests decide which links have a handler); nullptr restores it.
+    void setURLCheckerForTesting(std::function<bool(const std::string&)> checker) { checker_ = std::move(checker); }
 
 private:
     std::weak_ptr<Window> keyWindow_;
     std::vector<std::weak_ptr<Window>> windows_;
     std::function<bool(const std::string&)> launcher_;
+    std::function<bool(const std::string&)> checker_;
     mutable std::mutex tasksMutex_;
     BackgroundTaskIdentifier nextTask_ = 1;
     std::map<BackgroundTaskIdentifier, std::function<void()>> tasks_;
