@@ -4,7 +4,9 @@
 //
 // Order per layer: background (rounded by the corner radius), contents image, shape (fill, then
 // the trimmed stroke), sublayers in order of zPosition then insertion, border on top. Opacity
-// below 1 composites the layer and its sublayers as one picture. masksToBounds clips the contents
+// below 1 composites the layer and its sublayers as one picture: a subtree of a single paint takes
+// the opacity into that paint, any other is grouped within the box of what it may paint. A layer
+// whose transform covers no area is skipped with its sublayers. masksToBounds clips the contents
 // and sublayers to the rounded bounds. Hidden layers and layers at opacity 0 are skipped. A layer
 // with a shadow opacity above 0 is composited as one picture that casts the shadow.
 //
