@@ -8,6 +8,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/SnapshotTour.h"
+#include "platform/camera/CameraSource.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/ui/GtkHost.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     delegate->didFinishLaunchingWithOptions();
     auto host = ui::GtkHost::create(delegate->window, "Quillora");
     if (host) {
+        // The camera, where a video device opens, for a new profile picture.
+        ui::ImagePickerController::setSource(ui::ImagePickerControllerSourceType::camera, std::make_shared<camera::CameraSource>());
         (*host)->show();
         if (snapshots.empty()) {
             (*host)->run();
