@@ -171,6 +171,38 @@ TEST_F(HeadPicker, AChosenFileIsDecodedAndCropped) {
     EXPECT_EQ(cropPage()->edit()->imageView()->image()->pixelWidth(), 30);
 }
 
+// A JPEG as a phone stores a portrait photo: pixels landscape, EXIF orientation 6 (turn clockwise).
+std::string sidewaysJpeg() {
+    std::vector<uint32_t> pixels(40 * 20, 0xFFFFFFFFu);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) pixels[y * 40 + x] = 0xFFFF0000u;  // the stored top-left corner
+    auto jpeg = gfx::Image(40, 20, 1, std::move(pixels)).jpegData(1.0);
+    const std::string tiff = std::string("MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 26);
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    const size_t length = body.size() + 2;
+    const std::string app1 = std::string("\xFF\xE1") + static_cast<char>(length >> 8) + static_cast<char>(length & 0xff) + body;
+    return jpeg->substr(0, 2) + app1 + jpeg->substr(2);
+}
+
+TEST_F(HeadPicker, APickedJpegIsTurnedUpright) {
+    const std::string file = network::Api::documentsPath() + "/../portrait.jpg";
+    ASSERT_TRUE(core::files::writeAtomically(file, sidewaysJpeg()).ok());
+    choose(1);
+    ASSERT_TRUE(picker());
+    picker()->deliverFile(file);
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return !page->presentedViewController(); }));
+    run(1);
+    ASSERT_EQ(nav->viewControllers().size(), 3u);
+    auto upright = cropPage()->edit()->imageView()->image();
+    ASSERT_TRUE(upright);
+    EXPECT_EQ(upright->pixelWidth(), 20);
+    EXPECT_EQ(upright->pixelHeight(), 40);
+    const auto red = [](uint32_t p) { return ((p >> 16) & 0xff) > 200 && ((p >> 8) & 0xff) < 60 && (p & 0xff) < 60; };
+    EXPECT_TRUE(red(upright->pixel(15, 4))) << "the marked corner is now top right";
+    EXPECT_FALSE(red(upright->pixel(4, 4)));
+    EXPECT_FALSE(red(upright->pixel(4, 35)));
+}
+
 TEST_F(HeadPicker, NoImageToastsAndStaysOnTheViewPage) {
     HUDToastIndicator::showToastMessage(std::string(kNoToast));
     const std::string file = network::Api::documentsPath() + "/../not-a-picture.png";
