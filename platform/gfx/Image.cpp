@@ -97,7 +97,16 @@ struct JpegError {
 void jpegFail(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 void jpegSilent(j_common_ptr) {}
 
-core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale) {
+// The smallest n/8 that keeps the shorter side at least `minimum` pixels (8/8 when none does).
+unsigned reductionEighths(unsigned width, unsigned height, int minimum) {
+    const unsigned shorter = std::min(width, height);
+    if (minimum <= 0) return 8;
+    for (unsigned n = 1; n < 8; ++n)
+        if ((shorter * n + 7) / 8 >= static_cast<unsigned>(minimum)) return n;
+    return 8;
+}
+
+core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale, int minimumShorterSide = 0) {
     jpeg_decompress_struct cinfo;
     JpegError err;
     cinfo.err = jpeg_std_error(&err.mgr);
@@ -112,6 +121,8 @@ core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale) {
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         jpeg_read_header(&cinfo, TRUE);
         cinfo.out_color_space = JCS_EXT_BGRX;
+        cinfo.scale_num = reductionEighths(cinfo.image_width, cinfo.image_height, minimumShorterSide);
+        cinfo.scale_denom = 8;
         jpeg_start_decompress(&cinfo);
         width = static_cast<int>(cinfo.output_width);
         height = static_cast<int>(cinfo.output_height);
@@ -185,6 +196,19 @@ core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale) {
     if (bytes.size() >= 4 && (bytes.substr(0, 4) == std::string_view("II*\0", 4) || bytes.substr(0, 4) == std::string_view("MM\0*", 4)))
         return decodeTiff(bytes, scale);
     return imageError(unknownFormat, "The data is not a PNG, JPEG, GIF or TIFF picture.");
+}
+
+core::Expected<ImagePtr> Image::decodeReduced(std::string_view bytes, int minimumShorterSide, double scale) {
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff && static_cast<unsigned char>(bytes[1]) == 0xd8 &&
+        static_cast<unsigned char>(bytes[2]) == 0xff)
+        return decodeJpeg(bytes, scale, minimumShorterSide);
+    return decode(bytes, scale);
+}
+
+core::Expected<ImagePtr> Image::fromFileReduced(const std::string& path, int minimumShorterSide, double scale) {
+    auto bytes = core::files::read(path);
+    if (!bytes) return imageError(unreadableFile, "The image file could not be read.");
+    return decodeReduced(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), minimumShorterSide, scale);
 }
 
 core::Expected<ImagePtr> Image::fromFile(const std::string& path, double scale) {

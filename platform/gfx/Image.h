@@ -40,6 +40,11 @@ public:
     // Decodes PNG, JPEG, GIF (its first frame) or TIFF bytes (told apart by their signature).
     static core::Expected<std::shared_ptr<const Image>> decode(std::string_view bytes, double scale = 1);
     static core::Expected<std::shared_ptr<const Image>> fromFile(const std::string& path, double scale = 1);
+    // As decode() and fromFile(), but a JPEG bigger than needed decodes at libjpeg's own reduction
+    // (n/8) that keeps its shorter side at least `minimumShorterSide` pixels; other pictures, and
+    // JPEGs no bigger than that, decode whole.
+    static core::Expected<std::shared_ptr<const Image>> decodeReduced(std::string_view bytes, int minimumShorterSide, double scale = 1);
+    static core::Expected<std::shared_ptr<const Image>> fromFileReduced(const std::string& path, int minimumShorterSide, double scale = 1);
     // A named image of the program's resources (bundle empty) or of the resource bundle
     // "<bundle>.bundle" beside them; nullptr when there is none (the miss is logged once).
     static std::shared_ptr<const Image> named(std::string_view name, std::string_view bundle = {});

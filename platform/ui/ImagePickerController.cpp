@@ -70,7 +70,7 @@ void ImagePickerController::endSource() {
 void ImagePickerController::deliverFile(const std::string& path) {
     std::weak_ptr<ImagePickerController> weak = std::static_pointer_cast<ImagePickerController>(shared_from_this());
     dispatch::Queue::global()->async([weak, path] {
-        auto decoded = gfx::Image::fromFile(path);
+        auto decoded = gfx::Image::fromFileReduced(path, kPickedMinimumShorterSide);
         gfx::ImagePtr image;
         if (decoded) image = *decoded;
         else core::log("image picker: " + path + " does not decode: " + decoded.error().description);

@@ -11,8 +11,8 @@
 // install scripted ones. A source type without a source, or whose source says so, is not
 // available. A dismissed picker ends its source (a camera stops its pipeline).
 //
-// Files that a source hands over are read and decoded off the main thread; the result is
-// delivered on it. Main thread only otherwise.
+// Files that a source hands over are read and decoded off the main thread (very large JPEGs at a
+// reduction, see kPickedMinimumShorterSide); the result is delivered on it. Main thread only otherwise.
 
 #include "platform/gfx/Image.h"
 #include "platform/ui/ViewController.h"
@@ -60,6 +60,9 @@ class ImagePickerController : public ViewController {
     ~ImagePickerController() override;
 
     using SourceType = ImagePickerControllerSourceType;
+    // Very large picked JPEGs decode reduced, their shorter side kept at least this many pixels
+    // (all that a 600-pixel crop at zoom 5 uses).
+    static constexpr int kPickedMinimumShorterSide = 3000;
     static bool isSourceTypeAvailable(SourceType type);
     // Installs (null: removes) the source of a type.
     static void setSource(SourceType type, std::shared_ptr<ImagePickerSource> source);
