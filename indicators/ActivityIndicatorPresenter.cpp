@@ -178,7 +178,7 @@ void ActivityIndicatorPresenterStateAnimating::handleStop(ActivityIndicatorPrese
 void ActivityIndicatorPresenterStateWaitingToStop::handleStart(ActivityIndicatorPresenter& presenter,
                                                                FadeInHandler fadeIn) const {
     presenter.dismissIndicator();
-    if (presenter.data) indicators::handleStart(State::stopped, presenter, std::move(fadeIn));
+    if (presenter.data) indicators::handleStart(presenter.state, presenter, std::move(fadeIn));
 }
 
 void ActivityIndicatorPresenterStateWaitingToStop::handleStop(ActivityIndicatorPresenter& presenter,
