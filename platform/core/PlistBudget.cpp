@@ -46,6 +46,44 @@ private:
         return true;
     }
 
+    // `units` big-endian UTF-16 code units at `at`, with every surrogate in a pair.
+    bool isUtf16(std::size_t at, std::uint64_t units) const {
+        if (at > size_ || units > (size_ - at) / 2) return false;
+        for (std::uint64_t i = 0; i < units; ++i) {
+            const unsigned unit = (data_[at + 2 * i] << 8) | data_[at + 2 * i + 1];
+            if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                if (++i >= units) return false;
+                const unsigned next = (data_[at + 2 * i] << 8) | data_[at + 2 * i + 1];
+                if (next < 0xDC00 || next > 0xDFFF) return false;
+            }
+        }
+        return true;
+    }
+
+    bool isText(std::uint64_t object) const {
+        std::uint64_t offset = 0;
+        if (object >= count_ || !readUInt(tableOffset_ + object * offsetSize_, offsetSize_, offset) || offset < 8 ||
+            offset >= tableOffset_)
+            return false;
+        const unsigned type = data_[offset] >> 4;
+        if (type != 0x5 && type != 0x6 && type != 0x7) return false;
+        // Nor may a key hold a NUL: the parser underneath asserts that a key is a C string.
+        std::uint64_t count = 0;
+        std::size_t start = 0;
+        if (!countAt(offset, data_[offset] & 0x0F, count, start)) return false;
+        const std::uint64_t length = type == 0x6 ? saturatingAdd(count, count) : count;
+        if (start > size_ || length > size_ - start) return false;
+        if (type == 0x6) {
+            for (std::uint64_t i = 0; i + 1 < length; i += 2)
+                if (data_[start + i] == 0 && data_[start + i + 1] == 0) return false;
+            return true;
+        }
+        for (std::uint64_t i = 0; i < length; ++i)
+            if (data_[start + i] == 0) return false;
+        return true;
+    }
+
     // The count of an object whose marker's low nibble is `low`, and where its content starts.
     bool countAt(std::size_t at, std::uint8_t low, std::uint64_t& count, std::size_t& start) const {
         start = at + 1;
@@ -80,6 +118,8 @@ private:
             std::size_t start = 0;
             if (!countAt(at, low, count, start)) return "binary property list has a bad length";
             bytes = saturatingAdd(bytes, (marker >> 4) == 0x6 ? saturatingAdd(count, count) : count);
+            // The parser underneath mishandles UTF-16 it cannot convert (a lone surrogate).
+            if ((marker >> 4) == 0x6 && !isUtf16(start, count)) return "binary property list has a text that is not UTF-16";
             break;
         }
         case 0xA: case 0xB: case 0xC: case 0xD: { // arrays, sets and dictionaries: their members
@@ -91,6 +131,8 @@ private:
             for (std::uint64_t i = 0; i < refs; ++i) {
                 std::uint64_t child = 0;
                 readUInt(start + i * refSize_, refSize_, child);
+                // A key must be a text: the parser underneath aborts the process on any other.
+                if ((marker >> 4) == 0xD && i < count && !isText(child)) return "binary property list has a key that is not a text without NUL";
                 if (auto problem = visit(child, depth + 1)) return problem;
                 nodes = saturatingAdd(nodes, nodes_[child]);
                 bytes = saturatingAdd(bytes, bytes_[child]);

@@ -5,6 +5,7 @@
 #include <plist/plist.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -20,6 +21,40 @@ struct NodeDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
 };
 using Node = std::unique_ptr<void, NodeDeleter>;
+
+// A text as UTF-8: the binary format marks texts ASCII or UTF-16, but a damaged or hostile file
+// can put any byte in an "ASCII" one. Such bytes are read as Latin-1, so that the value can be
+// written again (an XML list cannot hold invalid UTF-8) rather than lost at the next save.
+std::string asUtf8(std::string text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool ok = n > 0 && i + n <= text.size();
+        for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (ok && n > 1) {
+            // No overlong forms, surrogates or code points past U+10FFFF.
+            std::uint32_t cp = c & (0x7F >> n);
+            for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            static constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+            ok = cp >= kMin[n] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        }
+        if (!ok) {
+            std::string out;
+            for (unsigned char b : text) {
+                if (b < 0x80) {
+                    out += static_cast<char>(b);
+                } else {
+                    out += static_cast<char>(0xC0 | (b >> 6));
+                    out += static_cast<char>(0x80 | (b & 0x3F));
+                }
+            }
+            return out;
+        }
+        i += n;
+    }
+    return text;
+}
 
 std::string takeString(char* s) {
     std::string out = s ? s : "";
@@ -52,7 +87,7 @@ Expected<Value> fromNode(plist_t node, int depth) {
         // text holds a NUL byte, which an untrusted XML document can contain.
         uint64_t length = 0;
         const char* s = plist_get_string_ptr(node, &length);
-        return Value(s ? std::string(s, length) : std::string());
+        return Value(s ? asUtf8(std::string(s, length)) : std::string());
     }
     case PLIST_DATA: {
         char* data = nullptr;
@@ -74,13 +109,23 @@ Expected<Value> fromNode(plist_t node, int depth) {
     }
     case PLIST_ARRAY: {
         Array out;
-        uint32_t n = plist_array_get_size(node);
-        out.reserve(n);
-        for (uint32_t i = 0; i < n; ++i) {
-            auto v = fromNode(plist_array_get_item(node, i), depth + 1);
-            if (!v) return v.error();
+        out.reserve(plist_array_get_size(node));
+        // By iterator: fetching the n-th item walks the list from its start each time, which a
+        // long array turns into quadratic time.
+        plist_array_iter it = nullptr;
+        plist_array_new_iter(node, &it);
+        for (;;) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, it, &item);
+            if (!item) break;
+            auto v = fromNode(item, depth + 1);
+            if (!v) {
+                std::free(it);
+                return v.error();
+            }
             out.push_back(std::move(*v));
         }
+        std::free(it);
         return Value(std::move(out));
     }
     case PLIST_DICT: {
@@ -95,7 +140,7 @@ Expected<Value> fromNode(plist_t node, int depth) {
                 std::free(key);
                 break;
             }
-            std::string k = takeString(key);
+            std::string k = asUtf8(takeString(key));
             auto v = fromNode(item, depth + 1);
             if (!v) {
                 std::free(it);

@@ -96,7 +96,8 @@ HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, std::string httpVersio
         std::string_view digits = core::ascii::trimmed(*length);
         std::int64_t value = 0;
         bool valid = !digits.empty() && digits.size() <= 18;
-        for (char c : digits) {
+        for (std::size_t i = 0; valid && i < digits.size(); ++i) { // at most 18 digits: no overflow
+            const char c = digits[i];
             if (c < '0' || c > '9') {
                 valid = false;
                 break;
