@@ -1,6 +1,6 @@
 #include "indicators/ActivityIndicatorType.h"
 #include "platform/ca/ShapeLayer.h"
-#include "platform/ui/tests/UiTest.h"
+#include "indicators/tests/IndicatorLayerTest.h"
 
 #include <cmath>
 #include <functional>
@@ -21,17 +21,10 @@ double pathHeight(const ca::LayerProperties& p) { return p.path.isEmpty() ? 0 : 
 double positionX(const ca::LayerProperties& p) { return p.position.x; }
 double positionY(const ca::LayerProperties& p) { return p.position.y; }
 
-// Builds a type at `size` into a root layer of 80 x 80 in the window, on the virtual clock.
-class FamilyPresentation : public ui::UiTest {
+// Types built at 60 x 60 unless a case says otherwise.
+class FamilyPresentation : public IndicatorLayerTest {
 protected:
-    std::shared_ptr<ca::Layer> build(T type, gfx::Size size = {60, 60}) {
-        auto root = ca::Layer::make();
-        root->setFrame({0, 0, 80, 80});
-        window->layer()->addSublayer(root);
-        makeIndicatorAnimation(type)->buildAnimation(*root, size, gfx::Color::whiteColor());
-        return root;
-    }
-    static ca::LayerProperties shown(const ca::Layer& layer) { return layer.presentationAt(layer.localTime()); }
+    FamilyPresentation() : IndicatorLayerTest({60, 60}) {}
 
     struct Case {
         T type;

@@ -1,7 +1,7 @@
 #include "indicators/ActivityIndicatorType.h"
 #include "platform/ca/Animation.h"
 #include "platform/ca/ShapeLayer.h"
-#include "platform/ui/tests/UiTest.h"
+#include "indicators/tests/IndicatorLayerTest.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,18 +14,10 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double forever = std::numeric_limits<float>::max();
 
-// Builds a type's animation at 50 x 50 into a root layer of 80 x 80 that hangs in the window, so
-// that the virtual clock moves it.
-class Rotation : public ui::UiTest {
+// Types built at 50 x 50.
+class Rotation : public IndicatorLayerTest {
 protected:
-    std::shared_ptr<ca::Layer> build(ActivityIndicatorType type, gfx::Size size = {50, 50}) {
-        auto root = ca::Layer::make();
-        root->setFrame({0, 0, 80, 80});
-        window->layer()->addSublayer(root);
-        makeIndicatorAnimation(type)->buildAnimation(*root, size, gfx::Color::whiteColor());
-        return root;
-    }
-    static ca::LayerProperties shown(const ca::Layer& layer) { return layer.presentationAt(layer.localTime()); }
+    Rotation() : IndicatorLayerTest({50, 50}) {}
 };
 
 TEST_F(Rotation, LayersAndTheOutermostAnimationOfEachType) {
