@@ -1,5 +1,6 @@
 #include "OperationQueue.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -76,14 +77,38 @@ void OperationQueue::addOperation(std::function<void()> operation) {
     startReady(lock);
 }
 
+void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
+    if (!operation || operation->isFinished()) return;
+    std::weak_ptr<OperationQueue> weak = weak_from_this();
+    operation->setStateObserver([weak] {
+        if (auto self = weak.lock()) {
+            std::unique_lock lock(self->mutex_);
+            self->startReady(lock);
+        }
+    });
+    std::unique_lock lock(mutex_);
+    waitingOperations_.push_back(operation);
+    startReady(lock);
+}
+
+void OperationQueue::cancelAllOperations() {
+    std::vector<std::shared_ptr<Operation>> all;
+    {
+        std::lock_guard lock(mutex_);
+        all = waitingOperations_;
+        all.insert(all.end(), runningOperations_.begin(), runningOperations_.end());
+    }
+    for (auto& operation : all) operation->cancel();
+}
+
 std::size_t OperationQueue::operationCount() const {
     std::lock_guard lock(mutex_);
-    return waiting_.size() + running_;
+    return waiting_.size() + waitingOperations_.size() + running_;
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return waiting_.empty() && running_ == 0; });
+    idle_.wait(lock, [this] { return waiting_.empty() && waitingOperations_.empty() && running_ == 0; });
 }
 
 // Starts as many waiting operations as the limit and suspension allow. Submitting happens after
@@ -96,6 +121,19 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock) {
         waiting_.pop_front();
         ++running_;
     }
+    std::vector<std::shared_ptr<Operation>> startingOperations;
+    while (!suspended_ && !waitingOperations_.empty() &&
+           (maxConcurrent_ == kUnlimited || running_ < static_cast<std::size_t>(maxConcurrent_))) {
+        // The ready operation of highest priority, the earliest added among equals.
+        auto best = waitingOperations_.end();
+        for (auto it = waitingOperations_.begin(); it != waitingOperations_.end(); ++it)
+            if ((*it)->isReady() && (best == waitingOperations_.end() || (*it)->queuePriority() > (*best)->queuePriority())) best = it;
+        if (best == waitingOperations_.end()) break;
+        startingOperations.push_back(*best);
+        runningOperations_.push_back(*best);
+        waitingOperations_.erase(best);
+        ++running_;
+    }
     const QoS qos = qos_;
     lock.unlock();
     for (auto& operation : starting) {
@@ -103,6 +141,33 @@ void OperationQueue::startReady(std::unique_lock<std::mutex>& lock) {
             self->run(std::move(operation));
         });
     }
+    for (auto& operation : startingOperations) {
+        ThreadPool::shared().submit(qos, [self = shared_from_this(), operation = std::move(operation)] { self->runOperation(operation); });
+    }
+}
+
+void OperationQueue::runOperation(const std::shared_ptr<Operation>& operation) {
+    std::weak_ptr<OperationQueue> weak = weak_from_this();
+    const Operation* raw = operation.get();
+    operation->addFinishObserver([weak, raw] {
+        if (auto self = weak.lock()) self->operationFinished(raw);
+    });
+    Frame frame{this, {}};
+    Frame* const outer = std::exchange(currentFrame_, &frame);
+    detail::invokeGuarded(name_, [&operation] { operation->start(); });
+    currentFrame_ = outer;
+    for (auto& [queue, released] : frame.released) queue->run(std::move(released));
+}
+
+// An operation object gave back its slot.
+void OperationQueue::operationFinished(const Operation* operation) {
+    std::unique_lock lock(mutex_);
+    auto it = std::find_if(runningOperations_.begin(), runningOperations_.end(), [operation](const auto& o) { return o.get() == operation; });
+    if (it == runningOperations_.end()) return;
+    runningOperations_.erase(it);
+    --running_;
+    if (waiting_.empty() && waitingOperations_.empty() && running_ == 0) idle_.notify_all();
+    startReady(lock);
 }
 
 // Runs an operation, then keeps the same worker for the operations that wait behind it (up to a

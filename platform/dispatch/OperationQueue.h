@@ -7,6 +7,10 @@
 // Safe from any thread. A running operation keeps the queue alive. An operation that throws is
 // logged with the queue's name and counts as finished. While an operation runs, current() on its
 // thread returns the queue it belongs to.
+//
+// Operation objects (Operation.h) wait until they are ready; among ready ones the highest queue
+// priority starts first, then the earliest added. Each holds a slot until it has finished (an
+// asynchronous one until it calls finish()). Plain functions start before waiting operation objects.
 
 #include <condition_variable>
 #include <cstddef>
@@ -15,7 +19,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "platform/dispatch/Operation.h"
 #include "platform/dispatch/ThreadPool.h"
 
 namespace dispatch {
@@ -49,6 +55,10 @@ public:
     void setQualityOfService(QoS qos);
 
     void addOperation(std::function<void()> operation);
+    // Adds an operation object (an operation that already finished, or is in a queue, is ignored).
+    void addOperation(const std::shared_ptr<Operation>& operation);
+    // Cancels every operation object that is waiting or running; plain functions are not touched.
+    void cancelAllOperations();
     std::size_t operationCount() const;
     // Blocks until no operation is waiting or running. Never returns while suspended with work
     // waiting, and deadlocks if called from one of this queue's own operations.
@@ -62,11 +72,15 @@ private:
     void startReady(std::unique_lock<std::mutex>& lock);
     void run(std::function<void()> operation);
     void invoke(std::function<void()>& operation);
+    void runOperation(const std::shared_ptr<Operation>& operation);
+    void operationFinished(const Operation* operation);
 
     const std::string name_;
     mutable std::mutex mutex_;
     std::condition_variable idle_;
     std::deque<std::function<void()>> waiting_;
+    std::vector<std::shared_ptr<Operation>> waitingOperations_;  // in the order added
+    std::vector<std::shared_ptr<Operation>> runningOperations_;
     std::size_t running_ = 0;
     int maxConcurrent_ = kUnlimited;
     bool suspended_ = false;
