@@ -86,7 +86,9 @@ void SMSideAnimatedTransitioning::animateTransition(const std::shared_ptr<ui::Tr
 void SMSideAnimatedTransitioning::animateShowTransition(const std::shared_ptr<ui::TransitionContext>& context) {
     auto scene = sceneFor(context, config_.get(), TransitionControllerKey::to);
     if (!scene) return;
-    auto [presentingView, sideView, container, g] = *scene;
+    // Named copies rather than a structured binding: clang does not let lambdas capture those.
+    auto presentingView = scene->presentingView, sideView = scene->sideView, container = scene->container;
+    const Geometry g = scene->g;
 
     sideView->setFrame({g.x0, 0, g.w, g.H});
     sideView->setClipsToBounds(true);
@@ -165,7 +167,9 @@ void SMSideAnimatedTransitioning::animateShowTransition(const std::shared_ptr<ui
 void SMSideAnimatedTransitioning::animateHideTransition(const std::shared_ptr<ui::TransitionContext>& context) {
     auto scene = sceneFor(context, config_.get(), TransitionControllerKey::from);
     if (!scene) return;
-    auto [presentingView, sideView, container, g] = *scene;
+    // Named copies rather than a structured binding: clang does not let lambdas capture those.
+    auto presentingView = scene->presentingView, sideView = scene->sideView, container = scene->container;
+    const Geometry g = scene->g;
 
     sideView->setFrame({g.x0, 0, g.w, g.H});
     auto mask = findMask(*presentingView);

@@ -43,6 +43,19 @@ constexpr const char* kSwitchPath = "/index.php/Index/Index/index";
 constexpr const char* kTagList = R"({"status":1,"data":{"about_url":"/about","list":[
   {"color":"FF5B78","title":"开场","content":[{"title":"打招呼"},{"title":"破冰"}]}]}})";
 
+// AddressSanitizer keeps freed memory in quarantine, so peaks under it say nothing about the app.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryIsMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryIsMeaningful = false;
+#else
+constexpr bool kMemoryIsMeaningful = true;
+#endif
+#else
+constexpr bool kMemoryIsMeaningful = true;
+#endif
+
 // Peak resident memory since the last reset, in MiB (the kernel's high-water mark).
 void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 double peakMemoryMiB() {
@@ -254,7 +267,7 @@ TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
     };
     for (const auto& s : scenarios) {
         const double peak = run(s);
-        EXPECT_LT(peak, s.memoryFactor * normal) << s.name << " needed " << peak << " MiB against " << normal << " MiB";
+        if (kMemoryIsMeaningful) EXPECT_LT(peak, s.memoryFactor * normal) << s.name << " needed " << peak << " MiB against " << normal << " MiB";
     }
 }
 
