@@ -9,6 +9,10 @@
 #include <shared_mutex>
 #include <vector>
 
+namespace gfx {
+class IncrementalDecoder;
+}
+
 namespace image_cache {
 
 class RIImageImageIOCoder : public RIImageProgressiveCoder {
@@ -37,11 +41,11 @@ public:
     static constexpr double kDestImageSizePixels = 15728640;
 
 private:
-    // Progressive state: the size once known.
+    // Progressive state: the size once known, and the decoder fed with the bytes seen so far.
     uint64_t width_ = 0;
     uint64_t height_ = 0;
     size_t fed_ = 0;
-    std::shared_ptr<void> decoder_;
+    std::shared_ptr<gfx::IncrementalDecoder> decoder_;
 };
 
 class RIImageGIFCoder : public RIImageCoder {

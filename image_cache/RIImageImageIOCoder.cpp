@@ -1,6 +1,7 @@
 #include "image_cache/RIImageCoders.h"
 
 #include "platform/gfx/Codecs.h"
+#include "platform/gfx/IncrementalDecoder.h"
 
 #include <cmath>
 
@@ -37,13 +38,28 @@ ImagePtr RIImageImageIOCoder::decodedImageWithData(const Data& data) const {
 }
 
 ImagePtr RIImageImageIOCoder::incrementallyDecodedImageWithData(const Data& data, bool finished) {
-    // Pictures are shown once their bytes decode; partial pictures are not drawn.
-    ImagePtr image = decodedImageWithData(data);
-    if (image && width_ + height_ == 0) {
-        width_ = static_cast<uint64_t>(image->pixelWidth());
-        height_ = static_cast<uint64_t>(image->pixelHeight());
+    if (!data) return nullptr;
+    // Only the bytes not yet seen go to the decoder.
+    if (!decoder_) {
+        decoder_ = std::make_shared<gfx::IncrementalDecoder>();
+        fed_ = 0;
     }
-    if (finished) decoder_.reset();
+    if (data->size() > fed_) {
+        decoder_->append(std::string_view(*data).substr(fed_));
+        fed_ = data->size();
+    }
+    if (width_ + height_ == 0) {
+        width_ = static_cast<uint64_t>(decoder_->pixelWidth());
+        height_ = static_cast<uint64_t>(decoder_->pixelHeight());
+    }
+    ImagePtr image;
+    if (finished) {
+        // The whole picture, as a plain decode gives it.
+        image = decodedImageWithData(data);
+        decoder_.reset();
+    } else if (width_ + height_ > 0) {
+        image = decoder_->image();
+    }
     return image;
 }
 

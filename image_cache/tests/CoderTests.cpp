@@ -201,6 +201,23 @@ TEST(image_cache_Coders, DecompressionAndScaleDown) {
     EXPECT_EQ(kept->size(), 3u);
 }
 
+TEST(image_cache_Coders, ProgressiveDecodingShowsTheRowsReceivedAtTheTop) {
+    std::vector<uint32_t> pixels(32 * 32);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xff000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+    auto jpeg = *gfx::Image(32, 32, 1, pixels, false).jpegData(1.0);
+    RIImageImageIOCoder coder;
+    EXPECT_EQ(coder.incrementallyDecodedImageWithData(jpeg.substr(0, 20), false), nullptr);  // no size yet
+    auto partial = coder.incrementallyDecodedImageWithData(jpeg.substr(0, jpeg.size() * 2 / 3), false);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->pixelWidth(), 32);
+    EXPECT_NE(partial->pixel(16, 0), 0u);   // the first rows, at the top
+    EXPECT_EQ(partial->pixel(16, 31), 0u);  // the rest transparent
+    auto whole = coder.incrementallyDecodedImageWithData(jpeg, true);
+    ASSERT_TRUE(whole);
+    EXPECT_FALSE(whole->hasAlpha());
+    EXPECT_NE(whole->pixel(16, 31), 0u);
+}
+
 TEST(image_cache_Coders, EncodingPicksAFormatFromAlpha) {
     EXPECT_EQ(ri_imageFormatForImageData(ri_imageDataAsFormat(solid(2, 2, 0x80800000, true))), RIImageFormat::PNG);
     EXPECT_EQ(ri_imageFormatForImageData(ri_imageDataAsFormat(solid(2, 2, 0xff800000, false))), RIImageFormat::JPEG);

@@ -1,0 +1,41 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the image fuzzers (small hand-built pictures)."""
+import os
+import struct
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def tiff(orientation, little):
+    e = '<' if little else '>'
+    head = (b'II' if little else b'MM') + struct.pack(e + 'HI', 42, 8)
+    entries = [(256, 3, 1, 2), (257, 3, 1, 1), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, 1, 8 + 2 + 8 * 12 + 4), (274, 3, 1, orientation), (279, 4, 1, 2)]
+    ifd = struct.pack(e + 'H', len(entries))
+    for tag, kind, count, value in entries:
+        packed = struct.pack(e + 'H', value) + b'\0\0' if kind == 3 else struct.pack(e + 'I', value)
+        ifd += struct.pack(e + 'HHI', tag, kind, count) + packed
+    return head + ifd + struct.pack(e + 'I', 0) + b'\x10\xf0'
+
+
+def exif_jpeg(orientation):
+    body = b'Exif\0\0' + tiff(orientation, False)
+    return b'\xff\xd8\xff\xe1' + struct.pack('>H', len(body) + 2) + body + b'\xff\xd9'
+
+
+gif_1x1 = bytes.fromhex('47494638396101000100800000ffffff00000021f90401000000002c00000000010001000002024401003b')
+gif_2frames = bytes.fromhex(
+    '474946383961020002008000000000ffffff21ff0b4e45545343415045322e300301030000'
+    '21f904090a0001002c000000000200020000020284510021f904050f0000002c0000000002000200400202845100003b')
+
+seeds = {
+    'detection': {'gif': gif_1x1, 'tiff_be': tiff(6, False), 'tiff_le': tiff(8, True),
+                  'jpeg_exif': exif_jpeg(3), 'webp': b'RIFF\0\0\0\0WEBPVP8 ', 'heic': b'\0\0\0\x18ftypheic'},
+    'gif': {'one_frame': gif_1x1, 'two_frames': gif_2frames},
+}
+for folder, files in seeds.items():
+    path = os.path.join(here, 'corpus', folder)
+    os.makedirs(path, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(path, name), 'wb') as f:
+            f.write(data)
