@@ -26,7 +26,8 @@ Result<std::shared_ptr<net::URLSessionTask>> UploadRequest::Uploadable::makeTask
     if (adapted.isFailure()) return adapted.failureError();
     return detail::makeOnQueue(queue, [&]() -> std::shared_ptr<net::URLSessionTask> {
         if (const auto* bytes = std::get_if<core::Bytes>(&body_)) return session->uploadTask(adapted.successValue(), *bytes);
-        return session->uploadTask(adapted.successValue(), std::get<net::URL>(body_));
+        if (const auto* file = std::get_if<net::URL>(&body_)) return session->uploadTask(adapted.successValue(), *file);
+        return session->streamedUploadTask(adapted.successValue());
     });
 }
 

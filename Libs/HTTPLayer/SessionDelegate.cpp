@@ -120,17 +120,17 @@ void SessionDelegate::didReceiveChallenge(const Session& session, const Task& ta
 }
 
 void SessionDelegate::needNewBodyStream(const Session& session, const Task& task,
-                                        std::function<void(std::optional<core::Bytes>)> completion) {
+                                        std::function<void(std::shared_ptr<core::InputStream>)> completion) {
     if (taskNeedNewBodyStreamWithCompletion) {
         taskNeedNewBodyStreamWithCompletion(session, task, std::move(completion));
     } else if (taskNeedNewBodyStream) {
         completion(taskNeedNewBodyStream(session, task));
     } else if (auto request = requestForTask(*task)) {
         auto taskDelegate = request->delegate();
-        completion(taskDelegate->taskNeedNewBodyStream ? taskDelegate->taskNeedNewBodyStream(session, task) : std::nullopt);
+        completion(taskDelegate->taskNeedNewBodyStream ? taskDelegate->taskNeedNewBodyStream(session, task) : nullptr);
     } else {
         // Every task is registered before it starts, so this is a task of someone else's: no body.
-        completion(std::nullopt);
+        completion(nullptr);
     }
 }
 

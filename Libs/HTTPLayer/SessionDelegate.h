@@ -58,8 +58,8 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
     std::function<ChallengeAnswer(const Session&, const Task&, const net::URLAuthenticationChallenge&)> taskDidReceiveChallenge;
     std::function<void(const Session&, const Task&, const net::URLAuthenticationChallenge&, net::ChallengeCompletion)>
         taskDidReceiveChallengeWithCompletion;
-    std::function<std::optional<core::Bytes>(const Session&, const Task&)> taskNeedNewBodyStream;
-    std::function<void(const Session&, const Task&, std::function<void(std::optional<core::Bytes>)>)>
+    std::function<std::shared_ptr<core::InputStream>(const Session&, const Task&)> taskNeedNewBodyStream;
+    std::function<void(const Session&, const Task&, std::function<void(std::shared_ptr<core::InputStream>)>)>
         taskNeedNewBodyStreamWithCompletion;
     std::function<void(const Session&, const Task&, std::int64_t, std::int64_t, std::int64_t)> taskDidSendBodyData;
     std::function<void(const Session&, const Task&, const std::optional<Error>&)> taskDidComplete;
@@ -97,7 +97,7 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
                                     std::function<void(std::optional<net::URLRequest>)> completion) override;
     void didReceiveChallenge(const Session&, const Task&, const net::URLAuthenticationChallenge&,
                              net::ChallengeCompletion completion) override;
-    void needNewBodyStream(const Session&, const Task&, std::function<void(std::optional<core::Bytes>)> completion) override;
+    void needNewBodyStream(const Session&, const Task&, std::function<void(std::shared_ptr<core::InputStream>)> completion) override;
     void didSendBodyData(const Session&, const Task&, std::int64_t bytesSent, std::int64_t totalBytesSent,
                          std::int64_t totalBytesExpectedToSend) override;
     void didFinishCollectingMetrics(const Session&, const Task&, std::shared_ptr<net::URLSessionTaskMetrics>) override;

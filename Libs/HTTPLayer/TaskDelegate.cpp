@@ -82,8 +82,8 @@ void TaskDelegate::didReceiveChallenge(const Session& session, const Task& task,
 }
 
 void TaskDelegate::needNewBodyStream(const Session& session, const Task& task,
-                                     std::function<void(std::optional<core::Bytes>)> completion) {
-    completion(taskNeedNewBodyStream ? taskNeedNewBodyStream(session, task) : std::nullopt);
+                                     std::function<void(std::shared_ptr<core::InputStream>)> completion) {
+    completion(taskNeedNewBodyStream ? taskNeedNewBodyStream(session, task) : nullptr);
 }
 
 void TaskDelegate::didCompleteWithError(const Session& session, const Task& task, const std::optional<Error>& completionError) {

@@ -63,7 +63,7 @@ public:
     std::function<std::pair<net::AuthChallengeDisposition, std::optional<net::URLChallengeCredential>>(
         const Session&, const Task&, const net::URLAuthenticationChallenge&)>
         taskDidReceiveChallenge;
-    std::function<std::optional<core::Bytes>(const Session&, const Task&)> taskNeedNewBodyStream;
+    std::function<std::shared_ptr<core::InputStream>(const Session&, const Task&)> taskNeedNewBodyStream;
     std::function<void(const Session&, const Task&, const std::optional<Error>&)> taskDidCompleteWithError;
 
     // Clears what belongs to one attempt of the task.
@@ -76,7 +76,7 @@ public:
     virtual void didReceiveChallenge(const Session& session, const Task& task, const net::URLAuthenticationChallenge& challenge,
                                      net::ChallengeCompletion completion);
     virtual void needNewBodyStream(const Session& session, const Task& task,
-                                   std::function<void(std::optional<core::Bytes>)> completion);
+                                   std::function<void(std::shared_ptr<core::InputStream>)> completion);
     // Records the error (the first one wins), keeps resume data and releases the queue.
     virtual void didCompleteWithError(const Session& session, const Task& task, const std::optional<Error>& error);
 

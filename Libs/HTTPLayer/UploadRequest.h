@@ -1,6 +1,6 @@
 #pragma once
-// A data request whose body is sent from bytes or from a file, with the progress of what it sends.
-// Streamed bodies are not offered: the platform's URL session has no streamed upload task.
+// A data request whose body is sent from bytes, a file or an input stream, with the progress of
+// what it sends.
 
 #include "Libs/HTTPLayer/DataRequest.h"
 #include "Libs/HTTPLayer/UploadTaskDelegate.h"
@@ -12,7 +12,7 @@ namespace http {
 class UploadRequest : public DataRequest {
     QUILLORA_CLASS(UploadRequest)
 
-    // The description of an upload task: its body (bytes or a file) and the URL request.
+    // The description of an upload task: its body (bytes, a file or a stream) and the URL request.
     class Uploadable : public TaskConvertible {
     public:
         static std::shared_ptr<const Uploadable> data(core::Bytes data, net::URLRequest urlRequest) {
@@ -21,8 +21,11 @@ class UploadRequest : public DataRequest {
         static std::shared_ptr<const Uploadable> file(net::URL fileURL, net::URLRequest urlRequest) {
             return std::make_shared<const Uploadable>(Body(std::move(fileURL)), std::move(urlRequest));
         }
+        static std::shared_ptr<const Uploadable> stream(std::shared_ptr<core::InputStream> stream, net::URLRequest urlRequest) {
+            return std::make_shared<const Uploadable>(Body(std::move(stream)), std::move(urlRequest));
+        }
 
-        using Body = std::variant<core::Bytes, net::URL>;
+        using Body = std::variant<core::Bytes, net::URL, std::shared_ptr<core::InputStream>>;
         Uploadable(Body body, net::URLRequest urlRequest) : body_(std::move(body)), urlRequest_(std::move(urlRequest)) {}
 
         const Body& body() const { return body_; }

@@ -17,6 +17,7 @@ const char* textFor(URLErrorCode code) {
     case URLErrorCode::badServerResponse: return "bad server response";
     case URLErrorCode::cannotDecodeContentData: return "cannot decode content data";
     case URLErrorCode::cannotParseResponse: return "cannot parse response";
+    case URLErrorCode::requestBodyStreamExhausted: return "request body stream exhausted";
     case URLErrorCode::dataLengthExceedsMaximum: return "resource exceeds maximum size";
     case URLErrorCode::secureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made.";

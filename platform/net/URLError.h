@@ -27,6 +27,7 @@ enum class URLErrorCode : long {
     badServerResponse = -1011,
     cannotDecodeContentData = -1016,
     cannotParseResponse = -1017,
+    requestBodyStreamExhausted = -1021,
     dataLengthExceedsMaximum = -1103,
     secureConnectionFailed = -1200,
     serverCertificateHasBadDate = -1201,

@@ -11,6 +11,7 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/net/BodyLimit.h"
 #include "platform/net/URLError.h"
+#include "platform/net/UploadBody.h"
 
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
@@ -296,6 +297,7 @@ private:
         bool inMulti = false; // false while it waits for a connection of its host to come free
         URLRequest request;
         core::Bytes body;
+        std::unique_ptr<UploadBody> uploadBody; // a file's or stream's body, read as it is sent
         int redirects = 0;
         double timeout = 60;
         double lastActivity = 0;
@@ -487,7 +489,8 @@ private:
 
     void startLeg(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
                   std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0,
-                  std::optional<URLCredential> credential = std::nullopt, int authFailures = 0) {
+                  std::optional<URLCredential> credential = std::nullopt, int authFailures = 0,
+                  std::shared_ptr<core::InputStream> bodyStream = nullptr) {
         if (redirects > 0) {
             // The first leg's request is the task's current request already.
             std::lock_guard lock(task->mutex_);
@@ -518,23 +521,31 @@ private:
         if (t.metrics->transactionMetrics.empty()) t.metrics->taskInterval.startDate = t.legStart; // the task's first leg
         t.isDownload = dynamic_cast<URLSessionDownloadTask*>(task.get()) != nullptr;
 
-        if (auto* upload = dynamic_cast<URLSessionUploadTask*>(task.get()); upload && redirects == 0) {
+        // An upload's body goes on every leg that keeps the task's method (a 307 or 308 redirect,
+        // an authentication retry), not on one a redirect turned into a GET.
+        auto* upload = dynamic_cast<URLSessionUploadTask*>(task.get());
+        if (upload && (redirects == 0 || task->originalRequest()->method() == t.request.method())) {
             if (upload->bodyData()) {
                 t.body = *upload->bodyData();
-            } else if (upload->bodyFile()) {
-                auto bytes = core::files::read(upload->bodyFile()->path());
-                if (!bytes) {
-                    finish(task, nullptr, makeURLError(URLErrorCode::unknown, url));
+            } else if (upload->isStreamed() && !bodyStream) {
+                askForBodyStream(task, std::move(t.request), redirects, std::move(t.metrics), t.resourceDeadline,
+                                 std::move(t.credential), authFailures);
+                return;
+            } else {
+                t.uploadBody = std::make_unique<UploadBody>(bodyStream ? std::move(bodyStream)
+                                                                       : core::InputStream::withFile(upload->bodyFile()->path()));
+                if (t.uploadBody->openError()) {
+                    finish(task, nullptr, makeURLError(upload->isStreamed() ? URLErrorCode::requestBodyStreamExhausted
+                                                                            : URLErrorCode::unknown, url));
                     return;
                 }
-                t.body = std::move(*bytes);
             }
-        } else if (t.request.httpBody) {
+        } else if (t.request.httpBody && !upload) {
             t.body = *t.request.httpBody;
         }
         {
             std::lock_guard lock(task->mutex_);
-            task->bytesExpectedToSend_ = static_cast<std::int64_t>(t.body.size());
+            task->bytesExpectedToSend_ = t.uploadBody ? t.uploadBody->length() : static_cast<std::int64_t>(t.body.size());
         }
         if (t.isDownload && !openDownloadFile(t)) {
             finish(task, nullptr, makeURLError(URLErrorCode::cannotCreateFile, url));
@@ -546,8 +557,55 @@ private:
         t.hostKey = hostKey(*url);
         configure(t);
         transfers_[easy] = std::move(transfer);
+        if (t.uploadBody) {
+            t.uploadBody->setWakeUp([weak = weak_from_this(), easy, weakTask = std::weak_ptr(task)] {
+                if (auto self = weak.lock()) self->post([self, easy, weakTask] { self->continueUpload(easy, weakTask.lock()); });
+            });
+        }
         attach(t);
         armTimeoutCheck();
+    }
+
+    // A streamed upload's body for the leg about to start comes from the delegate; the leg starts
+    // once it answers, and no stream ends the task.
+    void askForBodyStream(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
+                          std::shared_ptr<URLSessionTaskMetrics> metrics, double deadline,
+                          std::optional<URLCredential> credential, int authFailures) {
+        parked_[task->taskIdentifier()] = task;
+        auto proceed = [self = shared_from_this(), task, request = std::move(request), redirects, metrics, deadline,
+                        credential, authFailures](std::shared_ptr<core::InputStream> stream) {
+            self->post([=] {
+                if (!self->parked_.erase(task->taskIdentifier())) return; // cancelled meanwhile
+                if (task->state() == URLSessionTask::State::completed) return;
+                if (!stream) {
+                    self->finish(task, nullptr, makeURLError(URLErrorCode::requestBodyStreamExhausted, request.url));
+                    return;
+                }
+                self->startLeg(task, request, redirects, metrics, deadline, credential, authFailures, stream);
+            });
+        };
+        if (!responds(Callback::taskNeedNewBodyStream)) {
+            proceed(nullptr);
+            return;
+        }
+        deliver([self = shared_from_this(), task, proceed] {
+            auto answered = std::make_shared<std::atomic<bool>>(false);
+            auto completion = [proceed, answered](std::shared_ptr<core::InputStream> stream) {
+                if (!answered->exchange(true)) proceed(std::move(stream));
+            };
+            if (auto d = self->delegate()) {
+                d->needNewBodyStream(task->session(), task, completion);
+            } else {
+                completion(nullptr);
+            }
+        });
+    }
+
+    // A stream whose read paused the upload has bytes (or its end) now.
+    void continueUpload(CURL* easy, const std::shared_ptr<URLSessionTask>& task) {
+        auto it = transfers_.find(easy);
+        if (!task || it == transfers_.end() || it->second->task != task || it->second->suspended || !it->second->inMulti) return;
+        curl_easy_pause(easy, CURLPAUSE_CONT);
     }
 
     // ---- connections per host ----
@@ -635,7 +693,10 @@ private:
         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
 
         std::string method = r.method();
-        if (method == "HEAD") {
+        if (t.uploadBody) {
+            t.uploadBody->install(easy);
+            if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+        } else if (method == "HEAD") {
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
         } else if (method != "GET" || !t.body.empty()) {
             if (!t.body.empty() || method == "POST" || method == "PUT" || method == "PATCH") {
@@ -775,7 +836,9 @@ private:
             SessionEngine* engine = t.engine;
             if (engine->responds(Callback::taskDidSendBodyData)) {
                 auto task = t.task;
-                std::int64_t total = ultotal > 0 ? ultotal : static_cast<std::int64_t>(t.body.size());
+                std::int64_t total = ultotal > 0 ? ultotal
+                                     : t.uploadBody ? t.uploadBody->length()
+                                                    : static_cast<std::int64_t>(t.body.size());
                 engine->deliverAfterResponse(task, [engine = engine->shared_from_this(), task, sent, ulnow, total] {
                     if (auto d = engine->delegate()) d->didSendBodyData(task->session(), task, sent, ulnow, total);
                 });
@@ -924,6 +987,10 @@ private:
         if (code == CURLE_WRITE_ERROR && !t.isDownload) {
             // Only the body limit refuses a data task's bytes.
             finish(t.task, &t, makeURLError(URLErrorCode::dataLengthExceedsMaximum, t.request.url));
+            return;
+        }
+        if (t.uploadBody && t.uploadBody->readFailed()) {
+            finish(t.task, &t, makeURLError(URLErrorCode::requestBodyStreamExhausted, t.request.url));
             return;
         }
         long verify = 0;
@@ -1355,6 +1422,10 @@ std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(const URLRequest& r
 
 std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(const URLRequest& request, const URL& file) {
     return makeTask<URLSessionUploadTask>(*this, nextIdentifier(), request, std::nullopt, file);
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::streamedUploadTask(const URLRequest& request) {
+    return makeTask<URLSessionUploadTask>(*this, nextIdentifier(), request, std::nullopt, std::nullopt, true);
 }
 
 std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTask(const URLRequest& request) {

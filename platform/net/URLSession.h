@@ -33,6 +33,8 @@ class URLSession : public core::Object {
     std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request);
     std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, core::Bytes body);
     std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, const URL& file);
+    // An upload whose body comes from the delegate's needNewBodyStream answer; it goes chunked.
+    std::shared_ptr<URLSessionUploadTask> streamedUploadTask(const URLRequest& request);
     std::shared_ptr<URLSessionDownloadTask> downloadTask(const URLRequest& request);
     std::shared_ptr<URLSessionDownloadTask> downloadTask(const core::Bytes& resumeData);
     std::shared_ptr<URLSessionStreamTask> streamTask(const std::string& host, int port);

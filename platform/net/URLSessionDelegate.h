@@ -9,6 +9,7 @@
 // Order for one task: redirections, the response, data, metrics, completion.
 
 #include "platform/core/Error.h"
+#include "platform/core/Stream.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLCredentialStorage.h"
 #include "platform/net/URLRequest.h"
@@ -106,9 +107,11 @@ public:
                                      ChallengeCompletion completion) {
         completion(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
     }
-    // Asks for a fresh body for a streamed upload; none of our tasks stream their body.
-    virtual void needNewBodyStream(const Session&, const Task&, std::function<void(std::optional<core::Bytes>)> completion) {
-        completion(std::nullopt);
+    // Asks a streamed upload for its body before each leg that sends it (the first one, a 307 or
+    // 308 redirect, an authentication retry). No stream fails the task.
+    virtual void needNewBodyStream(const Session&, const Task&,
+                                   std::function<void(std::shared_ptr<core::InputStream>)> completion) {
+        completion(nullptr);
     }
     virtual void didSendBodyData(const Session&, const Task&, std::int64_t bytesSent, std::int64_t totalBytesSent,
                                  std::int64_t totalBytesExpectedToSend) {

@@ -83,20 +83,23 @@ class URLSessionDataTask : public URLSessionTask {
     using URLSessionTask::URLSessionTask;
 };
 
-// A data task whose request body comes from bytes or a file.
+// A data task whose request body comes from bytes, a file (read as it is sent) or, for a
+// streamed upload, the stream its delegate hands over before each leg that sends the body.
 class URLSessionUploadTask : public URLSessionDataTask {
     QUILLORA_CLASS(URLSessionUploadTask)
     URLSessionUploadTask(std::shared_ptr<URLSession> session, std::uint64_t identifier, std::optional<URLRequest> request,
-                         std::optional<core::Bytes> body, std::optional<URL> file)
+                         std::optional<core::Bytes> body, std::optional<URL> file, bool streamed = false)
         : URLSessionDataTask(std::move(session), identifier, std::move(request)), body_(std::move(body)),
-          file_(std::move(file)) {}
+          file_(std::move(file)), streamed_(streamed) {}
 
     const std::optional<core::Bytes>& bodyData() const { return body_; }
     const std::optional<URL>& bodyFile() const { return file_; }
+    bool isStreamed() const { return streamed_; }
 
 private:
     std::optional<core::Bytes> body_;
     std::optional<URL> file_;
+    bool streamed_ = false;
 };
 
 // A task whose body goes to a temporary file, handed to the delegate when complete.

@@ -164,6 +164,7 @@ void LoopbackServer::serve(int fd) {
             request.target = requestLine.substr(s1 + 1, s2 - s1 - 1);
             request.httpVersion = requestLine.substr(s2 + 1);
             std::size_t length = 0;
+            bool chunked = false;
             for (std::size_t pos = lineEnd == std::string::npos ? head.size() : lineEnd + 2; pos < head.size();) {
                 std::size_t end = head.find("\r\n", pos);
                 if (end == std::string::npos) end = head.size();
@@ -175,13 +176,34 @@ void LoopbackServer::serve(int fd) {
                     while (!value.empty() && value.front() == ' ') value.erase(0, 1);
                     request.headers.add(name, value);
                     if (core::ascii::equalsIgnoringCase(name, "content-length")) length = std::stoul(value);
+                    if (core::ascii::equalsIgnoringCase(name, "transfer-encoding")) chunked = value.find("chunked") != std::string::npos;
                 }
                 pos = end + 2;
             }
-            while (buffer.size() < headEnd + 4 + length) {
-                if (!readMore()) goto done;
+            if (chunked) {
+                // Chunks of hexadecimal size, each followed by CRLF, up to the empty one (no trailers).
+                std::size_t pos = headEnd + 4;
+                for (;;) {
+                    std::size_t sizeEnd;
+                    while ((sizeEnd = buffer.find("\r\n", pos)) == std::string::npos) {
+                        if (!readMore()) goto done;
+                    }
+                    std::size_t size = std::stoul(buffer.substr(pos, sizeEnd - pos), nullptr, 16);
+                    pos = sizeEnd + 2;
+                    while (buffer.size() < pos + size + 2) {
+                        if (!readMore()) goto done;
+                    }
+                    request.body += buffer.substr(pos, size);
+                    pos += size + 2;
+                    if (size == 0) break;
+                }
+                length = pos - headEnd - 4;
+            } else {
+                while (buffer.size() < headEnd + 4 + length) {
+                    if (!readMore()) goto done;
+                }
+                request.body = buffer.substr(headEnd + 4, length);
             }
-            request.body = buffer.substr(headEnd + 4, length);
             request.raw = buffer.substr(0, headEnd + 4 + length);
             buffer.erase(0, headEnd + 4 + length);
             {

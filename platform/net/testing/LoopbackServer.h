@@ -4,7 +4,8 @@
 // Every request is recorded with its exact bytes. The handler decides each reply: status, header
 // fields and body, optionally gzip-compressed, or a misbehaviour (close without replying, cut the
 // body short, stall before or after the head until the test releases it). Connections are kept
-// alive unless the reply says otherwise. Each connection is served on its own thread.
+// alive unless the reply says otherwise. Each connection is served on its own thread. A chunked
+// request body is recorded decoded in `body` (and as it came in `raw`).
 
 #include "platform/net/HTTPHeaders.h"
 

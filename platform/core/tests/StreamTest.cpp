@@ -1,0 +1,139 @@
+#include "platform/core/Stream.h"
+#include "platform/core/Files.h"
+#include "platform/core/testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace core;
+
+namespace {
+
+std::string readAll(InputStream& stream, std::size_t piece = 3) {
+    std::string out;
+    std::vector<std::uint8_t> buffer(piece);
+    while (stream.hasBytesAvailable()) {
+        auto n = stream.read(buffer.data(), buffer.size());
+        if (n <= 0) break;
+        out.append(buffer.begin(), buffer.begin() + n);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(StreamTest, BytesAndFilesReadInPiecesToTheirEnd) {
+    testkit::TempHome home;
+    const std::string path = home.path() + "/body.txt";
+    ASSERT_TRUE(files::writeAtomically(path, std::string_view("hello, world")));
+    struct Case {
+        const char* name;
+        std::shared_ptr<InputStream> stream;
+        std::string expected;
+    };
+    std::vector<Case> cases = {
+        {"bytes", InputStream::withBytes(Bytes{'a', 'b', 'c', 'd', 'e'}), "abcde"},
+        {"empty bytes", InputStream::withBytes({}), ""},
+        {"file", InputStream::withFile(path), "hello, world"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.stream->streamStatus(), StreamStatus::notOpen);
+        c.stream->open();
+        EXPECT_EQ(c.stream->knownLength(), c.expected.size());
+        EXPECT_EQ(readAll(*c.stream), c.expected);
+        EXPECT_FALSE(c.stream->hasBytesAvailable());
+        std::uint8_t byte;
+        EXPECT_EQ(c.stream->read(&byte, 1), 0);
+        EXPECT_EQ(c.stream->streamStatus(), StreamStatus::atEnd);
+        // Rewinding reads it all again (a body that must go twice).
+        ASSERT_TRUE(c.stream->seek(0));
+        EXPECT_EQ(readAll(*c.stream, 1024), c.expected);
+        c.stream->close();
+        EXPECT_EQ(c.stream->streamStatus(), StreamStatus::closed);
+        EXPECT_FALSE(c.stream->streamError());
+    }
+}
+
+TEST(StreamTest, AFileThatCannotBeOpenedFailsAtOpen) {
+    testkit::TempHome home;
+    for (const std::string& path : {home.path() + "/missing", home.path()}) {
+        auto stream = InputStream::withFile(path);
+        stream->open();
+        EXPECT_EQ(stream->streamStatus(), StreamStatus::error) << path;
+        ASSERT_TRUE(stream->streamError()) << path;
+        EXPECT_EQ(stream->streamError()->domain, kStreamErrorDomain);
+        EXPECT_FALSE(stream->hasBytesAvailable());
+        std::uint8_t byte;
+        EXPECT_EQ(stream->read(&byte, 1), -1);
+    }
+}
+
+TEST(StreamTest, NewFileStreamsNeverWriteThroughWhatIsAlreadyThere) {
+    testkit::TempHome home;
+    const std::string existing = home.path() + "/existing";
+    const std::string target = home.path() + "/target";
+    const std::string link = home.path() + "/link";
+    const std::string dangling = home.path() + "/dangling";
+    ASSERT_TRUE(files::writeAtomically(existing, std::string_view("keep")));
+    ASSERT_TRUE(files::writeAtomically(target, std::string_view("keep")));
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::symlink((home.path() + "/nowhere").c_str(), dangling.c_str()), 0);
+    for (const auto& path : {existing, link, dangling}) {
+        auto out = OutputStream::toNewFile(path);
+        out->open();
+        EXPECT_EQ(out->streamStatus(), StreamStatus::error) << path;
+        ASSERT_TRUE(out->streamError());
+        EXPECT_EQ(out->streamError()->code, EEXIST) << path;
+        EXPECT_FALSE(out->hasSpaceAvailable());
+    }
+    EXPECT_EQ(*files::read(target), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(files::exists(home.path() + "/nowhere"));
+
+    const std::string fresh = home.path() + "/fresh";
+    auto out = OutputStream::toNewFile(fresh);
+    out->open();
+    ASSERT_TRUE(out->hasSpaceAvailable());
+    const std::uint8_t bytes[] = {'o', 'k'};
+    EXPECT_EQ(out->write(bytes, 2), 2);
+    out->close();
+    EXPECT_EQ(*files::read(fresh), (Bytes{'o', 'k'}));
+    struct stat info{};
+    ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(StreamTest, AProducerSaysWhenItHasBytesItsEndOrItsError) {
+    auto stream = ProducerStream::create();
+    std::atomic<int> signals{0};
+    stream->setReadinessHandler([&] { ++signals; });
+    stream->open();
+    std::uint8_t buffer[8];
+    // Nothing yet is not the end.
+    EXPECT_FALSE(stream->hasBytesAvailable());
+    EXPECT_EQ(stream->read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(stream->streamStatus(), StreamStatus::open);
+    EXPECT_FALSE(stream->knownLength());
+
+    stream->write(std::string_view("abc"));
+    EXPECT_EQ(signals, 1);
+    EXPECT_TRUE(stream->hasBytesAvailable());
+    EXPECT_EQ(stream->read(buffer, 2), 2);
+    EXPECT_EQ(stream->read(buffer, 8), 1);
+    EXPECT_EQ(buffer[0], 'c');
+    stream->finish();
+    EXPECT_EQ(signals, 2);
+    EXPECT_EQ(stream->streamStatus(), StreamStatus::atEnd);
+
+    auto failing = ProducerStream::create();
+    failing->open();
+    failing->write(std::string_view("x"));
+    failing->fail(Error{"test", 5, "broken", {}});
+    EXPECT_EQ(failing->streamStatus(), StreamStatus::error);
+    EXPECT_EQ(failing->read(buffer, 8), -1);
+    EXPECT_EQ(failing->streamError()->code, 5);
+}
