@@ -373,15 +373,6 @@ void ScrollView::executeReloadDataBlock() {
     }
 }
 
-std::shared_ptr<void> ScrollView::associatedObject(const void* key) const {
-    auto it = associated_.find(key);
-    return it == associated_.end() ? nullptr : it->second;
-}
-
-void ScrollView::setAssociatedObject(const void* key, std::shared_ptr<void> value) {
-    if (value) associated_[key] = std::move(value);
-    else associated_.erase(key);
-}
 
 void ScrollView::didMoveToWindow() { setNeedsLayout(); }
 

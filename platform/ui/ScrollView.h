@@ -149,11 +149,6 @@ class ScrollView : public View {
     virtual std::int64_t totalDataCount() const { return 0; }
     void executeReloadDataBlock();
 
-    // Values that other modules attach to a scroll view (a refresh header, for instance), each
-    // under the address of a private static of its own; they live as long as the scroll view.
-    std::shared_ptr<void> associatedObject(const void* key) const;
-    void setAssociatedObject(const void* key, std::shared_ptr<void> value);
-
     void setBounds(const gfx::Rect& bounds) override;
     void didMoveToWindow() override;
     bool drawsContent() const override { return false; }
@@ -208,7 +203,6 @@ private:
     ObserverList<gfx::Size> sizeObservers_;
     ObserverList<GestureRecognizer::State> panObservers_;
     ReloadDataBlock reloadDataBlock_;
-    std::map<const void*, std::shared_ptr<void>> associated_;
 };
 
 } // namespace ui

@@ -433,6 +433,23 @@ bool View::resignFirstResponder() {
     return true;
 }
 
+gfx::Color View::tintColor() const {
+    for (const View* v = this; v; v = v->superview_.lock().get())
+        if (v->tintColor_) return *v->tintColor_;
+    return kDefaultTintColor;
+}
+
+void View::setTintColor(std::optional<gfx::Color> color) {
+    tintColor_ = color;
+    // Descendants with a colour of their own keep it and so do theirs.
+    std::function<void(View&)> notify = [&notify](View& v) {
+        v.tintColorDidChange();
+        for (auto& sub : v.subviews_)
+            if (!sub->tintColor_) notify(*sub);
+    };
+    notify(*this);
+}
+
 bool View::isFirstResponder() const { return Keyboard::shared().firstResponder().get() == this; }
 
 void View::touchesBegan(const TouchSet& t) { if (auto s = superview()) s->touchesBegan(t); }

@@ -18,6 +18,7 @@
 #include "platform/ca/Layer.h"
 #include "platform/gfx/AffineTransform.h"
 #include "platform/gfx/Context.h"
+#include "platform/ui/AssociatedObjects.h"
 #include "platform/ui/Touch.h"
 
 #include <functional>
@@ -55,7 +56,7 @@ enum AnimationOptions : unsigned {
     animationBeginFromCurrentState = 1u << 2,
 };
 
-class View : public core::Object, public ca::LayerDelegate {
+class View : public core::Object, public ca::LayerDelegate, public AssociatedObjects {
     QUILLORA_CLASS(View)
 
     explicit View(gfx::Rect frame = {}) : initialFrame_(frame) {}
@@ -93,6 +94,14 @@ class View : public core::Object, public ca::LayerDelegate {
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
     unsigned autoresizingMask() const { return autoresizingMask_; }
     void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
+    // The colour controls draw their active parts in: the view's own, else its superview's, else
+    // the system blue (0, 122, 255). A change reaches tintColorDidChange() of the view and of every
+    // descendant that has none of its own.
+    static constexpr gfx::Color kDefaultTintColor = gfx::Color::rgb(0, 122, 255);
+    gfx::Color tintColor() const;
+    const std::optional<gfx::Color>& ownTintColor() const { return tintColor_; }
+    virtual void setTintColor(std::optional<gfx::Color> color);
+    virtual void tintColorDidChange() {}
 
     // Hierarchy.
     std::shared_ptr<View> superview() const { return superview_.lock(); }
@@ -192,6 +201,7 @@ private:
     long tag_ = 0;
     std::optional<std::string> restorationIdentifier_;
     unsigned autoresizingMask_ = autoresizingNone;
+    std::optional<gfx::Color> tintColor_;
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
 };

@@ -42,15 +42,6 @@ void ViewController::loadView() {
     view_->setAutoresizingMask(autoresizingFlexibleWidth | autoresizingFlexibleHeight);
 }
 
-std::shared_ptr<void> ViewController::associatedObject(const void* key) const {
-    auto it = associated_.find(key);
-    return it == associated_.end() ? nullptr : it->second;
-}
-
-void ViewController::setAssociatedObject(const void* key, std::shared_ptr<void> value) {
-    if (value) associated_[key] = std::move(value);
-    else associated_.erase(key);
-}
 
 void ViewController::addChildViewController(const std::shared_ptr<ViewController>& child) {
     if (!child || child.get() == this) return;

@@ -12,6 +12,7 @@
 // over, on a later turn of the main loop when nothing animates. Main thread only.
 
 #include "platform/core/Object.h"
+#include "platform/ui/AssociatedObjects.h"
 #include "platform/ui/View.h"
 
 #include <functional>
@@ -31,7 +32,7 @@ class Window;
 
 enum class ModalPresentationStyle { fullScreen = 0, overFullScreen = 5, overCurrentContext = 6 };
 
-class ViewController : public core::Object {
+class ViewController : public core::Object, public AssociatedObjects {
     QUILLORA_CLASS(ViewController)
 
     // The root view, loaded on first access.
@@ -83,10 +84,7 @@ class ViewController : public core::Object {
         transitioningDelegate_ = std::move(delegate);
     }
 
-    // Values that other modules attach to a controller, each under the address of a private
-    // static of theirs; they live as long as the controller (null removes one).
-    std::shared_ptr<void> associatedObject(const void* key) const;
-    void setAssociatedObject(const void* key, std::shared_ptr<void> value);
+    // Values that other modules attach to a controller: see AssociatedObjects (a base).
 
     // The appearance machinery that containers and windows drive.
     void beginAppearanceTransition(bool appearing, bool animated);
@@ -119,7 +117,6 @@ private:
     Appearance appearance_ = Appearance::disappeared;
     bool lastAnimated_ = false;
     std::weak_ptr<ViewControllerTransitioningDelegate> transitioningDelegate_;
-    std::map<const void*, std::shared_ptr<void>> associated_;
 };
 
 } // namespace ui

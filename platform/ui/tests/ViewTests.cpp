@@ -134,6 +134,40 @@ TEST_F(ui_View, AViewMovedWithinItsWindowHearsThatItLeftAndCameBack) {
     EXPECT_EQ(watcher->heard, (std::vector<bool>{true, false, true, false}));
 }
 
+struct TintCounter : View {
+    using View::View;
+    int changes = 0;
+    void tintColorDidChange() override { ++changes; }
+};
+
+TEST_F(ui_View, TintIsInheritedAndAViewsOwnColourStops) {
+    auto outer = viewAt({0, 0, 100, 100});
+    auto middle = core::make<TintCounter>(gfx::Rect{0, 0, 50, 50});
+    auto inner = core::make<TintCounter>(gfx::Rect{0, 0, 10, 10});
+    outer->addSubview(middle);
+    middle->addSubview(inner);
+    EXPECT_EQ(inner->tintColor(), gfx::Color::rgb(0, 122, 255));
+    middle->setTintColor(gfx::Color::black());
+    outer->setTintColor(gfx::Color::whiteColor());
+    EXPECT_EQ(inner->tintColor(), gfx::Color::black());
+    EXPECT_EQ(inner->changes, 1);  // the outer change stops at the middle view's own colour
+    middle->setTintColor(std::nullopt);
+    EXPECT_EQ(inner->tintColor(), gfx::Color::whiteColor());
+    EXPECT_EQ(inner->changes, 2);
+}
+
+TEST_F(ui_View, AssociatedValuesLiveWithTheViewUnderTheirKey) {
+    static const char keyA = 0, keyB = 0;
+    auto view = viewAt({});
+    auto value = std::make_shared<int>(5);
+    view->setAssociatedObject(&keyA, value);
+    EXPECT_EQ(view->associatedObject(&keyA), value);
+    EXPECT_EQ(view->associatedObject(&keyB), nullptr);
+    view->setAssociatedObject(&keyA, nullptr);
+    EXPECT_EQ(view->associatedObject(&keyA), nullptr);
+    EXPECT_EQ(value.use_count(), 1);
+}
+
 TEST_F(ui_View, DrawingHappensOnlyWhenMarked) {
     struct Painter : View {
         using View::View;
