@@ -105,5 +105,17 @@ TEST_F(CameraTest, CancelReportsACancel) {
     EXPECT_FALSE(source->isCapturing());
 }
 
+TEST_F(CameraTest, APipelineErrorEndsThePageAsACancel) {
+    core::LogCapture log;
+    auto source = std::make_shared<CameraSource>(std::string(kSolid) + " ! identity error-after=30");
+    auto picker = present(source);
+    ASSERT_TRUE(waitFor([&] { return recorder->cancelled == 1; })) << "the error reports a cancel";
+    EXPECT_FALSE(source->isCapturing());
+    EXPECT_EQ(recorder->picked, 0);
+    bool named = false;
+    for (const auto& line : log.lines()) named = named || line.rfind("camera: stopped: ", 0) == 0;
+    EXPECT_TRUE(named) << "one line names the reason";
+}
+
 } // namespace
 } // namespace camera
