@@ -28,10 +28,16 @@ gif_2frames = bytes.fromhex(
     '474946383961020002008000000000ffffff21ff0b4e45545343415045322e300301030000'
     '21f904090a0001002c000000000200020000020284510021f904050f0000002c0000000002000200400202845100003b')
 
+png_1x1 = bytes.fromhex(
+    '89504e470d0a1a0a0000000d4948445200000001000000010806000000'
+    '1f15c4890000000d49444154789c63f8cfc0f01f0005000201a5f3d2c30000000049454e44ae426082')
+
 seeds = {
     'detection': {'gif': gif_1x1, 'tiff_be': tiff(6, False), 'tiff_le': tiff(8, True),
                   'jpeg_exif': exif_jpeg(3), 'webp': b'RIFF\0\0\0\0WEBPVP8 ', 'heic': b'\0\0\0\x18ftypheic'},
     'gif': {'one_frame': gif_1x1, 'two_frames': gif_2frames},
+    # The first byte picks the chunk size.
+    'incremental': {'png_1x1': b'\x05' + png_1x1, 'jpeg_exif': b'\x02' + exif_jpeg(6)},
 }
 for folder, files in seeds.items():
     path = os.path.join(here, 'corpus', folder)
