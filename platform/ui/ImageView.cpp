@@ -12,7 +12,45 @@ void ImageView::init() {
 
 void ImageView::setImage(gfx::ImagePtr image) {
     image_ = std::move(image);
-    if (!timer_) layer()->setContents(image_);
+    showCurrentImage();
+}
+
+void ImageView::setHighlightedImage(gfx::ImagePtr image) {
+    highlightedImage_ = std::move(image);
+    showCurrentImage();
+}
+
+void ImageView::setHighlighted(bool highlighted) {
+    if (highlighted_ == highlighted) return;
+    highlighted_ = highlighted;
+    showCurrentImage();
+}
+
+void ImageView::showCurrentImage() {
+    if (imageTimer_) {
+        imageTimer_->cancel();
+        imageTimer_.reset();
+    }
+    if (timer_) return;  // the animation images are playing
+    const gfx::ImagePtr& shown = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    if (!shown || shown->images().empty()) {
+        layer()->setContents(shown);
+        return;
+    }
+    const size_t count = shown->images().size();
+    double duration = shown->duration() > 0 ? shown->duration() : static_cast<double>(count) / 30.0;
+    double frame = duration / static_cast<double>(count);
+    double start = dispatch::Clock::current().monotonicTime();
+    std::weak_ptr<ImageView> weak = std::static_pointer_cast<ImageView>(shared_from_this());
+    gfx::ImagePtr playing = shown;
+    auto show = [weak, playing, start, frame] {
+        auto self = weak.lock();
+        if (!self) return;
+        auto n = static_cast<size_t>((dispatch::Clock::current().monotonicTime() - start) / frame);
+        self->layer()->setContents(playing->images()[n % playing->images().size()]);
+    };
+    show();
+    imageTimer_ = dispatch::Timer::start(dispatch::Queue::main(), frame, true, show);
 }
 
 void ImageView::setAnimationImages(std::vector<gfx::ImagePtr> images) {
@@ -24,6 +62,10 @@ void ImageView::setAnimationImages(std::vector<gfx::ImagePtr> images) {
 
 void ImageView::startAnimating() {
     if (animationImages_.empty() || timer_) return;
+    if (imageTimer_) {
+        imageTimer_->cancel();
+        imageTimer_.reset();
+    }
     double duration = animationDuration_ > 0 ? animationDuration_ : animationImages_.size() / 30.0;
     double frame = duration / static_cast<double>(animationImages_.size());
     double start = dispatch::Clock::current().monotonicTime();
@@ -43,7 +85,7 @@ void ImageView::stopAnimating() {
     if (!timer_) return;
     timer_->cancel();
     timer_.reset();
-    layer()->setContents(image_);
+    showCurrentImage();
 }
 
 gfx::Size ImageView::sizeThatFits(gfx::Size) const { return image_ ? image_->size() : gfx::Size{}; }

@@ -2,6 +2,8 @@
 // A view that shows an image, placed by its content mode (scale to fill by default). It takes no
 // touches unless told to. While animating it shows its animation images in turn, one pass every
 // animation duration (the count times 1/30 s when none is set), repeating until stopped.
+// While highlighted it shows its highlighted image when it has one. An animated image (one with
+// frames) plays its frames over its duration, over and over, while it is the image shown.
 
 #include "platform/dispatch/Timer.h"
 #include "platform/gfx/Image.h"
@@ -19,6 +21,10 @@ class ImageView : public View {
 
     const gfx::ImagePtr& image() const { return image_; }
     void setImage(gfx::ImagePtr image);
+    const gfx::ImagePtr& highlightedImage() const { return highlightedImage_; }
+    void setHighlightedImage(gfx::ImagePtr image);
+    bool isHighlighted() const { return highlighted_; }
+    void setHighlighted(bool highlighted);
     // The image's size in points.
     gfx::Size sizeThatFits(gfx::Size size) const override;
 
@@ -31,7 +37,13 @@ class ImageView : public View {
     bool isAnimating() const { return timer_ != nullptr; }
 
 private:
+    // Shows the highlighted or normal image, playing it when it is animated.
+    void showCurrentImage();
+
     gfx::ImagePtr image_;
+    gfx::ImagePtr highlightedImage_;
+    bool highlighted_ = false;
+    std::shared_ptr<dispatch::Timer> imageTimer_;
     std::vector<gfx::ImagePtr> animationImages_;
     double animationDuration_ = 0;
     std::shared_ptr<dispatch::Timer> timer_;
