@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev uuid-dev
+  media-types  # /etc/mime.types, the MIME types of multipart file parts
   nlohmann-json3-dev libplist-dev
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
   libjs-jquery

@@ -1,0 +1,298 @@
+#include "Libs/HTTPLayer/MultipartFormData.h"
+
+#include "platform/core/Ascii.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace http {
+
+namespace {
+
+const std::string kCRLF = "\r\n";
+
+// Characters that would end a header line or a quoted name are written as %-escapes, so a name
+// can never forge another header or part.
+std::string escaped(const std::string& text, bool quotes) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\r') out += "%0D";
+        else if (c == '\n') out += "%0A";
+        else if (quotes && c == '"') out += "%22";
+        else out += c;
+    }
+    return out;
+}
+
+std::string lowercased(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+const std::unordered_map<std::string, std::string>& builtInTypes() {
+    static const std::unordered_map<std::string, std::string> table = {
+        {"txt", "text/plain"},        {"html", "text/html"},        {"htm", "text/html"},
+        {"css", "text/css"},          {"csv", "text/csv"},          {"xml", "application/xml"},
+        {"js", "text/javascript"},    {"json", "application/json"}, {"pdf", "application/pdf"},
+        {"zip", "application/zip"},   {"gz", "application/gzip"},   {"tar", "application/x-tar"},
+        {"plist", "application/x-plist"},
+        {"png", "image/png"},         {"jpg", "image/jpeg"},        {"jpeg", "image/jpeg"},
+        {"gif", "image/gif"},         {"bmp", "image/bmp"},         {"tif", "image/tiff"},
+        {"tiff", "image/tiff"},       {"webp", "image/webp"},       {"svg", "image/svg+xml"},
+        {"heic", "image/heic"},       {"ico", "image/vnd.microsoft.icon"},
+        {"mp3", "audio/mpeg"},        {"m4a", "audio/mp4"},         {"wav", "audio/wav"},
+        {"aac", "audio/aac"},         {"mp4", "video/mp4"},         {"mov", "video/quicktime"},
+        {"m4v", "video/x-m4v"},
+    };
+    return table;
+}
+
+// "type ext ext ..." lines of the system's table; the first type named for an extension wins.
+const std::unordered_map<std::string, std::string>& systemTypes() {
+    static const std::unordered_map<std::string, std::string> table = [] {
+        std::unordered_map<std::string, std::string> types;
+        std::ifstream in("/etc/mime.types");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream words(line);
+            std::string type, extension;
+            words >> type;
+            while (words >> extension) types.emplace(lowercased(extension), type);
+        }
+        return types;
+    }();
+    return table;
+}
+
+HTTPError failure(MultipartEncodingFailureReason reason) { return HTTPError::multipartEncodingFailed(std::move(reason)); }
+
+core::Error streamFailure(const std::optional<core::Error>& error, const char* what) {
+    return error.value_or(core::Error{std::string(core::kStreamErrorDomain), 0, what, {}});
+}
+
+} // namespace
+
+MultipartFormData::MultipartFormData() : boundary_(makeBoundary()) {}
+
+std::string MultipartFormData::makeBoundary() {
+    static thread_local std::mt19937 random{std::random_device{}()};
+    char text[40];
+    std::snprintf(text, sizeof text, "httplayer.boundary.%08x%08x", static_cast<unsigned>(random()),
+                  static_cast<unsigned>(random()));
+    return text;
+}
+
+std::string MultipartFormData::contentType() {
+    if (!contentType_) contentType_ = "multipart/form-data; boundary=" + boundary_;
+    return *contentType_;
+}
+
+void MultipartFormData::setContentType(std::string contentType) { contentType_ = std::move(contentType); }
+
+std::uint64_t MultipartFormData::totalBodyLength() const {
+    std::uint64_t total = 0;
+    for (const auto& part : bodyParts_) total += part->bodyContentLength;
+    return total;
+}
+
+std::map<std::string, std::string> MultipartFormData::partHeaders(const std::string& name,
+                                                                  const std::optional<std::string>& fileName,
+                                                                  const std::optional<std::string>& mimeType) {
+    std::string disposition = "form-data; name=\"" + escaped(name, true) + "\"";
+    if (fileName) disposition += "; filename=\"" + escaped(*fileName, true) + "\"";
+    std::map<std::string, std::string> headers{{"Content-Disposition", disposition}};
+    if (mimeType) headers["Content-Type"] = escaped(*mimeType, false);
+    return headers;
+}
+
+// ---- appending ----
+
+void MultipartFormData::appendData(const core::Bytes& data, const std::string& name) {
+    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, std::nullopt, std::nullopt));
+}
+
+void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& mimeType) {
+    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, std::nullopt, mimeType));
+}
+
+void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& fileName,
+                                   const std::string& mimeType) {
+    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, fileName, mimeType));
+}
+
+void MultipartFormData::appendFile(const net::URL& fileURL, const std::string& name) {
+    const std::string fileName = fileURL.lastPathComponent();
+    const std::string extension = fileURL.pathExtension();
+    if (fileName.empty() || extension.empty()) {
+        recordFailure(MultipartEncodingFailureReason::bodyPartFilenameInvalid(fileURL));
+        return;
+    }
+    appendFile(fileURL, name, fileName, mimeTypeForExtension(extension));
+}
+
+void MultipartFormData::appendFile(const net::URL& fileURL, const std::string& name, const std::string& fileName,
+                                   const std::string& mimeType) {
+    auto headers = partHeaders(name, fileName, mimeType);
+    using Reason = MultipartEncodingFailureReason;
+    if (!fileURL.isFileURL()) return recordFailure(Reason::bodyPartURLInvalid(fileURL));
+    const std::string path = fileURL.path();
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR) return recordFailure(Reason::bodyPartFileNotReachable(fileURL));
+        core::Error error{std::string(core::kStreamErrorDomain), code, "cannot reach " + path + ": " + std::strerror(code), {}};
+        return recordFailure(Reason::bodyPartFileNotReachableWithError(fileURL, Error(error)));
+    }
+    if (S_ISDIR(info.st_mode)) return recordFailure(Reason::bodyPartFileIsDirectory(fileURL));
+    // Only a regular file has a size that is its length.
+    if (!S_ISREG(info.st_mode)) return recordFailure(Reason::bodyPartFileSizeNotAvailable(fileURL));
+    appendStream(core::InputStream::withFile(path), static_cast<std::uint64_t>(info.st_size), std::move(headers));
+}
+
+void MultipartFormData::appendStream(std::shared_ptr<core::InputStream> stream, std::uint64_t length, const std::string& name,
+                                     const std::string& fileName, const std::string& mimeType) {
+    appendStream(std::move(stream), length, partHeaders(name, fileName, mimeType));
+}
+
+void MultipartFormData::appendStream(std::shared_ptr<core::InputStream> stream, std::uint64_t length,
+                                     std::map<std::string, std::string> headers) {
+    bodyParts_.push_back(std::make_shared<BodyPart>(std::move(headers), std::move(stream), length));
+}
+
+void MultipartFormData::recordFailure(MultipartEncodingFailureReason reason) {
+    if (!bodyPartError_) bodyPartError_ = failure(std::move(reason));
+}
+
+// ---- encoding ----
+
+void MultipartFormData::markBoundaries() {
+    if (bodyParts_.empty()) return;
+    bodyParts_.front()->hasInitialBoundary = true;
+    bodyParts_.back()->hasFinalBoundary = true;
+}
+
+std::string MultipartFormData::openingBoundary(const BodyPart& part) const {
+    return (part.hasInitialBoundary ? "--" : kCRLF + "--") + boundary_ + kCRLF;
+}
+
+std::string MultipartFormData::closingBoundary(const BodyPart& part) const {
+    return part.hasFinalBoundary ? kCRLF + "--" + boundary_ + "--" + kCRLF : std::string();
+}
+
+std::string MultipartFormData::headerBlock(const BodyPart& part) const {
+    std::string block;
+    for (const auto& [name, value] : part.headers) block += escaped(name, false) + ": " + escaped(value, false) + kCRLF;
+    return block + kCRLF;
+}
+
+std::optional<HTTPError> MultipartFormData::readPartBody(
+    BodyPart& part, const std::function<std::optional<HTTPError>(const std::uint8_t*, std::size_t)>& sink) const {
+    core::InputStream& stream = *part.bodyStream;
+    const auto readFailed = [&] {
+        auto error = streamFailure(stream.streamError(), "cannot read the part's stream");
+        stream.close();
+        return failure(MultipartEncodingFailureReason::inputStreamReadFailed(Error(error)));
+    };
+    stream.open();
+    // A file that went away since it was appended fails here rather than giving an empty part.
+    if (stream.streamStatus() == core::StreamStatus::error) return readFailed();
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(streamBufferSize_));
+    while (stream.hasBytesAvailable()) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        std::int64_t n = stream.read(buffer.data(), buffer.size());
+        if (stream.streamError() || n < 0) return readFailed();
+        if (n == 0) break;
+        if (auto error = sink(buffer.data(), static_cast<std::size_t>(n))) {
+            stream.close();
+            return error;
+        }
+    }
+    if (stream.streamError()) return readFailed();
+    stream.close();
+    return std::nullopt;
+}
+
+Result<core::Bytes> MultipartFormData::encodeAll() {
+    if (bodyPartError_) return *bodyPartError_;
+    markBoundaries();
+    core::Bytes body;
+    const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
+    for (const auto& part : bodyParts_) {
+        append(openingBoundary(*part));
+        append(headerBlock(*part));
+        auto error = readPartBody(*part, [&](const std::uint8_t* bytes, std::size_t n) -> std::optional<HTTPError> {
+            body.insert(body.end(), bytes, bytes + n);
+            return std::nullopt;
+        });
+        if (error) return *error;
+        append(closingBoundary(*part));
+    }
+    return body;
+}
+
+Result<core::Unit> MultipartFormData::writeAll(const net::URL& fileURL) {
+    using Reason = MultipartEncodingFailureReason;
+    if (bodyPartError_) return *bodyPartError_;
+    struct stat info{};
+    // lstat: a link at the path, even a dangling one, is something that exists there.
+    if (::lstat(fileURL.path().c_str(), &info) == 0) return failure(Reason::outputStreamFileAlreadyExists(fileURL));
+    if (!fileURL.isFileURL()) return failure(Reason::outputStreamURLInvalid(fileURL));
+    auto stream = core::OutputStream::toNewFile(fileURL.path());
+    stream->open();
+    if (stream->streamStatus() == core::StreamStatus::error) {
+        // Made between the check and the creation: still never written through.
+        if (stream->streamError() && stream->streamError()->code == EEXIST)
+            return failure(Reason::outputStreamFileAlreadyExists(fileURL));
+        return failure(Reason::outputStreamCreationFailed(fileURL));
+    }
+    return writeAll(stream);
+}
+
+Result<core::Unit> MultipartFormData::writeAll(const std::shared_ptr<core::OutputStream>& stream) {
+    if (bodyPartError_) return *bodyPartError_;
+    stream->open();
+    markBoundaries();
+    // Writes the whole run or fails: a stream that takes no more is an error, never a silent cut.
+    const auto writeBytes = [&](const std::uint8_t* bytes, std::size_t size) -> std::optional<HTTPError> {
+        while (size > 0) {
+            std::int64_t written = stream->hasSpaceAvailable() ? stream->write(bytes, size) : -1;
+            if (written <= 0 || stream->streamError()) {
+                auto error = streamFailure(stream->streamError(), "the output stream takes no more bytes");
+                return failure(MultipartEncodingFailureReason::outputStreamWriteFailed(Error(error)));
+            }
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return std::nullopt;
+    };
+    const auto writeText = [&](const std::string& text) {
+        return writeBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
+    std::optional<HTTPError> error;
+    for (const auto& part : bodyParts_) {
+        if ((error = writeText(openingBoundary(*part)))) break;
+        if ((error = writeText(headerBlock(*part)))) break;
+        if ((error = readPartBody(*part, writeBytes))) break;
+        if ((error = writeText(closingBoundary(*part)))) break;
+    }
+    stream->close();
+    if (error) return *error;
+    return core::Unit{};
+}
+
+std::string MultipartFormData::mimeTypeForExtension(const std::string& extension) {
+    const std::string key = lowercased(extension);
+    if (auto it = builtInTypes().find(key); it != builtInTypes().end()) return it->second;
+    if (auto it = systemTypes().find(key); it != systemTypes().end()) return it->second;
+    return "application/octet-stream";
+}
+
+} // namespace http
