@@ -14,6 +14,10 @@
 // Releasing a manager cancels its running tasks.
 
 #include "Libs/HTTPLayer/DataRequest.h"
+#include "Libs/HTTPLayer/DownloadRequest.h"
+#include "Libs/HTTPLayer/MultipartFormData.h"
+#include "Libs/HTTPLayer/StreamRequest.h"
+#include "Libs/HTTPLayer/UploadRequest.h"
 #include "Libs/HTTPLayer/HTTPMethod.h"
 #include "Libs/HTTPLayer/ParameterEncoding.h"
 #include "Libs/HTTPLayer/RequestAdapter.h"
@@ -34,6 +38,28 @@ namespace http {
 
 class SessionManager : public std::enable_shared_from_this<SessionManager> {
 public:
+    // What a multipart upload hands its caller: the upload (which may itself carry an error, such
+    // as an adapter's), and whether its body went through a file; or why no upload was made.
+    struct MultipartFormDataEncodingResult {
+        std::shared_ptr<UploadRequest> request;
+        bool streamingFromDisk = false;
+        std::optional<net::URL> streamFileURL;
+        std::optional<Error> error;
+
+        bool isSuccess() const { return !error; }
+        static MultipartFormDataEncodingResult success(std::shared_ptr<UploadRequest> request, bool streamingFromDisk,
+                                                       std::optional<net::URL> streamFileURL) {
+            return {std::move(request), streamingFromDisk, std::move(streamFileURL), std::nullopt};
+        }
+        static MultipartFormDataEncodingResult failure(Error error) { return {nullptr, false, std::nullopt, std::move(error)}; }
+    };
+    using MultipartFormBuilder = std::function<void(MultipartFormData&)>;
+    using MultipartCompletion = std::function<void(const MultipartFormDataEncodingResult&)>;
+    using Destination = DownloadRequest::Destination;
+
+    // The folder of multipart body files in the temporary folder, made private to this user.
+    static std::string multipartTemporaryFolder();
+
     // The shared manager: the default configuration with defaultHTTPHeaders(). Made on first use
     // and kept for the life of the process.
     static const std::shared_ptr<SessionManager>& default_();
@@ -76,6 +102,50 @@ public:
     // set, an adapter's error goes to the retrier instead of resuming the request).
     virtual std::shared_ptr<DataRequest> request(const std::optional<net::URLRequest>& urlRequest, const Error& error);
 
+    // ---- downloads ----
+    virtual std::shared_ptr<DownloadRequest> download(const URLConvertible& url, HTTPMethod method,
+                                                      const std::optional<Parameters>& parameters = std::nullopt,
+                                                      const ParameterEncoding& encoding = URLEncoding::default_(),
+                                                      const std::optional<HTTPHeaders>& headers = std::nullopt,
+                                                      Destination destination = nullptr);
+    virtual std::shared_ptr<DownloadRequest> download(const URLRequestConvertible& urlRequest, Destination destination = nullptr);
+    // Continues from the resume data of a cancelled download.
+    virtual std::shared_ptr<DownloadRequest> download(const core::Bytes& resumeData, Destination destination = nullptr);
+    virtual std::shared_ptr<DownloadRequest> download(std::shared_ptr<const DownloadRequest::Downloadable> downloadable,
+                                                      Destination destination = nullptr);
+    virtual std::shared_ptr<DownloadRequest> download(std::shared_ptr<const DownloadRequest::Downloadable> downloadable,
+                                                      Destination destination, const Error& error);
+
+    // ---- uploads ----
+    virtual std::shared_ptr<UploadRequest> uploadFile(const net::URL& fileURL, const URLConvertible& url, HTTPMethod method,
+                                                      const std::optional<HTTPHeaders>& headers = std::nullopt);
+    virtual std::shared_ptr<UploadRequest> uploadFile(const net::URL& fileURL, const URLRequestConvertible& urlRequest);
+    virtual std::shared_ptr<UploadRequest> uploadData(const core::Bytes& data, const URLConvertible& url, HTTPMethod method,
+                                                      const std::optional<HTTPHeaders>& headers = std::nullopt);
+    virtual std::shared_ptr<UploadRequest> uploadData(const core::Bytes& data, const URLRequestConvertible& urlRequest);
+    // Every new-body-stream question of the task is answered with this same stream.
+    virtual std::shared_ptr<UploadRequest> uploadStream(std::shared_ptr<core::InputStream> stream, const URLConvertible& url,
+                                                        HTTPMethod method, const std::optional<HTTPHeaders>& headers = std::nullopt);
+    virtual std::shared_ptr<UploadRequest> uploadStream(std::shared_ptr<core::InputStream> stream,
+                                                        const URLRequestConvertible& urlRequest);
+    // Builds the form on the global utility queue, encodes it in memory when its declared length is
+    // below `threshold` (and the session is not a background one), else writes it to a file in
+    // multipartTemporaryFolder() that is removed when the upload's task completes; the completion
+    // runs on the main queue.
+    virtual void uploadMultipartFormData(MultipartFormBuilder multipartFormData, std::uint64_t threshold,
+                                         const URLConvertible& url, HTTPMethod method,
+                                         const std::optional<HTTPHeaders>& headers = std::nullopt,
+                                         MultipartCompletion encodingCompletion = nullptr);
+    virtual void uploadMultipartFormData(MultipartFormBuilder multipartFormData, std::uint64_t threshold,
+                                         const URLRequestConvertible& urlRequest,
+                                         MultipartCompletion encodingCompletion = nullptr);
+    virtual std::shared_ptr<UploadRequest> upload(std::shared_ptr<const UploadRequest::Uploadable> uploadable);
+    virtual std::shared_ptr<UploadRequest> upload(std::shared_ptr<const UploadRequest::Uploadable> uploadable, const Error& error);
+
+    // ---- streams ----
+    virtual std::shared_ptr<StreamRequest> stream(const std::string& hostName, int port);
+    virtual std::shared_ptr<StreamRequest> stream(std::shared_ptr<const StreamRequest::Streamable> streamable);
+
     // ---- retry ----
     // Makes a new task from the request's description, registers it and starts it; false when no
     // new task could be made (the request then carries that failure).
@@ -104,5 +174,27 @@ std::shared_ptr<DataRequest> request(const URLConvertible& url, HTTPMethod metho
                                      const ParameterEncoding& encoding = URLEncoding::default_(),
                                      const std::optional<HTTPHeaders>& headers = std::nullopt);
 std::shared_ptr<DataRequest> request(const URLRequestConvertible& urlRequest);
+std::shared_ptr<DownloadRequest> download(const URLConvertible& url, HTTPMethod method,
+                                          const std::optional<Parameters>& parameters = std::nullopt,
+                                          const ParameterEncoding& encoding = URLEncoding::default_(),
+                                          const std::optional<HTTPHeaders>& headers = std::nullopt,
+                                          SessionManager::Destination destination = nullptr);
+std::shared_ptr<DownloadRequest> download(const URLRequestConvertible& urlRequest, SessionManager::Destination destination = nullptr);
+std::shared_ptr<DownloadRequest> download(const core::Bytes& resumeData, SessionManager::Destination destination = nullptr);
+std::shared_ptr<UploadRequest> uploadFile(const net::URL& fileURL, const URLConvertible& url, HTTPMethod method,
+                                          const std::optional<HTTPHeaders>& headers = std::nullopt);
+std::shared_ptr<UploadRequest> uploadFile(const net::URL& fileURL, const URLRequestConvertible& urlRequest);
+std::shared_ptr<UploadRequest> uploadData(const core::Bytes& data, const URLConvertible& url, HTTPMethod method,
+                                          const std::optional<HTTPHeaders>& headers = std::nullopt);
+std::shared_ptr<UploadRequest> uploadData(const core::Bytes& data, const URLRequestConvertible& urlRequest);
+std::shared_ptr<UploadRequest> uploadStream(std::shared_ptr<core::InputStream> stream, const URLConvertible& url,
+                                            HTTPMethod method, const std::optional<HTTPHeaders>& headers = std::nullopt);
+std::shared_ptr<UploadRequest> uploadStream(std::shared_ptr<core::InputStream> stream, const URLRequestConvertible& urlRequest);
+void uploadMultipartFormData(SessionManager::MultipartFormBuilder multipartFormData, std::uint64_t threshold,
+                             const URLConvertible& url, HTTPMethod method, const std::optional<HTTPHeaders>& headers = std::nullopt,
+                             SessionManager::MultipartCompletion encodingCompletion = nullptr);
+void uploadMultipartFormData(SessionManager::MultipartFormBuilder multipartFormData, std::uint64_t threshold,
+                             const URLRequestConvertible& urlRequest, SessionManager::MultipartCompletion encodingCompletion = nullptr);
+std::shared_ptr<StreamRequest> stream(const std::string& hostName, int port);
 
 } // namespace http

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace net {
 
@@ -33,6 +35,8 @@ struct URLSessionConfiguration {
     bool httpShouldSetCookies = true;
     std::shared_ptr<HTTPCookieStorage> httpCookieStorage;       // nothing: no cookies
     std::shared_ptr<URLCredentialStorage> urlCredentialStorage; // nothing: no stored credentials
+    // The name of a background session; here it only makes multipart bodies go through a file.
+    std::optional<std::string> identifier;
 };
 
 } // namespace net

@@ -1,0 +1,203 @@
+// Download, upload, stream and multipart requests of the session manager over loopback HTTP.
+#include "Libs/HTTPLayer/HTTPError.h"
+#include "Libs/HTTPLayer/tests/HTTPTestSupport.h"
+
+#include "platform/core/Files.h"
+#include "platform/core/testing/TempHome.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace http;
+using namespace http::testkit;
+using EncodingResult = SessionManager::MultipartFormDataEncodingResult;
+
+namespace {
+
+core::Bytes bytes(std::string_view s) { return core::Bytes(s.begin(), s.end()); }
+
+// A temporary folder of the test's own for multipart body files ($TMPDIR while it lives).
+struct FactoriesFixture : ManagerFixture {
+    core::testkit::TempHome home;
+    std::string oldTmp;
+    void SetUp() override {
+        ManagerFixture::SetUp();
+        if (const char* t = std::getenv("TMPDIR")) oldTmp = t;
+        ::setenv("TMPDIR", home.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldTmp.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", oldTmp.c_str(), 1);
+        ManagerFixture::TearDown();
+    }
+    std::string file(const std::string& name, std::string_view content) {
+        std::string path = home.path() + "/" + name;
+        EXPECT_TRUE(core::files::writeAtomically(path, content));
+        return path;
+    }
+    DefaultDataResponse finish(const std::shared_ptr<UploadRequest>& upload) {
+        std::optional<DefaultDataResponse> answer;
+        upload->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
+        return await(answer);
+    }
+};
+
+} // namespace
+
+TEST_F(FactoriesFixture, UploadsOfDataFilesAndStreamsArriveByteExact) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    const std::string content(100000, 'u');
+    const std::string path = file("body.bin", content);
+    auto producer = core::ProducerStream::create();
+    producer->write(content);
+    producer->finish();
+    struct Row {
+        const char* what;
+        std::shared_ptr<UploadRequest> upload;
+        bool chunked;
+    };
+    const std::vector<Row> rows = {
+        {"data", manager->uploadData(bytes(content), server.url("/d"), HTTPMethod::post), false},
+        {"file", manager->uploadFile(net::URL::fileURL(path), server.url("/f"), HTTPMethod::put, HTTPHeaders{{"X-K", "v"}}), false},
+        {"stream", manager->uploadStream(producer, server.url("/s"), HTTPMethod::post), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto answer = finish(row.upload);
+        EXPECT_FALSE(answer.error());
+        EXPECT_EQ(answer.response()->statusCode(), 200);
+    }
+    std::map<std::string, RecordedRequest> byTarget;
+    for (const auto& r : server.requests()) byTarget[r.target] = r;
+    ASSERT_EQ(byTarget.size(), 3u);
+    for (const auto& [target, r] : byTarget) EXPECT_TRUE(r.body == content) << target;
+    EXPECT_EQ(byTarget["/f"].method, "PUT");
+    EXPECT_EQ(byTarget["/f"].headers.value("X-K"), "v");
+    EXPECT_EQ(byTarget["/s"].headers.value("Transfer-Encoding"), "chunked");
+    // The stream factory answers every body question with its stream.
+    auto taskDelegate = rows[2].upload->delegate();
+    ASSERT_TRUE(taskDelegate->taskNeedNewBodyStream);
+    EXPECT_EQ(taskDelegate->taskNeedNewBodyStream(nullptr, nullptr), producer);
+}
+
+TEST_F(FactoriesFixture, AURLThatDoesNotConvertMakesARequestWithoutATask) {
+    const std::vector<std::shared_ptr<Request>> requests = {
+        manager->uploadFile(net::URL::fileURL("/tmp/x"), "not a url", HTTPMethod::post),
+        manager->uploadData(bytes("x"), "not a url", HTTPMethod::post),
+        manager->uploadStream(core::InputStream::withBytes(bytes("x")), "not a url", HTTPMethod::post),
+        manager->download("not a url", HTTPMethod::get),
+    };
+    for (const auto& r : requests) {
+        EXPECT_FALSE(r->task());
+        ASSERT_TRUE(r->delegate()->error);
+        EXPECT_EQ(r->delegate()->error->description(), "URL is not valid: not a url");
+    }
+}
+
+TEST_F(FactoriesFixture, ADownloadGoesToTheDestinationItsClosureChooses) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "downloaded body"); });
+    const std::string destination = home.path() + "/made/here/file.txt";
+    std::optional<DefaultDownloadResponse> answer;
+    manager
+        ->download(server.url("/file"), HTTPMethod::get, std::nullopt, URLEncoding::default_(), std::nullopt,
+                   [&](const net::URL&, const net::HTTPURLResponse&) {
+                       return std::make_pair(net::URL::fileURL(destination), DownloadOptions(DownloadOptions::createParentDirectories));
+                   })
+        ->response(nullptr, [&](const DefaultDownloadResponse& r) { answer = r; });
+    const auto& r = await(answer);
+    EXPECT_FALSE(r.error());
+    EXPECT_EQ(r.destinationURL(), net::URL::fileURL(destination));
+    EXPECT_EQ(text(core::files::read(destination).ok() ? std::optional(*core::files::read(destination)) : std::nullopt),
+              "downloaded body");
+}
+
+// Which road a form takes: in memory below the threshold on a session without an identifier,
+// else through a file that is removed once the upload is done.
+TEST_F(FactoriesFixture, MultipartFormsTakeTheMemoryOrTheFileRoad) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    struct Row {
+        const char* what;
+        std::uint64_t threshold;
+        bool empty;
+        bool background;
+        bool fromDisk;
+    };
+    const std::vector<Row> rows = {
+        {"threshold - 1", 6, false, false, false}, // declared length 5
+
+        {"equal", 5, false, false, true},
+        {"zero", 0, false, false, true},
+        {"empty form", 1, true, false, false},
+        {"background session", 1000, false, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto owner = manager;
+        if (row.background) {
+            auto configuration = net::URLSessionConfiguration::ephemeralConfiguration();
+            configuration.identifier = "org.quillora.background";
+            owner = SessionManager::create(std::move(configuration));
+        }
+        std::optional<EncodingResult> result;
+        bool onMain = false;
+        owner->uploadMultipartFormData(
+            [&](MultipartFormData& form) {
+                if (!row.empty) form.appendData(bytes("hello"), "greeting");
+            },
+            row.threshold, server.url("/multipart"), HTTPMethod::post, HTTPHeaders{{"Content-Type", "text/plain"}},
+            [&](const EncodingResult& r) {
+                onMain = dispatch::RunLoop::isMainThread();
+                result = r;
+            });
+        const auto& r = await(result);
+        EXPECT_TRUE(onMain);
+        ASSERT_TRUE(r.isSuccess());
+        EXPECT_EQ(r.streamingFromDisk, row.fromDisk);
+        EXPECT_EQ(r.streamFileURL.has_value(), row.fromDisk);
+        auto answer = finish(r.request);
+        EXPECT_FALSE(answer.error());
+        auto seen = server.requests().back();
+        EXPECT_EQ(seen.headers.value("Content-Type").value_or("").rfind("multipart/form-data; boundary=httplayer.boundary.", 0), 0u);
+        EXPECT_EQ(seen.body.find("hello") != std::string::npos, !row.empty);
+        if (row.fromDisk) {
+            // Removed after the task completed (on the task delegate's queue, which the handler also ran on).
+            EXPECT_TRUE(dispatch::RunLoop::main().runUntil([&] { return !core::files::exists(r.streamFileURL->path()); }, 20));
+            EXPECT_EQ(r.streamFileURL->path().rfind(SessionManager::multipartTemporaryFolder() + "/", 0), 0u);
+            struct stat info{};
+            ASSERT_EQ(::lstat(SessionManager::multipartTemporaryFolder().c_str(), &info), 0);
+            EXPECT_TRUE(S_ISDIR(info.st_mode));
+            EXPECT_EQ(info.st_mode & 0777, 0700u);
+        }
+    }
+}
+
+TEST_F(FactoriesFixture, AMultipartFailureReachesTheCallerWithoutARequest) {
+    const std::string folder = SessionManager::multipartTemporaryFolder();
+    ASSERT_TRUE(core::files::createDirectories(folder.substr(0, folder.rfind('/')), 0700));
+    const std::string elsewhere = home.path() + "/elsewhere";
+    ASSERT_TRUE(core::files::createDirectories(elsewhere, 0755));
+    ASSERT_EQ(::symlink(elsewhere.c_str(), folder.c_str()), 0);
+
+    struct Row {
+        const char* what;
+        std::string url;
+        std::function<void(MultipartFormData&)> build;
+    };
+    const std::vector<Row> rows = {
+        {"bad URL", "not a url", [](MultipartFormData& f) { f.appendData(bytes("x"), "x"); }},
+        {"planted link", "http://127.0.0.1:9/", [](MultipartFormData& f) { f.appendData(bytes("x"), "x"); }},
+        {"recorded form error", "http://127.0.0.1:9/", [](MultipartFormData& f) { f.appendFile(net::URL::fileURL("/no-ext"), "x"); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::optional<EncodingResult> result;
+        manager->uploadMultipartFormData(row.build, 0, row.url, HTTPMethod::post, std::nullopt,
+                                         [&](const EncodingResult& r) { result = r; });
+        const auto& r = await(result);
+        EXPECT_FALSE(r.isSuccess());
+        EXPECT_FALSE(r.request);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+}
