@@ -28,7 +28,7 @@ void RefreshFooter::willMoveToSuperview(const std::shared_ptr<ui::View>& newSupe
     auto self = std::static_pointer_cast<RefreshFooter>(shared_from_this());
     // The block holds the footer (the scroll view owns both); it does nothing unless asked to
     // hide the footer on empty reloads.
-    setMj_reloadDataBlock(*scroll, [self](std::int64_t totalDataCount) {
+    setRf_reloadDataBlock(*scroll, [self](std::int64_t totalDataCount) {
         if (self->isAutomaticallyHidden()) self->setHidden(totalDataCount == 0);
     });
 }

@@ -25,19 +25,19 @@ std::shared_ptr<RefreshHeader> rf_header(const ui::ScrollView& s) {
     return std::static_pointer_cast<RefreshHeader>(s.associatedObject(&kHeaderKey));
 }
 
-void setMj_header(ui::ScrollView& s, const std::shared_ptr<RefreshHeader>& header) { attach(s, &kHeaderKey, header); }
+void setRf_header(ui::ScrollView& s, const std::shared_ptr<RefreshHeader>& header) { attach(s, &kHeaderKey, header); }
 
 std::shared_ptr<RefreshFooter> rf_footer(const ui::ScrollView& s) {
     return std::static_pointer_cast<RefreshFooter>(s.associatedObject(&kFooterKey));
 }
 
-void setMj_footer(ui::ScrollView& s, const std::shared_ptr<RefreshFooter>& footer) { attach(s, &kFooterKey, footer); }
+void setRf_footer(ui::ScrollView& s, const std::shared_ptr<RefreshFooter>& footer) { attach(s, &kFooterKey, footer); }
 
 std::int64_t rf_totalDataCount(const ui::ScrollView& s) { return s.totalDataCount(); }
 
 const ui::ScrollView::ReloadDataBlock& rf_reloadDataBlock(const ui::ScrollView& s) { return s.reloadDataBlock(); }
 
-void setMj_reloadDataBlock(ui::ScrollView& s, ui::ScrollView::ReloadDataBlock block) { s.setReloadDataBlock(std::move(block)); }
+void setRf_reloadDataBlock(ui::ScrollView& s, ui::ScrollView::ReloadDataBlock block) { s.setReloadDataBlock(std::move(block)); }
 
 void executeReloadDataBlock(ui::ScrollView& s) { s.executeReloadDataBlock(); }
 

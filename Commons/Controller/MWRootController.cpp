@@ -273,14 +273,14 @@ void MWRootController::createTableView(ui::TableViewStyle style) {
 void MWRootController::addTableHeaderRefresh() {
     if (!tableview_) createTableView(ui::TableViewStyle::grouped);
     auto weak = weakSelf();
-    refresh::setMj_header(*tableview_, refresh::RefreshNormalHeader::headerWithRefreshingBlock([weak] {
+    refresh::setRf_header(*tableview_, refresh::RefreshNormalHeader::headerWithRefreshingBlock([weak] {
                               if (auto self = weak.lock()) self->loadData(true);
                           }));
 }
 
 void MWRootController::addScrollHeaderRefresh() {
     auto weak = weakSelf();
-    refresh::setMj_header(*scrollView_, refresh::RefreshNormalHeader::headerWithRefreshingBlock([weak] {
+    refresh::setRf_header(*scrollView_, refresh::RefreshNormalHeader::headerWithRefreshingBlock([weak] {
                               if (auto self = weak.lock()) self->loadData(true);
                           }));
 }
@@ -288,7 +288,7 @@ void MWRootController::addScrollHeaderRefresh() {
 void MWRootController::addTableFooterRefresh() {
     if (!tableview_) createTableView(ui::TableViewStyle::grouped);
     auto weak = weakSelf();
-    refresh::setMj_footer(*tableview_, refresh::RefreshAutoNormalFooter::footerWithRefreshingBlock([weak] {
+    refresh::setRf_footer(*tableview_, refresh::RefreshAutoNormalFooter::footerWithRefreshingBlock([weak] {
                               if (auto self = weak.lock()) self->loadData(false);
                           }));
 }

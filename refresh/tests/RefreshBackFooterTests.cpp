@@ -20,7 +20,7 @@ protected:
     void attach(long rows) {
         footer = RefreshBackNormalFooter::footerWithRefreshingBlock([this] { ++loads; });
         reload(rows);
-        setMj_footer(*table, footer);
+        setRf_footer(*table, footer);
         window->layoutIfNeeded();
     }
     // A finger down and dragging, then the offset put where a case wants it.
@@ -81,7 +81,7 @@ TEST_F(RefreshBackFooterTest, GeometryFollowsTheContentAndTheViewAndLoadingWiden
         EXPECT_EQ(footer->state(), State::Idle);
         EXPECT_EQ(rf_insetB(*table), 0);
         EXPECT_EQ(footer->pullingPercent(), 0);
-        setMj_footer(*table, nullptr);
+        setRf_footer(*table, nullptr);
         table->setContentOffset({0, 0});
     }
 }
@@ -101,7 +101,7 @@ TEST_F(RefreshBackFooterTest, NewRowsKeepTheContentWhereItIsNoneLetItMoveBack) {
         endRefreshing();
         settle(0.5);
         EXPECT_EQ(rf_offsetY(*table), c.offsetAfter);
-        setMj_footer(*table, nullptr);
+        setRf_footer(*table, nullptr);
         table->setContentOffset({0, 0});
     }
 }
@@ -149,9 +149,9 @@ TEST_F(RefreshBackFooterTest, LeavingWhileLoadingGivesTheInsetBackToItsOwnScroll
     auto other = core::make<ui::TableView>(gfx::Rect{0, 64, 375, 600});
     other->setContentInset({0, 0, 5, 0});
     window->addSubview(other);
-    setMj_footer(*table, nullptr);
+    setRf_footer(*table, nullptr);
     EXPECT_EQ(rf_insetB(*table), 10);
-    setMj_footer(*other, footer);
+    setRf_footer(*other, footer);
     endRefreshing();
     settle(0.5);
     EXPECT_EQ(rf_insetB(*table), 10);

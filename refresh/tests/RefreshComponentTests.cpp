@@ -27,7 +27,7 @@ using RefreshComponentTest = RefreshTest;
 
 TEST_F(RefreshComponentTest, EndRefreshingTakesEffectOnALaterTurn) {
     auto header = RefreshNormalHeader::headerWithRefreshingBlock({});
-    setMj_header(*table, header);
+    setRf_header(*table, header);
     header->beginRefreshing();
     EXPECT_EQ(header->state(), State::Refreshing);
     header->endRefreshing();
@@ -39,7 +39,7 @@ TEST_F(RefreshComponentTest, EndRefreshingTakesEffectOnALaterTurn) {
 TEST_F(RefreshComponentTest, OutOfAWindowABeginWaitsForTheFirstDrawing) {
     auto loose = core::make<ui::TableView>(gfx::Rect{0, 64, 375, 600});
     auto header = RefreshNormalHeader::headerWithRefreshingBlock({});
-    setMj_header(*loose, header);
+    setRf_header(*loose, header);
     header->beginRefreshing();
     EXPECT_EQ(header->state(), State::WillRefresh);
     EXPECT_TRUE(header->isRefreshing());
@@ -56,19 +56,19 @@ TEST_F(RefreshComponentTest, OutOfAWindowABeginWaitsForTheFirstDrawing) {
 TEST_F(RefreshComponentTest, AttachingReplacesTheOldControl) {
     auto first = RefreshNormalHeader::headerWithRefreshingBlock({});
     auto second = RefreshNormalHeader::headerWithRefreshingBlock({});
-    setMj_header(*table, first);
+    setRf_header(*table, first);
     EXPECT_EQ(table->subviews().front(), first);
-    setMj_header(*table, first);  // the same again changes nothing
+    setRf_header(*table, first);  // the same again changes nothing
     EXPECT_EQ(first->superview(), table);
     EXPECT_EQ(rf_header(*table), first);
     auto cell = core::make<ui::View>();
     table->addSubview(cell);
-    setMj_header(*table, second);
+    setRf_header(*table, second);
     EXPECT_EQ(first->superview(), nullptr);
     EXPECT_EQ(first->scrollView(), nullptr);
     EXPECT_EQ(table->subviews().front(), second);  // behind everything else
     EXPECT_EQ(header(*table), second);
-    setMj_header(*table, nullptr);
+    setRf_header(*table, nullptr);
     EXPECT_EQ(rf_header(*table), nullptr);
     EXPECT_EQ(second->superview(), nullptr);
 }
@@ -140,7 +140,7 @@ TEST_F(RefreshComponentTest, TheReloadHookRunsForSubclassReloads) {
     auto sub = core::make<CountingTable>(gfx::Rect{0, 64, 375, 600});
     sub->setDataSource(data);
     std::vector<std::int64_t> seen;
-    setMj_reloadDataBlock(*sub, [&](std::int64_t total) { seen.push_back(total); });
+    setRf_reloadDataBlock(*sub, [&](std::int64_t total) { seen.push_back(total); });
     data->rows = 7;
     sub->reloadData();
     std::static_pointer_cast<ui::TableView>(sub)->reloadData();
@@ -163,7 +163,7 @@ TEST_F(RefreshComponentTest, SettingTheTopInsetSetsTheEffectiveInset) {
 
 TEST_F(RefreshComponentTest, AutomaticAlphaFollowsThePullExceptWhileRefreshing) {
     auto header = RefreshNormalHeader::headerWithRefreshingBlock({});
-    setMj_header(*table, header);
+    setRf_header(*table, header);
     header->setAutomaticallyChangeAlpha(true);
     EXPECT_EQ(header->alpha(), 0);
     EXPECT_TRUE(header->isAutoChangeAlpha());

@@ -16,7 +16,7 @@ protected:
         RefreshTest::SetUp();
         footer = RefreshAutoNormalFooter::footerWithRefreshingBlock([this] { ++loads; });
         reload(20);
-        setMj_footer(*table, footer);
+        setRf_footer(*table, footer);
     }
     std::shared_ptr<RefreshAutoNormalFooter> footer;
     int loads = 0;
@@ -88,11 +88,11 @@ TEST_F(RefreshFooterTest, HidingAndShowingMoveTheBottomInset) {
     EXPECT_EQ(rf_y(*footer), 1500);
 
     // A footer attached while hidden adds nothing; removing a visible one takes its height back.
-    setMj_footer(*table, nullptr);
+    setRf_footer(*table, nullptr);
     EXPECT_EQ(rf_insetB(*table), 0);
     auto hidden = RefreshAutoNormalFooter::footerWithRefreshingBlock({});
     hidden->setHidden(true);
-    setMj_footer(*table, hidden);
+    setRf_footer(*table, hidden);
     EXPECT_EQ(rf_insetB(*table), 0);
 }
 

@@ -19,7 +19,7 @@ protected:
     void SetUp() override {
         RefreshTest::SetUp();
         header = RefreshNormalHeader::headerWithRefreshingBlock([this] { ++refreshes; });
-        setMj_header(*table, header);
+        setRf_header(*table, header);
         reload(30);
     }
     std::shared_ptr<RefreshNormalHeader> header;
@@ -147,7 +147,7 @@ TEST_F(RefreshHeaderTest, AnAnimatedHeaderShowsTheImageForThePull) {
         images.push_back(c.makeImage());
     }
     gif->setImages(images, State::Idle);
-    setMj_header(*table, gif);
+    setRf_header(*table, gif);
     for (auto [percent, index] : {std::pair{0.35, 3}, {1.0, 9}, {1.6, 9}, {0.0, 0}}) {
         gif->setPullingPercent(percent);
         EXPECT_EQ(gif->gifView()->image(), images[size_t(index)]) << percent;

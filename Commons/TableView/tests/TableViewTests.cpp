@@ -81,7 +81,7 @@ TEST_F(PageViews, AnEmptyTableScrollsToTheTopAndScrollsOnlyWithAHeader) {
     EXPECT_FALSE(table->isScrollEnabled());
     EXPECT_EQ(table->subviews().back(), table->bgView());
 
-    refresh::setMj_header(*table, refresh::RefreshNormalHeader::headerWithRefreshingBlock([] {}));
+    refresh::setRf_header(*table, refresh::RefreshNormalHeader::headerWithRefreshingBlock([] {}));
     reload(1, 0);
     EXPECT_TRUE(table->isScrollEnabled());
 
