@@ -201,3 +201,66 @@ TEST_F(FactoriesFixture, AMultipartFailureReachesTheCallerWithoutARequest) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
+
+namespace {
+
+struct FailOnceAdapter : RequestAdapter {
+    std::atomic<int> calls{0};
+    int failures = 1;
+    Result<net::URLRequest> adaptRequest(const net::URLRequest& r) override {
+        if (calls++ < failures) return Result<net::URLRequest>::failure(HTTPError::invalidURL("adapter"));
+        return r;
+    }
+};
+
+struct RetryOnce : RequestRetrier {
+    std::mutex m;
+    std::vector<std::string> errors;
+    void shouldRetryRequest(const std::shared_ptr<SessionManager>&, const std::shared_ptr<Request>& request, const Error& error,
+                            RequestRetryCompletion completion) override {
+        {
+            std::lock_guard lock(m);
+            errors.push_back(error.description());
+        }
+        completion(request->retryCount() < 1, 0);
+    }
+};
+
+} // namespace
+
+// A download or upload whose adapter fails goes to the retrier with the adapter's own error, keeps
+// its description and, retried, reaches the server.
+TEST_F(FactoriesFixture, AdapterFailuresOfDownloadsAndUploadsGoToTheRetrier) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    const std::string path = file("retry.bin", "file body");
+    using Make = std::function<std::shared_ptr<Request>()>;
+    const std::vector<std::pair<const char*, Make>> rows = {
+        {"download", [&] { return manager->download(server.url("/d"), HTTPMethod::get); }},
+        {"data", [&] { return manager->uploadData(bytes("data body"), server.url("/u"), HTTPMethod::post); }},
+        {"file", [&] { return manager->uploadFile(net::URL::fileURL(path), server.url("/f"), HTTPMethod::post); }},
+    };
+    for (const auto& [what, make] : rows) {
+        SCOPED_TRACE(what);
+        auto adapter = std::make_shared<FailOnceAdapter>();
+        auto retrier = std::make_shared<RetryOnce>();
+        manager->setAdapter(adapter);
+        manager->setRetrier(retrier);
+        const std::size_t before = server.requestCount();
+        auto request = make();
+        EXPECT_TRUE(request->originalTask());
+        EXPECT_TRUE(dispatch::RunLoop::main().runUntil([&] { return server.requestCount() == before + 1; }, 20));
+        std::lock_guard lock(retrier->m);
+        EXPECT_EQ(retrier->errors, std::vector<std::string>{"URL is not valid: adapter"});
+    }
+
+    // Inside a multipart upload the same failure is a success carrying the failed request.
+    manager->setRetrier(nullptr);
+    manager->setAdapter(std::make_shared<FailOnceAdapter>());
+    std::optional<EncodingResult> result;
+    manager->uploadMultipartFormData([](MultipartFormData& f) { f.appendData(bytes("x"), "x"); }, 100, server.url("/m"),
+                                     HTTPMethod::post, std::nullopt, [&](const EncodingResult& r) { result = r; });
+    const auto& r = await(result);
+    ASSERT_TRUE(r.isSuccess());
+    EXPECT_FALSE(r.request->task());
+    EXPECT_EQ(r.request->delegate()->error->description(), "URL is not valid: adapter");
+}
