@@ -32,6 +32,8 @@ struct URLRequest {
     std::optional<core::Bytes> httpBody;
     CachePolicy cachePolicy = CachePolicy::useProtocolCachePolicy;
     double timeoutInterval = kDefaultTimeoutInterval;
+    // False: the request neither sends stored cookies nor stores the ones its answer sets.
+    bool httpShouldHandleCookies = true;
 
     std::string method() const { return httpMethod.value_or("GET"); }
     std::optional<std::string> value(std::string_view headerField) const { return allHTTPHeaderFields.value(headerField); }

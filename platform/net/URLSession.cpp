@@ -711,7 +711,7 @@ private:
         // libcurl sends exactly this Accept-Encoding and decodes what it names.
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, acceptEncoding ? acceptEncoding->c_str() : "gzip, deflate");
 
-        if (configuration_.httpCookieStorage && configuration_.httpShouldSetCookies) {
+        if (configuration_.httpCookieStorage && configuration_.httpShouldSetCookies && t.request.httpShouldHandleCookies) {
             curl_easy_setopt(easy, CURLOPT_SHARE, configuration_.httpCookieStorage->shareHandle());
             curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         }

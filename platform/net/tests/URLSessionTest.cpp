@@ -463,6 +463,29 @@ TEST_F(SessionFixture, CookiesComeBackOnLaterRequests) {
     EXPECT_EQ(stored[0].value, "42");
 }
 
+TEST_F(SessionFixture, ARequestThatDoesNotHandleCookiesNeitherSendsNorStoresThem) {
+    LoopbackServer server([](const RecordedRequest& r) {
+        Reply reply = Reply::text(200, r.headers.value("Cookie").value_or("-"));
+        reply.headers.emplace_back("Set-Cookie", r.target == "/own" ? "own=1; Path=/" : "sid=42; Path=/");
+        return reply;
+    });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    auto cookies = configuration.httpCookieStorage;
+    makeSession(configuration);
+    auto run = [&](const std::string& path, bool handle, std::size_t n) {
+        auto r = request(server.url(path));
+        r.httpShouldHandleCookies = handle;
+        auto task = session->dataTask(r);
+        task->resume();
+        EXPECT_TRUE(recorder->waitForCompletions(n));
+        return recorder->body(task->taskIdentifier());
+    };
+    EXPECT_EQ(run("/", true, 1), "-");
+    EXPECT_EQ(run("/own", false, 2), "-");  // the stored cookie is not sent
+    EXPECT_EQ(run("/", true, 3), "sid=42");  // and the answer's own cookie was not kept
+    EXPECT_EQ(cookies->cookies(*URL::parse(server.url("/x"))).size(), 1u);
+}
+
 TEST_F(SessionFixture, DownloadsGoToAFileAndContinueFromResumeData) {
     std::string content;
     for (int i = 0; i < 40000; ++i) content += std::to_string(i % 10);
