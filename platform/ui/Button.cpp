@@ -52,6 +52,22 @@ gfx::ImagePtr Button::imageForState(unsigned s) const {
     return nullptr;
 }
 
+void Button::setBackgroundImage(gfx::ImagePtr image, unsigned s) {
+    if (image) backgroundImages_[s] = std::move(image);
+    else backgroundImages_.erase(s);
+    if (!backgroundView_ && !backgroundImages_.empty()) {
+        backgroundView_ = core::make<ImageView>();
+        insertSubview(backgroundView_, 0);
+    }
+    refresh();
+}
+
+gfx::ImagePtr Button::backgroundImageForState(unsigned s) const {
+    if (auto it = backgroundImages_.find(s); it != backgroundImages_.end()) return it->second;
+    if (auto it = backgroundImages_.find(stateNormal); it != backgroundImages_.end()) return it->second;
+    return nullptr;
+}
+
 void Button::stateDidChange() { refresh(); }
 
 void Button::refresh() {
@@ -60,7 +76,8 @@ void Button::refresh() {
     titleLabel_->setText(titleForState(s).value_or(""));
     titleLabel_->setTextColor(titleColorForState(s));
     imageView_->setImage(imageForState(s));
-    bool ownLook = s != stateNormal && (titles_.count(s) || titleColors_.count(s) || images_.count(s));
+    if (backgroundView_) backgroundView_->setImage(backgroundImageForState(s));
+    bool ownLook = s != stateNormal && (titles_.count(s) || titleColors_.count(s) || images_.count(s) || backgroundImages_.count(s));
     double dim = (s & (stateHighlighted | stateDisabled)) && !ownLook ? 0.5 : 1;
     titleLabel_->setAlpha(dim);
     imageView_->setAlpha(dim);
@@ -75,6 +92,7 @@ gfx::Size Button::sizeThatFits(gfx::Size) const {
 }
 
 void Button::layoutSubviews() {
+    if (backgroundView_) backgroundView_->setFrame(bounds());
     gfx::Rect content = bounds().inset(insets_);
     gfx::Size i = imageView_->image() ? imageView_->image()->size() : gfx::Size{};
     gfx::Size t = titleLabel_->text().empty() ? gfx::Size{} : titleLabel_->sizeThatFits({0, 0});

@@ -2,7 +2,9 @@
 // A button: a control with a title and an image per state. A state without its own title, colour
 // or image shows the normal one. While highlighted without a highlighted look of its own, the
 // content is dimmed to half opacity; a disabled button without its own look is dimmed likewise.
-// Image and title sit side by side, centred, inside the content insets.
+// Image and title sit side by side, centred, inside the content insets. A background image (per
+// state, falling back to the normal one) fills the whole button behind them; its view is made on
+// the first background image set.
 
 #include "platform/ui/Control.h"
 #include "platform/ui/ImageView.h"
@@ -24,6 +26,9 @@ class Button : public Control {
     gfx::Color titleColorForState(unsigned state) const;
     void setImage(gfx::ImagePtr image, unsigned state = stateNormal);
     gfx::ImagePtr imageForState(unsigned state) const;
+    void setBackgroundImage(gfx::ImagePtr image, unsigned state = stateNormal);
+    gfx::ImagePtr backgroundImageForState(unsigned state) const;
+    gfx::ImagePtr currentBackgroundImage() const { return backgroundImageForState(state()); }
     gfx::EdgeInsets contentEdgeInsets() const { return insets_; }
     void setContentEdgeInsets(gfx::EdgeInsets insets) { insets_ = insets; setNeedsLayout(); }
 
@@ -44,6 +49,8 @@ private:
     std::map<unsigned, std::string> titles_;
     std::map<unsigned, gfx::Color> titleColors_;
     std::map<unsigned, gfx::ImagePtr> images_;
+    std::map<unsigned, gfx::ImagePtr> backgroundImages_;
+    std::shared_ptr<ImageView> backgroundView_;
     gfx::EdgeInsets insets_;
     std::shared_ptr<Label> titleLabel_;
     std::shared_ptr<ImageView> imageView_;

@@ -1,7 +1,9 @@
-// Image views: the highlighted image and an animated image that plays its frames.
+// Image views (the highlighted image, an animated image that plays its frames) and button
+// background images.
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +52,32 @@ TEST(ui_ImageView, AnAnimatedImagePlaysItsFramesOverAndOver) {
         EXPECT_EQ(view->layer()->contents(), still);
     }
     dispatch::Clock::setCurrent(nullptr);
+}
+
+TEST(ui_Button, BackgroundImagesFillTheButtonBehindItsContent) {
+    auto button = core::make<Button>(gfx::Rect{0, 0, 80, 30});
+    const size_t plain = button->subviews().size();
+    button->setBackgroundImage(nullptr);
+    EXPECT_EQ(button->subviews().size(), plain);  // no view until there is an image
+    auto normal = solid(0xff0000ff), pressed = solid(0xffff0000);
+    button->setBackgroundImage(normal);
+    ASSERT_EQ(button->subviews().size(), plain + 1);
+    auto background = std::dynamic_pointer_cast<ImageView>(button->subviews().front());
+    ASSERT_TRUE(background);
+    button->layoutIfNeeded();
+    EXPECT_EQ(background->frame(), button->bounds());
+    struct Case {
+        bool highlighted, selected;
+        gfx::ImagePtr shown;
+    };
+    button->setBackgroundImage(pressed, stateHighlighted);
+    const Case cases[] = {{false, false, normal}, {true, false, pressed}, {false, true, normal}};
+    for (const auto& c : cases) {
+        button->setHighlighted(c.highlighted);
+        button->setSelected(c.selected);
+        EXPECT_EQ(background->image(), c.shown);
+        EXPECT_EQ(button->currentBackgroundImage(), c.shown);
+    }
 }
 
 } // namespace
