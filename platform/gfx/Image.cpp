@@ -157,7 +157,13 @@ Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t
 
 Image::Image(const Image& other)
     : width_(other.width_), height_(other.height_), scale_(other.scale_), pixels_(other.pixels_), hasAlpha_(other.hasAlpha_),
-      images_(other.images_), duration_(other.duration_), loopCount_(other.loopCount()) {}
+      images_(other.images_), duration_(other.duration_), loopCount_(other.loopCount()), flipsForRTL_(other.flipsForRTL_) {}
+
+std::shared_ptr<const Image> Image::imageFlippedForRightToLeftLayoutDirection() const {
+    auto copy = std::make_shared<Image>(*this);
+    copy->flipsForRTL_ = true;
+    return copy;
+}
 
 Image& Image::operator=(const Image& other) {
     if (this == &other) return *this;
@@ -168,6 +174,7 @@ Image& Image::operator=(const Image& other) {
     hasAlpha_ = other.hasAlpha_;
     images_ = other.images_;
     duration_ = other.duration_;
+    flipsForRTL_ = other.flipsForRTL_;
     loopCount_.store(other.loopCount(), std::memory_order_relaxed);
     return *this;
 }

@@ -67,6 +67,11 @@ public:
     // The loop count travels with the image (set once after decoding, before it is shared).
     void setLoopCount(unsigned count) const { loopCount_.store(count, std::memory_order_relaxed); }
 
+    // Whether the image is drawn mirrored where the layout runs right to left (an arrow, say); the
+    // pixels are the same. The flipped variant is a copy that carries the mark.
+    bool flipsForRightToLeftLayoutDirection() const { return flipsForRTL_; }
+    std::shared_ptr<const Image> imageFlippedForRightToLeftLayoutDirection() const;
+
     // PNG bytes of the image (straight alpha, 8 bits per channel).
     core::Expected<std::string> pngData() const;
     core::Status writePng(const std::string& path) const;
@@ -82,6 +87,7 @@ private:
     std::vector<std::shared_ptr<const Image>> images_;
     double duration_ = 0;
     mutable std::atomic<unsigned> loopCount_{0};
+    bool flipsForRTL_ = false;
 };
 
 using ImagePtr = std::shared_ptr<const Image>;

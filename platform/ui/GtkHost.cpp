@@ -424,6 +424,9 @@ core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window>
     ca::Layer::setChangeObserver([raw] { raw->queueDraw(); });
     ca::AnimationTicker::shared().setFrameObserver([raw] { raw->queueDraw(); });
     Keyboard::shared().setHostFocusObserver([raw](View* focused) { raw->focusChanged(focused); });
+    // The desktop's keys take no room; a simulated on-screen keyboard can be asked for.
+    if (const char* onscreen = g_getenv("QUILLORA_ONSCREEN_KEYBOARD"); onscreen && g_strcmp0(onscreen, "1") == 0)
+        Keyboard::shared().setSimulatesOnScreenKeyboard(true);
     NativeViewHost::setCurrent(raw);
     // The photo album is the desktop's file chooser while the host lives.
     ImagePickerController::setSource(ImagePickerControllerSourceType::photoLibrary, makeGtkAlbumSource(impl->toplevel));

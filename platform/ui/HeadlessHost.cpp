@@ -53,6 +53,7 @@ std::shared_ptr<const gfx::Image> HeadlessHost::snapshot() {
 core::Status HeadlessHost::writeSnapshot(const std::string& path) { return snapshot()->writePng(path); }
 
 core::Value HeadlessHost::dumpTree() {
+    Keyboard::shared().keepOnTop(*window_);
     window_->layoutIfNeeded();
     return dumpView(*window_);
 }

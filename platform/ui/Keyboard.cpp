@@ -1,14 +1,34 @@
 #include "platform/ui/Keyboard.h"
 
 #include "platform/core/NotificationCenter.h"
+#include "platform/ui/InputAccessory.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 
 namespace ui {
 namespace {
 
 core::Value rectValue(const gfx::Rect& r) { return core::Array{r.x(), r.y(), r.width(), r.height()}; }
+
+constexpr gfx::Color kKeysColor = gfx::Color::rgb(209, 212, 217);
+
+// The strip that shows the keyboard: the accessory on top, the keys' panel below.
+class KeyboardView : public View {
+public:
+    using View::View;
+    std::optional<std::string> dumpText() const override { return std::string("keyboard"); }
+};
+
+// The accessory of the focused view: its own, else that of the nearest input around it that has
+// one (a search bar's field takes the bar's).
+std::shared_ptr<View> accessoryFor(const std::shared_ptr<View>& focused) {
+    for (auto v = focused; v; v = v->superview())
+        if (auto* host = dynamic_cast<InputAccessoryHost*>(v.get()); host && host->inputAccessoryView())
+            return host->inputAccessoryView();
+    return nullptr;
+}
 
 } // namespace
 
@@ -23,9 +43,74 @@ TextInput* Keyboard::focusedInput() const {
 }
 
 gfx::Rect Keyboard::frame() const {
+    if (visible_) return frame_;
     gfx::Rect screen = Screen::main().bounds();
-    double h = visible_ ? height_ : 0;
-    return {0, visible_ ? screen.height() - h : screen.height(), screen.width(), h};
+    return {0, screen.height(), screen.width(), 0};
+}
+
+void Keyboard::setSimulatesOnScreenKeyboard(bool simulates) {
+    simulated_ = simulates;
+    height_ = simulates ? onScreenHeight(Screen::main().idiom()) : 0;
+    reloadInputViews();
+}
+
+Keyboard::FocusChange::FocusChange() { ++Keyboard::shared().holds_; }
+Keyboard::FocusChange::~FocusChange() {
+    auto& keyboard = Keyboard::shared();
+    if (--keyboard.holds_ == 0) keyboard.update();
+}
+
+void Keyboard::reloadInputViews() { update(); }
+
+const std::shared_ptr<View>& Keyboard::keyboardView() {
+    if (!keyboardView_) {
+        keyboardView_ = core::make<KeyboardView>(frame());
+        keyboardView_->setBackgroundColor(kKeysColor);
+    }
+    return keyboardView_;
+}
+
+void Keyboard::keepOnTop(View& window) {
+    if (!keyboardView_ || keyboardView_->superview().get() != &window) return;
+    if (window.subviews().back() != keyboardView_) window.bringSubviewToFront(keyboardView_);
+}
+
+void Keyboard::update() {
+    if (holds_ > 0) return;
+    auto view = focused_.lock();
+    bool show = view && dynamic_cast<TextInput*>(view.get());
+    auto accessory = show ? accessoryFor(view) : nullptr;
+    gfx::Rect screen = Screen::main().bounds();
+    double h = show ? height_ + (accessory ? accessory->frame().height() : 0) : 0;
+    gfx::Rect end{0, screen.height() - h, screen.width(), h};
+    bool moves = show != visible_ || (show && end != frame_);
+    if (show) {
+        place(accessory);
+        auto& kv = keyboardView();
+        if (auto window = view->window(); window && kv->superview() != window) {
+            kv->setFrame(frame());
+            window->addSubview(kv);
+        }
+    }
+    if (!moves) return;
+    post(show, end);
+    auto kv = keyboardView();
+    View::animate(kAnimationDuration, 0, animationBeginFromCurrentState, [&] { kv->setFrame(show ? end : frame()); },
+                  [kv](bool) {
+                      if (!Keyboard::shared().visible_) kv->removeFromSuperview();
+                  });
+}
+
+void Keyboard::place(const std::shared_ptr<View>& accessory) {
+    auto& kv = keyboardView();
+    auto old = accessory_.lock();
+    if (old && old != accessory && old->superview() == kv) old->removeFromSuperview();
+    accessory_ = accessory;
+    if (!accessory) return;
+    double w = Screen::main().bounds().width();
+    accessory->setFrame({0, 0, w, accessory->frame().height()});
+    accessory->setAutoresizingMask(autoresizingFlexibleWidth);
+    if (accessory->superview() != kv) kv->addSubview(accessory);
 }
 
 gfx::Rect Keyboard::frameFromUserInfo(const core::Dictionary& userInfo, const char* key) {
@@ -41,19 +126,17 @@ void Keyboard::setFirstResponder(const std::shared_ptr<View>& view) {
     focused_ = view;
     if (hostObserver_) hostObserver_(view.get());
     // Only text inputs bring the keyboard (a selection that takes the focus for its menu does not).
-    bool wasInput = old && dynamic_cast<TextInput*>(old.get());
-    bool isInput = view && dynamic_cast<TextInput*>(view.get());
-    if (!wasInput && isInput) post(true);
-    if (wasInput && !isInput) post(false);
+    update();
 }
 
 void Keyboard::resignFirstResponder(const View* view) {
     if (focused_.lock().get() == view) setFirstResponder(nullptr);
 }
 
-void Keyboard::post(bool showing) {
+void Keyboard::post(bool showing, const gfx::Rect& endFrame) {
     gfx::Rect begin = frame();
     visible_ = showing;
+    frame_ = endFrame;
     gfx::Rect end = frame();
     core::Dictionary info{
         {kFrameBeginUserInfoKey, rectValue(begin)},

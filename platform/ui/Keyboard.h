@@ -3,15 +3,24 @@
 //
 // Hosts hand typed text, input-method text, editing keys and pastes to the keyboard, which passes
 // them to the focused view. On the desktop the keys come from a hardware keyboard that takes no
-// room on the screen, so the keyboard's frame is an empty strip at the screen's bottom edge; a
-// height can be set (a host that shows an on-screen keyboard, or a test) and then the frame is
-// that strip while a view has the focus. Whenever the focus comes or goes the keyboard posts its
-// notifications on the default centre, with the begin and end frames in screen points
+// room on the screen, so the keyboard's on-screen height is 0; a height can be set (a host that
+// shows an on-screen keyboard, or a test), or an on-screen keyboard simulated with the device
+// profile's height (216 on the phone; off by default, QUILLORA_ONSCREEN_KEYBOARD=1 for the desktop
+// host). While a text input has the focus the keyboard's frame is a strip at the screen's bottom
+// edge of that height plus the height of the input's accessory view, which sits on top of it.
+//
+// Whenever the focus comes or goes, and whenever the frame changes while the keyboard is up (an
+// accessory added or removed, the focus moved to an input with another one), the keyboard posts
+// its notifications on the default centre (will-change-frame, will-show or will-hide,
+// did-change-frame, did-show or did-hide), with the begin and end frames in screen points
 // ([x, y, width, height]) and the animation duration (0.25 s) and curve (7) in the user info, as
-// the app's HUD and toast expect. Main thread only.
+// the app's HUD and toast expect; a change to an equal frame posts nothing. The keyboard's view
+// (dumped as "keyboard") slides in with that duration, above everything else in the window, and
+// takes touches first. Main thread only.
 
 #include "platform/core/Value.h"
 #include "platform/gfx/Rect.h"
+#include "platform/ui/DeviceProfile.h"
 #include "platform/ui/TextInput.h"
 
 #include <functional>
@@ -47,9 +56,31 @@ public:
 
     // The keyboard's frame in screen points (empty at the bottom edge while hidden).
     gfx::Rect frame() const;
+    // The on-screen part's height (the accessory comes on top of it).
     double height() const { return height_; }
     void setHeight(double height) { height_ = height; }
     bool isVisible() const { return visible_; }
+    // An on-screen keyboard of the screen's profile: 216 points on a phone, 264 on a pad.
+    void setSimulatesOnScreenKeyboard(bool simulates);
+    bool simulatesOnScreenKeyboard() const { return simulated_; }
+    static double onScreenHeight(UserInterfaceIdiom idiom) { return idiom == UserInterfaceIdiom::pad ? 264 : 216; }
+
+    // The focused input's accessory may have changed: takes it again and posts when the frame moves.
+    void reloadInputViews();
+    // Focus changes made while one of these lives post the keyboard's notifications once, when it
+    // ends, after the inputs' own end and begin notifications.
+    class FocusChange {
+    public:
+        FocusChange();
+        ~FocusChange();
+        FocusChange(const FocusChange&) = delete;
+        FocusChange& operator=(const FocusChange&) = delete;
+    };
+    // The view that shows the keyboard in the focused input's window (the accessory on top).
+    const std::shared_ptr<View>& keyboardView();
+    // Puts the keyboard's view back above every other subview of `window` (the window does this
+    // before it draws or routes a touch).
+    void keepOnTop(View& window);
     // A frame in a notification's user info, as written by the keyboard.
     static gfx::Rect frameFromUserInfo(const core::Dictionary& userInfo, const char* key);
 
@@ -69,12 +100,19 @@ public:
 
 private:
     Keyboard() = default;
-    void post(bool showing);
+    void update();
+    void post(bool showing, const gfx::Rect& end);
+    void place(const std::shared_ptr<View>& accessory);
 
     std::weak_ptr<View> focused_;
     FocusObserver hostObserver_;
     double height_ = 0;
+    bool simulated_ = false;
     bool visible_ = false;
+    int holds_ = 0;
+    gfx::Rect frame_;
+    std::shared_ptr<View> keyboardView_;
+    std::weak_ptr<View> accessory_;
 };
 
 } // namespace ui

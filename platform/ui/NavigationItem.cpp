@@ -4,18 +4,6 @@
 
 namespace ui {
 
-std::shared_ptr<BarButtonItem> BarButtonItem::withCustomView(std::shared_ptr<View> view) {
-    auto item = std::make_shared<BarButtonItem>();
-    item->customView_ = std::move(view);
-    return item;
-}
-
-std::shared_ptr<BarButtonItem> BarButtonItem::fixedSpace(double width) {
-    auto item = std::make_shared<BarButtonItem>();
-    item->width_ = width;
-    return item;
-}
-
 void NavigationItem::setLeftBarButtonItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
     leftItems_ = std::move(items);
     if (onChange) onChange();

@@ -5,6 +5,7 @@
 // items run from the bar's standard margin towards the right. The bar follows changes at once.
 // Main thread only.
 
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/View.h"
 
 #include <functional>
@@ -12,21 +13,6 @@
 #include <vector>
 
 namespace ui {
-
-class BarButtonItem {
-public:
-    static std::shared_ptr<BarButtonItem> withCustomView(std::shared_ptr<View> view);
-    static std::shared_ptr<BarButtonItem> fixedSpace(double width);
-
-    const std::shared_ptr<View>& customView() const { return customView_; }
-    bool isFixedSpace() const { return !customView_; }
-    double width() const { return width_; }
-    void setWidth(double width) { width_ = width; }
-
-private:
-    std::shared_ptr<View> customView_;
-    double width_ = 0;
-};
 
 class NavigationItem {
 public:

@@ -87,6 +87,7 @@ bool TextField::becomeFirstResponder() {
     auto d = delegate();
     if (d && !d->textFieldShouldBeginEditing(*this)) return false;
     auto& keyboard = Keyboard::shared();
+    Keyboard::FocusChange change;
     auto self = std::static_pointer_cast<View>(shared_from_this());
     // The focus moves straight from the other input to this one, so the keyboard stays up.
     auto previous = keyboard.firstResponder();
@@ -104,6 +105,7 @@ bool TextField::becomeFirstResponder() {
     startBlinking();
     setNeedsDisplay();
     if (d) d->textFieldDidBeginEditing(*this);
+    core::NotificationCenter::defaultCenter().post(kTextDidBeginEditingNotification, shared_from_this());
     sendActionsForControlEvents(editingDidBegin);
     return true;
 }
@@ -120,9 +122,11 @@ bool TextField::resignFirstResponder(bool force) {
     }
     editing_ = false;
     stopBlinking();
+    Keyboard::FocusChange change;
     Keyboard::shared().resignFirstResponder(this);
     setNeedsDisplay();
     if (d) d->textFieldDidEndEditing(*this);
+    core::NotificationCenter::defaultCenter().post(kTextDidEndEditingNotification, shared_from_this());
     sendActionsForControlEvents(editingDidEnd);
     return true;
 }

@@ -5,12 +5,17 @@
 //
 // Focus: a tap or becomeFirstResponder() makes it the first responder (if its delegate agrees);
 // asked before the field is in a window, the focus is taken when it arrives in one. The keyboard
-// (ui::Keyboard) brings it the typing of the host. It posts kTextDidChangeNotification with
-// itself as object after every change of its text. Main thread only.
+// (ui::Keyboard) brings it the typing of the host. It posts kTextDidBeginEditingNotification when it
+// takes the focus, kTextDidChangeNotification after every change of its text and
+// kTextDidEndEditingNotification when it gives the focus up, each with itself as object; on a move
+// of the focus the old input's end and the new one's begin come before the keyboard's own
+// notifications, so an accessory set at the begin is in the keyboard's first frame. Main thread
+// only.
 
 #include "platform/dispatch/Timer.h"
 #include "platform/gfx/Font.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/InputAccessory.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextFieldDelegate.h"
 #include "platform/ui/TextInput.h"
@@ -29,10 +34,12 @@ enum TextFieldEvents : unsigned {
     editingDidEndOnExit = 1u << 19,
 };
 
-class TextField : public Control, public TextInput {
+class TextField : public Control, public TextInput, public InputAccessoryHost {
     QUILLORA_CLASS(TextField)
 
     static constexpr const char* kTextDidChangeNotification = "TextFieldTextDidChangeNotification";
+    static constexpr const char* kTextDidBeginEditingNotification = "TextFieldTextDidBeginEditingNotification";
+    static constexpr const char* kTextDidEndEditingNotification = "TextFieldTextDidEndEditingNotification";
 
     using Control::Control;
     void init() override;
@@ -78,6 +85,9 @@ class TextField : public Control, public TextInput {
     void didMoveToWindow() override;
     void touchesEnded(const TouchSet& touches) override;
     std::optional<std::string> dumpText() const override { return text_.empty() ? placeholder_ : text_; }
+
+protected:
+    const View* focusView() const override { return this; }
 
 private:
     bool replace(TextRange range, const std::string& replacement);

@@ -47,6 +47,8 @@ enum AutoresizingMask : unsigned {
     autoresizingFlexibleBottomMargin = 1u << 5,
 };
 
+enum class LayoutAxis { horizontal = 0, vertical = 1 };
+
 enum AnimationOptions : unsigned {
     animationCurveEaseInOut = 0,
     animationCurveEaseIn = 1u << 16,
@@ -102,6 +104,13 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     const std::optional<gfx::Color>& ownTintColor() const { return tintColor_; }
     virtual void setTintColor(std::optional<gfx::Color> color);
     virtual void tintColorDidChange() {}
+    // How much a view resists growing beyond (hugging, 250 by default) or shrinking below
+    // (compression resistance, 750) its fitting size, per axis; containers that size their
+    // subviews by themselves read them (a toolbar stretches a custom view that hugs below 250).
+    float contentHuggingPriority(LayoutAxis axis) const { return hugging_[static_cast<int>(axis)]; }
+    void setContentHuggingPriority(float priority, LayoutAxis axis) { hugging_[static_cast<int>(axis)] = priority; }
+    float contentCompressionResistancePriority(LayoutAxis axis) const { return resistance_[static_cast<int>(axis)]; }
+    void setContentCompressionResistancePriority(float priority, LayoutAxis axis) { resistance_[static_cast<int>(axis)] = priority; }
 
     // Hierarchy.
     std::shared_ptr<View> superview() const { return superview_.lock(); }
@@ -202,6 +211,8 @@ private:
     std::optional<std::string> restorationIdentifier_;
     unsigned autoresizingMask_ = autoresizingNone;
     std::optional<gfx::Color> tintColor_;
+    float hugging_[2] = {250, 250};
+    float resistance_[2] = {750, 750};
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
 };

@@ -5,6 +5,7 @@
 #include "platform/ca/Renderer.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 
 namespace ui {
@@ -25,6 +26,7 @@ gfx::Point Touch::previousLocationInView(const View* view) const {
 }
 
 void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
+    Keyboard::shared().keepOnTop(*this);
     layoutIfNeeded();
     auto it = touches_.find(id);
     std::shared_ptr<Touch> touch;
@@ -120,6 +122,7 @@ void Window::recognizerDidBegin(GestureRecognizer& recognizer, const std::shared
 }
 
 void Window::render(gfx::Context& context) {
+    Keyboard::shared().keepOnTop(*this);
     layoutIfNeeded();
     ca::AnimationTicker::shared().tick();
     ca::Renderer::render(*layer(), context, ca::currentMediaTime());

@@ -1,0 +1,147 @@
+#include "platform/ui/Toolbar.h"
+
+#include "platform/ui/Button.h"
+#include "platform/ui/Screen.h"
+
+#include <algorithm>
+
+namespace ui {
+namespace {
+
+constexpr gfx::Color kDefaultBar = gfx::Color::rgb(247, 247, 247);
+constexpr gfx::Color kBlackBar = gfx::Color::rgb(22, 22, 22);
+constexpr gfx::Color kDisabledTitle = gfx::Color::white(0.6);
+constexpr double kTitleSize = 17;
+
+bool isSpace(const BarButtonItem& item) {
+    auto s = item.systemItem();
+    return s == BarButtonSystemItem::flexibleSpace || s == BarButtonSystemItem::fixedSpace;
+}
+
+bool stretches(const View& v) { return v.contentHuggingPriority(LayoutAxis::horizontal) < 250; }
+
+} // namespace
+
+void Toolbar::init() {
+    View::init();
+    refreshColors();
+}
+
+Toolbar::~Toolbar() {
+    for (auto& item : items_) item->setChangeHandler(nullptr);
+}
+
+void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
+    for (auto& item : items_) item->setChangeHandler(nullptr);
+    items_ = std::move(items);
+    std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
+    for (auto& item : items_)
+        item->setChangeHandler([weak] {
+            if (auto self = weak.lock()) self->rebuild();
+        });
+    rebuild();
+}
+
+void Toolbar::setBarStyle(BarStyle style) { barStyle_ = style; refreshColors(); }
+void Toolbar::setBarTintColor(std::optional<gfx::Color> color) { barTintColor_ = color; refreshColors(); }
+void Toolbar::setTranslucent(bool translucent) { translucent_ = translucent; refreshColors(); }
+void Toolbar::tintColorDidChange() { rebuild(); }
+
+void Toolbar::refreshColors() {
+    gfx::Color c = barTintColor_.value_or(barStyle_ == BarStyle::black ? kBlackBar : kDefaultBar);
+    if (translucent_ && !barTintColor_) c = c.withAlpha(0.96);
+    setBackgroundColor(c);
+    rebuild();
+}
+
+std::shared_ptr<View> Toolbar::viewForItem(const BarButtonItem& item) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].get() == &item) return itemViews_[i];
+    return nullptr;
+}
+
+void Toolbar::rebuild() {
+    if (rebuilding_) return;
+    rebuilding_ = true;
+    for (auto& v : itemViews_)
+        if (v && v->superview().get() == this) v->removeFromSuperview();
+    itemViews_.clear();
+    for (auto& item : items_) {
+        std::shared_ptr<View> view;
+        if (auto custom = item->customView()) {
+            view = custom;
+        } else if (!isSpace(*item)) {
+            auto button = core::make<Button>();
+            std::optional<std::string> title = item->title();
+            if (auto s = item->systemItem()) title = BarButtonItem::localizedTitle(*s);
+            bool bold = item->style() == BarButtonItemStyle::done || item->systemItem() == BarButtonSystemItem::done;
+            auto attrs = item->titleTextAttributes(stateNormal);
+            gfx::Color color = attrs.foregroundColor.value_or(item->tintColor().value_or(tintColor()));
+            button->titleLabel()->setFont(attrs.font.value_or(bold ? gfx::Font::boldSystemFont(kTitleSize) : gfx::Font::systemFont(kTitleSize)));
+            button->setTitle(title);
+            button->setTitleColor(color);
+            button->setTitleColor(kDisabledTitle, stateDisabled);
+            if (item->image()) button->setImage(item->image());
+            button->setEnabled(item->isEnabled());
+            std::weak_ptr<BarButtonItem> weakItem = item;
+            button->addTarget(std::weak_ptr<void>{}, [weakItem](Control&) {
+                if (auto it = weakItem.lock()) it->performAction();
+            }, touchUpInside);
+            view = button;
+        }
+        if (view) {
+            // An item that stands twice keeps one view, in its later place.
+            if (view->superview().get() == this) view->removeFromSuperview();
+            addSubview(view);
+        }
+        itemViews_.push_back(view);
+    }
+    rebuilding_ = false;
+    setNeedsLayout();
+}
+
+gfx::Size Toolbar::sizeThatFits(gfx::Size size) const {
+    double w = size.width > 0 ? size.width : (bounds().width() > 0 ? bounds().width() : Screen::main().bounds().width());
+    return {w, kHeight};
+}
+
+void Toolbar::layoutSubviews() {
+    View::layoutSubviews();
+    gfx::Rect b = bounds();
+    std::vector<double> widths(items_.size(), 0);
+    double used = 0;
+    int flexible = 0, stretchy = 0, shown = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        auto& item = *items_[i];
+        auto& view = itemViews_[i];
+        if (item.systemItem() == BarButtonSystemItem::flexibleSpace) {
+            ++flexible;
+            continue;
+        }
+        ++shown;
+        if (item.systemItem() == BarButtonSystemItem::fixedSpace) widths[i] = item.width();
+        else if (view && item.customView() && stretches(*view)) ++stretchy;
+        else if (view) widths[i] = item.width() > 0 ? item.width() : view->sizeThatFits({b.width(), b.height()}).width;
+        used += widths[i];
+    }
+    double free = std::max(0.0, b.width() - 2 * kMargin - used - kSpacing * std::max(0, shown - 1));
+    double x = kMargin;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        auto& item = *items_[i];
+        if (item.systemItem() == BarButtonSystemItem::flexibleSpace) {
+            if (!stretchy) x += free / flexible;
+            continue;
+        }
+        double w = widths[i];
+        auto& view = itemViews_[i];
+        if (view && item.customView() && stretches(*view)) w = free / stretchy;
+        if (view) {
+            double h = item.customView() && !stretches(*view) ? std::min(b.height(), view->frame().height()) : b.height();
+            if (item.customView() && stretches(*view)) h = b.height();
+            view->setFrame({x, (b.height() - h) / 2, w, h});
+        }
+        x += w + kSpacing;
+    }
+}
+
+} // namespace ui

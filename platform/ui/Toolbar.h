@@ -1,0 +1,57 @@
+#pragma once
+// A toolbar: a 44-point bar that shows bar button items from left to right, 16 points in from its
+// edges and 8 apart. Flexible spaces share the free width, fixed spaces take their width, a custom
+// view takes its fitting size; a custom view that hugs horizontally below 250 instead stretches over
+// the free width (the flexible spaces then take none). Titles and images become buttons that run
+// their item's action; they draw in the item's title colour, else its tint, else the bar's tint.
+// The bar is white-ish (default style) or black, or its bar tint. Main thread only.
+
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/View.h"
+
+#include <vector>
+
+namespace ui {
+
+enum class BarStyle { default_ = 0, black = 1 };
+
+class Toolbar : public View {
+    QUILLORA_CLASS(Toolbar)
+
+    static constexpr double kHeight = 44;
+    static constexpr double kMargin = 16;
+    static constexpr double kSpacing = 8;
+
+    using View::View;
+    void init() override;
+    ~Toolbar() override;
+
+    const std::vector<std::shared_ptr<BarButtonItem>>& items() const { return items_; }
+    void setItems(std::vector<std::shared_ptr<BarButtonItem>> items);
+    BarStyle barStyle() const { return barStyle_; }
+    virtual void setBarStyle(BarStyle style);
+    const std::optional<gfx::Color>& barTintColor() const { return barTintColor_; }
+    void setBarTintColor(std::optional<gfx::Color> color);
+    bool isTranslucent() const { return translucent_; }
+    void setTranslucent(bool translucent);
+
+    // The view that shows `item` (nullptr for spaces and items not in the bar).
+    std::shared_ptr<View> viewForItem(const BarButtonItem& item) const;
+
+    gfx::Size sizeThatFits(gfx::Size size) const override;
+    void layoutSubviews() override;
+    void tintColorDidChange() override;
+
+private:
+    void rebuild();
+    void refreshColors();
+
+    std::vector<std::shared_ptr<BarButtonItem>> items_;
+    std::vector<std::shared_ptr<View>> itemViews_;  // one per item, null for spaces
+    BarStyle barStyle_ = BarStyle::default_;
+    std::optional<gfx::Color> barTintColor_;
+    bool translucent_ = true;
+    bool rebuilding_ = false;
+};
+
+} // namespace ui
