@@ -83,6 +83,10 @@ std::optional<std::string> lookup(const std::string& first, const std::string& s
     return std::nullopt;
 }
 
+// A scalar's text form, as it reaches a property. A JSON null is the empty text rather than its
+// description "<null>", which would otherwise show on screen (as a title, or a failure message).
+std::string textForm(const Value& value) { return value.isNull() ? std::string() : core::description(value); }
+
 // A new model of the named class, or nullptr when no such model class exists.
 std::shared_ptr<NXModel> createModel(const std::optional<std::string>& className) {
     if (!className) return nullptr;
@@ -129,7 +133,7 @@ void NXModel::fillKey(const std::string& key, const Value& value) {
         } else {
             for (const auto& element : *elements) {
                 if (*cls == "NSString") {
-                    list.push_back(Value(core::description(element)));
+                    list.push_back(Value(textForm(element)));
                 } else if (auto model = createModel(cls)) {
                     model->reloadModel(std::optional<Value>(element));
                     list.push_back(Value(model));
@@ -161,7 +165,7 @@ void NXModel::fillKey(const std::string& key, const Value& value) {
     }
 
     if (hasProperty(property)) {
-        setChecked(property, Value(core::description(value)));
+        setChecked(property, Value(textForm(value)));
     } else {
         core::log("模型「" + std::string(className()) + "」缺少字段：" + key);
     }

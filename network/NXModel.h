@@ -8,7 +8,8 @@
 //
 // Properties are declared per class in a PropertyTable. A property only takes a value of its own
 // kind: a scalar from the JSON arrives as its text form and may become a text or a 64-bit integer
-// (the text's leading decimal number); any other mismatch is logged with the missing-field line
+// (the text's leading decimal number); a JSON null arrives as the empty text (so a text property
+// reads "" and an integer 0, never "<null>"); any other mismatch is logged with the missing-field line
 // and the property keeps its old value.
 //
 // Main thread only; the class map is not locked.

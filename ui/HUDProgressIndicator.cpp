@@ -32,6 +32,8 @@ void HUDProgressIndicator::showProgressWithmessage(std::optional<std::string> me
 }
 void HUDProgressIndicator::showInfoWithMessage(std::optional<std::string> message, gfx::ImagePtr image,
                                                bool userInteractionEnable) {
+    // An information panel that says nothing (a failed answer without a message) is not shown.
+    if (!message || message->empty()) return;
     sharedInstance()->showProgressWithType(HUDMessageType::info, std::move(message), std::move(image), userInteractionEnable);
 }
 void HUDProgressIndicator::showSuccessWithMessage(std::optional<std::string> message, gfx::ImagePtr image,
@@ -86,6 +88,7 @@ void HUDProgressIndicator::showProgressWithType(HUDMessageType type, std::option
         self->setUserInteractionEnable(userInteractionEnable);
         self->isCurrentlyOnScreen_ = false;
         self->stopDismissTimer();
+        ++self->showCount_;
         if (self->isDuringAnimation_) {
             dispatch::Queue::main()->after(kDeferral, [weak] {
                 if (auto later = weak.lock()) later->adjustIndicatorFrame();
@@ -112,15 +115,19 @@ void HUDProgressIndicator::startShowingProgressView() {
     progressView_->setTransform(gfx::AffineTransform::scale(kStartScale, kStartScale));
     isDuringAnimation_ = true;
     auto weak = weakSelf();
+    const unsigned long long shown = showCount_;
     ui::View::animateWithSpring(
         kSpringDuration, 0, 0.5, 0, ui::animationCurveEaseIn | ui::animationAllowUserInteraction,
         [weak] {
             if (auto self = weak.lock()) self->progressView_->setTransform(gfx::AffineTransform::identity());
         },
-        [weak](bool) {
+        [weak, shown](bool) {
             auto self = weak.lock();
             if (!self) return;
             self->isDuringAnimation_ = false;
+            // A message that came during this spring is laid out later and springs in itself: its
+            // time counts from its own appearance, not from the end of this spring.
+            if (shown != self->showCount_) return;
             if (!self->isCurrentlyOnScreen_) self->startDismissTimer();
             self->isCurrentlyOnScreen_ = true;
         });

@@ -1,8 +1,9 @@
 #pragma once
 // The one progress HUD of the process: a panel in the middle of the screen (of the part the
 // keyboard leaves free) with an icon or a spinner and an optional message. Information, success
-// and error messages dismiss themselves after the HUD's dismiss time, counted from the end of the
-// 0.2 s spring in; a progress message stays until dismiss(). While a message asks for it, a clear
+// and error messages dismiss themselves after the HUD's dismiss time, counted from the end of their
+// own 0.2 s spring in; a progress message stays until dismiss(). An information message without a
+// text is not shown. While a message asks for it, a clear
 // full-screen view under the panel takes every touch.
 //
 // A new message while one is shown replaces it in place and springs in again; one that arrives
@@ -73,6 +74,7 @@ private:
     gfx::ImagePtr customImage_;
     DismissTimer dismissTimer_;
     HUDMessageType messageType_ = HUDMessageType::info;
+    unsigned long long showCount_ = 0;  // shows so far; a spring belongs to the one it laid out
     core::NotificationCenter::Token keyboardObservation_;
 };
 

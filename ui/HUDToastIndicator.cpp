@@ -63,6 +63,7 @@ void HUDToastIndicator::show(std::optional<std::string> message) {
         self->toastMessage_ = message;
         self->isCurrentlyOnScreen_ = false;
         self->stopDismissTimer();
+        ++self->showCount_;
         if (self->isDuringAnimation_) {
             dispatch::Queue::main()->after(kDeferral, [weak] {
                 if (auto later = weak.lock()) later->adjustIndicatorFrame();
@@ -91,15 +92,19 @@ void HUDToastIndicator::startShowingToastView() {
     isDuringAnimation_ = true;
     toastView_->setTransform(gfx::AffineTransform::scale(kStartScale, kStartScale));
     auto weak = weakSelf();
+    const unsigned long long shown = showCount_;
     ui::View::animateWithSpring(
         kAnimationDuration, 0, 0.5, 0, ui::animationCurveEaseIn,
         [weak] {
             if (auto self = weak.lock()) self->toastView_->setTransform(gfx::AffineTransform::identity());
         },
-        [weak](bool) {
+        [weak, shown](bool) {
             auto self = weak.lock();
             if (!self) return;
             self->isDuringAnimation_ = false;
+            // A text that came during this spring is laid out later and springs in itself: its
+            // time counts from its own appearance, not from the end of this spring.
+            if (shown != self->showCount_) return;
             if (!self->isCurrentlyOnScreen_) self->startDismissTimer();
             self->isCurrentlyOnScreen_ = true;
         });

@@ -1,6 +1,6 @@
 #pragma once
 // The one toast of the process: a short message near the bottom of the screen that springs in
-// from a fifth of its size, stays for the HUD's dismiss time (counted from the end of the spring)
+// from a fifth of its size, stays for the HUD's dismiss time (counted from the end of its own spring)
 // and shrinks away. It never blocks touches and keeps 20 points above the keyboard.
 //
 // A new text while a toast is shown replaces it in place (same view, new size, a new spring and
@@ -61,6 +61,7 @@ private:
     long indicatorStyle_ = 0;
     std::optional<std::string> toastMessage_;
     DismissTimer dismissTimer_;
+    unsigned long long showCount_ = 0;  // shows so far; a spring belongs to the one it laid out
     core::NotificationCenter::Token keyboardObservation_;
 };
 

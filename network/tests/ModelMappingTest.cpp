@@ -77,11 +77,50 @@ TEST(ModelMappingTest, EnvelopeScalars) {
     EXPECT_EQ(filled<MWModel>(R"({"status": "2"})")->status, 2);
     EXPECT_EQ(filled<MWModel>(R"({"status": "x7"})")->status, 0);
     EXPECT_EQ(filled<MWModel>(R"({"status": true})")->status, 1);
-    EXPECT_EQ(filled<MWModel>(R"({"message": null})")->message, "<null>");
     EXPECT_EQ(filled<MWModel>(R"({"message": 2.5})")->message, "2.5");
     auto fresh = core::make<MWModel>();
     EXPECT_FALSE(fresh->message);
     EXPECT_FALSE(fresh->data);
+}
+
+// A JSON null never reaches a property as the text "<null>": text reads empty, a number 0, at any
+// depth; the other scalars keep their text forms.
+TEST(ModelMappingTest, NullBecomesTheEmptyText) {
+    auto envelope = filled<MWModel>(R"({"message": null, "status": null, "errcode": 7})");
+    EXPECT_EQ(envelope->message, "");
+    EXPECT_EQ(envelope->status, 0);
+    EXPECT_EQ(envelope->errcode, 7);
+
+    auto page = filled<QUAnswerListModel>(R"({"count": null, "list": [{"title": null, "content": "c"}]})");
+    EXPECT_EQ(page->count, 0);
+    ASSERT_EQ(page->list.size(), 1u);
+    EXPECT_EQ(page->list[0]->title, "");
+    EXPECT_EQ(page->list[0]->content, "c");
+
+    auto home = filled<MWMainListModel>(
+        R"({"about_url": null, "list": [{"title": null, "color": null, "content": [{"title": null}]}]})");
+    EXPECT_EQ(home->about_url, "");
+    ASSERT_EQ(home->list.size(), 1u);
+    EXPECT_EQ(home->list[0]->title, "");
+    EXPECT_EQ(home->list[0]->color, "");
+    ASSERT_EQ(home->list[0]->content.size(), 1u);
+    EXPECT_EQ(home->list[0]->content[0]->title, "");
+
+    // A text that had a value is emptied by a null, and a nested model's text too.
+    auto m = filled<TestModel>(R"({"id": "9", "child": {"title": "t"}})");
+    m->reloadModel(std::optional<Value>(parse(R"({"id": null, "child": {"title": null}})")));
+    EXPECT_EQ(m->Id, "");
+    ASSERT_TRUE(m->child);
+    EXPECT_EQ(m->child->title, "");
+
+    // A null where an object or a list belongs is a kind mismatch: the old value stays.
+    auto kept = filled<TestModel>(R"({"extra": {"k": 1}, "children": [{"title": "a"}]})");
+    core::LogCapture log;
+    kept->reloadModel(std::optional<Value>(parse(R"({"extra": null, "children": null})")));
+    ASSERT_TRUE(kept->extra);
+    EXPECT_EQ(kept->children.size(), 1u);
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"模型「TestModel」缺少字段：extra", "模型「TestModel」缺少字段：children"}));
 }
 
 TEST(ModelMappingTest, FailingAnswerKeepsRawDataAndLogsItsGaps) {
@@ -131,7 +170,7 @@ TEST(ModelMappingTest, ArrayMembers) {
     core::LogCapture log;
     auto m = filled<TestModel>(R"({"tags": [3, "a", true, null], "raw": [{"title": "a"}, 1],
                                    "children": [{"title": "a"}, {"title": "b"}], "ghosts": [{"title": "a"}]})");
-    EXPECT_EQ(m->tags, (std::vector<std::string>{"3", "a", "1", "<null>"}));
+    EXPECT_EQ(m->tags, (std::vector<std::string>{"3", "a", "1", ""}));
     EXPECT_EQ(Value(m->raw), parse(R"([{"title": "a"}, 1])"));
     ASSERT_EQ(m->children.size(), 2u);
     EXPECT_EQ(m->children[1]->title, "b");

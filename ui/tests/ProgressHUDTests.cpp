@@ -145,6 +145,46 @@ TEST_F(ProgressHUD, AShowDuringTheSpringIsLaidOutLaterAndDismissWins) {
     EXPECT_FALSE(onScreen());
 }
 
+// Each message's time counts from the end of its own spring, also when it arrives while an
+// earlier one still springs in (it is laid out 0.4 s later and springs then).
+TEST_F(ProgressHUD, EachMessageStaysItsTimeFromItsOwnAppearance) {
+    struct Case {
+        const char* name;
+        double secondAfter;  // seconds after the first show
+        std::string text;
+        double gone;  // when the second goes, from the first show
+    } cases[] = {{"during the spring", 0.1, "第二条", 0.5 + 0.2 + 2.0},
+                 {"right after the spring", 0.3, "第二条", 0.3 + 0.2 + 2.0},
+                 {"long, during the spring", 0.1, std::string(100, 'a'), 0.5 + 0.2 + 4.5}};
+    for (const auto& tc : cases) {
+        hud->dismissProgress();
+        run(0.5);
+        HUDIndicator::showInfoWithMessage("第一条");
+        run(tc.secondAfter);
+        HUDIndicator::showErrorWithMessage(tc.text);
+        run(tc.gone - tc.secondAfter - 0.06);
+        EXPECT_TRUE(onScreen()) << tc.name;
+        EXPECT_EQ(hud->progressView()->messageLabel()->text(), tc.text) << tc.name;
+        run(0.12);
+        EXPECT_FALSE(onScreen()) << tc.name;
+    }
+}
+
+TEST_F(ProgressHUD, AnInformationMessageWithoutTextIsNotShown) {
+    for (const auto& message : {std::optional<std::string>(), std::optional<std::string>("")}) {
+        HUDIndicator::showInfoWithMessage(message);
+        run(0.3);
+        EXPECT_FALSE(onScreen());
+    }
+    // Nor does it replace one that is shown.
+    HUDIndicator::showInfoWithMessage("签名错误");
+    run(0.3);
+    HUDIndicator::showInfoWithMessage("");
+    run(0.3);
+    EXPECT_TRUE(onScreen());
+    EXPECT_EQ(hud->progressView()->messageLabel()->text(), "签名错误");
+}
+
 TEST_F(ProgressHUD, Snapshot) {
     window->setBackgroundColor(c::colorFAD54D());
     HUDIndicator::showInfoWithMessage("网络不可用，请检查网络");

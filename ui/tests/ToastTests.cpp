@@ -100,6 +100,34 @@ TEST_F(Toast, ASecondToastCountsFromTheEndOfItsOwnSpring) {
     EXPECT_FALSE(onScreen());
 }
 
+// A text that arrives while the earlier one still springs in is laid out 0.4 s later and counts
+// its time from the end of its own spring, not from the end of the earlier one.
+TEST_F(Toast, EachTextStaysItsTimeFromItsOwnAppearance) {
+    struct Case {
+        const char* name;
+        double secondAfter;  // seconds after the first show
+        std::string text;
+        double shrinks;  // when the second starts to shrink, from the first show
+    } cases[] = {{"during the spring", 0.1, "第二条", 0.5 + 0.2 + 2.0},
+                 {"right after the spring", 0.3, "第二条", 0.3 + 0.2 + 2.0},
+                 {"long, during the spring", 0.1, std::string(100, 'a'), 0.5 + 0.2 + 4.5}};
+    for (const auto& tc : cases) {
+        toast->dismissToast();
+        run(0.5);
+        HUDToastIndicator::showToastMessage("第一条");
+        run(tc.secondAfter);
+        HUDToastIndicator::showToastMessage(tc.text);
+        run(tc.shrinks - tc.secondAfter - 0.06);
+        EXPECT_TRUE(toast->isCurrentlyOnScreen()) << tc.name;
+        EXPECT_FALSE(toast->isDuringAnimation()) << tc.name;
+        EXPECT_EQ(toast->toastView()->message(), tc.text) << tc.name;
+        run(0.12);
+        EXPECT_TRUE(toast->isDuringAnimation()) << tc.name;  // shrinking
+        run(0.3);
+        EXPECT_FALSE(onScreen()) << tc.name;
+    }
+}
+
 TEST_F(Toast, DismissDuringTheSpringRemovesTheToast) {
     HUDToastIndicator::showToastMessage("稍等");
     run(0.05);
