@@ -224,6 +224,7 @@ Result<core::Bytes> MultipartFormData::encodeAll() {
     if (bodyPartError_) return *bodyPartError_;
     markBoundaries();
     core::Bytes body;
+    body.reserve(static_cast<std::size_t>(totalBodyLength()) + bodyParts_.size() * 256 + boundary_.size() + 8);
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
     for (const auto& part : bodyParts_) {
         append(openingBoundary(*part));
@@ -284,6 +285,9 @@ Result<core::Unit> MultipartFormData::writeAll(const std::shared_ptr<core::Outpu
         if ((error = writeText(closingBoundary(*part)))) break;
     }
     stream->close();
+    // What was gathered is written at close, whose failure counts as a failed write.
+    if (!error && stream->streamError())
+        error = failure(MultipartEncodingFailureReason::outputStreamWriteFailed(Error(*stream->streamError())));
     if (error) return *error;
     return core::Unit{};
 }

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace core {
 
 namespace {
@@ -65,19 +67,25 @@ public:
         if (length_ == 0) status_ = StreamStatus::atEnd;
     }
     bool hasBytesAvailable() const override { return status_ == StreamStatus::open; }
+    // Small reads are served from a read-ahead buffer (a reader taking 1 KiB at a time would
+    // otherwise make a system call per KiB); large ones go straight to the file.
     std::int64_t read(std::uint8_t* buffer, std::size_t maxLength) override {
         if (status_ == StreamStatus::atEnd) return 0;
         if (status_ != StreamStatus::open) return -1;
-        for (;;) {
-            ssize_t n = ::read(fd_, buffer, maxLength);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                fail(errno, "cannot read");
-                return -1;
-            }
-            if (n == 0) status_ = StreamStatus::atEnd;
-            return n;
+        if (at_ == ahead_.size() && maxLength < kReadAhead) {
+            ahead_.resize(kReadAhead);
+            ssize_t n = readFd(ahead_.data(), ahead_.size());
+            ahead_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+            at_ = 0;
+            if (n <= 0) return n;
         }
+        if (at_ < ahead_.size()) {
+            std::size_t n = std::min(maxLength, ahead_.size() - at_);
+            std::memcpy(buffer, ahead_.data() + at_, n);
+            at_ += n;
+            return static_cast<std::int64_t>(n);
+        }
+        return readFd(buffer, maxLength);
     }
     StreamStatus streamStatus() const override { return status_; }
     std::optional<Error> streamError() const override { return error_; }
@@ -88,11 +96,24 @@ public:
     std::optional<std::uint64_t> knownLength() const override { return length_; }
     bool seek(std::uint64_t offset) override {
         if (fd_ < 0 || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+        ahead_.clear();
+        at_ = 0;
         status_ = StreamStatus::open;
         return true;
     }
 
 private:
+    static constexpr std::size_t kReadAhead = 64 * 1024;
+
+    ssize_t readFd(std::uint8_t* buffer, std::size_t maxLength) {
+        for (;;) {
+            ssize_t n = ::read(fd_, buffer, maxLength);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) fail(errno, "cannot read");
+            if (n == 0) status_ = StreamStatus::atEnd;
+            return n < 0 ? -1 : n;
+        }
+    }
     void fail(int code, const char* what) {
         error_ = errnoError(code, what, path_);
         status_ = StreamStatus::error;
@@ -105,6 +126,8 @@ private:
 
     std::string path_;
     int fd_ = -1;
+    std::vector<std::uint8_t> ahead_;
+    std::size_t at_ = 0;
     std::optional<std::uint64_t> length_;
     StreamStatus status_ = StreamStatus::notOpen;
     std::optional<Error> error_;
@@ -122,8 +145,33 @@ public:
         status_ = StreamStatus::open;
     }
     bool hasSpaceAvailable() const override { return status_ == StreamStatus::open; }
+    // Small writes gather in a buffer written out when full and at close (whose failure is then
+    // the stream's error); large ones go straight to the file.
     std::int64_t write(const std::uint8_t* buffer, std::size_t maxLength) override {
         if (status_ != StreamStatus::open) return -1;
+        if (pending_.size() + maxLength <= kGather) {
+            pending_.insert(pending_.end(), buffer, buffer + maxLength);
+            return static_cast<std::int64_t>(maxLength);
+        }
+        if (!flush()) return -1;
+        if (maxLength < kGather) {
+            pending_.assign(buffer, buffer + maxLength);
+            return static_cast<std::int64_t>(maxLength);
+        }
+        return writeFd(buffer, maxLength);
+    }
+    StreamStatus streamStatus() const override { return status_; }
+    std::optional<Error> streamError() const override { return error_; }
+    void close() override {
+        if (status_ == StreamStatus::open) flush();
+        closeFd();
+        if (status_ != StreamStatus::error) status_ = StreamStatus::closed;
+    }
+
+private:
+    static constexpr std::size_t kGather = 64 * 1024;
+
+    std::int64_t writeFd(const std::uint8_t* buffer, std::size_t maxLength) {
         for (;;) {
             ssize_t n = ::write(fd_, buffer, maxLength);
             if (n < 0 && errno == EINTR) continue;
@@ -134,14 +182,15 @@ public:
             return n;
         }
     }
-    StreamStatus streamStatus() const override { return status_; }
-    std::optional<Error> streamError() const override { return error_; }
-    void close() override {
-        closeFd();
-        if (status_ != StreamStatus::error) status_ = StreamStatus::closed;
+    bool flush() {
+        for (std::size_t at = 0; at < pending_.size();) {
+            std::int64_t n = writeFd(pending_.data() + at, pending_.size() - at);
+            if (n < 0) return false;
+            at += static_cast<std::size_t>(n);
+        }
+        pending_.clear();
+        return true;
     }
-
-private:
     void fail(int code, const char* what) {
         error_ = errnoError(code, what, path_);
         status_ = StreamStatus::error;
@@ -152,6 +201,7 @@ private:
         fd_ = -1;
     }
 
+    std::vector<std::uint8_t> pending_;
     std::string path_;
     int flags_;
     mode_t mode_;

@@ -262,3 +262,11 @@ TEST_F(MultipartFixture, AnOutputStreamThatTakesNoMoreFailsTheWrite) {
         EXPECT_TRUE(output->closed);
     }
 }
+
+TEST_F(MultipartFixture, AFileThatCannotTakeTheFormFailsEvenWhenTheLastBytesWaitForClose) {
+    MultipartFormData form;
+    form.appendData(bytes("small"), "s");
+    auto reason = reasonOf(form.writeAll(core::OutputStream::toFile("/dev/full")).error());
+    ASSERT_TRUE(reason);
+    EXPECT_EQ(reason->kind(), Case::outputStreamWriteFailed);
+}

@@ -137,3 +137,20 @@ TEST(StreamTest, AProducerSaysWhenItHasBytesItsEndOrItsError) {
     EXPECT_EQ(failing->read(buffer, 8), -1);
     EXPECT_EQ(failing->streamError()->code, 5);
 }
+
+TEST(StreamTest, WritesGatheredUntilCloseStillReportTheirFailure) {
+    // A device that is always full: small writes are taken into the buffer, and the failure
+    // shows when they are written out, at close or when a large write comes.
+    for (std::size_t size : {std::size_t{10}, std::size_t{200000}}) {
+        auto out = OutputStream::toFile("/dev/full");
+        out->open();
+        ASSERT_TRUE(out->hasSpaceAvailable());
+        std::vector<std::uint8_t> bytes(size, 'f');
+        std::int64_t written = out->write(bytes.data(), bytes.size());
+        out->close();
+        EXPECT_TRUE(written < 0 || out->streamError()) << size;
+        ASSERT_TRUE(out->streamError()) << size;
+        EXPECT_EQ(out->streamError()->code, ENOSPC);
+        EXPECT_EQ(out->streamStatus(), StreamStatus::error);
+    }
+}

@@ -219,7 +219,9 @@ TEST_F(UploadFixture, RedirectsThatKeepTheMethodSendTheBodyAgain) {
         EXPECT_EQ(requests[1].method, c.expectedMethod);
         EXPECT_EQ(requests[1].body.size(), c.bodyAgain ? content.size() : 0u);
         EXPECT_TRUE(!c.bodyAgain || requests[1].body == content);
-        if (std::string(c.kind) == "stream") EXPECT_EQ(recorder->asked(), c.bodyAgain ? 2u : 1u);
+        if (std::string(c.kind) == "stream") {
+            EXPECT_EQ(recorder->asked(), c.bodyAgain ? 2u : 1u);
+        }
         session->invalidateAndCancel();
     }
 }
