@@ -41,6 +41,11 @@ void Layer::setSublayerTransform(const gfx::Transform3D& t) { model_.sublayerTra
 void Layer::setOpacity(double o) { model_.opacity = o; changed(); }
 void Layer::setHidden(bool h) { model_.hidden = h; changed(); }
 void Layer::setBackgroundColor(std::optional<gfx::Color> c) { model_.backgroundColor = c; changed(); }
+void Layer::setBackdropBlurRadius(double r) {
+    backdropBlurRadius_ = std::max(0.0, r);
+    if (backdropBlurRadius_ == 0) backdropCache_.reset();
+    changed();
+}
 void Layer::setCornerRadius(double r) { model_.cornerRadius = r; changed(); }
 void Layer::setBorderWidth(double w) { model_.borderWidth = w; changed(); }
 void Layer::setBorderColor(const gfx::Color& c) { model_.borderColor = c; changed(); }

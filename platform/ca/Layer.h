@@ -29,6 +29,7 @@
 namespace ca {
 
 class Layer;
+struct BackdropCache;
 
 // What a layer asks its owner (a view) for: its content, drawn when the layer needs display.
 class LayerDelegate {
@@ -102,6 +103,14 @@ class Layer : public core::Object {
     void setShadowOffset(gfx::Size offset);
     double shadowRadius() const { return shadowRadius_; }
     void setShadowRadius(double r);
+
+    // A backdrop blur (0: none): what lies beneath the layer in painting order, inside its
+    // rounded bounds, is drawn blurred under the layer's own background and content. The radius
+    // is in points, a Gaussian of sigma radius / 2. Not animatable.
+    double backdropBlurRadius() const { return backdropBlurRadius_; }
+    void setBackdropBlurRadius(double r);
+    // What the renderer keeps between frames for the backdrop (its picture and what it showed).
+    std::shared_ptr<BackdropCache>& backdropCache() const { return backdropCache_; }
 
     // Own timing.
     double speed() const { return speed_; }
@@ -177,6 +186,8 @@ private:
     gfx::Size shadowOffset_{0, -3};
     double shadowRadius_ = 3;
     bool masksToBounds_ = false;
+    double backdropBlurRadius_ = 0;
+    mutable std::shared_ptr<BackdropCache> backdropCache_;
     bool needsDisplay_ = false;
     double speed_ = 1;
     double timeOffset_ = 0;

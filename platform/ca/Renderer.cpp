@@ -2,9 +2,13 @@
 
 #include "platform/ca/Layer.h"
 #include "platform/ca/ShapeLayer.h"
+#include "platform/gfx/Backdrop.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace ca {
@@ -149,6 +153,7 @@ int ownPaints(const Layer& layer, const LayerProperties& p) {
         if (p.strokeColor && p.strokeColor->alpha > 0 && p.lineWidth > 0 && p.strokeEnd > p.strokeStart) ++n;
     }
     if (p.borderWidth > 0 && p.borderColor.alpha > 0) ++n;
+    if (layer.backdropBlurRadius() > 0) ++n;
     return n;
 }
 
@@ -203,14 +208,152 @@ bool addExtent(Layer& layer, const LayerProperties& p, double time, const gfx::T
     return true;
 }
 
-// Where a split drawing stands: whether the split layer has been reached in painting order.
+// Where a split drawing stands: whether the split layer has been reached in painting order; and
+// the frame being drawn, from which a backdrop draws what lies beneath its layer.
 struct SplitState {
     const Layer* split = nullptr;
     Renderer::Pass pass = Renderer::Pass::below;
     bool passed = false;
+    Layer* root = nullptr;
+    double rootParentTime = 0;
+    gfx::AffineTransform rootTransform;  // the context's transform where the root was drawn
+    bool inBackdrop = false;              // drawing a backdrop's picture: backdrops only tint
 
     bool paints() const { return !split || (pass == Renderer::Pass::below) != passed; }
 };
+
+void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Transform3D& parentToDevice,
+               SplitState& state);
+
+std::atomic<std::uint64_t> backdropPictures{0};
+
+// A fingerprint of what a frame paints before `split`: every layer on the way, in painting
+// order, with the presentation values, contents and settings that decide its pixels.
+class BeneathHash {
+public:
+    explicit BeneathHash(const Layer& split) : split_(split) {}
+    std::uint64_t value() const { return h_; }
+
+    void walk(Layer& layer, double parentTime) {
+        if (passed_) return;
+        if (&layer == &split_) {
+            passed_ = true;
+            return;
+        }
+        layer.displayIfNeeded();
+        double time = layer.localTimeFromParent(parentTime);
+        LayerProperties p = layer.presentationAt(time);
+        add(reinterpret_cast<std::uintptr_t>(&layer));
+        add(p.hidden);
+        add(p.opacity);
+        if (p.hidden || p.opacity <= 0) return;
+        for (double v : {p.bounds.x(), p.bounds.y(), p.bounds.width(), p.bounds.height(), p.position.x, p.position.y,
+                         p.anchorPoint.x, p.anchorPoint.y, p.zPosition, p.cornerRadius, p.borderWidth, p.lineWidth,
+                         p.strokeStart, p.strokeEnd, layer.shadowOpacity(), layer.shadowRadius(),
+                         layer.backdropBlurRadius()})
+            add(v);
+        add(p.transform);
+        add(p.sublayerTransform);
+        add(p.backgroundColor);
+        add(p.borderColor);
+        add(p.fillColor);
+        add(p.strokeColor);
+        add(layer.shadowColor());
+        add(layer.masksToBounds());
+        add(reinterpret_cast<std::uintptr_t>(layer.contents().get()));
+        if (const auto& f = layer.contentsFrame()) add(gfx::Color{f->x(), f->y(), f->width(), f->height()});
+        add(static_cast<std::uint64_t>(layer.contentsGravity()));
+        for (const auto& e : p.path.elements()) {
+            add(static_cast<std::uint64_t>(e.kind));
+            for (const auto& pt : e.points) {
+                add(pt.x);
+                add(pt.y);
+            }
+        }
+        auto children = layer.sublayers();
+        std::stable_sort(children.begin(), children.end(),
+                         [](const auto& l, const auto& r) { return l->zPosition() < r->zPosition(); });
+        add(static_cast<std::uint64_t>(children.size()));
+        for (auto& child : children) walk(*child, time);
+    }
+
+private:
+    void add(std::uint64_t v) { h_ = (h_ ^ v) * 0x100000001b3ULL; }
+    void add(double v) { add(std::bit_cast<std::uint64_t>(v)); }
+    void add(bool v) { add(static_cast<std::uint64_t>(v)); }
+    void add(const gfx::Color& c) {
+        for (double v : {c.red, c.green, c.blue, c.alpha}) add(v);
+    }
+    void add(const std::optional<gfx::Color>& c) {
+        add(c.has_value());
+        if (c) add(*c);
+    }
+    void add(const gfx::Transform3D& t) {
+        for (double v : {t.m11, t.m12, t.m13, t.m14, t.m21, t.m22, t.m23, t.m24, t.m31, t.m32, t.m33, t.m34, t.m41,
+                         t.m42, t.m43, t.m44})
+            add(v);
+    }
+
+    const Layer& split_;
+    bool passed_ = false;
+    std::uint64_t h_ = 0xcbf29ce484222325ULL;
+};
+
+} // namespace
+
+// What a layer keeps of its backdrop between frames: the picture, and the fingerprint of what it
+// showed and where.
+struct BackdropCache {
+    gfx::BackdropPicture picture;
+    std::uint64_t beneath = 0;
+    std::array<double, 6> placement{};  // the layer's affine transform to the device
+    double radius = 0;
+};
+
+namespace {
+
+// The backdrop of `layer`: what lies beneath it in this frame, blurred, inside its rounded bounds.
+// Drawn again only when what lies beneath, the layer's place or the target changed.
+void drawBackdrop(Layer& layer, const LayerProperties& p, const gfx::Transform3D& toDevice,
+                  const gfx::Path& boundsPath, gfx::Context& ctx, const SplitState& state) {
+    if (state.inBackdrop || !state.root) return;
+    if (!(toDevice.m14 == 0 && toDevice.m24 == 0 && toDevice.m44 == 1)) return;  // under perspective: tint only
+    const double radius = layer.backdropBlurRadius();
+    const double sigma = radius / 2 * std::max(ctx.deviceScale(), 1e-6);  // in device pixels
+    // About six picture pixels per sigma: enough for a smooth blur, few pixels to draw and blur.
+    const double factor = std::clamp(6 / std::max(sigma, 1e-6), 0.125, 1.0);
+    const gfx::AffineTransform placement = toDevice.affine();
+    // Beneath content up to three sigmas outside the bounds still shows through the blur.
+    auto region = gfx::BackdropPicture::regionFor(ctx, placement.apply(p.bounds), 3 * sigma + 2, factor);
+    if (!region) return;
+
+    auto& cache = layer.backdropCache();
+    if (!cache) cache = std::make_shared<BackdropCache>();
+    BeneathHash hash(layer);
+    hash.walk(*state.root, state.rootParentTime);
+    const std::array<double, 6> place{placement.a, placement.b, placement.c, placement.d, placement.tx, placement.ty};
+    if (cache->picture.region() != region || cache->beneath != hash.value() || cache->placement != place ||
+        cache->radius != radius) {
+        gfx::Context& picture = cache->picture.begin(*region);
+        picture.setTransform(state.rootTransform);
+        SplitState beneath{&layer, Renderer::Pass::below, false, state.root, state.rootParentTime,
+                           state.rootTransform, true};
+        picture.save();
+        drawLayer(*state.root, picture, state.rootParentTime, gfx::Transform3D::fromAffine(state.rootTransform),
+                  beneath);
+        picture.restore();
+        cache->picture.blur(sigma);
+        cache->beneath = hash.value();
+        cache->placement = place;
+        cache->radius = radius;
+        ++backdropPictures;
+    }
+    ctx.save();
+    LayerPainter(ctx, toDevice).clip(boundsPath);
+    cache->picture.paint(ctx);
+    ctx.restore();
+}
+
 
 void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Transform3D& parentToDevice,
                SplitState& state) {
@@ -257,6 +400,7 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
     gfx::Path boundsPath = p.cornerRadius > 0 ? gfx::Path::roundedRect(p.bounds, p.cornerRadius) : gfx::Path::rect(p.bounds);
     if (layer.masksToBounds()) LayerPainter(ctx, toDevice).clip(boundsPath);
     if (state.paints()) {
+        if (layer.backdropBlurRadius() > 0) drawBackdrop(layer, p, toDevice, boundsPath, ctx, state);
         LayerPainter painter(ctx, toDevice);
         if (p.backgroundColor && p.backgroundColor->alpha > 0) painter.fill(boundsPath, *p.backgroundColor);
         if (const auto& image = layer.contents())
@@ -303,6 +447,9 @@ void renderTree(Layer& root, gfx::Context& context, double mediaTime, SplitState
     auto parent = root.superlayer();
     double parentTime = parent ? parent->convertMediaTime(mediaTime) : mediaTime;
     gfx::Transform3D base = gfx::Transform3D::fromAffine(context.transform());
+    state.root = &root;
+    state.rootParentTime = parentTime;
+    state.rootTransform = context.transform();
     context.save();
     drawLayer(root, context, parentTime, base, state);
     context.restore();
@@ -315,7 +462,12 @@ void Renderer::render(Layer& root, gfx::Context& context, double mediaTime) {
 }
 
 void Renderer::render(Layer& root, gfx::Context& context, double mediaTime, const Layer& split, Pass pass) {
-    renderTree(root, context, mediaTime, {&split, pass, false});
+    SplitState state;
+    state.split = &split;
+    state.pass = pass;
+    renderTree(root, context, mediaTime, state);
 }
+
+std::uint64_t Renderer::backdropPicturesDrawn() { return backdropPictures.load(); }
 
 } // namespace ca

@@ -14,8 +14,16 @@
 // the context's transform does the mapping; with perspective, paths are flattened and every point
 // is projected through the 4x4 transform, and images are drawn with the affine transform that
 // best fits three of their corners.
+//
+// A layer with a backdrop blur first draws what lies beneath it: the same frame drawn up to that
+// layer (Pass::below, as for a split) into a picture of its region at reduced scale, blurred, then
+// painted inside its rounded bounds; its background (the tint) and content follow. The picture is
+// kept with the layer and drawn again only when what lies beneath, the layer's place on the
+// target or the target changed. Inside a picture, backdrops beneath only tint.
 
 #include "platform/gfx/Context.h"
+
+#include <cstdint>
 
 namespace ca {
 
@@ -32,6 +40,10 @@ public:
     // or its sublayers, so the two pictures stacked around the widget give the whole tree.
     enum class Pass { below, above };
     static void render(Layer& root, gfx::Context& context, double mediaTime, const Layer& split, Pass pass);
+
+    // How many backdrop pictures have been drawn so far in the process (each a render of what
+    // lies beneath a layer with a backdrop blur, then its blur); one that is reused counts once.
+    static std::uint64_t backdropPicturesDrawn();
 };
 
 } // namespace ca

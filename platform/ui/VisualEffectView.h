@@ -1,7 +1,6 @@
 #pragma once
-// A view with a frosted backdrop: a tint per blur style over whatever lies behind it. Subviews go
-// into contentView. The backdrop itself is not blurred (the tint is opaque enough that text on it
-// reads well). Main thread only.
+// A view with a frosted backdrop: what lies behind it, blurred by the style's radius, under the
+// style's translucent tint. Subviews go into contentView. Main thread only.
 
 #include "platform/ui/View.h"
 
@@ -22,8 +21,10 @@ class VisualEffectView : public View {
     void setEffect(std::optional<BlurEffectStyle> effect);
     const std::shared_ptr<View>& contentView() const { return contentView_; }
 
-    // The tint a style lays over the backdrop.
+    // The tint a style lays over the blurred backdrop.
     static gfx::Color tintForStyle(BlurEffectStyle style);
+    // The blur radius of a style, in points (a Gaussian of sigma radius / 2).
+    static double blurRadiusForStyle(BlurEffectStyle style);
 
 private:
     std::optional<BlurEffectStyle> effect_;
