@@ -344,6 +344,22 @@ bool hudIcon(const std::string& path, HudIcon kind, const gfx::Color& colour) {
     return writePng(c, path);
 }
 
+enum class Arrow { up, down, left, right };
+
+// The input toolbar's previous and next arrows, 24 x 24 points: a chevron in the system blue,
+// pointing up and down (and left and right for older systems).
+bool keyboardArrow(const std::string& path, Arrow direction) {
+    gfx::BitmapContext c({24, 24}, kScale);
+    const gfx::Color blue = gfx::Color::rgb(0, 122, 255);
+    switch (direction) {
+    case Arrow::up: strokeLine(c, {{5, 16}, {12, 9}, {19, 16}}, blue, 2.5); break;
+    case Arrow::down: strokeLine(c, {{5, 8}, {12, 15}, {19, 8}}, blue, 2.5); break;
+    case Arrow::left: strokeLine(c, {{16, 5}, {9, 12}, {16, 19}}, blue, 2.5); break;
+    case Arrow::right: strokeLine(c, {{8, 5}, {15, 12}, {8, 19}}, blue, 2.5); break;
+    }
+    return writePng(c, path);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -384,5 +400,10 @@ int main(int argc, char** argv) {
     }
     // The image the HUD's icon view holds before its first show, from the program's resources.
     ok = hudIcon(folder + "/hud_info@3x.png", HudIcon::info, dark) && ok;
+    const std::string arrows = folder + "/KBKeyboardManager.bundle";
+    std::filesystem::create_directories(arrows, error);
+    for (auto [direction, name] : {std::pair{Arrow::up, "KBButtonBarArrowUp"}, std::pair{Arrow::down, "KBButtonBarArrowDown"},
+                                   std::pair{Arrow::left, "KBButtonBarArrowLeft"}, std::pair{Arrow::right, "KBButtonBarArrowRight"}})
+        ok = keyboardArrow(arrows + "/" + name + "@3x.png", direction) && ok;
     return ok ? 0 : 1;
 }

@@ -1,0 +1,115 @@
+#include "keyboard/KBToolbar.h"
+
+#include "platform/ui/Control.h"
+
+#include <algorithm>
+
+namespace keyboard {
+
+void KBToolbar::init() {
+    ui::Toolbar::init();
+    sizeToFit();
+    setAutoresizingMask(ui::autoresizingFlexibleWidth);
+    setTranslucent(true);
+}
+
+KBToolbar::~KBToolbar() = default;  // the bar lets go of its items' change handlers
+
+std::shared_ptr<KBBarButtonItem> KBToolbar::previousBarButton() {
+    if (!previous_) {
+        previous_ = core::make<KBBarButtonItem>();
+        previous_->initWithImage(nullptr, ui::BarButtonItemStyle::plain, {}, {});
+        previous_->setAccessibilityLabel("Toolbar Previous Button");
+    }
+    return previous_;
+}
+
+std::shared_ptr<KBBarButtonItem> KBToolbar::nextBarButton() {
+    if (!next_) {
+        next_ = core::make<KBBarButtonItem>();
+        next_->initWithImage(nullptr, ui::BarButtonItemStyle::plain, {}, {});
+        next_->setAccessibilityLabel("Toolbar Next Button");
+    }
+    return next_;
+}
+
+std::shared_ptr<KBTitleBarButtonItem> KBToolbar::titleBarButton() {
+    if (!title_) {
+        title_ = core::make<KBTitleBarButtonItem>();
+        title_->initWithTitle(std::nullopt);
+        title_->setAccessibilityLabel("Toolbar Title Button");
+    }
+    return title_;
+}
+
+std::shared_ptr<KBBarButtonItem> KBToolbar::doneBarButton() {
+    if (!done_) {
+        done_ = core::make<KBBarButtonItem>();
+        done_->initWithTitle(std::nullopt, ui::BarButtonItemStyle::done, {}, {});
+        done_->setAccessibilityLabel("Toolbar Done Button");
+    }
+    return done_;
+}
+
+std::shared_ptr<KBBarButtonItem> KBToolbar::fixedSpaceBarButton() {
+    if (!fixedSpace_) {
+        fixedSpace_ = core::make<KBBarButtonItem>();
+        fixedSpace_->initWithBarButtonSystemItem(ui::BarButtonSystemItem::fixedSpace, {}, {});
+    }
+    fixedSpace_->setIsSystemItem(true);
+    fixedSpace_->setWidth(systemVersionAtLeast(10) ? 6 : 20);
+    return fixedSpace_;
+}
+
+gfx::Size KBToolbar::sizeThatFits(gfx::Size size) const { return {ui::Toolbar::sizeThatFits(size).width, kHeight}; }
+
+void KBToolbar::setTintColor(std::optional<gfx::Color> color) {
+    ui::Toolbar::setTintColor(color);
+    for (auto& item : items()) item->setTintColor(tintColor());
+}
+
+void KBToolbar::setBarStyle(ui::BarStyle style) {
+    ui::Toolbar::setBarStyle(style);
+    auto title = titleBarButton();
+    if (!title->selectableTitleColor() && title->titleButton())
+        title->titleButton()->setTitleColor(style == ui::BarStyle::default_ ? KBTitleBarButtonItem::kSelectableColor : kYellow,
+                                            ui::stateNormal);
+}
+
+void KBToolbar::layoutSubviews() {
+    ui::Toolbar::layoutSubviews();
+    if (systemVersionAtLeast(11)) return;
+    auto custom = titleBarButton()->customView();
+    if (!custom) return;
+    std::vector<std::shared_ptr<ui::View>> sorted = subviews();
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        gfx::Rect fa = a->frame(), fb = b->frame();
+        if (fa.minX() != fb.minX()) return fa.minX() < fb.minX();
+        return fa.minY() < fb.minY();
+    });
+    std::optional<gfx::Rect> left, right;
+    bool found = false;
+    for (auto& v : sorted) {
+        if (found) {
+            right = v->frame();
+            break;
+        }
+        if (v == custom) found = true;
+        else if (dynamic_cast<ui::Control*>(v.get())) left = v->frame();
+    }
+    double W = frame().width(), H = frame().height();
+    double M = W - 32 - (left ? left->maxX() : 0) - (right ? W - right->minX() : 0);
+    M = std::max(0.0, M);  // neighbours that leave no room give the title none, not less
+    gfx::Size s = custom->sizeThatFits({M, H});
+    gfx::Rect f;
+    if (s.width > 0 && s.height > 0) {
+        double w = std::min(s.width, M), h = std::min(s.height, H);
+        double x = left ? left->maxX() + 16 + (M - w) / 2 : 16;
+        f = {x, (H - h) / 2, w, h};
+    } else {
+        f = {left ? left->maxX() + 16 : 16, 0, M, H};
+    }
+    custom->setFrame(f);
+}
+
+} // namespace keyboard

@@ -1,0 +1,53 @@
+#pragma once
+// The input toolbar: one item of each role (previous, next, title, done, fixed space), each made
+// on its first read with its fixed accessibility label, a height of 44 points, its tint passed to
+// its items, a title that turns yellow on a black bar, and, on systems before 11.0, a title laid
+// out by the bar itself between its neighbouring controls. KBPreviousNextView is an empty marker:
+// inputs anywhere inside one form one previous/next group. Main thread only.
+
+#include "keyboard/KBBarButtonItem.h"
+#include "platform/ui/Toolbar.h"
+
+namespace keyboard {
+
+class KBToolbar : public ui::Toolbar {
+    QUILLORA_CLASS(KBToolbar)
+
+    static constexpr gfx::Color kYellow{1, 1, 0, 1};
+
+    using ui::Toolbar::Toolbar;
+    void init() override;
+    ~KBToolbar() override;
+
+    std::shared_ptr<KBBarButtonItem> previousBarButton();
+    void setPreviousBarButton(std::shared_ptr<KBBarButtonItem> item) { previous_ = std::move(item); }
+    std::shared_ptr<KBBarButtonItem> nextBarButton();
+    void setNextBarButton(std::shared_ptr<KBBarButtonItem> item) { next_ = std::move(item); }
+    std::shared_ptr<KBTitleBarButtonItem> titleBarButton();
+    void setTitleBarButton(std::shared_ptr<KBTitleBarButtonItem> item) { title_ = std::move(item); }
+    std::shared_ptr<KBBarButtonItem> doneBarButton();
+    void setDoneBarButton(std::shared_ptr<KBBarButtonItem> item) { done_ = std::move(item); }
+    // Every read marks the item a system item and sets its width: 20 before system 10, else 6.
+    std::shared_ptr<KBBarButtonItem> fixedSpaceBarButton();
+    void setFixedSpaceBarButton(std::shared_ptr<KBBarButtonItem> item) { fixedSpace_ = std::move(item); }
+
+    gfx::Size sizeThatFits(gfx::Size size) const override;
+    void setTintColor(std::optional<gfx::Color> color) override;
+    void setBarStyle(ui::BarStyle style) override;
+    void layoutSubviews() override;
+    bool enableInputClicksWhenVisible() const { return true; }
+
+private:
+    std::shared_ptr<KBBarButtonItem> previous_;
+    std::shared_ptr<KBBarButtonItem> next_;
+    std::shared_ptr<KBTitleBarButtonItem> title_;
+    std::shared_ptr<KBBarButtonItem> done_;
+    std::shared_ptr<KBBarButtonItem> fixedSpace_;
+};
+
+class KBPreviousNextView : public ui::View {
+    QUILLORA_CLASS(KBPreviousNextView)
+    using ui::View::View;
+};
+
+} // namespace keyboard
