@@ -24,7 +24,7 @@ public:
     Operation& operator=(const Operation&) = delete;
 
     void start();
-    void cancel();
+    virtual void cancel();
     bool isCancelled() const;
     bool isExecuting() const;
     bool isFinished() const;

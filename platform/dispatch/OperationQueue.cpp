@@ -87,6 +87,8 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
         }
     });
     std::unique_lock lock(mutex_);
+    auto listed = [&](const auto& list) { return std::find(list.begin(), list.end(), operation) != list.end(); };
+    if (listed(waitingOperations_) || listed(runningOperations_)) return;
     waitingOperations_.push_back(operation);
     startReady(lock);
 }
