@@ -204,9 +204,9 @@ std::optional<HTTPError> MultipartFormData::readPartBody(
     stream.open();
     // A file that went away since it was appended fails here rather than giving an empty part.
     if (stream.streamStatus() == core::StreamStatus::error) return readFailed();
+    // Zero-filled once: only the bytes a read gives are ever used.
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(streamBufferSize_));
     while (stream.hasBytesAvailable()) {
-        std::fill(buffer.begin(), buffer.end(), 0);
         std::int64_t n = stream.read(buffer.data(), buffer.size());
         if (stream.streamError() || n < 0) return readFailed();
         if (n == 0) break;

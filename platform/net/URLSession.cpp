@@ -298,6 +298,8 @@ private:
         URLRequest request;
         core::Bytes body;
         std::unique_ptr<UploadBody> uploadBody; // a file's or stream's body, read as it is sent
+        const core::Bytes* borrowedBody = nullptr; // an upload task's bytes, sent without a copy
+        const core::Bytes& sentBody() const { return borrowedBody ? *borrowedBody : body; }
         int redirects = 0;
         double timeout = 60;
         double lastActivity = 0;
@@ -526,7 +528,7 @@ private:
         auto* upload = dynamic_cast<URLSessionUploadTask*>(task.get());
         if (upload && (redirects == 0 || task->originalRequest()->method() == t.request.method())) {
             if (upload->bodyData()) {
-                t.body = *upload->bodyData();
+                t.borrowedBody = &*upload->bodyData(); // the task keeps its bytes for as long as the transfer
             } else if (upload->isStreamed() && !bodyStream) {
                 askForBodyStream(task, std::move(t.request), redirects, std::move(t.metrics), t.resourceDeadline,
                                  std::move(t.credential), authFailures);
@@ -545,7 +547,7 @@ private:
         }
         {
             std::lock_guard lock(task->mutex_);
-            task->bytesExpectedToSend_ = t.uploadBody ? t.uploadBody->length() : static_cast<std::int64_t>(t.body.size());
+            task->bytesExpectedToSend_ = t.uploadBody ? t.uploadBody->length() : static_cast<std::int64_t>(t.sentBody().size());
         }
         if (t.isDownload && !openDownloadFile(t)) {
             finish(task, nullptr, makeURLError(URLErrorCode::cannotCreateFile, url));
@@ -698,10 +700,10 @@ private:
             if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
         } else if (method == "HEAD") {
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        } else if (method != "GET" || !t.body.empty()) {
-            if (!t.body.empty() || method == "POST" || method == "PUT" || method == "PATCH") {
-                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.body.size()));
-                curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.body.empty() ? "" : reinterpret_cast<const char*>(t.body.data()));
+        } else if (method != "GET" || !t.sentBody().empty()) {
+            if (!t.sentBody().empty() || method == "POST" || method == "PUT" || method == "PATCH") {
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.sentBody().size()));
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.sentBody().empty() ? "" : reinterpret_cast<const char*>(t.sentBody().data()));
             }
             if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
         }
@@ -838,7 +840,7 @@ private:
                 auto task = t.task;
                 std::int64_t total = ultotal > 0 ? ultotal
                                      : t.uploadBody ? t.uploadBody->length()
-                                                    : static_cast<std::int64_t>(t.body.size());
+                                                    : static_cast<std::int64_t>(t.sentBody().size());
                 engine->deliverAfterResponse(task, [engine = engine->shared_from_this(), task, sent, ulnow, total] {
                     if (auto d = engine->delegate()) d->didSendBodyData(task->session(), task, sent, ulnow, total);
                 });
