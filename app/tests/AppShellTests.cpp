@@ -11,6 +11,8 @@
 #include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/gfx/TextLayout.h"
+#include "platform/gfx/testing/GoldenImage.h"
 #include "platform/net/NetworkReachability.h"
 #include "platform/net/testing/LoopbackServer.h"
 #include "platform/ui/AlertController.h"
@@ -204,6 +206,18 @@ TEST_F(AppShell, BothRootPagesOpenTheMenuAndItsRowsSwitchPages) {
     ASSERT_TRUE(runUntil([&] { return !menuIsOpen(); }));
     EXPECT_EQ(root->selectedIndex(), 0);
     EXPECT_EQ(root->selectedRow(), 0);
+}
+
+// The open menu beside the home page, whose visible part lies under the dark mask, blurred.
+TEST_F(AppShell, TheMenuOverTheBlurredHomePage) {
+    ASSERT_TRUE(gfx::TextLayout::usesPinnedFonts()) << "fonts-noto-cjk is needed for the golden";
+    launch();
+    ASSERT_TRUE(runUntil([&] { return homeShowsGroups(); }));
+    settle(1);
+    root->mainController()->backBtn()->actionWithSender(*root->mainController()->backBtn());
+    ASSERT_TRUE(runUntil([&] { return menuIsOpen(); }));
+    settle(0.6);
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/side_menu_over_home.png"));
 }
 
 TEST_F(AppShell, TheAboutRowBeforeAnyTagListOnlySwitchesPages) {
