@@ -13,6 +13,7 @@ namespace {
 core::Value rectValue(const gfx::Rect& r) { return core::Array{r.x(), r.y(), r.width(), r.height()}; }
 
 constexpr gfx::Color kKeysColor = gfx::Color::rgb(209, 212, 217);
+constexpr gfx::Color kDarkKeysColor = gfx::Color::rgb(43, 43, 45);
 
 // The strip that shows the keyboard: the accessory on top, the keys' panel below.
 class KeyboardView : public View {
@@ -87,6 +88,8 @@ void Keyboard::update() {
     if (show) {
         place(accessory);
         auto& kv = keyboardView();
+        auto* host = dynamic_cast<InputAccessoryHost*>(view.get());
+        kv->setBackgroundColor(host && host->keyboardAppearance() == KeyboardAppearance::dark ? kDarkKeysColor : kKeysColor);
         if (auto window = view->window(); window && kv->superview() != window) {
             kv->setFrame(frame());
             window->addSubview(kv);

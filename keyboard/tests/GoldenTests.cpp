@@ -1,0 +1,76 @@
+#include "keyboard/KBTextView.h"
+#include "keyboard/KBToolbarBuilder.h"
+#include "keyboard/KBViewOptions.h"
+#include "platform/core/ProcessInfo.h"
+#include "platform/gfx/testing/GoldenImage.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/TextField.h"
+#include "UiTest.h"
+
+namespace keyboard {
+namespace {
+
+struct Page : core::Object {
+    void act(core::Object*) {}
+};
+
+class KeyboardGolden : public ui::UiTest {
+protected:
+    void SetUp() override {
+        ui::UiTest::SetUp();
+        core::Bundle::setResourcePathForTesting(std::string(QUILLORA_RESOURCES_DIR));
+        core::ProcessInfo::setPreferredLanguagesForTesting(std::vector<std::string>{"en"});
+        ui::Keyboard::shared().setSimulatesOnScreenKeyboard(true);
+    }
+    void TearDown() override {
+        if (auto* input = ui::Keyboard::shared().focusedInput()) input->resignFirstResponder(true);
+        ui::Keyboard::shared().setSimulatesOnScreenKeyboard(false);
+        core::ProcessInfo::setPreferredLanguagesForTesting(std::nullopt);
+        core::Bundle::setResourcePathForTesting(std::nullopt);
+        ui::UiTest::TearDown();
+    }
+    // Three fields; the middle one has the previous/next/done bar and the focus.
+    void form(ui::KeyboardAppearance appearance) {
+        const char* names[] = {"Name", "Email", "Phone"};
+        std::shared_ptr<ui::TextField> middle;
+        for (int i = 0; i < 3; ++i) {
+            auto field = core::make<ui::TextField>(gfx::Rect{20, 100.0 + 60 * i, 335, 40});
+            field->setPlaceholder(names[i]);
+            field->setBackgroundColor(gfx::Color::rgb(242, 242, 247));
+            window->addSubview(field);
+            if (i == 1) middle = field;
+        }
+        middle->setKeyboardAppearance(appearance);
+        addPreviousNextDoneOnKeyboardWithTarget(*middle, page, act, act, act, true);
+        middle->becomeFirstResponder();
+        host->advance(0.3);  // the keyboard has slid in
+    }
+    std::shared_ptr<Page> page = core::make<Page>();
+    ui::Selector act = ui::selector(&Page::act);
+};
+
+TEST_F(KeyboardGolden, AFormsMiddleFieldWithItsBarOverThePhoneKeyboard) {
+    form(ui::KeyboardAppearance::default_);
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_bar.png"));
+}
+
+TEST_F(KeyboardGolden, TheSameFormWithADarkKeyboard) {
+    form(ui::KeyboardAppearance::dark);
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_bar_dark.png"));
+}
+
+TEST_F(KeyboardGolden, PlaceholderTextViewsEmptyAndTyped) {
+    ui::Keyboard::shared().setSimulatesOnScreenKeyboard(false);
+    for (int i = 0; i < 2; ++i) {
+        auto view = core::make<KBTextView>(gfx::Rect{20, 80.0 + 160 * i, 335, 130});
+        view->setFont(gfx::Font::systemFont(16));
+        view->setBackgroundColor(gfx::Color::rgb(242, 242, 247));
+        view->setPlaceholder("Write the opening line of your chat script here");
+        if (i == 1) view->setText("Hello! I saw your post about hiking.\nWhere do you like to go?");
+        window->addSubview(view);
+    }
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/placeholder_text_view.png"));
+}
+
+} // namespace
+} // namespace keyboard
