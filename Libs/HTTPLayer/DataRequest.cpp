@@ -131,6 +131,14 @@ std::shared_ptr<UploadRequest> UploadRequest::setUploadProgressHandler(
 
 // ---- DownloadRequest ----
 
+DownloadRequest::Destination DownloadRequest::searchPathDestination(core::paths::SearchPathDirectory directory, unsigned domain) {
+    return [directory, domain](const net::URL& temporaryURL, const net::HTTPURLResponse& response) {
+        auto folders = core::paths::urlsForDirectory(directory, domain);
+        if (folders.empty()) return std::make_pair(temporaryURL, DownloadOptions());
+        return std::make_pair(net::URL::fileURL(folders.front() + "/" + response.suggestedFilename()), DownloadOptions());
+    };
+}
+
 std::optional<net::URLRequest> DownloadRequest::request() const {
     if (auto r = Request::request()) return r;
     if (const auto* downloadable = dynamic_cast<const Downloadable*>(originalTask().get())) {

@@ -7,6 +7,8 @@
 #include "Libs/HTTPLayer/Response.h"
 #include "Libs/HTTPLayer/ResponseSerialization.h"
 
+#include "platform/core/Paths.h"
+
 
 namespace http {
 
@@ -14,6 +16,12 @@ class DownloadRequest : public Request {
     QUILLORA_CLASS(DownloadRequest)
 
     using Destination = DownloadTaskDelegate::Destination;
+
+    // A destination in the first standard folder of the kind for the domains, named by the
+    // response's suggested file name; with no such folder the file stays at its temporary URL
+    // (and is kept there).
+    static Destination searchPathDestination(core::paths::SearchPathDirectory directory = core::paths::SearchPathDirectory::documentDirectory,
+                                             unsigned domain = core::paths::userDomainMask);
 
     // The description of a download task: a URL request, or the resume data of an earlier
     // cancelled download (to which no adapter applies).

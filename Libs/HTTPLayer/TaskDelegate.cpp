@@ -231,6 +231,11 @@ void DownloadTaskDelegate::didFinishDownloadingToURL(const Session&, const Downl
     if (!destination || !response) return;
     auto [url, options] = destination(location, *response);
     destinationURL = url;
+    if (url.path() == location.path()) {
+        // Kept where it is: the session must not remove it.
+        if (task) task->keepDownloadedFile();
+        return;
+    }
     const std::string target = url.path();
     core::Status status = core::success();
     if (options.contains(DownloadOptions::replaceExistingFile) && core::files::exists(target)) status = core::files::remove(target);

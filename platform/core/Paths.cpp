@@ -39,4 +39,18 @@ std::string temporary() {
     return t.empty() ? "/tmp" : t;
 }
 
+std::vector<std::string> urlsForDirectory(SearchPathDirectory directory, unsigned domains) {
+    if (!(domains & userDomainMask)) return {};
+    switch (directory) {
+    case SearchPathDirectory::documentDirectory: return {documents()};
+    case SearchPathDirectory::cachesDirectory: return {cacheHome()};
+    case SearchPathDirectory::applicationSupportDirectory: return {dataHome()};
+    case SearchPathDirectory::downloadsDirectory: {
+        std::string d = env("XDG_DOWNLOAD_DIR");
+        return {d.empty() ? home() + "/Downloads" : d};
+    }
+    }
+    return {};
+}
+
 } // namespace core::paths

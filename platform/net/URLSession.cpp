@@ -1211,7 +1211,7 @@ private:
         if (responds(Callback::downloadTaskDidFinishDownloading)) {
             deliver([self = shared_from_this(), downloadTask, path] {
                 if (auto d = self->delegate()) d->didFinishDownloadingToURL(downloadTask->session(), downloadTask, URL::fileURL(path));
-                (void)core::files::remove(path);
+                if (!downloadTask->keepsDownloadedFile()) (void)core::files::remove(path);
             });
         } else {
             (void)core::files::remove(path);

@@ -128,7 +128,8 @@ public:
     virtual void didBecomeDownloadTask(const Session&, const DataTask&, const DownloadTask&) {}
     virtual void didReceiveData(const Session&, const DataTask&, const core::Bytes&) {}
 
-    // Download task events. The file at `location` is removed when the callback returns.
+    // Download task events. The file at `location` is removed when the callback returns, unless
+    // the callback calls the task's keepDownloadedFile().
     virtual void didFinishDownloadingToURL(const Session&, const DownloadTask&, const URL& location) { (void)location; }
     virtual void didWriteData(const Session&, const DownloadTask&, std::int64_t bytesWritten, std::int64_t totalBytesWritten,
                               std::int64_t totalBytesExpectedToWrite) {

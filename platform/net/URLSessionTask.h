@@ -10,6 +10,7 @@
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLRequest.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -115,8 +116,14 @@ class URLSessionDownloadTask : public URLSessionTask {
 
     const std::optional<core::Bytes>& resumeData() const { return resumeData_; }
 
+    // Called while the delegate hears that the download finished: the file stays where it is
+    // instead of being removed when the callback returns.
+    void keepDownloadedFile() { keepFile_ = true; }
+    bool keepsDownloadedFile() const { return keepFile_; }
+
 private:
     std::optional<core::Bytes> resumeData_;
+    std::atomic<bool> keepFile_{false};
 };
 
 // A byte stream to a host and port. Created for completeness of the session's surface; reading

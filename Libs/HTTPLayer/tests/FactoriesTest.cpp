@@ -3,6 +3,7 @@
 #include "Libs/HTTPLayer/tests/HTTPTestSupport.h"
 
 #include "platform/core/Files.h"
+#include "platform/core/Paths.h"
 #include "platform/core/testing/TempHome.h"
 
 #include <cstdlib>
@@ -263,4 +264,33 @@ TEST_F(FactoriesFixture, AdapterFailuresOfDownloadsAndUploadsGoToTheRetrier) {
     ASSERT_TRUE(r.isSuccess());
     EXPECT_FALSE(r.request->task());
     EXPECT_EQ(r.request->delegate()->error->description(), "URL is not valid: adapter");
+}
+
+// A search-path destination puts the file in the user's folder under its suggested name; with no
+// folder for the domain the file stays at its temporary URL, and stays there after the task.
+TEST_F(FactoriesFixture, SearchPathDestinationsMoveOrKeepTheFile) {
+    LoopbackServer server([](const RecordedRequest&) {
+        return Reply{200, "OK", {{"Content-Disposition", "attachment; filename=\"report.txt\""}}, "report body"};
+    });
+    ASSERT_TRUE(core::files::createDirectories(core::paths::documents()));
+    struct Row {
+        unsigned domain;
+        bool inDocuments;
+    };
+    for (const Row& row : {Row{core::paths::userDomainMask, true}, Row{core::paths::systemDomainMask, false}}) {
+        SCOPED_TRACE(row.domain);
+        std::optional<DefaultDownloadResponse> answer;
+        manager
+            ->download(server.url("/r"), HTTPMethod::get, std::nullopt, URLEncoding::default_(), std::nullopt,
+                       DownloadRequest::searchPathDestination(core::paths::SearchPathDirectory::documentDirectory, row.domain))
+            ->response(nullptr, [&](const DefaultDownloadResponse& r) { answer = r; });
+        const auto& r = await(answer);
+        EXPECT_FALSE(r.error());
+        ASSERT_TRUE(r.destinationURL());
+        if (row.inDocuments) EXPECT_EQ(r.destinationURL()->path(), core::paths::documents() + "/report.txt");
+        else EXPECT_EQ(r.destinationURL(), r.temporaryURL());
+        auto kept = core::files::read(r.destinationURL()->path());
+        ASSERT_TRUE(kept.ok());
+        EXPECT_EQ(std::string(kept->begin(), kept->end()), "report body");
+    }
 }
