@@ -15,7 +15,10 @@
 
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -1169,16 +1172,44 @@ private:
 
     // ---- downloads ----
 
+    static constexpr std::string_view kPartialPrefix = "quillora-download-";
+
+    // Resume data names a file to append to and then remove, so only a partial file of the
+    // session's own making is taken: in the temporary folder, named as the session names them,
+    // a regular file (not a link) of exactly `offset` bytes. Anything else starts over.
+    static int openOwnPartialFile(const std::string& path, std::int64_t offset) {
+        const std::string folder = core::paths::temporary() + "/";
+        if (path.rfind(folder, 0) != 0) return -1;
+        const std::string name = path.substr(folder.size());
+        const std::size_t uuidLength = 36;
+        if (name.size() != kPartialPrefix.size() + uuidLength + 4 || name.rfind(kPartialPrefix, 0) != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0 ||
+            name.find_first_not_of("0123456789ABCDEF-", kPartialPrefix.size()) != name.size() - 4)
+            return -1;
+        int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        struct stat info{};
+        if (fd < 0) return -1;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != offset) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     bool openDownloadFile(Transfer& t) {
         auto* download = static_cast<URLSessionDownloadTask*>(t.task.get());
         if (download->resumeData()) {
             auto parsed = core::plist::read(*download->resumeData());
             const core::Value* path = parsed ? parsed->value.find("path") : nullptr;
             const core::Value* offset = parsed ? parsed->value.find("offset") : nullptr;
-            if (path && path->isString() && offset && offset->isInteger() && core::files::exists(path->asString())) {
+            const core::Value* validator = parsed ? parsed->value.find("validator") : nullptr;
+            int fd = path && path->isString() && offset && offset->isInteger() ? openOwnPartialFile(path->asString(), offset->asInt()) : -1;
+            if (fd >= 0) {
                 t.filePath = path->asString();
                 t.resumeOffset = offset->asInt();
-                t.file = std::fopen(t.filePath.c_str(), "ab");
+                t.file = ::fdopen(fd, "ab");
+                // The rest only if the resource is still the one the part came from.
+                if (validator && validator->isString()) t.request.setValue(validator->asString(), "If-Range");
                 return t.file != nullptr;
             }
         }
@@ -1193,10 +1224,17 @@ private:
         std::fflush(t.file);
         std::int64_t offset = t.resumeOffset + t.task->countOfBytesReceived();
         if (offset <= 0) return std::nullopt;
-        auto bytes = core::plist::write(core::Value(core::Dictionary{{"url", t.request.url->absoluteString()},
-                                                                     {"path", t.filePath},
-                                                                     {"offset", static_cast<long long>(offset)}}),
-                                        core::plist::Format::Binary);
+        core::Dictionary fields{{"url", t.request.url->absoluteString()},
+                                {"path", t.filePath},
+                                {"offset", static_cast<long long>(offset)}};
+        // The response's strong validator, else its date, for If-Range when it goes on.
+        if (t.response) {
+            const HTTPHeaders& headers = t.response->allHeaderFields();
+            auto etag = headers.value("ETag");
+            if (etag && etag->rfind("W/", 0) != 0) fields.set("validator", *etag);
+            else if (auto modified = headers.value("Last-Modified")) fields.set("validator", *modified);
+        }
+        auto bytes = core::plist::write(core::Value(std::move(fields)), core::plist::Format::Binary);
         if (!bytes) return std::nullopt;
         return *bytes;
     }
