@@ -30,6 +30,18 @@ char32_t decode(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
+std::size_t unitsBefore(std::u16string_view s, std::size_t at) {
+    if (at == 0) return 0;
+    if (at >= 2 && s[at - 1] >= 0xDC00 && s[at - 1] <= 0xDFFF && s[at - 2] >= 0xD800 && s[at - 2] <= 0xDBFF) return 2;
+    return 1;
+}
+
+std::size_t unitsAfter(std::u16string_view s, std::size_t at) {
+    if (at >= s.size()) return 0;
+    if (at + 1 < s.size() && s[at] >= 0xD800 && s[at] <= 0xDBFF && s[at + 1] >= 0xDC00 && s[at + 1] <= 0xDFFF) return 2;
+    return 1;
+}
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

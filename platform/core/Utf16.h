@@ -24,5 +24,9 @@ std::size_t utf16Offset(std::string_view utf8, std::size_t utf8Offset);
 // Decodes one code point at `pos`, advancing `pos`; ill-formed input gives U+FFFD and advances one byte.
 char32_t decode(std::string_view utf8, std::size_t& pos);
 void appendUtf8(std::string& out, char32_t codePoint);
+// The UTF-16 length of the code point that ends (before) or starts (after) at a UTF-16 offset
+// (2 for a surrogate pair, 0 at the text's edge).
+std::size_t unitsBefore(std::u16string_view s, std::size_t at);
+std::size_t unitsAfter(std::u16string_view s, std::size_t at);
 
 } // namespace core::utf16

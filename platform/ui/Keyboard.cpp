@@ -132,6 +132,16 @@ void Keyboard::setFirstResponder(const std::shared_ptr<View>& view) {
     update();
 }
 
+bool Keyboard::takeFocusFrom(const std::shared_ptr<View>& view) {
+    auto previous = focused_.lock();
+    auto* other = focusedInput();
+    if (!other || previous == view) return true;
+    setFirstResponder(view);
+    if (other->resignFirstResponder(false)) return true;
+    setFirstResponder(previous);
+    return false;
+}
+
 void Keyboard::resignFirstResponder(const View* view) {
     if (focused_.lock().get() == view) setFirstResponder(nullptr);
 }

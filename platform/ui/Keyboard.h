@@ -53,6 +53,9 @@ public:
     // Called by text inputs when they take or give up the focus.
     void setFirstResponder(const std::shared_ptr<View>& view);
     void resignFirstResponder(const View* view);
+    // Moves the focus straight from the focused input to `view`, so the keyboard stays up; false
+    // (and the focus back where it was) when that input refuses to give it up.
+    bool takeFocusFrom(const std::shared_ptr<View>& view);
 
     // The keyboard's frame in screen points (empty at the bottom edge while hidden).
     gfx::Rect frame() const;

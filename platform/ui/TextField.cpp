@@ -18,17 +18,6 @@ constexpr double kCaretWidth = 2;
 constexpr gfx::Color kCaretColor = gfx::Color::rgb(0, 122, 255);
 constexpr gfx::Color kPlaceholderColor = gfx::Color::white(0.7);
 
-// The UTF-16 length of the code point that ends (before) or starts (after) at a UTF-16 offset.
-std::size_t unitsBefore(const std::u16string& s, std::size_t at) {
-    if (at == 0) return 0;
-    if (at >= 2 && s[at - 1] >= 0xDC00 && s[at - 1] <= 0xDFFF && s[at - 2] >= 0xD800 && s[at - 2] <= 0xDBFF) return 2;
-    return 1;
-}
-std::size_t unitsAfter(const std::u16string& s, std::size_t at) {
-    if (at >= s.size()) return 0;
-    if (at + 1 < s.size() && s[at] >= 0xD800 && s[at] <= 0xDBFF && s[at + 1] >= 0xDC00 && s[at + 1] <= 0xDFFF) return 2;
-    return 1;
-}
 
 } // namespace
 
@@ -90,14 +79,7 @@ bool TextField::becomeFirstResponder() {
     Keyboard::FocusChange change;
     auto self = std::static_pointer_cast<View>(shared_from_this());
     // The focus moves straight from the other input to this one, so the keyboard stays up.
-    auto previous = keyboard.firstResponder();
-    if (auto* other = keyboard.focusedInput(); other && other != this) {
-        keyboard.setFirstResponder(self);
-        if (!other->resignFirstResponder()) {
-            keyboard.setFirstResponder(previous);
-            return false;
-        }
-    }
+    if (!keyboard.takeFocusFrom(self)) return false;
     editing_ = true;
     focusPending_ = false;
     caret_ = core::utf16::length(text_);
@@ -194,7 +176,7 @@ void TextField::insertText(const std::string& text) {
 void TextField::deleteBackward() {
     if (!marked_.empty()) return;  // the input method edits its own text
     auto units = core::utf16::fromUtf8(text_);
-    std::size_t n = unitsBefore(units, caret_);
+    std::size_t n = core::utf16::unitsBefore(units, caret_);
     if (n == 0) return;
     replace({caret_ - n, n}, "");
 }
@@ -223,10 +205,10 @@ void TextField::handleKey(EditingKey key) {
         break;
     }
     case EditingKey::deleteForward:
-        if (std::size_t n = unitsAfter(units, caret_)) replace({caret_, n}, "");
+        if (std::size_t n = core::utf16::unitsAfter(units, caret_)) replace({caret_, n}, "");
         break;
-    case EditingKey::left: setCaret(caret_ - unitsBefore(units, caret_)); break;
-    case EditingKey::right: setCaret(caret_ + unitsAfter(units, caret_)); break;
+    case EditingKey::left: setCaret(caret_ - core::utf16::unitsBefore(units, caret_)); break;
+    case EditingKey::right: setCaret(caret_ + core::utf16::unitsAfter(units, caret_)); break;
     case EditingKey::home: setCaret(0); break;
     case EditingKey::end: setCaret(units.size()); break;
     case EditingKey::escape: unmarkText(); break;

@@ -28,16 +28,6 @@ namespace {
 constexpr double kBlinkInterval = 0.5;
 constexpr double kCaretWidth = 2;
 
-std::size_t unitsBefore(const std::u16string& s, std::size_t at) {
-    if (at == 0) return 0;
-    if (at >= 2 && s[at - 1] >= 0xDC00 && s[at - 1] <= 0xDFFF && s[at - 2] >= 0xD800 && s[at - 2] <= 0xDBFF) return 2;
-    return 1;
-}
-std::size_t unitsAfter(const std::u16string& s, std::size_t at) {
-    if (at >= s.size()) return 0;
-    if (at + 1 < s.size() && s[at] >= 0xD800 && s[at] <= 0xDBFF && s[at + 1] >= 0xDC00 && s[at + 1] <= 0xDFFF) return 2;
-    return 1;
-}
 
 gfx::TextLayout::Alignment layoutAlignment(TextAlignment a) {
     switch (a) {
@@ -124,14 +114,7 @@ bool TextView::becomeFirstResponder() {
     auto& keyboard = Keyboard::shared();
     Keyboard::FocusChange change;
     auto self = std::static_pointer_cast<View>(shared_from_this());
-    auto previous = keyboard.firstResponder();
-    if (auto* other = keyboard.focusedInput(); other && other != this) {
-        keyboard.setFirstResponder(self);
-        if (!other->resignFirstResponder()) {
-            keyboard.setFirstResponder(previous);
-            return false;
-        }
-    }
+    if (!keyboard.takeFocusFrom(self)) return false;
     editing_ = true;
     keyboard.setFirstResponder(self);
     startBlinking();
@@ -218,7 +201,7 @@ void TextView::deleteBackward() {
         return;
     }
     auto units = core::utf16::fromUtf8(text_);
-    std::size_t n = unitsBefore(units, selection_.location);
+    std::size_t n = core::utf16::unitsBefore(units, selection_.location);
     if (n) replace({selection_.location - n, n}, "");
 }
 
@@ -243,10 +226,10 @@ void TextView::handleKey(EditingKey key) {
     case EditingKey::returnKey: insertText("\n"); break;
     case EditingKey::deleteForward:
         if (selection_.length) replace(selection_, "");
-        else if (std::size_t n = unitsAfter(units, at)) replace({at, n}, "");
+        else if (std::size_t n = core::utf16::unitsAfter(units, at)) replace({at, n}, "");
         break;
-    case EditingKey::left: setSelectedRange({at - unitsBefore(units, at), 0}); break;
-    case EditingKey::right: setSelectedRange({at + selection_.length + unitsAfter(units, at + selection_.length), 0}); break;
+    case EditingKey::left: setSelectedRange({at - core::utf16::unitsBefore(units, at), 0}); break;
+    case EditingKey::right: setSelectedRange({at + selection_.length + core::utf16::unitsAfter(units, at + selection_.length), 0}); break;
     case EditingKey::home: setSelectedRange({0, 0}); break;
     case EditingKey::end: setSelectedRange({units.size(), 0}); break;
     case EditingKey::escape: unmarkText(); break;
