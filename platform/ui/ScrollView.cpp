@@ -60,8 +60,10 @@ void ScrollView::init() {
         if (down) {
             self->tracking_ = true;
             self->stopAnimating();
+            self->showScrollIndicators();
         } else if (!self->dragging_) {
             self->tracking_ = false;
+            self->fadeScrollIndicatorsLater();
         }
     };
     pan->refuses = [weak](const TouchSet& touches) {
@@ -81,10 +83,12 @@ void ScrollView::init() {
     pan_ = pan;
     addGestureRecognizer(pan_);
     setUpZooming();
+    setUpScrollIndicators();
 }
 
 ScrollView::~ScrollView() {
     if (timer_) timer_->cancel();
+    if (indicatorFade_) indicatorFade_->cancel();
 }
 
 // ---- Geometry
@@ -144,6 +148,7 @@ void ScrollView::setContentOffset(gfx::Point offset, bool animated) {
     if (auto d = delegate()) d->scrollViewDidScroll(*this);
     contentOffsetDidChange();
     setNeedsLayout();
+    layoutScrollIndicators();
 }
 
 void ScrollView::setOffsetFromScrolling(gfx::Point offset) {
@@ -152,10 +157,12 @@ void ScrollView::setOffsetFromScrolling(gfx::Point offset) {
     if (old == offset) return;
     b.origin = offset;
     View::setBounds(b);
+    showScrollIndicators();
     offsetObservers_.notify(old, offset);
     if (auto d = delegate()) d->scrollViewDidScroll(*this);
     contentOffsetDidChange();
     setNeedsLayout();
+    layoutScrollIndicators();
 }
 
 void ScrollView::setBounds(const gfx::Rect& b) {
@@ -167,6 +174,7 @@ void ScrollView::setBounds(const gfx::Rect& b) {
         contentOffsetDidChange();
         setNeedsLayout();
     }
+    layoutScrollIndicators();
 }
 
 void ScrollView::setContentSize(gfx::Size size) {
@@ -174,6 +182,7 @@ void ScrollView::setContentSize(gfx::Size size) {
     contentSize_ = size;
     sizeObservers_.notify(old, size);
     setNeedsLayout();
+    layoutScrollIndicators();
 }
 
 void ScrollView::setContentInset(gfx::EdgeInsets inset) {
@@ -254,8 +263,10 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
         if (state == State::cancelled) velocity = {};
         startAnimating(velocity);
         if (auto d = delegate()) d->scrollViewDidEndDragging(*this, animating_);
-        if (!animating_)
+        if (!animating_) {
+            fadeScrollIndicatorsLater();
             if (auto d = delegate()) d->scrollViewDidEndDecelerating(*this);
+        }
     }
 }
 
@@ -329,6 +340,7 @@ void ScrollView::step() {
     setOffsetFromScrolling(p);
     if (resting) {
         stopAnimating();
+        fadeScrollIndicatorsLater();
         if (auto d = delegate()) d->scrollViewDidEndDecelerating(*this);
     }
 }
@@ -348,6 +360,7 @@ bool ScrollView::scrollByWheel(gfx::Point delta) {
     if (to == p) return false;
     stopAnimating();
     setOffsetFromScrolling(to);
+    fadeScrollIndicatorsLater();
     return true;
 }
 

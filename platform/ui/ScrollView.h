@@ -92,8 +92,21 @@ class ScrollView : public View {
     void setDelaysContentTouches(bool delays) { delaysContentTouches_ = delays; }
     bool canCancelContentTouches() const { return canCancelContentTouches_; }
     void setCanCancelContentTouches(bool cancels) { canCancelContentTouches_ = cancels; }
+    // Scroll indicators (see ScrollIndicators.cpp): thin rounded bars 2.5 points wide, 3 points
+    // from the edges, shown while the user tracks, drags or the content glides, and faded out
+    // 0.5 s after scrolling stops. An axis shows its bar only when its flag is on and the content
+    // scrolls along it. The insets move the bars' tracks in from the edges.
     bool showsVerticalScrollIndicator() const { return showsVerticalIndicator_; }
-    void setShowsVerticalScrollIndicator(bool shows) { showsVerticalIndicator_ = shows; }
+    void setShowsVerticalScrollIndicator(bool shows);
+    bool showsHorizontalScrollIndicator() const { return showsHorizontalIndicator_; }
+    void setShowsHorizontalScrollIndicator(bool shows);
+    gfx::EdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }
+    void setScrollIndicatorInsets(gfx::EdgeInsets insets);
+    // Shows the indicators for a moment, as after a scroll.
+    void flashScrollIndicators();
+    // The bars' layers, drawn above the content.
+    const std::shared_ptr<ca::Layer>& verticalScrollIndicator() const { return verticalIndicator_; }
+    const std::shared_ptr<ca::Layer>& horizontalScrollIndicator() const { return horizontalIndicator_; }
 
     // State of the user's scrolling.
     bool isTracking() const { return tracking_; }
@@ -171,6 +184,10 @@ private:
     bool canScrollVertically() const;
     bool canScrollHorizontally() const;
     void clampAfterInsetChange(const gfx::EdgeInsets& oldAdjusted);
+    void setUpScrollIndicators();
+    void showScrollIndicators();
+    void fadeScrollIndicatorsLater();
+    void layoutScrollIndicators();
 
     gfx::Size contentSize_;
     gfx::EdgeInsets contentInset_;
@@ -180,6 +197,11 @@ private:
     bool alwaysBounceVertical_ = false;
     bool alwaysBounceHorizontal_ = false;
     bool showsVerticalIndicator_ = true;
+    bool showsHorizontalIndicator_ = true;
+    gfx::EdgeInsets indicatorInsets_;
+    std::shared_ptr<ca::Layer> verticalIndicator_;
+    std::shared_ptr<ca::Layer> horizontalIndicator_;
+    std::shared_ptr<dispatch::Timer> indicatorFade_;
     bool tracking_ = false;
     bool dragging_ = false;
     bool animating_ = false;

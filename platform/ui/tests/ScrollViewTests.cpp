@@ -185,3 +185,125 @@ TEST_F(ScrollViewTest, ADragOverAButtonScrollsAndCancelsTheButton) {
 
 } // namespace
 } // namespace ui
+
+namespace ui {
+namespace {
+
+// What a bar shows now: "hidden", "shown", "faded" (out), or "fading".
+std::string barState(const ca::Layer& bar) {
+    if (bar.isHidden()) return "hidden";
+    double opacity = bar.presentationAt(bar.localTime()).opacity;
+    return opacity >= 0.99 ? "shown" : opacity <= 0.01 ? "faded" : "fading";
+}
+
+// The bars show while a finger tracks or drags and while the content glides, and fade out half a
+// second after the scroll stops; the flags, content that fits and flashing decide the rest.
+TEST_F(ScrollViewTest, IndicatorsShowWhileScrollingAndFadeAfterItStops) {
+    auto wait = [this](double seconds) {
+        for (double t = 0; t < seconds - 1e-9; t += 0.01) host->advance(0.01);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        const char* vertical;
+        const char* horizontal;
+    } cases[] = {
+        {"at rest", [] {}, "faded", "hidden"},
+        {"tracking", [this, wait] { host->touchDown({100, 400}); }, "shown", "hidden"},
+        {"dragging",
+         [this, wait] {
+             host->touchDown({100, 400});
+             host->touchMove({100, 300});
+         },
+         "shown", "hidden"},
+        {"decelerating",
+         [this, wait] {
+             host->drag({100, 600}, {100, 300}, 3, 1.0 / 60);
+             wait(0.3);
+             ASSERT_TRUE(scroll->isDecelerating());
+         },
+         "shown", "hidden"},
+        {"just scrolled by the wheel",
+         [this, wait] {
+             host->scrollWheel({100, 400}, {0, 100});
+             wait(0.4);
+         },
+         "shown", "hidden"},
+        {"scrolled by the wheel a while ago",
+         [this, wait] {
+             host->scrollWheel({100, 400}, {0, 100});
+             wait(0.9);
+         },
+         "faded", "hidden"},
+        {"glided to a stop",
+         [this, wait] {
+             host->drag({100, 600}, {100, 300}, 3, 1.0 / 60);
+             settle();
+             wait(0.9);
+         },
+         "faded", "hidden"},
+        {"vertical flag off",
+         [this, wait] {
+             scroll->setShowsVerticalScrollIndicator(false);
+             host->touchDown({100, 400});
+             host->touchMove({100, 300});
+         },
+         "hidden", "hidden"},
+        {"content that fits",
+         [this, wait] {
+             scroll->setContentSize({375, 500});
+             host->touchDown({100, 400});
+         },
+         "hidden", "hidden"},
+        {"wide content",
+         [this, wait] {
+             scroll->setContentSize({800, 2000});
+             host->touchDown({300, 400});
+             host->touchMove({200, 300});
+         },
+         "shown", "shown"},
+        {"horizontal flag off",
+         [this, wait] {
+             scroll->setContentSize({800, 2000});
+             scroll->setShowsHorizontalScrollIndicator(false);
+             host->touchDown({300, 400});
+             host->touchMove({200, 300});
+         },
+         "shown", "hidden"},
+        {"flashed", [this, wait] { scroll->flashScrollIndicators(); }, "shown", "hidden"},
+        {"flashed a while ago",
+         [this, wait] {
+             scroll->flashScrollIndicators();
+             wait(0.9);
+         },
+         "faded", "hidden"},
+    };
+    for (const auto& tc : cases) {
+        TearDown();
+        SetUp();
+        tc.act();
+        EXPECT_EQ(barState(*scroll->verticalScrollIndicator()), tc.vertical) << tc.name;
+        EXPECT_EQ(barState(*scroll->horizontalScrollIndicator()), tc.horizontal) << tc.name;
+        host->touchCancel();
+    }
+}
+
+// The bar is 2.5 points wide, 3 points in from the edge (and the indicator insets), and its length
+// and place follow the part of the content shown.
+TEST_F(ScrollViewTest, TheVerticalBarFollowsTheVisiblePart) {
+    const auto& bar = scroll->verticalScrollIndicator();
+    scroll->setContentOffset({0, 0});
+    gfx::Rect top = bar->frame();
+    EXPECT_DOUBLE_EQ(top.width(), 2.5);
+    EXPECT_DOUBLE_EQ(top.maxX(), 375 - 3);
+    EXPECT_DOUBLE_EQ(top.minY(), 3);
+    EXPECT_NEAR(top.height(), (603 - 6) * 603.0 / 2000, 1e-9);
+    scroll->setContentOffset({0, 2000 - 603});  // the end: the bar at the bottom of the view
+    EXPECT_NEAR(bar->frame().maxY(), 2000 - 3, 1e-9);
+    scroll->setScrollIndicatorInsets({10, 0, 20, 8});
+    EXPECT_DOUBLE_EQ(bar->frame().maxX(), 375 - 8 - 3);
+    EXPECT_NEAR(bar->frame().maxY(), 2000 - 20 - 3, 1e-9);
+}
+
+} // namespace
+} // namespace ui
