@@ -122,6 +122,24 @@ TEST_F(ScreenSnapshots, InformationPanelOverTheAnswerList) {
     HUDProgressIndicator::dismiss();
 }
 
+// The answer list while a finger drags it, with the vertical scroll indicator.
+TEST_F(ScreenSnapshots, AnswerListMidScroll) {
+    ASSERT_TRUE(gfx::TextLayout::usesPinnedFonts()) << "fonts-noto-cjk is needed for the golden";
+    setContentReply([](const Form& form) { return pageOf({10, "咖啡"}, form); });
+    openDetail("约会邀请");
+    ASSERT_TRUE(answered(1));
+    settle();
+    host->touchDown({180, 500});
+    for (double y : {480.0, 440.0, 400.0, 360.0, 320.0, 300.0}) {
+        run(0.02);
+        host->touchMove({180, y});
+    }
+    run(0.3);
+    window->layoutIfNeeded();
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/answer_list_mid_scroll.png"));
+    host->touchUp({180, 300});
+}
+
 // The toast over the home page, the page beneath it blurred.
 TEST_F(ScreenSnapshots, ToastOverTheHomePage) {
     ASSERT_TRUE(gfx::TextLayout::usesPinnedFonts()) << "fonts-noto-cjk is needed for the golden";
