@@ -1,5 +1,7 @@
 #include "platform/net/NetworkReachability.h"
 
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstring>
@@ -148,7 +150,10 @@ private:
         std::vector<char> buffer(1 << 16);
         for (;;) {
             ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
-            if (n < 0) continue;
+            if (n < 0 && errno == EINTR) continue;
+            // ENOBUFS: events were dropped, so read the flags again; any other error would come
+            // back at once for ever, so watching ends.
+            if (n < 0 && errno != ENOBUFS) return;
             recheckAll();
         }
     }
@@ -163,6 +168,7 @@ NetworkReachability::NetworkReachability(TargetKind kind, std::string target) : 
 NetworkReachability::~NetworkReachability() { ReachabilityWatcher::shared().remove(this); }
 
 std::shared_ptr<NetworkReachability> NetworkReachability::withHostName(const std::string& host) {
+    if (host.empty()) return nullptr; // no name, no target
     TargetKind kind = (host == "localhost" || host == "127.0.0.1" || host == "::1") ? TargetKind::loopback : TargetKind::hostName;
     return std::shared_ptr<NetworkReachability>(new NetworkReachability(kind, host));
 }

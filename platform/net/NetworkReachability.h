@@ -46,6 +46,7 @@ public:
     // Computes the flags of a target (tests install one; nothing restores the routing table).
     using FlagSource = std::function<std::uint32_t(TargetKind, const std::string& target)>;
 
+    // Nothing for an empty name.
     static std::shared_ptr<NetworkReachability> withHostName(const std::string& host);
     // Nothing for an address of a family other than IPv4 or IPv6.
     static std::shared_ptr<NetworkReachability> withAddress(const sockaddr* address);

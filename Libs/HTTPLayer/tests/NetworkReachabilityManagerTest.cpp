@@ -60,6 +60,7 @@ TEST_F(ReachabilityFixture, FlagsMapToStatuses) {
         EXPECT_EQ(manager->reachableNow(), wwan || wired);
     }
     EXPECT_TRUE(NetworkReachabilityManager::create());
+    EXPECT_FALSE(NetworkReachabilityManager::create(""));
 }
 
 TEST_F(ReachabilityFixture, TheListenerHearsTheCurrentStatusThenEveryChangeOfFlags) {
