@@ -83,7 +83,7 @@ void KBTitleBarButtonItem::setTitleFont(std::optional<gfx::Font> font) {
 
 void KBTitleBarButtonItem::setTitle(std::optional<std::string> title) {
     KBBarButtonItem::setTitle(std::move(title));
-    if (titleButton_) titleButton_->setTitle(this->title(), ui::stateNormal);
+    if (titleButton_ && titleButton_->titleForState(ui::stateNormal) != this->title()) titleButton_->setTitle(this->title(), ui::stateNormal);
 }
 
 void KBTitleBarButtonItem::setTitleColor(std::optional<gfx::Color> color) {

@@ -61,13 +61,23 @@ std::string BarButtonItem::localizedTitle(BarButtonSystemItem item) {
     }
 }
 
-void BarButtonItem::setTitle(std::optional<std::string> title) { title_ = std::move(title); changed(); }
-void BarButtonItem::setImage(gfx::ImagePtr image) { image_ = std::move(image); changed(); }
-void BarButtonItem::setCustomView(std::shared_ptr<View> view) { customView_ = std::move(view); changed(); }
-void BarButtonItem::setStyle(BarButtonItemStyle style) { style_ = style; changed(); }
-void BarButtonItem::setWidth(double width) { width_ = width; changed(); }
-void BarButtonItem::setEnabled(bool enabled) { enabled_ = enabled; changed(); }
-void BarButtonItem::setTintColor(std::optional<gfx::Color> color) { tintColor_ = color; changed(); }
+namespace {
+// Stores `value` and tells the bar, only when it differs (a bar rebuilt in place changes little).
+template <class T>
+void assign(T& field, T value, const std::function<void()>& changed) {
+    if (field == value) return;
+    field = std::move(value);
+    if (changed) changed();
+}
+} // namespace
+
+void BarButtonItem::setTitle(std::optional<std::string> title) { assign(title_, std::move(title), changed_); }
+void BarButtonItem::setImage(gfx::ImagePtr image) { assign(image_, std::move(image), changed_); }
+void BarButtonItem::setCustomView(std::shared_ptr<View> view) { assign(customView_, std::move(view), changed_); }
+void BarButtonItem::setStyle(BarButtonItemStyle style) { assign(style_, style, changed_); }
+void BarButtonItem::setWidth(double width) { assign(width_, width, changed_); }
+void BarButtonItem::setEnabled(bool enabled) { assign(enabled_, enabled, changed_); }
+void BarButtonItem::setTintColor(std::optional<gfx::Color> color) { assign(tintColor_, color, changed_); }
 
 TitleTextAttributes BarButtonItem::titleTextAttributes(unsigned state) const {
     auto it = titleAttributes_.find(state);
@@ -75,6 +85,7 @@ TitleTextAttributes BarButtonItem::titleTextAttributes(unsigned state) const {
 }
 
 void BarButtonItem::setTitleTextAttributes(TitleTextAttributes attributes, unsigned state) {
+    if (auto it = titleAttributes_.find(state); it != titleAttributes_.end() && it->second == attributes) return;
     titleAttributes_[state] = std::move(attributes);
     changed();
 }

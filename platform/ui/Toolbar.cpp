@@ -32,6 +32,7 @@ Toolbar::~Toolbar() {
 }
 
 void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
+    if (items == items_) return;
     for (auto& item : items_) item->setChangeHandler(nullptr);
     items_ = std::move(items);
     std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
@@ -42,7 +43,11 @@ void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
     rebuild();
 }
 
-void Toolbar::setBarStyle(BarStyle style) { barStyle_ = style; refreshColors(); }
+void Toolbar::setBarStyle(BarStyle style) {
+    if (style == barStyle_) return;
+    barStyle_ = style;
+    refreshColors();
+}
 void Toolbar::setBarTintColor(std::optional<gfx::Color> color) { barTintColor_ = color; refreshColors(); }
 void Toolbar::setTranslucent(bool translucent) { translucent_ = translucent; refreshColors(); }
 void Toolbar::tintColorDidChange() { rebuild(); }
@@ -54,14 +59,21 @@ void Toolbar::refreshColors() {
     rebuild();
 }
 
-std::shared_ptr<View> Toolbar::viewForItem(const BarButtonItem& item) const {
+std::shared_ptr<View> Toolbar::viewForItem(const BarButtonItem& item) {
+    rebuildIfNeeded();
     for (size_t i = 0; i < items_.size(); ++i)
         if (items_[i].get() == &item) return itemViews_[i];
     return nullptr;
 }
 
 void Toolbar::rebuild() {
-    if (rebuilding_) return;
+    needsRebuild_ = true;
+    setNeedsLayout();
+}
+
+void Toolbar::rebuildIfNeeded() {
+    if (!needsRebuild_ || rebuilding_) return;
+    needsRebuild_ = false;
     rebuilding_ = true;
     for (auto& v : itemViews_)
         if (v && v->superview().get() == this) v->removeFromSuperview();
@@ -97,7 +109,6 @@ void Toolbar::rebuild() {
         itemViews_.push_back(view);
     }
     rebuilding_ = false;
-    setNeedsLayout();
 }
 
 gfx::Size Toolbar::sizeThatFits(gfx::Size size) const {
@@ -107,6 +118,7 @@ gfx::Size Toolbar::sizeThatFits(gfx::Size size) const {
 
 void Toolbar::layoutSubviews() {
     View::layoutSubviews();
+    rebuildIfNeeded();
     gfx::Rect b = bounds();
     std::vector<double> widths(items_.size(), 0);
     double used = 0;

@@ -35,8 +35,9 @@ class Toolbar : public View {
     bool isTranslucent() const { return translucent_; }
     void setTranslucent(bool translucent);
 
-    // The view that shows `item` (nullptr for spaces and items not in the bar).
-    std::shared_ptr<View> viewForItem(const BarButtonItem& item) const;
+    // The view that shows `item` (nullptr for spaces and items not in the bar). Item views are
+    // remade once per layout after any change of the items, not at each change.
+    std::shared_ptr<View> viewForItem(const BarButtonItem& item);
 
     gfx::Size sizeThatFits(gfx::Size size) const override;
     void layoutSubviews() override;
@@ -44,6 +45,7 @@ class Toolbar : public View {
 
 private:
     void rebuild();
+    void rebuildIfNeeded();
     void refreshColors();
 
     std::vector<std::shared_ptr<BarButtonItem>> items_;
@@ -52,6 +54,7 @@ private:
     std::optional<gfx::Color> barTintColor_;
     bool translucent_ = true;
     bool rebuilding_ = false;
+    bool needsRebuild_ = false;
 };
 
 } // namespace ui
