@@ -63,7 +63,6 @@ void TextView::setText(std::string text) {
     std::size_t end = core::utf16::length(text_);
     selection_ = {end, 0};
     relayout();
-    core::NotificationCenter::defaultCenter().post(kTextDidChangeNotification, shared_from_this());
 }
 
 void TextView::setFont(std::optional<gfx::Font> font) { font_ = std::move(font); relayout(); }

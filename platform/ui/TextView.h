@@ -6,7 +6,7 @@
 // view. Without a font of its own it draws in the system font of 12 points.
 //
 // Focus and notifications follow the text field: kTextDidBeginEditingNotification when it takes the
-// focus, kTextDidChangeNotification after every change of its text (also from setText),
+// focus, kTextDidChangeNotification after every change of its text by typing (not from setText),
 // kTextDidEndEditingNotification when it gives it up, each with itself as object. Main thread only.
 
 #include "platform/dispatch/Timer.h"
