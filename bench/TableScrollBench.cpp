@@ -106,6 +106,7 @@ void BM_TableScrollFrames(benchmark::State& state) {
             auto t0 = Clock::now();
             clock->advance(kFrameBudget);
             table->setContentOffset({0, (f + 1) * kStep});
+            if (state.range(0)) table->flashScrollIndicators();  // as a finger's scroll shows them
             window->render(ctx);
             double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
             total += seconds;
@@ -122,7 +123,8 @@ void BM_TableScrollFrames(benchmark::State& state) {
     dispatch::RunLoop::main().pump();
     dispatch::Clock::setCurrent(nullptr);
 }
-BENCHMARK(BM_TableScrollFrames)->Unit(benchmark::kMillisecond);
+// Argument 1 draws the scroll indicator in every frame.
+BENCHMARK(BM_TableScrollFrames)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
