@@ -5,8 +5,8 @@
 // core::Error from the transport, the JSON and property-list readers and writers, and whatever a
 // caller's own closures report). An Error holds one of them by value, shares it between copies
 // (errors are immutable) and gives its two text forms:
-// - description(): the full textual form ("by description" in the Parts);
-// - localizedDescription(): the message ("by message" in the Parts).
+// - description(): the full textual form (what callers print);
+// - localizedDescription(): the message (what users read).
 // An error type is any copyable type with both member functions, plus core::Error, whose full
 // form is "Error Domain=<domain> Code=<code> \"<message>\"" as the platform prints its errors.
 // as<E>() gives the boxed value back when it is of type E.

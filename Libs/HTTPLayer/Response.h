@@ -3,11 +3,11 @@
 // request. DefaultDataResponse and DefaultDownloadResponse carry a plain error;
 // DataResponse<T> and DownloadResponse<T> carry the serializer's Result<T>.
 //
-// Records are values: every field is fixed at creation except the metrics slot (the Parts'
-// `_metrics`), which the response handler fills with attachMetrics() before handing the record
-// over. The slot holds any core::Object; metrics() gives it only when it is a
-// net::URLSessionTaskMetrics. Records are built on a request's operation queue and copied to the
-// completion's queue; nothing in them is shared mutable state.
+// Records are values: every field is fixed at creation except the metrics slot (`_metrics`),
+// which the response handler fills with attachMetrics() before handing the record over.
+// The slot holds any core::Object; metrics() gives it only when it is a net::URLSessionTaskMetrics.
+// Records are built on a request's operation queue and copied to the completion's queue; nothing
+// in them is shared mutable state.
 
 #include "Libs/HTTPLayer/Error.h"
 #include "Libs/HTTPLayer/Result.h"
@@ -28,7 +28,7 @@
 
 namespace http {
 
-// The Parts' `Response` protocol: the metrics slot shared by all four records.
+// The `Response` protocol: the metrics slot shared by all four records.
 class Response {
 public:
     const std::shared_ptr<core::Object>& metricsSlot() const { return metrics_; }

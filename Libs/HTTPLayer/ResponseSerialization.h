@@ -15,7 +15,7 @@
 // Download forms read the file at the URL first (no URL: inputFileNil; unreadable:
 // inputFileReadFailed), also for 204/205, then apply the rules above to its contents.
 //
-// The Parts' class-level functions and factories of Request, DataRequest and DownloadRequest are
+// The class-level functions and factories of Request, DataRequest and DownloadRequest are
 // free functions here; the request classes forward to them. Serializers are copyable values and
 // may serve several requests at once.
 

@@ -107,7 +107,7 @@ TEST_F(FamilyPresentation, ValuesAtKeyTimes) {
     for (const auto& k : cases) check(k, {60, 60});
 }
 
-// Where the parts take a measure from the height and where from the width (size 60 x 40).
+// Where the types take a measure from the height and where from the width (size 60 x 40).
 TEST_F(FamilyPresentation, HeightUnlikeWidth) {
     const double s3 = 56.0 / 3;
     struct Frame {

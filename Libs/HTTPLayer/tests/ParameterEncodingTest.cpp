@@ -134,7 +134,7 @@ TEST(URLEncoding, BodyCases) {
         std::string contentType;
         std::string body;
     } cases[] = {
-        {"spec example", {}, {{"b", 2}, {"a", "x y"}}, kForm, "a=x%20y&b=2"},
+        {"sorted keys", {}, {{"b", 2}, {"a", "x y"}}, kForm, "a=x%20y&b=2"},
         {"empty dictionary", {}, {}, kForm, ""},
         {"existing Content-Type", std::pair<std::string, std::string>{"Content-Type", "text/plain"}, {{"a", 1}}, "text/plain", "a=1"},
         {"existing content-type, lower case", std::pair<std::string, std::string>{"content-type", "text/plain"}, {{"a", 1}}, "text/plain", "a=1"},
