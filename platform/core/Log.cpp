@@ -8,14 +8,16 @@ namespace core {
 
 namespace {
 
+// Never destroyed: threads that log while the process exits (the settings writer, say) may outlive
+// static destructors.
 std::mutex& sinkMutex() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 LogSink& sinkSlot() {
-    static LogSink sink;
-    return sink;
+    static auto* sink = new LogSink;
+    return *sink;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace core;
 namespace fs = std::filesystem;
@@ -62,7 +63,8 @@ TEST(UserDefaultsTest, WritesThroughAndSurvivesASecondProcess) {
     EXPECT_FALSE(defaults.objectForKey("SERVER_URL"));
     EXPECT_TRUE(defaults.setObject(Value("http://example.test/"), "SERVER_URL"));
     EXPECT_TRUE(defaults.setObject(Value(Array{Value("b"), Value("a")}), "history"));
-    // Nothing synchronised: the values are on disk anyway.
+    EXPECT_EQ(defaults.stringForKey("SERVER_URL"), "http://example.test/"); // read back at once
+    EXPECT_TRUE(defaults.synchronize());
     EXPECT_EQ(testkit::runTestInChildProcess("UserDefaultsTest.DISABLED_SecondProcessReadsValues"), 0);
     defaults.removeObjectForKey("history");
     UserDefaults::resetStandardForTesting();
@@ -73,6 +75,52 @@ TEST(UserDefaultsTest, DISABLED_SecondProcessReadsValues) {
     auto& defaults = UserDefaults::standard();
     EXPECT_EQ(defaults.stringForKey("SERVER_URL"), "http://example.test/");
     EXPECT_EQ(*defaults.objectForKey("history"), Value(Array{Value("b"), Value("a")}));
+}
+
+TEST(UserDefaultsTest, AValueSetRightBeforeANormalExitIsOnDisk) {
+    testkit::TempHome home;
+    // The child sets the values and ends at once, without synchronising.
+    EXPECT_EQ(testkit::runTestInChildProcess("UserDefaultsTest.DISABLED_SetValuesAndExit"), 0);
+    UserDefaults::resetStandardForTesting();
+    EXPECT_EQ(UserDefaults::standard().stringForKey("SERVER_URL"), "http://example.test/");
+    EXPECT_EQ(UserDefaults::standard().objectForKey("history"), Value(Array{Value("b"), Value("a")}));
+}
+
+TEST(UserDefaultsTest, DISABLED_SetValuesAndExit) {
+    auto& defaults = UserDefaults::standard();
+    EXPECT_TRUE(defaults.setObject(Value("http://example.test/"), "SERVER_URL"));
+    EXPECT_TRUE(defaults.setObject(Value(Array{Value("b"), Value("a")}), "history"));
+}
+
+TEST(UserDefaultsTest, WritesRunOffTheMainThreadAndSkipUnchangedValues) {
+    testkit::TempHome home;
+    auto& defaults = UserDefaults::standard();
+    std::string path = defaults.path();
+    int before = UserDefaults::mainThreadWritesForTesting();
+    EXPECT_TRUE(defaults.setObject(Value("1"), "active_pas"));
+    for (int i = 0; i < 20; ++i) EXPECT_TRUE(defaults.setObject(Value(std::to_string(i)), "active_pas"));
+    defaults.removeObjectForKey("active_pas");
+    EXPECT_TRUE(defaults.setObject(Value("3"), "active_pas"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(UserDefaults::mainThreadWritesForTesting(), before);
+
+    // Every write replaces the file with a new one, so an unchanged inode means nothing was written.
+    struct stat first {};
+    ASSERT_EQ(::stat(path.c_str(), &first), 0);
+    EXPECT_TRUE(defaults.setObject(Value("3"), "active_pas"));
+    defaults.removeObjectForKey("absent");
+    ASSERT_TRUE(defaults.synchronize());
+    struct stat second {};
+    ASSERT_EQ(::stat(path.c_str(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
+
+    EXPECT_TRUE(defaults.setObject(Value("4"), "active_pas"));
+    ASSERT_TRUE(defaults.synchronize());
+    struct stat third {};
+    ASSERT_EQ(::stat(path.c_str(), &third), 0);
+    EXPECT_NE(first.st_ino, third.st_ino);
+    EXPECT_EQ(plist::read(*files::read(path))->value, Value(Dictionary{{"active_pas", "4"}}));
 }
 
 TEST(UserDefaultsTest, RefusesValuesAPropertyListCannotHold) {
@@ -105,6 +153,8 @@ TEST(UserDefaultsTest, CorruptOrTruncatedFileCountsAsEmptyAndIsKeptAside) {
         ASSERT_TRUE(aside);
         EXPECT_EQ(std::string(aside->begin(), aside->end()), content);
         EXPECT_TRUE(defaults.setObject(Value("v"), "k"));
+        EXPECT_TRUE(defaults.synchronize());
+        EXPECT_EQ(*files::read(path + ".corrupt.1"), *aside); // the writer left the kept file alone
         auto reread = plist::read(*files::read(path));
         ASSERT_TRUE(reread);
         EXPECT_EQ(reread->value, Value(Dictionary{{"k", "v"}}));
@@ -114,13 +164,39 @@ TEST(UserDefaultsTest, CorruptOrTruncatedFileCountsAsEmptyAndIsKeptAside) {
 TEST(UserDefaultsTest, AFailedWriteIsRetriedBySynchronize) {
     testkit::TempHome home;
     auto& defaults = UserDefaults::standard();
+    ASSERT_TRUE(defaults.setObject(Value("old"), "k"));
+    ASSERT_TRUE(defaults.synchronize());
     LogCapture log;
     files::failWriteForTesting(1);
-    EXPECT_FALSE(defaults.setObject(Value("v"), "k"));
+    EXPECT_TRUE(defaults.setObject(Value("v"), "k")); // the write itself fails on the writer
     EXPECT_EQ(defaults.stringForKey("k"), "v"); // still visible in this process
     EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(log.lines().size(), 1u); // the failed write, logged
     UserDefaults::resetStandardForTesting();
     EXPECT_EQ(UserDefaults::standard().stringForKey("k"), "v");
+}
+
+// Without anyone synchronising, setting the same value again retries a write that failed, and
+// destroying the store tries once more.
+TEST(UserDefaultsTest, AFailedWriteIsRetriedByTheNextSetAndAtTheEnd) {
+    testkit::TempHome home;
+    const std::string path = home.path() + "/prefs.plist";
+    LogCapture log;
+    {
+        UserDefaults defaults(path);
+        files::failWriteForTesting(1);
+        EXPECT_TRUE(defaults.setObject(Value("v"), "k"));
+        while (log.lines().empty()) std::this_thread::yield(); // the writer's write failed
+        EXPECT_FALSE(files::exists(path));
+        EXPECT_TRUE(defaults.setObject(Value("v"), "k"));
+        EXPECT_TRUE(defaults.synchronize());
+        EXPECT_EQ(plist::read(*files::read(path))->value, Value(Dictionary{{"k", "v"}}));
+
+        files::failWriteForTesting(1);
+        EXPECT_TRUE(defaults.setObject(Value("w"), "k"));
+    }
+    EXPECT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(plist::read(*files::read(path))->value, Value(Dictionary{{"k", "w"}}));
 }
 
 TEST(KeychainTest, AddCopyRemove) {
