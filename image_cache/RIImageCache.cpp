@@ -230,7 +230,10 @@ std::shared_ptr<RIImageCacheOperation> RIImageCache::queryCacheOperationForKey(c
         }
         if (!done) return;
         if (sync) done(image, data, kind);
-        else dispatch::Queue::main()->async([done, image, data = std::move(data), kind] { done(image, data, kind); });
+        // Cancelled after the disk step ran but before the answer is delivered: still silent.
+        else dispatch::Queue::main()->async([operation, done, image, data = std::move(data), kind] {
+            if (!operation->isCancelled()) done(image, data, kind);
+        });
     };
     if (sync) step();
     else asyncIO(std::move(step));

@@ -53,8 +53,15 @@ std::shared_ptr<RIImageDownloaderCallbacks> RIImageDownloaderOperation::addHandl
                                                                                                RIImageDownloaderCompletedBlock completed) {
     auto record = std::make_shared<RIImageDownloaderCallbacks>(RIImageDownloaderCallbacks{std::move(progress), std::move(completed)});
     std::lock_guard lock(lock_);
+    if (answered_) return nullptr;
     callbackBlocks_.push_back(record);
     return record;
+}
+
+bool RIImageDownloaderOperation::canJoin() const {
+    if (isFinished() || isCancelled()) return false;
+    std::lock_guard lock(lock_);
+    return !answered_;
 }
 
 bool RIImageDownloaderOperation::cancel(const std::shared_ptr<RIImageDownloaderCallbacks>& token) {
@@ -87,8 +94,13 @@ void RIImageDownloaderOperation::callProgress(std::int64_t received, std::int64_
 
 void RIImageDownloaderOperation::completeCallers(ImagePtr image, Data data, std::optional<core::Error> error, bool finished) {
     std::vector<RIImageDownloaderCompletedBlock> blocks;
-    for (const auto& c : callbacks())
-        if (c.completed) blocks.push_back(c.completed);
+    {
+        // The final answer closes the operation to new callers in the same step.
+        std::lock_guard lock(lock_);
+        if (finished) answered_ = true;
+        for (const auto& record : callbackBlocks_)
+            if (record->completed) blocks.push_back(record->completed);
+    }
     if (blocks.empty()) return;
     dispatch::Queue::main()->async([blocks = std::move(blocks), image, data = std::move(data), error = std::move(error), finished] {
         for (const auto& block : blocks) block(image, data, error, finished);
@@ -311,7 +323,7 @@ std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(co
         std::lock_guard lock(operationsLock_);
         auto it = URLOperations_.find(key);
         // An operation that finished or was cancelled but is still listed would never answer.
-        if (it != URLOperations_.end() && !it->second->isFinished() && !it->second->isCancelled()) operation = it->second;
+        if (it != URLOperations_.end() && it->second->canJoin()) operation = it->second;
         if (!operation) {
             double timeout = downloadTimeout == 0 ? 15.0 : downloadTimeout;
             net::URLRequest request(*url,
@@ -343,7 +355,15 @@ std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(co
             }
         }
     }
-    auto record = operation->addHandlersForProgress(std::move(progress), std::move(completed));
+    auto record = operation->addHandlersForProgress(progress, completed);
+    if (!record) {
+        // It answered its callers between the lookup and now: this caller gets a new transfer.
+        {
+            std::lock_guard lock(operationsLock_);
+            if (auto it = URLOperations_.find(key); it != URLOperations_.end() && it->second == operation) URLOperations_.erase(it);
+        }
+        return downloadImageWithURL(url, options, std::move(progress), std::move(completed));
+    }
     // Queued only once the first caller listens, so it hears every event from the start.
     if (created) downloadQueue_->addOperation(operation);
     auto token = std::make_shared<RIImageDownloadToken>();
@@ -356,14 +376,9 @@ std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(co
 void RIImageDownloader::cancel(const std::shared_ptr<RIImageDownloadToken>& token) {
     if (!token || !token->url) return;
     const std::string key = token->url->absoluteString();
-    std::shared_ptr<RIImageDownloaderOperation> operation;
-    bool created = false;
-    {
-        std::lock_guard lock(operationsLock_);
-        auto it = URLOperations_.find(key);
-        if (it == URLOperations_.end()) return;
-        operation = it->second;
-    }
+    // The token's own operation: the one listed under the URL may already be a newer one.
+    auto operation = token->downloadOperation.lock();
+    if (!operation) return;
     // Cancelling finishes the operation, whose completion action takes the lock itself.
     if (!operation->cancel(token->downloadOperationCancelToken)) return;
     std::lock_guard lock(operationsLock_);

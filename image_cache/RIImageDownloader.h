@@ -60,7 +60,10 @@ public:
     RIImageDownloaderOperation(net::URLRequest request, std::shared_ptr<net::URLSession> session, std::uint64_t options);
     bool isAsynchronous() const override { return true; }
 
+    // nullptr once the final answer has gone out: a late caller needs an operation of its own.
     std::shared_ptr<RIImageDownloaderCallbacks> addHandlersForProgress(RIImageDownloaderProgressBlock progress, RIImageDownloaderCompletedBlock completed);
+    // False once finished, cancelled or answered.
+    bool canJoin() const;
     // Drops one caller; true when none is left (the whole operation is then cancelled).
     bool cancel(const std::shared_ptr<RIImageDownloaderCallbacks>& token);
     void cancel() override;
@@ -104,6 +107,7 @@ private:
     std::shared_ptr<RIImageProgressiveCoder> progressiveCoder_;
     std::optional<std::string> pendingPartial_;  // the newest bytes waiting for a partial decode
     bool stopPosted_ = false;
+    bool answered_ = false;
 };
 
 class RIImageDownloadToken {

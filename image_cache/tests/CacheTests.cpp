@@ -208,13 +208,13 @@ TEST_F(image_cache_Cache, TheAppEndingOrLeavingStartsCleanup) {
         setAge(path, 8 * 24 * 3600);
         if (background) {
             app.didEnterBackground();
-            EXPECT_EQ(app.backgroundTaskCount(), 1u);
+            EXPECT_GE(app.backgroundTaskCount(), 1u);
         } else {
             app.willTerminate();
         }
         drain(cache);
         EXPECT_FALSE(core::files::exists(path));
-        EXPECT_EQ(app.backgroundTaskCount(), 0u);
+        EXPECT_TRUE(dispatch::RunLoop::main().runUntil([&] { return app.backgroundTaskCount() == 0; }));
     }
     // Clearing the disk leaves an empty folder.
     cache.storeImageDataToDisk(std::string(10, 'x'), "a");
