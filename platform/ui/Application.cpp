@@ -3,6 +3,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
 #include <gio/gio.h>
@@ -14,6 +15,21 @@ namespace ui {
 Application& Application::shared() {
     static Application app;
     return app;
+}
+
+namespace {
+class ApplicationSender : public core::Object {
+    QUILLORA_CLASS(Application)
+};
+} // namespace
+
+const std::shared_ptr<core::Object>& Application::sender() {
+    static const std::shared_ptr<core::Object> object = std::make_shared<ApplicationSender>();
+    return object;
+}
+
+gfx::Rect Application::statusBarFrame() const {
+    return {0, 0, Screen::main().bounds().width(), Screen::main().statusBarHeight()};
 }
 
 void Application::setKeyWindow(const std::shared_ptr<Window>& window) {

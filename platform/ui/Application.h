@@ -9,6 +9,9 @@
 // to keep the process alive (after its window closed) until the task ends or its time runs out,
 // when its expiry handler is called.
 
+#include "platform/core/Object.h"
+#include "platform/gfx/Rect.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -31,6 +34,15 @@ public:
     static constexpr const char* kWillTerminateNotification = "ApplicationWillTerminateNotification";
     // Posted when the system runs low on memory: drop what can be rebuilt.
     static constexpr const char* kDidReceiveMemoryWarningNotification = "ApplicationDidReceiveMemoryWarningNotification";
+
+    // Posted before the interface turns to another orientation (the phone window here never turns;
+    // a host or a test may post it), with sender() as object.
+    static constexpr const char* kWillChangeStatusBarOrientationNotification =
+        "ApplicationWillChangeStatusBarOrientationNotification";
+    // The object that stands for the application as the sender of its notifications.
+    static const std::shared_ptr<core::Object>& sender();
+    // The status bar's strip at the top of the screen, in screen points.
+    gfx::Rect statusBarFrame() const;
 
     // The host (or a test) reports a lifecycle event; each posts its notification.
     void didEnterBackground();

@@ -23,6 +23,12 @@ bool GestureRecognizer::shouldReceiveTouch(const std::shared_ptr<Touch>& touch) 
     return !d || d->shouldReceiveTouch(*this, touch);
 }
 
+bool GestureRecognizer::canRecognizeSimultaneouslyWith(GestureRecognizer& other) {
+    if (auto d = delegate_.lock(); d && d->shouldRecognizeSimultaneously(*this, other)) return true;
+    auto d = other.delegate_.lock();
+    return d && d->shouldRecognizeSimultaneously(other, *this);
+}
+
 void GestureRecognizer::requireGestureRecognizerToFail(const std::shared_ptr<GestureRecognizer>& other) {
     requiredToFail_ = other;
     if (other) other->dependents_.push_back(weak_from_this());

@@ -36,6 +36,13 @@ public:
         (void)touch;
         return true;
     }
+    // True lets both recognize the same touch; by default the first to recognize makes the other
+    // fail. Either recognizer's delegate may allow it.
+    virtual bool shouldRecognizeSimultaneously(GestureRecognizer& recognizer, GestureRecognizer& other) {
+        (void)recognizer;
+        (void)other;
+        return false;
+    }
 };
 
 class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
@@ -57,6 +64,7 @@ public:
     void setDelegate(std::weak_ptr<GestureRecognizerDelegate> delegate) { delegate_ = std::move(delegate); }
     std::shared_ptr<GestureRecognizerDelegate> delegate() const { return delegate_.lock(); }
     bool shouldReceiveTouch(const std::shared_ptr<Touch>& touch);
+    bool canRecognizeSimultaneouslyWith(GestureRecognizer& other);
     // This recognizer recognizes only once `other` has failed (it is held weakly).
     void requireGestureRecognizerToFail(const std::shared_ptr<GestureRecognizer>& other);
     // The centroid of the current touches in `view`'s bounds space (the window's when null); once

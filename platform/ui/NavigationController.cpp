@@ -4,7 +4,11 @@
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Screen.h"
 
+#include <algorithm>
+
 namespace ui {
+
+double NavigationBar::barHeight() const { return std::max(0.0, frame().height() - Screen::main().statusBarHeight()); }
 
 void NavigationController::init() {
     ViewController::init();
@@ -20,7 +24,7 @@ void NavigationController::loadView() {
     const auto& v = view();
     v->setBackgroundColor(gfx::Color::whiteColor());
     double statusBar = Screen::main().statusBarHeight();
-    bar_ = core::make<View>(gfx::Rect{0, 0, v->bounds().width(), statusBar + kBarHeight});
+    bar_ = core::make<NavigationBar>(gfx::Rect{0, 0, v->bounds().width(), statusBar + kBarHeight});
     bar_->setBackgroundColor(gfx::Color::rgb(248, 248, 248));
     bar_->setAutoresizingMask(autoresizingFlexibleWidth);
     barTitle_ = core::make<Label>(gfx::Rect{60, statusBar, v->bounds().width() - 120, kBarHeight});

@@ -10,6 +10,14 @@
 
 namespace ui {
 
+// The navigation controller's bar. Its view reaches up under the status bar; barHeight() is the
+// bar proper below it.
+class NavigationBar : public View {
+    QUILLORA_CLASS(NavigationBar)
+    using View::View;
+    double barHeight() const;
+};
+
 class NavigationController : public ViewController {
     QUILLORA_CLASS(NavigationController)
 
@@ -26,7 +34,7 @@ class NavigationController : public ViewController {
 
     bool isNavigationBarHidden() const { return barHidden_; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
-    const std::shared_ptr<View>& navigationBar() { view(); return bar_; }
+    const std::shared_ptr<NavigationBar>& navigationBar() { view(); return bar_; }
 
     // The swipe-back gesture. Only its enabled flag is kept (the edge swipe is not built); it is
     // never added to a view.
@@ -47,7 +55,7 @@ private:
 
     std::shared_ptr<ViewController> initialRoot_;
     std::vector<std::shared_ptr<ViewController>> stack_;
-    std::shared_ptr<View> bar_;
+    std::shared_ptr<NavigationBar> bar_;
     std::shared_ptr<Label> barTitle_;
     std::vector<std::shared_ptr<View>> barLeftViews_;
     std::shared_ptr<GestureRecognizer> popGesture_ = std::make_shared<PanGestureRecognizer>();

@@ -19,6 +19,10 @@ class SearchBar : public View, public InputAccessoryHost {
     const std::string& placeholder() const { return field_->placeholder(); }
     void setPlaceholder(std::string placeholder) { field_->setPlaceholder(std::move(placeholder)); }
 
+    // The focus is the field's: become and is-first answer for it, resignFirstResponder gives it up.
+    bool becomeFirstResponder() override { return field_->becomeFirstResponder(); }
+    bool isFirstResponder() const override { return field_->isFirstResponder(); }
+
     gfx::Size sizeThatFits(gfx::Size size) const override { return {size.width, 56}; }
     void layoutSubviews() override;
 

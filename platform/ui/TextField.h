@@ -68,8 +68,8 @@ class TextField : public Control, public TextInput, public InputAccessoryHost {
     const std::string& markedText() const { return marked_; }
 
     bool isEditing() const { return editing_; }
-    bool isFirstResponder() const { return editing_; }
-    bool becomeFirstResponder();
+    bool isFirstResponder() const override { return editing_; }
+    bool becomeFirstResponder() override;
     bool resignFirstResponder(bool force = false) override;
 
     // TextInput.

@@ -59,7 +59,8 @@ class TextView : public ScrollView, public TextInput, public InputAccessoryHost 
     const std::string& markedText() const { return marked_; }
 
     bool isEditing() const { return editing_; }
-    bool becomeFirstResponder();
+    bool isFirstResponder() const override { return editing_; }
+    bool becomeFirstResponder() override;
     bool resignFirstResponder(bool force = false) override;
     bool canBecomeFirstResponder() const override { return editable_; }
 

@@ -63,7 +63,7 @@ bool TransitionContext::present(const std::shared_ptr<ViewController>& presenter
     presented->setAssociatedObject(&kActiveKey, context);
     presented->view()->setFrame(container->bounds());
 
-    if (presented->modalPresentationStyle() == ModalPresentationStyle::fullScreen)
+    if (coversPresenter(presented->modalPresentationStyle()))
         top->beginAppearanceTransition(false, animated);
     presented->beginAppearanceTransition(true, animated);
     if (auto interaction = delegate->interactionControllerForPresentation(animator)) {
@@ -96,7 +96,7 @@ bool TransitionContext::dismiss(const std::shared_ptr<ViewController>& presenter
     context->completion_ = std::move(completion);
     presented->setAssociatedObject(&kActiveKey, context);
     presented->beginAppearanceTransition(false, animated);
-    if (presented->modalPresentationStyle() == ModalPresentationStyle::fullScreen)
+    if (coversPresenter(presented->modalPresentationStyle()))
         top->beginAppearanceTransition(true, animated);
     if (auto interaction = delegate->interactionControllerForDismissal(animator)) {
         context->interactive_ = true;
@@ -127,7 +127,7 @@ void TransitionContext::finishPresentation(bool didComplete) {
     auto presented = presented_.lock();
     auto top = covered_.lock();
     if (!presented) return;
-    bool covers = presented->modalPresentationStyle() == ModalPresentationStyle::fullScreen;
+    bool covers = coversPresenter(presented->modalPresentationStyle());
     if (didComplete) {
         presented->endAppearanceTransition();
         if (covers && top) {
@@ -160,7 +160,7 @@ void TransitionContext::finishDismissal(bool didComplete) {
     auto presented = presented_.lock();
     auto top = covered_.lock();
     if (!presented) return;
-    bool covers = presented->modalPresentationStyle() == ModalPresentationStyle::fullScreen;
+    bool covers = coversPresenter(presented->modalPresentationStyle());
     if (!didComplete) {
         // A cancelled dismissal: the presented controller stays on screen.
         presented->beginAppearanceTransition(true, animated_);

@@ -6,6 +6,7 @@
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/TextInput.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -428,9 +429,30 @@ bool View::becomeFirstResponder() {
 
 bool View::resignFirstResponder() {
     if (!isFirstResponder()) return true;
-    if (auto* input = dynamic_cast<TextInput*>(this)) return input->resignFirstResponder(false);
-    Keyboard::shared().resignFirstResponder(this);
+    auto& keyboard = Keyboard::shared();
+    auto focused = keyboard.firstResponder();
+    if (!focused) return true;
+    if (auto* input = dynamic_cast<TextInput*>(focused.get())) return input->resignFirstResponder(false);
+    keyboard.resignFirstResponder(focused.get());
     return true;
+}
+
+std::shared_ptr<core::Object> View::nextResponder() const {
+    if (auto controller = controller_.lock(); controller && controller->isViewLoaded() && controller->view().get() == this)
+        return controller;
+    return superview();
+}
+
+gfx::EdgeInsets View::layoutMargins() const {
+    auto controller = owningViewController();
+    if (!controller || !controller->isViewLoaded() || controller->view().get() != this) return {8, 8, 8, 8};
+    const auto& profile = Screen::main().profile();
+    gfx::Rect inWindow = convertRect(bounds(), nullptr);
+    double screenH = Screen::main().bounds().height();
+    double safeTop = std::max(profile.statusBarHeight, profile.safeAreaInsets.top);
+    double top = std::max(0.0, safeTop - inWindow.y());
+    double bottom = std::max(0.0, profile.safeAreaInsets.bottom - (screenH - inWindow.maxY()));
+    return {top, 16, bottom, 16};
 }
 
 gfx::Color View::tintColor() const {

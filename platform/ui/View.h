@@ -31,6 +31,7 @@ namespace ui {
 
 class Window;
 class GestureRecognizer;
+class ViewController;
 
 enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill, redraw, center, top, bottom, left, right,
                          topLeft, topRight, bottomLeft, bottomRight };
@@ -133,6 +134,11 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     void setNeedsLayout() { needsLayout_ = true; }
     bool needsLayout() const { return needsLayout_; }
     // Lays out this view, if marked, then its subviews, top down.
+    // The responder chain: a controller's root view hands on to its controller, any other view to
+    // its superview (null at the top).
+    std::shared_ptr<core::Object> nextResponder() const;
+    // The controller whose root view this is (held weakly), if any.
+    std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
     void layoutIfNeeded();
     virtual void layoutSubviews() {}
     virtual gfx::Size sizeThatFits(gfx::Size size) const { return bounds().size; (void)size; }
@@ -146,6 +152,10 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
 
     // Coordinates.
     gfx::Point convertPointToWindow(gfx::Point p) const;
+    // The default spacing from the edges to content: 8 on every side; a controller's root view
+    // keeps 16 at the sides and, at top and bottom, the part of the screen's safe area (status bar
+    // included at the top) that it covers.
+    gfx::EdgeInsets layoutMargins() const;
     gfx::Point convertPointFromWindow(gfx::Point p) const;
     // Converts between this view's bounds space and `view`'s (the window's when null).
     gfx::Point convertPoint(gfx::Point p, const View* to) const;
@@ -161,14 +171,16 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     // keyboard shows for a view that is not a text input); the edit menu asks the first responder
     // which commands ("copy:", "select:", "selectAll:") it can perform, and has it perform one.
     virtual bool canBecomeFirstResponder() const { return false; }
-    bool becomeFirstResponder();
+    virtual bool becomeFirstResponder();
     bool resignFirstResponder();
-    bool isFirstResponder() const;
+    virtual bool isFirstResponder() const;
     virtual bool canPerformAction(std::string_view action) const { (void)action; return false; }
     virtual void performAction(std::string_view action) { (void)action; }
 
     // Hit testing: the deepest visible, interactive, not transparent view containing `p` (in this
     // view's bounds space), last subview first.
+    // Text fields, text views and search bars (for their field) answer these for themselves;
+    // resignFirstResponder gives up the focus this view holds, its own or its field's.
     virtual std::shared_ptr<View> hitTest(gfx::Point p);
     virtual bool pointInside(gfx::Point p) const { return bounds().contains(p); }
 
@@ -216,5 +228,7 @@ private:
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
 };
+    friend class ViewController;
 
+    std::weak_ptr<ViewController> controller_;
 } // namespace ui

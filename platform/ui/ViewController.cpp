@@ -4,6 +4,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TabBarController.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/TransitionContext.h"
 #include "platform/ui/Window.h"
 
@@ -30,12 +31,28 @@ const std::shared_ptr<View>& ViewController::view() {
     if (!view_) {
         loadView();
         if (!view_) view_ = core::make<View>(Screen::main().bounds());
+        view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
         viewDidLoad();
     }
     return view_;
 }
 
-void ViewController::setView(std::shared_ptr<View> view) { view_ = std::move(view); }
+void ViewController::setView(std::shared_ptr<View> view) {
+    view_ = std::move(view);
+    if (view_) view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+}
+
+std::shared_ptr<core::Object> ViewController::nextResponder() const {
+    if (view_)
+        if (auto superview = view_->superview()) return superview;
+    return presentingViewController();
+}
+
+std::shared_ptr<core::Object> nextResponder(const core::Object& responder) {
+    if (auto* view = dynamic_cast<const View*>(&responder)) return view->nextResponder();
+    if (auto* controller = dynamic_cast<const ViewController*>(&responder)) return controller->nextResponder();
+    return nullptr;
+}
 
 void ViewController::loadView() {
     view_ = core::make<View>(Screen::main().bounds());
@@ -122,7 +139,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         if (TransitionContext::present(self, controller, delegate, animated, completion)) return;
     presented_ = controller;
     controller->presenting_ = self;
-    bool covers = controller->modalPresentationStyle_ == ModalPresentationStyle::fullScreen;
+    bool covers = coversPresenter(controller->modalPresentationStyle_);
     // What the presented controller covers: the views of this controller's whole tree.
     auto top = self;
     while (auto parent = top->parentViewController()) top = parent;
@@ -167,7 +184,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
                                        animated, completion))
             return;
     auto window = hostWindow();
-    bool covered = controller->modalPresentationStyle_ == ModalPresentationStyle::fullScreen;
+    bool covered = coversPresenter(controller->modalPresentationStyle_);
     auto self = std::static_pointer_cast<ViewController>(shared_from_this());
     auto top = self;
     while (auto parent = top->parentViewController()) top = parent;
@@ -209,5 +226,13 @@ void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
     insertSubview(view, 0);
     rootViewController_->endAppearanceTransition();
 }
+
+void TableViewController::loadView() {
+    auto table = core::make<TableView>(Screen::main().bounds());
+    table->setAutoresizingMask(autoresizingFlexibleWidth | autoresizingFlexibleHeight);
+    setView(table);
+}
+
+std::shared_ptr<TableView> TableViewController::tableView() { return std::dynamic_pointer_cast<TableView>(view()); }
 
 } // namespace ui

@@ -30,7 +30,12 @@ class TransitionContext;
 class ViewControllerTransitioningDelegate;
 class Window;
 
-enum class ModalPresentationStyle { fullScreen = 0, overFullScreen = 5, overCurrentContext = 6 };
+// A page or form sheet is shown like a full-screen presentation (the phone's size class).
+enum class ModalPresentationStyle { fullScreen = 0, pageSheet = 1, formSheet = 2, overFullScreen = 5, overCurrentContext = 6 };
+inline bool coversPresenter(ModalPresentationStyle style) {
+    return style == ModalPresentationStyle::fullScreen || style == ModalPresentationStyle::pageSheet ||
+           style == ModalPresentationStyle::formSheet;
+}
 
 class ViewController : public core::Object, public AssociatedObjects {
     QUILLORA_CLASS(ViewController)
@@ -67,6 +72,9 @@ class ViewController : public core::Object, public AssociatedObjects {
     // The nearest navigation or tab-bar controller above (or this one), if any.
     std::shared_ptr<NavigationController> navigationController() const;
     std::shared_ptr<TabBarController> tabBarController() const;
+
+    // The responder chain: the root view's superview, else the controller that presented this one.
+    std::shared_ptr<core::Object> nextResponder() const;
 
     // Modal presentation.
     ModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
@@ -117,6 +125,16 @@ private:
     Appearance appearance_ = Appearance::disappeared;
     bool lastAnimated_ = false;
     std::weak_ptr<ViewControllerTransitioningDelegate> transitioningDelegate_;
+};
+
+// The next responder of a view or a controller (null for anything else or at the end).
+std::shared_ptr<core::Object> nextResponder(const core::Object& responder);
+
+// A controller whose root view is a table view (plain style, filling the screen).
+class TableViewController : public ViewController {
+    QUILLORA_CLASS(TableViewController)
+    void loadView() override;
+    std::shared_ptr<class TableView> tableView();
 };
 
 } // namespace ui

@@ -78,10 +78,8 @@ void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {
         }
         State after = r->state();
         bool recognizes = before == State::possible && (after == State::began || after == State::ended);
-        if (recognizes) {
-            claim(*r, touch, live, phase);
-            break;
-        }
+        // Recognizers allowed to recognize alongside it go on; the others have failed.
+        if (recognizes) claim(*r, touch, live, phase);
     }
 
     if (touch->deliveredToView_) {
@@ -104,9 +102,10 @@ void Window::claim(GestureRecognizer& r, const std::shared_ptr<Touch>& touch,
                    const std::vector<std::shared_ptr<GestureRecognizer>>& live, TouchPhase phase) {
     using State = GestureRecognizer::State;
     TouchSet set{touch};
-    // The first recognizer wins: the others of this touch fail.
+    // The first recognizer wins: the others of this touch fail, unless a delegate lets both go on.
     for (auto& other : live)
-        if (other.get() != &r && other->state() == State::possible) other->touchesCancelled(set);
+        if (other.get() != &r && other->state() == State::possible && !r.canRecognizeSimultaneouslyWith(*other))
+            other->touchesCancelled(set);
     if (r.cancelsTouchesInView() && touch->deliveredToView_) {
         touch->deliveredToView_ = false;
         if (phase != TouchPhase::began)
