@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace net {
@@ -126,18 +127,58 @@ private:
     std::atomic<bool> keepFile_{false};
 };
 
-// A byte stream to a host and port. Created for completeness of the session's surface; reading
-// and writing are not offered.
+class NetService;
+class StreamConnections;
+
+// A two-way byte stream over TCP to a host and port, or to a network service looked up first.
+//
+// Reads, writes and closes may be asked for at any time, before resume() too; they are done in
+// the order asked once the connection is up, and each completion runs on the session's delegate
+// queue, in order with the delegate's events. A read is answered when at least minBytes have
+// come (at most maxBytes are given), at the end of the stream (atEOF) or on an error; bytes
+// that come when no read waits are kept for the next one. A time-out of 0 or less means none;
+// an expired read or write ends with "timed out" (-1001) and the task goes on. closeWrite() sends
+// the end once the writes asked for before it are out; closeRead() stops reading once the reads
+// asked for before it are answered; the delegate hears readClosed / writeClosed when a side
+// closes (the peer's end of stream closes the read side). captureStreams() hands the socket over
+// as a pair of blocking streams (bytes already received come first) once the reads and writes
+// asked for before it are done, then the task completes. The task completes with no error once
+// both sides are closed; "cannot find host" (-1003), "cannot connect to host" (-1004), "network
+// connection lost" (-1005) or "cancelled" (-999) end it early, and every read or write still
+// queued then, or asked for later, gets that error.
 class URLSessionStreamTask : public URLSessionTask {
     QUILLORA_CLASS(URLSessionStreamTask)
-    URLSessionStreamTask(std::shared_ptr<URLSession> session, std::uint64_t identifier, std::string host, int port)
-        : URLSessionTask(std::move(session), identifier, std::nullopt), host_(std::move(host)), port_(port) {}
+    using ReadCompletion = std::function<void(const core::Bytes& data, bool atEOF, const std::optional<core::Error>& error)>;
+    using WriteCompletion = std::function<void(const std::optional<core::Error>& error)>;
+
+    URLSessionStreamTask(std::shared_ptr<URLSession> session, std::uint64_t identifier, std::string host, int port,
+                         std::weak_ptr<StreamConnections> connections = {})
+        : URLSessionTask(std::move(session), identifier, std::nullopt), host_(std::move(host)), port_(port),
+          connections_(std::move(connections)) {}
+    URLSessionStreamTask(std::shared_ptr<URLSession> session, std::uint64_t identifier,
+                         std::shared_ptr<const NetService> service, std::weak_ptr<StreamConnections> connections)
+        : URLSessionTask(std::move(session), identifier, std::nullopt), port_(0), service_(std::move(service)),
+          connections_(std::move(connections)) {}
+
     const std::string& host() const { return host_; }
     int port() const { return port_; }
+    // The service this task connects to, when it was made for one.
+    const std::shared_ptr<const NetService>& netService() const { return service_; }
+
+    void readData(std::size_t minBytes, std::size_t maxBytes, double timeout, ReadCompletion completion);
+    void writeData(core::Bytes data, double timeout, WriteCompletion completion);
+    void closeRead();
+    void closeWrite();
+    void captureStreams();
 
 private:
+    friend class StreamConnections;
+    template <class F> void onNetworkThread(F command);
+
     std::string host_;
     int port_;
+    std::shared_ptr<const NetService> service_;
+    std::weak_ptr<StreamConnections> connections_;
 };
 
 } // namespace net
