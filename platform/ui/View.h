@@ -57,6 +57,15 @@ enum AnimationOptions : unsigned {
     animationCurveLinear = 3u << 16,
     animationAllowUserInteraction = 1u << 1,
     animationBeginFromCurrentState = 1u << 2,
+    // Transitions of View::transition (bits 20-22).
+    animationTransitionNone = 0,
+    animationTransitionFlipFromLeft = 1u << 20,
+    animationTransitionFlipFromRight = 2u << 20,
+    animationTransitionCurlUp = 3u << 20,
+    animationTransitionCurlDown = 4u << 20,
+    animationTransitionCrossDissolve = 5u << 20,
+    animationTransitionFlipFromTop = 6u << 20,
+    animationTransitionFlipFromBottom = 7u << 20,
 };
 
 class View : public core::Object, public ca::LayerDelegate, public AssociatedObjects {
@@ -205,6 +214,12 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     static void animateWithSpring(double duration, double delay, double dampingRatio, double initialVelocity,
                                   unsigned options, const std::function<void()>& animations,
                                   std::function<void(bool finished)> completion = {});
+    // Runs `animations` (which change the view's content) at once and shows the change with the
+    // transition in `options`: the old look, drawn before the change, dissolves away, flips over
+    // about the middle, or (curls) is wiped upwards or downwards. Without a transition, or with
+    // no duration, the change just shows and the completion runs on the next turn of the loop.
+    static void transition(const std::shared_ptr<View>& view, double duration, unsigned options,
+                           const std::function<void()>& animations, std::function<void(bool finished)> completion = {});
 
 protected:
     virtual std::shared_ptr<ca::Layer> makeLayer() const { return ca::Layer::make(); }
