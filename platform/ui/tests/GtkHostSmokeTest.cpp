@@ -7,6 +7,7 @@
 #include "platform/ui/GtkHost.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/testing/XvfbServer.h"
 
@@ -169,6 +170,87 @@ TEST(ui_GtkHost, IconifyAndCloseBecomeLifecycleNotificationsAndBackgroundTasksKe
     (*host)->run();
     EXPECT_EQ(app.backgroundTaskCount(), 0u);
     EXPECT_FALSE(expired);
+}
+
+// Ctrl+wheel and a touchpad pinch zoom the zoomable scroll view under the pointer about the
+// pointer; a plain wheel still scrolls.
+TEST(ui_GtkHost, CtrlWheelAndTouchpadPinchZoomAboutThePointer) {
+    XvfbServer xvfb;
+    if (!xvfb.running()) GTEST_SKIP() << "Xvfb is not installed (apt-get install xvfb); the desktop host was not tried";
+    struct Zoomable : ScrollViewDelegate {
+        std::shared_ptr<View> content;
+        std::shared_ptr<View> viewForZoomingInScrollView(ScrollView&) override { return content; }
+    };
+    auto window = core::make<Window>();
+    auto scroll = core::make<ScrollView>(gfx::Rect{0, 100, 200, 200});
+    auto delegate = std::make_shared<Zoomable>();
+    delegate->content = core::make<View>(gfx::Rect{0, 0, 200, 200});
+    scroll->addSubview(delegate->content);
+    scroll->setContentSize({200, 200});
+    scroll->setDelegate(delegate);
+    scroll->setMaximumZoomScale(5);
+    window->addSubview(scroll);
+    auto host = GtkHost::create(window, "Quillora");
+    ASSERT_TRUE(host.ok()) << host.error().description;
+    (*host)->show();
+    iterateUntil(**host, [&] { return (*host)->drawCount() > 0; });
+
+    GList* toplevels = gtk_window_list_toplevels();
+    ASSERT_NE(toplevels, nullptr);
+    GtkWidget* toplevel = GTK_WIDGET(toplevels->data);
+    g_list_free(toplevels);
+    GtkWidget* area = gtk_bin_get_child(GTK_BIN(gtk_bin_get_child(GTK_BIN(toplevel))));
+    ASSERT_TRUE(GTK_IS_DRAWING_AREA(area));
+    auto wheel = [&](GdkScrollDirection direction, guint state) {
+        GdkEvent* event = gdk_event_new(GDK_SCROLL);
+        event->scroll.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+        event->scroll.send_event = TRUE;
+        event->scroll.direction = direction;
+        event->scroll.state = state;
+        event->scroll.x = 150;  // window point (150, 200): content point (150, 100)
+        event->scroll.y = 200;
+        gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(area))));
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    };
+    wheel(GDK_SCROLL_UP, GDK_CONTROL_MASK);
+    EXPECT_NEAR(scroll->zoomScale(), 1.1, 1e-9);
+    EXPECT_NEAR(scroll->contentOffset().x, 150 * 0.1, 1e-9) << "the point under the pointer stays";
+    EXPECT_NEAR(scroll->contentOffset().y, 100 * 0.1, 1e-9);
+    wheel(GDK_SCROLL_DOWN, GDK_CONTROL_MASK);
+    EXPECT_NEAR(scroll->zoomScale(), 1, 1e-9);
+    wheel(GDK_SCROLL_DOWN, GDK_CONTROL_MASK);
+    EXPECT_NEAR(scroll->zoomScale(), 1, 1e-9) << "stops at the minimum";
+
+    // A touchpad pinch zooms by its scale from the gesture's start, about the pointer.
+    auto pinch = [&](GdkTouchpadGesturePhase phase, double scale) {
+        GdkEvent* event = gdk_event_new(GDK_TOUCHPAD_PINCH);
+        event->touchpad_pinch.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+        event->touchpad_pinch.send_event = TRUE;
+        event->touchpad_pinch.phase = phase;
+        event->touchpad_pinch.n_fingers = 2;
+        event->touchpad_pinch.scale = scale;
+        event->touchpad_pinch.x = 150;
+        event->touchpad_pinch.y = 200;
+        gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(area))));
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    };
+    pinch(GDK_TOUCHPAD_GESTURE_PHASE_BEGIN, 1);
+    pinch(GDK_TOUCHPAD_GESTURE_PHASE_UPDATE, 2);
+    EXPECT_NEAR(scroll->zoomScale(), 2, 1e-9);
+    EXPECT_NEAR(scroll->contentOffset().x, 150, 1e-9) << "the point under the pointer stays";
+    EXPECT_NEAR(scroll->contentOffset().y, 100, 1e-9);
+    pinch(GDK_TOUCHPAD_GESTURE_PHASE_UPDATE, 10);
+    EXPECT_NEAR(scroll->zoomScale(), 5, 1e-9) << "stops at the maximum";
+    pinch(GDK_TOUCHPAD_GESTURE_PHASE_END, 10);
+    EXPECT_NEAR(scroll->zoomScale(), 5, 1e-9);
+
+    scroll->setZoomScale(2);
+    const gfx::Point before = scroll->contentOffset();
+    wheel(GDK_SCROLL_DOWN, 0);
+    EXPECT_DOUBLE_EQ(scroll->zoomScale(), 2);
+    EXPECT_GT(scroll->contentOffset().y, before.y) << "a plain wheel scrolls";
 }
 
 } // namespace
