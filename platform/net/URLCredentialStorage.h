@@ -16,9 +16,11 @@ struct URLProtectionSpace {
     int port = 0;
     std::string protocol;            // "http", "https"
     std::optional<std::string> realm;
-    std::string authenticationMethod; // "default", "basic", "servertrust", ...
+    std::string authenticationMethod; // "default", "basic", "digest", "negotiate", "servertrust"
+    std::optional<std::string> proxyType = std::nullopt; // a proxy's space: its scheme ("http", "https")
 
-    auto key() const { return std::tie(host, port, protocol, realm); }
+    bool isProxy() const { return proxyType.has_value(); }
+    auto key() const { return std::tie(host, port, protocol, realm, proxyType); }
     bool operator<(const URLProtectionSpace& o) const { return key() < o.key(); }
 };
 

@@ -10,10 +10,13 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/net/BodyLimit.h"
+#include "platform/net/ServerTrust.h"
 #include "platform/net/URLError.h"
 #include "platform/net/UploadBody.h"
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -291,6 +294,15 @@ public:
     }
 
 private:
+    // What a leg's handshake found of a chain the session has no answer for yet.
+    struct TrustSlot {
+        std::string host;
+        int port = 0;
+        bool challenged = false;
+        std::vector<core::Bytes> chain; // DER, leaf first, as presented
+        std::string key;                // of the answer: host, port and the chain's digest
+    };
+
     struct Transfer {
         SessionEngine* engine = nullptr;
         std::shared_ptr<URLSessionTask> task;
@@ -320,6 +332,8 @@ private:
         bool holdingChallenge = false;          // a 401 offering Basic authentication
         std::optional<std::string> challengeRealm;
         core::Bytes heldBody;                   // of a held redirect or challenge
+        // Server trust: set on a leg that raises a challenge for a chain the session has no answer for.
+        std::shared_ptr<TrustSlot> trustSlot;
         // Authentication: the credential this leg sends, and how many the task has sent so far.
         std::optional<URLCredential> credential;
         int authFailures = 0;
@@ -557,6 +571,14 @@ private:
             return;
         }
 
+        if (equalsIgnoringCase(*url->scheme(), "https")) {
+            Origin origin = originOf(*url);
+            auto session = session_.lock();
+            auto d = delegate();
+            if (session && d && d->wantsServerTrustChallenge(session, task, origin.host))
+                t.trustSlot = std::make_shared<TrustSlot>(TrustSlot{std::move(origin.host), origin.port, false, {}, {}});
+        }
+
         CURL* easy = curl_easy_init();
         t.easy = easy;
         t.hostKey = hostKey(*url);
@@ -729,6 +751,124 @@ private:
         if (t.isDownload && t.resumeOffset > 0) {
             curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resumeOffset));
         }
+        if (ServerTrust::defaultAnchorsReplaced()) {
+            curl_easy_setopt(easy, CURLOPT_CAINFO, ServerTrust::defaultAnchorsFile().c_str());
+            curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+        }
+        if (t.trustSlot) {
+            // The chain goes through onVerifyChain, which also checks the host unless the chain
+            // was accepted. Connections of such legs are never shared with legs libcurl checks
+            // alone (their host settings differ), and every new one shows its chain.
+            curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+            curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+            curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &SessionEngine::onSSLContext);
+            curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &t);
+        }
+    }
+
+    // ---- server trust (network thread) ----
+    //
+    // A leg whose delegate wants server-trust challenges verifies the server's chain in
+    // onVerifyChain, during the handshake, by the session's answer for (host, port, chain): an
+    // accepted chain passes; one to get the default check is verified with the host; a chain
+    // without an answer is kept, the handshake fails, and the task waits for the delegate's
+    // answer before the leg starts again (raiseTrustChallenge). No request byte leaves first.
+
+    struct TrustProbe {
+        SessionEngine* engine; // the connection lives in the engine's multi handle, so no longer than the engine
+        std::shared_ptr<TrustSlot> slot;
+    };
+
+    static int trustProbeIndex() {
+        static const int index = SSL_CTX_get_ex_new_index(
+            0, nullptr, nullptr, nullptr, [](void*, void* probe, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<TrustProbe*>(probe); });
+        return index;
+    }
+
+    static CURLcode onSSLContext(CURL*, void* sslContext, void* user) {
+        auto& t = *static_cast<Transfer*>(user);
+        auto* context = static_cast<SSL_CTX*>(sslContext);
+        auto* probe = new TrustProbe{t.engine, t.trustSlot};
+        if (SSL_CTX_set_ex_data(context, trustProbeIndex(), probe) != 1) {
+            delete probe;
+            return CURLE_SSL_CONNECT_ERROR;
+        }
+        SSL_CTX_set_cert_verify_callback(context, &SessionEngine::onVerifyChain, probe);
+        return CURLE_OK;
+    }
+
+    static int onVerifyChain(X509_STORE_CTX* ctx, void* user) {
+        auto* probe = static_cast<TrustProbe*>(user);
+        TrustSlot& slot = *probe->slot;
+        std::vector<core::Bytes> chain;
+        const auto add = [&chain](X509* certificate) {
+            unsigned char* out = nullptr;
+            const int n = i2d_X509(certificate, &out);
+            if (n > 0) chain.emplace_back(out, out + n);
+            OPENSSL_free(out);
+        };
+        STACK_OF(X509)* presented = X509_STORE_CTX_get0_untrusted(ctx);
+        if (presented && sk_X509_num(presented) > 0) {
+            for (int i = 0; i < sk_X509_num(presented); ++i) add(sk_X509_value(presented, i));
+        } else if (X509* leaf = X509_STORE_CTX_get0_cert(ctx)) {
+            add(leaf);
+        }
+        std::vector<const core::Bytes*> ders;
+        for (const auto& der : chain) ders.push_back(&der);
+        std::string key = slot.host + ":" + std::to_string(slot.port) + "/" + ServerTrust::chainDigest(ders);
+        const auto& answers = probe->engine->trustAnswers_;
+        if (auto answer = answers.find(key); answer != answers.end()) {
+            if (answer->second) return 1;
+            if (!ServerTrust::expectHost(X509_STORE_CTX_get0_param(ctx), slot.host)) return 0;
+            return X509_verify_cert(ctx);
+        }
+        slot.challenged = true;
+        slot.chain = std::move(chain);
+        slot.key = std::move(key);
+        X509_STORE_CTX_set_error(ctx, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+
+    // The handshake met a chain without an answer: the leg is dropped and the delegate asked. A
+    // trust holding that very chain accepts it; any other answer (default handling, a rejected
+    // space, a credential without that trust) gets the default check; cancel ends the task.
+    // Either way the answer holds for the session, and the leg starts again.
+    void raiseTrustChallenge(Transfer& t) {
+        auto task = t.task;
+        const TrustSlot slot = *t.trustSlot;
+        CertificateList chain;
+        for (const auto& der : slot.chain) {
+            if (auto certificate = Certificate::fromDER(der)) chain.push_back(std::move(certificate));
+        }
+        auto trust = ServerTrust::create(std::move(chain), {TrustPolicy::ssl(true, slot.host)});
+        URLAuthenticationChallenge challenge;
+        challenge.protectionSpace = URLProtectionSpace{slot.host, slot.port, "https", std::nullopt, kAuthenticationMethodServerTrust, std::nullopt};
+        challenge.serverTrust = trust;
+        // A fresh download's file goes; the leg makes a new one. A continued one keeps its part.
+        if (t.isDownload && t.resumeOffset == 0 && !t.filePath.empty()) {
+            if (t.file) std::fclose(t.file);
+            t.file = nullptr;
+            (void)core::files::remove(t.filePath);
+        }
+        auto proceed = [self = shared_from_this(), task, request = std::move(t.request), redirects = t.redirects, metrics = t.metrics,
+                        deadline = t.resourceDeadline, credential = t.credential, failures = t.authFailures, key = slot.key,
+                        digest = trust ? trust->presentedChainDigest() : std::string()](AuthChallengeDisposition disposition,
+                                                                                          std::optional<URLChallengeCredential> answer) {
+            self->post([=] {
+                self->parked_.erase(task->taskIdentifier());
+                if (task->state() == URLSessionTask::State::completed) return;
+                if (disposition == AuthChallengeDisposition::cancelAuthenticationChallenge) {
+                    self->finish(task, nullptr, makeURLError(URLErrorCode::cancelled, request.url));
+                    return;
+                }
+                const bool accepted = disposition == AuthChallengeDisposition::useCredential && answer && answer->trust &&
+                                      !digest.empty() && answer->trust->presentedChainDigest() == digest;
+                self->trustAnswers_.emplace(key, accepted); // the first answer for a chain stands
+                self->startLeg(task, request, redirects, metrics, deadline, credential, failures);
+            });
+        };
+        auto finished = takeOut(t);
+        askChallenge(task, std::move(challenge), std::move(proceed));
     }
 
     // The header lines of a transfer: the session's fields, then the request's (which win; a
@@ -967,6 +1107,10 @@ private:
         auto it = transfers_.find(easy);
         if (it == transfers_.end()) return;
         Transfer& t = *it->second;
+        if (t.trustSlot && t.trustSlot->challenged) {
+            raiseTrustChallenge(t);
+            return;
+        }
         recordLegMetrics(t);
         t.legRecorded = true;
         if (code == CURLE_OK && t.holdingRedirect) {
@@ -1098,12 +1242,18 @@ private:
         };
         handOverRequest(t);
         auto finished = takeOut(t);
+        askChallenge(task, std::move(challenge), std::move(proceed));
+    }
+
+    // Parks the task and asks the delegate to answer a challenge; a delegate that does not take
+    // the event gets the default handling. `proceed` hears the first answer.
+    void askChallenge(const std::shared_ptr<URLSessionTask>& task, URLAuthenticationChallenge challenge, ChallengeCompletion proceed) {
         parked_[task->taskIdentifier()] = task;
         if (!responds(Callback::taskDidReceiveChallenge)) {
             proceed(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
             return;
         }
-        deliver([self = shared_from_this(), task, challenge, proceed] {
+        deliver([self = shared_from_this(), task, challenge = std::move(challenge), proceed = std::move(proceed)] {
             auto answered = std::make_shared<std::atomic<bool>>(false);
             auto completion = [proceed, answered](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
                 if (!answered->exchange(true)) proceed(disposition, std::move(answer));
@@ -1402,6 +1552,9 @@ private:
     };
     std::unordered_map<std::string, HostSlots> hosts_;
     std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect or challenge answer
+    // The delegate's answers to server-trust challenges, by host, port and chain: accepted (true)
+    // or checked by default (false).
+    std::unordered_map<std::string, bool> trustAnswers_;
     static constexpr std::size_t kSharedHeaderLists = 32;
     std::unordered_map<std::string, curl_slist*> headerLists_; // by their lines (see headerList())
     std::string headerLines_;
@@ -1438,6 +1591,20 @@ std::shared_ptr<URLSession> URLSession::create(URLSessionConfiguration configura
 }
 
 std::shared_ptr<URLSessionDelegate> URLSession::delegate() const { return engine_->delegate(); }
+
+void URLSession::setAttachedObject(const void* key, std::shared_ptr<void> object) {
+    std::shared_ptr<void> previous; // let go outside the lock
+    std::lock_guard lock(attachedMutex_);
+    auto& slot = attached_[key];
+    previous = std::move(slot);
+    slot = std::move(object);
+}
+
+std::shared_ptr<void> URLSession::attachedObject(const void* key) const {
+    std::lock_guard lock(attachedMutex_);
+    auto it = attached_.find(key);
+    return it == attached_.end() ? nullptr : it->second;
+}
 
 std::uint64_t URLSession::nextIdentifier() {
     static std::atomic<std::uint64_t> next{1};

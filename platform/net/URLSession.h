@@ -12,7 +12,9 @@
 #include "platform/net/URLSessionDelegate.h"
 #include "platform/net/URLSessionTask.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace net {
 
@@ -29,6 +31,11 @@ class URLSession : public core::Object {
     const URLSessionConfiguration& configuration() const { return configuration_; }
     std::shared_ptr<URLSessionDelegate> delegate() const;
     const std::shared_ptr<dispatch::OperationQueue>& delegateQueue() const { return delegateQueue_; }
+
+    // Objects attached to the session, one per key (any process-wide unique address); the session
+    // holds each until it is replaced or the session goes. Any thread.
+    void setAttachedObject(const void* key, std::shared_ptr<void> object);
+    std::shared_ptr<void> attachedObject(const void* key) const;
 
     std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request);
     std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, core::Bytes body);
@@ -57,6 +64,8 @@ private:
 
     const URLSessionConfiguration configuration_;
     const std::shared_ptr<dispatch::OperationQueue> delegateQueue_;
+    mutable std::mutex attachedMutex_;
+    std::map<const void*, std::shared_ptr<void>> attached_; // guarded by attachedMutex_
     std::shared_ptr<SessionEngine> engine_;
 };
 

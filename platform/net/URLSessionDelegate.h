@@ -38,6 +38,8 @@ enum class AuthChallengeDisposition {
 
 inline constexpr const char* kAuthenticationMethodServerTrust = "servertrust";
 inline constexpr const char* kAuthenticationMethodHTTPBasic = "basic";
+inline constexpr const char* kAuthenticationMethodHTTPDigest = "digest";
+inline constexpr const char* kAuthenticationMethodNegotiate = "negotiate";
 
 struct URLAuthenticationChallenge {
     URLProtectionSpace protectionSpace;
@@ -46,7 +48,9 @@ struct URLAuthenticationChallenge {
     std::shared_ptr<ServerTrust> serverTrust;           // for server-trust challenges
 };
 
-// A credential answer: a user and password, or acceptance of a server's trust.
+// A credential answer: a user and password, or acceptance of a server's trust. A trust is accepted
+// only when it holds the very chain the challenge presented; any other answer to a server-trust
+// challenge gets the default check.
 struct URLChallengeCredential {
     std::optional<URLCredential> userCredential;
     std::shared_ptr<ServerTrust> trust;
@@ -106,6 +110,14 @@ public:
     virtual void didReceiveChallenge(const Session&, const Task&, const URLAuthenticationChallenge&,
                                      ChallengeCompletion completion) {
         completion(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+    }
+    // Asked on the network thread before each https leg of a task: whether the server's chain
+    // goes to didReceiveChallenge ("servertrust") before any request byte is sent. When not, the
+    // session checks the chain itself. An answer for a chain holds for the session's later
+    // connections presenting the same chain to the same host and port.
+    virtual bool wantsServerTrustChallenge(const Session&, const Task&, const std::string& host) {
+        (void)host;
+        return false;
     }
     // Asks a streamed upload for its body before each leg that sends it (the first one, a 307 or
     // 308 redirect, an authentication retry). No stream fails the task.

@@ -3,9 +3,13 @@
 #include "platform/core/Ascii.h"
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,9 +33,10 @@ std::string gzipped(const std::string& in) {
     return out;
 }
 
-bool sendAll(int fd, std::string_view data) {
+bool sendAll(int fd, SSL* ssl, std::string_view data) {
     while (!data.empty()) {
-        ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+        ssize_t n = ssl ? SSL_write(ssl, data.data(), static_cast<int>(data.size()))
+                        : ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (n <= 0) return false;
         data.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -49,7 +54,29 @@ Reply Reply::text(int status, std::string body, std::string contentType) {
     return r;
 }
 
-LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+LoopbackServer::LoopbackServer(Handler handler, const TlsIdentity& tls) : handler_(std::move(handler)) {
+    tls_ = SSL_CTX_new(TLS_server_method());
+    BIO* bio = BIO_new_mem_buf(tls.certificatePEM.data(), static_cast<int>(tls.certificatePEM.size()));
+    X509* leaf = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+    bool ok = leaf && SSL_CTX_use_certificate(tls_, leaf) == 1;
+    X509_free(leaf);
+    while (X509* more = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+        if (SSL_CTX_add_extra_chain_cert(tls_, more) != 1) X509_free(more); // the context takes it
+    }
+    ERR_clear_error(); // the end of the PEM text
+    BIO_free(bio);
+    bio = BIO_new_mem_buf(tls.keyPEM.data(), static_cast<int>(tls.keyPEM.size()));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+    ok = ok && key && SSL_CTX_use_PrivateKey(tls_, key) == 1;
+    EVP_PKEY_free(key);
+    BIO_free(bio);
+    if (!ok) throw std::runtime_error("loopback server: bad TLS identity");
+    listen();
+}
+
+LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) { listen(); }
+
+void LoopbackServer::listen() {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int yes = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -80,10 +107,11 @@ LoopbackServer::~LoopbackServer() {
         threads.swap(clientThreads_);
     }
     for (auto& t : threads) t.join();
+    SSL_CTX_free(tls_);
 }
 
 std::string LoopbackServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const {
@@ -142,8 +170,22 @@ bool LoopbackServer::waitForRelease() {
 void LoopbackServer::serve(int fd) {
     std::string buffer;
     char chunk[16384];
+    SSL* ssl = nullptr;
+    if (tls_) {
+        // OpenSSL writes with write(): a client gone would raise SIGPIPE, here left pending on
+        // this thread instead of ending the test.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        ssl = SSL_new(tls_);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) != 1) goto done;
+    }
+    {
+    auto send = [fd, ssl](std::string_view data) { return sendAll(fd, ssl, data); };
     auto readMore = [&]() {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        ssize_t n = ssl ? SSL_read(ssl, chunk, sizeof chunk) : ::recv(fd, chunk, sizeof chunk, 0);
         if (n <= 0) return false;
         buffer.append(chunk, static_cast<std::size_t>(n));
         return true;
@@ -225,15 +267,15 @@ void LoopbackServer::serve(int fd) {
             if (!hasLength) out += "Content-Length: " + std::to_string(body.size() * reply.repeat) + "\r\n";
             if (!reply.keepAlive) out += "Connection: close\r\n";
             out += "\r\n";
-            if (!sendAll(fd, out)) goto done;
+            if (!send(out)) goto done;
             if (reply.mode == Reply::Mode::stallAfterHead && !waitForRelease()) goto done;
             if (reply.mode == Reply::Mode::stallMidBody) {
-                if (!sendAll(fd, std::string_view(body).substr(0, body.size() / 2)) || !waitForRelease()) goto done;
+                if (!send(std::string_view(body).substr(0, body.size() / 2)) || !waitForRelease()) goto done;
                 body.erase(0, body.size() / 2);
             }
             if (reply.mode == Reply::Mode::trickle) {
                 for (std::size_t at = 0; at < body.size(); ++at) {
-                    if (!sendAll(fd, std::string_view(body).substr(at, 1))) goto done;
+                    if (!send(std::string_view(body).substr(at, 1))) goto done;
                     std::unique_lock lock(mutex_);
                     if (released_.wait_for(lock, std::chrono::milliseconds(reply.trickleIntervalMs),
                                            [&] { return releaseAll_ || stopping_; }))
@@ -243,16 +285,22 @@ void LoopbackServer::serve(int fd) {
                 continue;
             }
             if (reply.mode == Reply::Mode::truncateBody) {
-                sendAll(fd, std::string_view(body).substr(0, body.size() / 2));
+                send(std::string_view(body).substr(0, body.size() / 2));
                 goto done;
             }
             for (std::size_t i = 0; i < reply.repeat && request.method != "HEAD"; ++i) {
-                if (!sendAll(fd, body)) goto done;
+                if (!send(body)) goto done;
             }
             if (!reply.keepAlive) goto done;
         }
     }
+    }
 done:
+    if (ssl) {
+        SSL_shutdown(ssl);
+        SSL_free(ssl);
+    }
+    ERR_clear_error();
     std::lock_guard lock(mutex_);
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);

@@ -6,6 +6,9 @@
 // body short, stall before or after the head until the test releases it). Connections are kept
 // alive unless the reply says otherwise. Each connection is served on its own thread. A chunked
 // request body is recorded decoded in `body` (and as it came in `raw`).
+//
+// With a TLS identity the server speaks HTTPS: a connection whose handshake fails is counted
+// among the connections and records no request.
 
 #include "platform/net/HTTPHeaders.h"
 
@@ -17,6 +20,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+struct ssl_ctx_st;
 
 namespace net::testkit {
 
@@ -54,17 +59,24 @@ struct Reply {
     static Reply json(std::string body, int status = 200) { return text(status, std::move(body), "application/json"); }
 };
 
+// A certificate chain (leaf first) and its key, both PEM.
+struct TlsIdentity {
+    std::string certificatePEM;
+    std::string keyPEM;
+};
+
 class LoopbackServer {
 public:
     using Handler = std::function<Reply(const RecordedRequest&)>;
 
     explicit LoopbackServer(Handler handler);
+    LoopbackServer(Handler handler, const TlsIdentity& tls);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by the path.
+    // "http://127.0.0.1:<port>" (https with a TLS identity) followed by the path.
     std::string url(const std::string& path = "/") const;
 
     std::vector<RecordedRequest> requests() const;
@@ -77,11 +89,13 @@ public:
     static int refusedPort();
 
 private:
+    void listen();
     void acceptLoop();
     void serve(int fd);
     bool waitForRelease();
 
     Handler handler_;
+    ::ssl_ctx_st* tls_ = nullptr;
     int listenFd_ = -1;
     int port_ = 0;
     std::thread acceptThread_;
