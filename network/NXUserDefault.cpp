@@ -42,7 +42,9 @@ void NXUserDefault::setValue(const std::optional<core::Value>& value, const std:
         _dic_s.set(key, *value);
         defaults.setObject(*value, key);
     }
-    defaults.synchronize();
+    // The store writes the change on its own thread, so the caller (the main thread after every
+    // answer) never waits on the disk: no synchronize() here. The store retries a failed write
+    // with the next change and waits for the pending one at exit.
 }
 
 } // namespace network

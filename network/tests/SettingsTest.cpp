@@ -116,6 +116,7 @@ TEST_F(SettingsTest, HistorySurvivesASecondProcess) {
     QNStorge::addHistory("一");
     QNStorge::addHistory("二");
     QNStorge::addHistory("一");
+    ASSERT_TRUE(core::UserDefaults::standard().synchronize()); // the writer thread's write is done
     EXPECT_EQ(core::testkit::runTestInChildProcess("SettingsChildTest.DISABLED_SecondProcessReadsHistory"), 0);
 }
 

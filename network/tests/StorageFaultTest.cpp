@@ -106,6 +106,7 @@ TEST(StorageFaults, TheSettingsFile) {
         core::LogCapture log;
         const std::string id = MWUUID::getUUID();
         NXUserDefault::shared().setValue(core::Value("b"), "history");
+        core::UserDefaults::standard().synchronize(); // the background write (and its retry) done
         // The app runs on: what it stores is there for the rest of the run.
         EXPECT_EQ(NXUserDefault::shared().value("history"), core::Value("b")) << nameOf(fault);
         EXPECT_EQ(NXUserDefault::shared().value("SERVER_URL").has_value(), fault == Fault::fullDisk) << nameOf(fault);
