@@ -1,13 +1,86 @@
 #include "platform/web/WebKitWebViewEngine.h"
 
 #include "platform/core/Json.h"
+#include "platform/core/Log.h"
 #include "platform/ui/NativeViewHost.h"
 #include "platform/web/WebView.h"
 
+#include <dlfcn.h>
 #include <webkit2/webkit2.h>
 
 namespace web {
 namespace {
+
+// WebKit (with JavaScriptCore, libsoup, GStreamer and the rest it brings) is loaded the first time
+// a page needs an engine, not when the program starts: most runs never open a web page, and the
+// program starts faster and smaller without it. Only these functions are used, each through the
+// table below; the headers give their types. (The type-checking cast macros would call the
+// libraries' get_type functions directly, so plain casts stand in for them.)
+#define QUILLORA_WEBKIT_FUNCTIONS(X)                                                                                   \
+    X(webkit_web_view_new)                                                                                             \
+    X(webkit_web_view_load_request)                                                                                    \
+    X(webkit_web_view_load_html)                                                                                       \
+    X(webkit_web_view_reload)                                                                                          \
+    X(webkit_web_view_stop_loading)                                                                                    \
+    X(webkit_web_view_go_back)                                                                                         \
+    X(webkit_web_view_go_forward)                                                                                      \
+    X(webkit_web_view_can_go_back)                                                                                     \
+    X(webkit_web_view_can_go_forward)                                                                                  \
+    X(webkit_web_view_get_title)                                                                                       \
+    X(webkit_web_view_get_uri)                                                                                         \
+    X(webkit_web_view_is_loading)                                                                                      \
+    X(webkit_web_view_get_estimated_load_progress)                                                                     \
+    X(webkit_web_view_evaluate_javascript)                                                                             \
+    X(webkit_web_view_evaluate_javascript_finish)                                                                      \
+    X(webkit_uri_request_new)                                                                                          \
+    X(webkit_uri_request_get_uri)                                                                                      \
+    X(webkit_uri_request_get_http_headers)                                                                             \
+    X(webkit_navigation_policy_decision_get_navigation_action)                                                         \
+    X(webkit_navigation_action_get_request)                                                                            \
+    X(webkit_policy_decision_use)                                                                                      \
+    X(webkit_policy_decision_ignore)                                                                                   \
+    X(webkit_network_error_quark)                                                                                      \
+    X(jsc_value_is_undefined)                                                                                          \
+    X(jsc_value_to_json)                                                                                               \
+    X(soup_message_headers_replace)
+
+constexpr const char* kLibraryName = "libwebkit2gtk-4.1.so.0";
+
+struct WebKitLibrary {
+#define QUILLORA_DECLARE(name) decltype(&::name) name = nullptr;
+    QUILLORA_WEBKIT_FUNCTIONS(QUILLORA_DECLARE)
+#undef QUILLORA_DECLARE
+};
+
+// Loaded once per process and never unloaded (WebKit keeps threads and GLib types of its own).
+// Null, said once in the log, when the library or one of its functions is missing.
+const WebKitLibrary* webkit() {
+    static const WebKitLibrary* loaded = []() -> const WebKitLibrary* {
+        void* handle = ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = ::dlerror();
+            core::log(std::string("The web engine could not be loaded: ") + (why ? why : kLibraryName) +
+                      "; web pages show nothing");
+            return nullptr;
+        }
+        auto* library = new WebKitLibrary;
+        bool complete = true;
+#define QUILLORA_RESOLVE(name)                                                                                         \
+    library->name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                                       \
+    if (!library->name) {                                                                                              \
+        core::log(std::string("The web engine lacks ") + #name + "; web pages show nothing");                          \
+        complete = false;                                                                                              \
+    }
+        QUILLORA_WEBKIT_FUNCTIONS(QUILLORA_RESOLVE)
+#undef QUILLORA_RESOLVE
+        if (complete) return library;
+        delete library;
+        return nullptr;
+    }();
+    return loaded;
+}
+
+const WebKitLibrary& lib() { return *webkit(); }
 
 constexpr const char* kErrorDomain = "web.WebView";
 
@@ -19,6 +92,8 @@ core::Error errorFrom(const GError* error) {
 std::string text(const char* s) { return s ? s : ""; }
 
 } // namespace
+
+bool WebKitWebViewEngine::available() { return webkit() != nullptr; }
 
 struct WebKitWebViewEngine::Impl {
     std::weak_ptr<WebView> view;
@@ -37,15 +112,16 @@ struct WebKitWebViewEngine::Impl {
         auto view = self->view.lock();
         if (!view) return FALSE;
         WebKitNavigationAction* nav =
-            webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        std::string uri = text(webkit_uri_request_get_uri(webkit_navigation_action_get_request(nav)));
+            lib().webkit_navigation_policy_decision_get_navigation_action(
+                reinterpret_cast<WebKitNavigationPolicyDecision*>(decision));
+        std::string uri = text(lib().webkit_uri_request_get_uri(lib().webkit_navigation_action_get_request(nav)));
         NavigationAction action{net::URLRequest(net::URL::parse(uri)), uri};
         // The decision may come later; WebKit waits while we hold a reference.
-        std::shared_ptr<WebKitPolicyDecision> held(WEBKIT_POLICY_DECISION(g_object_ref(decision)),
+        std::shared_ptr<WebKitPolicyDecision> held(static_cast<WebKitPolicyDecision*>(g_object_ref(decision)),
                                                    [](WebKitPolicyDecision* d) { g_object_unref(d); });
         view->decidePolicy(action, [held](NavigationActionPolicy policy) {
-            if (policy == NavigationActionPolicy::allow) webkit_policy_decision_use(held.get());
-            else webkit_policy_decision_ignore(held.get());
+            if (policy == NavigationActionPolicy::allow) lib().webkit_policy_decision_use(held.get());
+            else lib().webkit_policy_decision_ignore(held.get());
         });
         return TRUE;
     }
@@ -65,7 +141,7 @@ struct WebKitWebViewEngine::Impl {
         auto* self = static_cast<Impl*>(data);
         self->failed = true;
         // A navigation replaced by another one, or stopped on purpose, is not a failure.
-        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
+        if (g_error_matches(error, lib().webkit_network_error_quark(), WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
         if (auto view = self->view.lock()) view->reportFailure(errorFrom(error));
         return TRUE;
     }
@@ -77,12 +153,12 @@ struct WebKitWebViewEngine::Impl {
     static void onScriptDone(GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<ScriptCall> call(static_cast<ScriptCall*>(data));
         GError* error = nullptr;
-        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        JSCValue* value = lib().webkit_web_view_evaluate_javascript_finish(reinterpret_cast<WebKitWebView*>(source), result, &error);
         core::Expected<core::Value> out = core::Value();
         if (!value) {
             out = errorFrom(error);
-        } else if (!jsc_value_is_undefined(value)) {
-            gchar* json = jsc_value_to_json(value, 0);
+        } else if (!lib().jsc_value_is_undefined(value)) {
+            gchar* json = lib().jsc_value_to_json(value, 0);
             if (json) out = core::json::read(json, core::json::AllowFragments);
             g_free(json);
         }
@@ -96,7 +172,7 @@ struct WebKitWebViewEngine::Impl {
 
 WebKitWebViewEngine::WebKitWebViewEngine(std::weak_ptr<WebView> view) : impl_(std::make_unique<Impl>()) {
     impl_->view = std::move(view);
-    impl_->webView = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()));
+    impl_->webView = reinterpret_cast<WebKitWebView*>(g_object_ref_sink(lib().webkit_web_view_new()));
     impl_->cancellable = g_cancellable_new();
     g_signal_connect(impl_->webView, "decide-policy", G_CALLBACK(&Impl::onDecidePolicy), impl_.get());
     g_signal_connect(impl_->webView, "load-changed", G_CALLBACK(&Impl::onLoadChanged), impl_.get());
@@ -108,38 +184,38 @@ WebKitWebViewEngine::~WebKitWebViewEngine() {
     g_signal_handlers_disconnect_by_data(impl_->webView, impl_.get());
     if (impl_->attachedTo)
         if (auto* host = ui::NativeViewHost::current()) host->detachNativeView(*impl_->attachedTo);
-    gtk_widget_destroy(GTK_WIDGET(impl_->webView));
+    gtk_widget_destroy(reinterpret_cast<GtkWidget*>(impl_->webView));
     g_object_unref(impl_->webView);
     g_object_unref(impl_->cancellable);
 }
 
 void WebKitWebViewEngine::load(const net::URLRequest& request) {
-    WebKitURIRequest* uri = webkit_uri_request_new(request.url->absoluteString().c_str());
-    if (SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uri))
+    WebKitURIRequest* uri = lib().webkit_uri_request_new(request.url->absoluteString().c_str());
+    if (SoupMessageHeaders* headers = lib().webkit_uri_request_get_http_headers(uri))
         for (const auto& [name, value] : request.allHTTPHeaderFields)
-            soup_message_headers_replace(headers, name.c_str(), value.c_str());
-    webkit_web_view_load_request(impl_->webView, uri);
+            lib().soup_message_headers_replace(headers, name.c_str(), value.c_str());
+    lib().webkit_web_view_load_request(impl_->webView, uri);
     g_object_unref(uri);
 }
 
 void WebKitWebViewEngine::loadHTMLString(const std::string& html, const std::string& baseURL) {
-    webkit_web_view_load_html(impl_->webView, html.c_str(), baseURL.c_str());
+    lib().webkit_web_view_load_html(impl_->webView, html.c_str(), baseURL.c_str());
 }
 
-void WebKitWebViewEngine::reload() { webkit_web_view_reload(impl_->webView); }
-void WebKitWebViewEngine::stopLoading() { webkit_web_view_stop_loading(impl_->webView); }
-void WebKitWebViewEngine::goBack() { webkit_web_view_go_back(impl_->webView); }
-void WebKitWebViewEngine::goForward() { webkit_web_view_go_forward(impl_->webView); }
-bool WebKitWebViewEngine::canGoBack() const { return webkit_web_view_can_go_back(impl_->webView); }
-bool WebKitWebViewEngine::canGoForward() const { return webkit_web_view_can_go_forward(impl_->webView); }
-std::string WebKitWebViewEngine::title() const { return text(webkit_web_view_get_title(impl_->webView)); }
-std::string WebKitWebViewEngine::urlText() const { return text(webkit_web_view_get_uri(impl_->webView)); }
-bool WebKitWebViewEngine::isLoading() const { return webkit_web_view_is_loading(impl_->webView); }
-double WebKitWebViewEngine::estimatedProgress() const { return webkit_web_view_get_estimated_load_progress(impl_->webView); }
+void WebKitWebViewEngine::reload() { lib().webkit_web_view_reload(impl_->webView); }
+void WebKitWebViewEngine::stopLoading() { lib().webkit_web_view_stop_loading(impl_->webView); }
+void WebKitWebViewEngine::goBack() { lib().webkit_web_view_go_back(impl_->webView); }
+void WebKitWebViewEngine::goForward() { lib().webkit_web_view_go_forward(impl_->webView); }
+bool WebKitWebViewEngine::canGoBack() const { return lib().webkit_web_view_can_go_back(impl_->webView); }
+bool WebKitWebViewEngine::canGoForward() const { return lib().webkit_web_view_can_go_forward(impl_->webView); }
+std::string WebKitWebViewEngine::title() const { return text(lib().webkit_web_view_get_title(impl_->webView)); }
+std::string WebKitWebViewEngine::urlText() const { return text(lib().webkit_web_view_get_uri(impl_->webView)); }
+bool WebKitWebViewEngine::isLoading() const { return lib().webkit_web_view_is_loading(impl_->webView); }
+double WebKitWebViewEngine::estimatedProgress() const { return lib().webkit_web_view_get_estimated_load_progress(impl_->webView); }
 
 void WebKitWebViewEngine::evaluateJavaScript(const std::string& script, ScriptCompletion completion) {
     auto* call = new Impl::ScriptCall{weak_from_this(), std::move(completion)};
-    webkit_web_view_evaluate_javascript(impl_->webView, script.c_str(), static_cast<gssize>(script.size()), nullptr,
+    lib().webkit_web_view_evaluate_javascript(impl_->webView, script.c_str(), static_cast<gssize>(script.size()), nullptr,
                                         nullptr, impl_->cancellable, &Impl::onScriptDone, call);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The web view's engine under the desktop host: a WebKitGTK 4.1 web view widget, handed to the
-// native-view host while the view is in a window. WebKit stays inside the .cpp.
+// native-view host while the view is in a window. WebKit stays inside the .cpp, which loads the
+// library the first time it is asked for (so a run that never shows a web page never loads it).
 
 #include "platform/web/WebViewEngine.h"
 
@@ -10,6 +11,10 @@ class WebView;
 
 class WebKitWebViewEngine final : public WebViewEngine, public std::enable_shared_from_this<WebKitWebViewEngine> {
 public:
+    // Loads WebKit on the first call; false (said once in the log) when it cannot be loaded.
+    static bool available();
+
+    // Only after available() said true.
     explicit WebKitWebViewEngine(std::weak_ptr<WebView> view);
     ~WebKitWebViewEngine() override;
 

@@ -35,7 +35,8 @@ WebViewEngine& WebView::engine() {
     if (!engine_) {
         auto self = std::static_pointer_cast<WebView>(shared_from_this());
         auto* host = ui::NativeViewHost::current();
-        if (host && host->toolkit() == "gtk3") {
+        // The web engine's library is loaded here, for the first page that needs it.
+        if (host && host->toolkit() == "gtk3" && WebKitWebViewEngine::available()) {
             engine_ = std::make_shared<WebKitWebViewEngine>(self);
             native_ = true;
         } else {

@@ -1,6 +1,7 @@
 // The web view in a real WebKitGTK under Xvfb, with pages served from loopback. Waits are bounded
 // in real seconds, since a loaded machine starts WebKit's processes slowly.
 
+#include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/testing/LoopbackServer.h"
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace web {
@@ -31,6 +33,16 @@ public:
     void didFinishNavigation(WebView&) override { ++finished; }
     void didFailNavigation(WebView&, const core::Error&) override { ++failed; }
 };
+
+// Whether this process has mapped WebKit's library.
+bool webKitLoaded() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libwebkit2gtk") != std::string::npos) return true;
+    }
+    return false;
+}
 
 std::string page(const std::string& title, const std::string& body = "") {
     return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
@@ -99,6 +111,22 @@ TEST_F(WebViewGtk, LoadsPagesTakesTheirTitlesAndMovesThroughHistory) {
     view->goBack();
     ASSERT_TRUE(waitFor([&] { return delegate->finished > before && view->title() == "一"; }));
     EXPECT_TRUE(view->canGoForward());
+}
+
+// WebKit is loaded by the first page a view loads, not by the program's start, the host or a
+// view in a window. Run in a fresh process, since an earlier test of this one may have loaded it.
+TEST_F(WebViewGtk, TheEngineIsLoadedByTheFirstPageOnly) {
+    EXPECT_EQ(core::testkit::runTestInChildProcess("WebViewGtk.DISABLED_FirstPageLoadsTheEngine"), 0);
+}
+
+TEST_F(WebViewGtk, DISABLED_FirstPageLoadsTheEngine) {
+    host->iterate();
+    EXPECT_FALSE(webKitLoaded());
+    EXPECT_FALSE(view->isNative());
+    loadAndWait("/one");
+    EXPECT_TRUE(webKitLoaded());
+    EXPECT_TRUE(view->isNative());
+    EXPECT_TRUE(waitFor([&] { return view->title() == "一"; })) << view->title();
 }
 
 // Each row: a script and what its completion gets.
