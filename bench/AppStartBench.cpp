@@ -4,6 +4,14 @@
 // its first frame, also in a fresh process. Each process reports its time and its resident memory
 // at that frame; the counters give both ratios. Without a display an Xvfb server is started.
 //
+// The counters also give the mean timeline of a start, each stage in milliseconds after the spawn:
+// main (libraries loaded and their constructors run), launched (didFinishLaunchingWithOptions:
+// window, root controller and its pages, launch steps queued), host (GTK and the display set up),
+// shown (the window mapped), groups (server switch and tag-list answers in, the groups made),
+// then first_frame. The bare window passes main, host and shown. Set
+// QUILLORA_BENCH_MEMORY_REPORT=<file> to have every measured process append where its resident
+// memory lives at its first frame (see ProcessReport.h and docs/performance.md).
+//
 // The app is measured by this program re-run as `bench_app_start --child=app`; the bare window is
 // its own small program linked against GTK alone (bench_bare_gtk_window), so its memory is not
 // inflated by the app's libraries.
@@ -25,6 +33,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -36,18 +46,23 @@ namespace {
 
 
 int runAppChild() {
+    bench::timeline().mark("main");
     const char* base = std::getenv("QUILLORA_BENCH_SWITCH_BASE");
     if (!base) return 1;
     network::NXServer::setSwitchBaseUrlForTesting(std::string(base));
     dispatch::RunLoop::setMainThread();
     auto delegate = core::make<app::AppDelegate>();
     delegate->didFinishLaunchingWithOptions();
+    bench::timeline().mark("launched");
     auto host = ui::GtkHost::create(delegate->window, "Quillora");
     if (!host) return 1;
+    bench::timeline().mark("host");
     (*host)->show();
+    bench::timeline().mark("shown");
     auto root = std::dynamic_pointer_cast<app::QUSwitchBaseController>(delegate->window->rootViewController());
     auto& loop = dispatch::RunLoop::main();
     if (!loop.runUntil([&] { return app::countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
+    bench::timeline().mark("groups");
     const int draws = (*host)->drawCount();
     if (!loop.runUntil([&] { return (*host)->drawCount() > draws; }, 10)) return 1;
     bench::reportFirstFrame();
@@ -59,6 +74,7 @@ std::string selfPath;
 struct Sample {
     double seconds = 0;
     double residentMegabytes = 0;
+    std::map<std::string, double> stages; // seconds after the spawn
 };
 
 // Spawns a measured process and reads its report.
@@ -89,8 +105,17 @@ bool measure(const std::string& program, const char* child, Sample& out) {
     int status = 0;
     waitpid(pid, &status, 0);
     double at = 0, rss = 0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "%lf %lf", &at, &rss) != 2) return false;
-    out = {at - start, rss};
+    int used = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(text.c_str(), "%lf %lf%n", &at, &rss, &used) != 2)
+        return false;
+    out = {at - start, rss, {}};
+    std::istringstream stages(text.substr(static_cast<size_t>(used)));
+    std::string word;
+    while (stages >> word) {
+        const size_t eq = word.find('=');
+        if (eq != std::string::npos) out.stages[word.substr(0, eq)] = std::strtod(word.c_str() + eq + 1, nullptr) - start;
+    }
     return true;
 }
 
@@ -107,11 +132,16 @@ void runStarts(benchmark::State& state, const std::string& program, const char* 
         state.SetIterationTime(s.seconds);
         total.seconds += s.seconds;
         total.residentMegabytes += s.residentMegabytes;
+        for (const auto& [name, at] : s.stages) total.stages[name] += at;
         ++count;
     }
     if (count == 0) return;
     total.seconds /= count;
     total.residentMegabytes /= count;
+    for (auto& [name, at] : total.stages) {
+        at /= count;
+        state.counters[name + "_ms"] = at * 1000;
+    }
     state.counters["first_frame_ms"] = total.seconds * 1000;
     state.counters["resident_MB"] = total.residentMegabytes;
 }
