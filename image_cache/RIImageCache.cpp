@@ -102,8 +102,10 @@ void listFiles(const std::string& root, std::vector<FileEntry>& out, std::size_t
 } // namespace
 
 std::shared_ptr<RIImageCache> RIImageCache::sharedImageCache() {
-    static const auto cache = std::make_shared<RIImageCache>();
-    return cache;
+    // Kept for the whole process: destroyed at exit it would wait for its I/O queue after the
+    // queues' per-thread state is gone.
+    static const auto* cache = new std::shared_ptr<RIImageCache>(std::make_shared<RIImageCache>());
+    return *cache;
 }
 
 RIImageCache::RIImageCache(const std::string& ns) : RIImageCache(ns, makeDiskCachePath(ns)) {}

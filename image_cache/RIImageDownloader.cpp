@@ -291,8 +291,8 @@ void RIImageDownloadToken::cancel() {
 // The downloader.
 
 std::shared_ptr<RIImageDownloader> RIImageDownloader::sharedDownloader() {
-    static const auto downloader = create();
-    return downloader;
+    static const auto* downloader = new std::shared_ptr<RIImageDownloader>(create());  // kept for the whole process
+    return *downloader;
 }
 
 std::shared_ptr<RIImageDownloader> RIImageDownloader::create(net::URLSessionConfiguration configuration) {

@@ -41,12 +41,12 @@ std::atomic<const RIImageManager*> sharedInstance{nullptr};
 } // namespace
 
 std::shared_ptr<RIImageManager> RIImageManager::sharedManager() {
-    static const auto manager = [] {
+    static const auto* manager = [] {
         auto m = create(RIImageCache::sharedImageCache(), RIImageDownloader::sharedDownloader());
         sharedInstance.store(m.get());
-        return m;
+        return new std::shared_ptr<RIImageManager>(std::move(m));  // kept for the whole process
     }();
-    return manager;
+    return *manager;
 }
 
 std::shared_ptr<RIImageManager> RIImageManager::create(std::shared_ptr<RIImageCache> cache, std::shared_ptr<RIImageDownloader> downloader) {

@@ -6,8 +6,8 @@
 namespace image_cache {
 
 std::shared_ptr<RIImagePrefetcher> RIImagePrefetcher::sharedImagePrefetcher() {
-    static const auto prefetcher = create();
-    return prefetcher;
+    static const auto* prefetcher = new std::shared_ptr<RIImagePrefetcher>(create());  // kept for the whole process
+    return *prefetcher;
 }
 
 std::shared_ptr<RIImagePrefetcher> RIImagePrefetcher::create() {

@@ -24,23 +24,21 @@ void SegmentItemView::init() {
 }
 
 void SegmentItemView::setIconImage(gfx::ImagePtr image) {
-    iconImage_ = std::move(image);
-    showIcon();
+    if (iconImageView_) iconImageView_->setImage(std::move(image));
 }
 
 void SegmentItemView::setHighlightedIconImage(gfx::ImagePtr image) {
-    highlightedIconImage_ = std::move(image);
-    showIcon();
+    if (iconImageView_) iconImageView_->setHighlightedImage(std::move(image));
 }
 
-void SegmentItemView::showIcon() {
-    if (!iconImageView_) return;
-    iconImageView_->setImage(itemSelected_ && highlightedIconImage_ ? highlightedIconImage_ : iconImage_);
+gfx::ImagePtr SegmentItemView::highlightedIconImage() const {
+    return iconImageView_ ? iconImageView_->highlightedImage() : nullptr;
 }
 
 void SegmentItemView::setItemSelected(bool selected) {
     itemSelected_ = selected;
-    showIcon();
+    // The icon view shows its highlighted image while highlighted, and its image otherwise.
+    if (iconImageView_) iconImageView_->setHighlighted(selected);
     if (auto owner = seg(); owner && owner->itemChangeState) owner->itemChangeState(index_, *this, selected);
 }
 

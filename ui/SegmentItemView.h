@@ -34,11 +34,11 @@ class SegmentItemView : public ui::Button {
     const std::shared_ptr<ui::Label>& detailLabel() const { return detailLabel_; }
     const std::shared_ptr<ui::ImageView>& iconImageView() const { return iconImageView_; }
 
-    // The icon's image in the normal and in the selected state; the selected one shows while the
-    // item is selected and has one.
+    // The icon view's image and highlighted image; the item's selected state is the icon view's
+    // highlighted state, so the highlighted image shows while the item is selected and has one.
     void setIconImage(gfx::ImagePtr image);
     void setHighlightedIconImage(gfx::ImagePtr image);
-    const gfx::ImagePtr& highlightedIconImage() const { return highlightedIconImage_; }
+    gfx::ImagePtr highlightedIconImage() const;
 
     bool itemSelected() const { return itemSelected_; }
     // Stores the state, shows the icon for it and tells the owner's itemChangeState block, on
@@ -53,13 +53,10 @@ class SegmentItemView : public ui::Button {
     void setSeg(const std::shared_ptr<SegmentView>& seg) { seg_ = seg; }
 
 private:
-    void showIcon();
-
     std::optional<gfx::Size> iconSize_;
     gfx::Point iconOffset_;
     std::shared_ptr<ui::Label> detailLabel_;
     std::shared_ptr<ui::ImageView> iconImageView_;
-    gfx::ImagePtr iconImage_, highlightedIconImage_;
     bool itemSelected_ = false;
     bool isUsing_ = false;
     std::int64_t index_ = -1;

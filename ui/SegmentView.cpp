@@ -1,6 +1,6 @@
 #include "ui/SegmentView.h"
 
-#include "platform/core/Log.h"
+#include "image_cache/RIImageViewWebCache.h"
 #include "platform/ui/Screen.h"
 #include "ui/ViewGeometry.h"
 
@@ -20,11 +20,9 @@ std::map<std::string, ItemList>& pools() {
     return *shared;
 }
 
-// Remote icons come from the image loader, which the app does not have yet; no screen fills a
-// SegmentView with icon items, so until then an icon given only by its address stays empty.
-void loadRemoteIcon(const std::optional<std::string>& address) {
-    if (address && !address->empty())
-        core::log("SegmentView: remote icon " + *address + " is not loaded (no image loader yet)");
+// An icon address as a URL; text that is no URL counts as none.
+std::optional<net::URL> iconURL(const std::optional<std::string>& address) {
+    return address ? net::URL::parse(*address) : std::nullopt;
 }
 
 } // namespace
@@ -191,10 +189,13 @@ void SegmentView::setItems(std::vector<std::shared_ptr<SegmentViewItemModel>> it
         auto item = core::make<SegmentItemView>(gfx::Rect{cellWidth * static_cast<double>(i), 0, cellWidth, size.height},
                                                 imageSize_, imageOffset_);
         item->detailLabel()->setText(model->title.value_or(""));
+        // Remote icons load into the icon view, the normal one as its image and the selected one
+        // as its highlighted image, each in its own slot so neither load cancels the other and a
+        // local normal icon is never replaced.
         if (model->imageString) item->setIconImage(gfx::Image::named(*model->imageString));
-        else loadRemoteIcon(model->imageUrl);
+        else image_cache::ri_setImageWithURL(*item->iconImageView(), iconURL(model->imageUrl));
         if (model->hightlightImageString) item->setHighlightedIconImage(gfx::Image::named(*model->hightlightImageString));
-        else loadRemoteIcon(model->hightlightUrl);
+        else image_cache::ri_setHighlightedImageWithURL(*item->iconImageView(), iconURL(model->hightlightUrl));
 
         item->setItemSelected(false);
         item->setIndex(static_cast<std::int64_t>(i));
