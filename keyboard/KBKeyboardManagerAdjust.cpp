@@ -1,0 +1,232 @@
+// The position adjustment: brings the focused input above the keyboard by scrolling its scroll
+// views, raising the adjusted scroll view's bottom inset, insetting a tall text view and shifting
+// the page's root view.
+#include "keyboard/KBKeyboardManager.h"
+
+#include "keyboard/KBViewOptions.h"
+#include "platform/ca/MediaTime.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Window.h"
+
+#include <charconv>
+
+namespace keyboard {
+namespace {
+
+double maxOf(double a, double b) { return b > a ? b : a; }
+double minOf(double a, double b) { return b < a ? b : a; }
+
+std::string number(double v) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    std::string s(buffer, ec == std::errc() ? end : buffer);
+    if (s.find_first_of(".einf") == std::string::npos) s += ".0";
+    return s;
+}
+std::string text(gfx::Point p) { return "(" + number(p.x) + ", " + number(p.y) + ")"; }
+std::string text(const gfx::EdgeInsets& e) {
+    return "(" + number(e.top) + ", " + number(e.left) + ", " + number(e.bottom) + ", " + number(e.right) + ")";
+}
+
+// The scroll view to adjust from `candidate` upward: the first that scrolls and is not told to
+// stay out.
+std::shared_ptr<ui::ScrollView> adjustableScrollView(std::shared_ptr<ui::View> candidate) {
+    while (candidate) {
+        auto scroll = std::static_pointer_cast<ui::ScrollView>(candidate);
+        if (scroll->isScrollEnabled() && !shouldIgnoreScrollingAdjustment(*scroll)) return scroll;
+        candidate = superviewOfClassType(*candidate, KBClass::of<ui::ScrollView>());
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void KBKeyboardManager::applyRootViewOrigin(const std::shared_ptr<ui::ViewController>& controller, gfx::Point origin) {
+    animate([&] {
+        const auto& view = controller->view();
+        view->setFrame({origin, view->frame().size});
+        if (layoutIfNeededOnUpdate) {
+            view->setNeedsLayout();
+            view->layoutIfNeeded();
+        }
+        log("Set " + logDescription(*controller) + " origin to : " + text(origin));
+    });
+}
+
+void KBKeyboardManager::adjustPosition() {
+    if (!hasPendingAdjustRequest_) return;
+    auto input = textFieldView();
+    if (!input) return;
+    auto root = parentContainerViewController(*input);
+    if (!root) return;
+    auto window = currentKeyWindow();
+    if (!window) return;
+    auto superview = input->superview();
+    if (!superview) return;
+
+    // The focus may have moved to another page while the keyboard stayed: that page's origin is
+    // saved now, after the page moved so far is put back; a run without a saved origin saves one.
+    if (rootViewController() != root) {
+        if (rootViewController()) restoreRootViewPosition();
+        hasPendingAdjustRequest_ = true;
+        topViewBeginOrigin_ = unsetOrigin;
+    }
+    if (topViewBeginOrigin_ == unsetOrigin) saveBeginOrigin();
+
+    const auto& rootView = root->view();
+    auto rootSuperview = rootView->superview();
+    gfx::Rect inWindow = superview->convertRect(input->frame(), window.get());
+    gfx::Rect inRoot = rootSuperview ? superview->convertRect(input->frame(), rootSuperview.get()) : inWindow;
+
+    double start = ca::currentMediaTime();
+    logStarted("adjustPosition()");
+    gfx::Point rootOrigin = rootView->frame().origin;
+
+    double distance = keyboard::keyboardDistanceFromTextField(*input);
+    for (auto r = input->nextResponder(); r; r = ui::nextResponder(*r)) {
+        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(r)) {
+            distance = keyboard::keyboardDistanceFromTextField(*bar);
+            break;
+        }
+        if (std::dynamic_pointer_cast<ui::ViewController>(r)) break;
+    }
+    if (distance == keyboardDistanceUseDefault) distance = keyboardDistance_;
+
+    double H = kbSize_.height + distance;
+    double navigationArea = ui::Application::shared().statusBarFrame().height();
+    if (auto nav = root->navigationController()) navigationArea += nav->navigationBar()->barHeight();
+    double bottomMargin = rootView->layoutMargins().bottom;
+    double topGuide = maxOf(navigationArea, bottomMargin) + 5.0;
+    bool isTextView = dynamic_cast<ui::TextView*>(input.get()) != nullptr;
+    double bottomGuide = isTextView ? 0 : bottomMargin;
+    double windowHeight = window->frame().height();
+
+    double move = minOf(inRoot.minY() - topGuide, inWindow.maxY() - (windowHeight - H) + bottomGuide);
+    log("Need to move: " + number(move));
+
+    // The scroll view to adjust, and the one adjusted before.
+    auto found = adjustableScrollView(superviewOfClassType(*input, KBClass::of<ui::ScrollView>()));
+    auto last = lastScrollView();
+    auto save = [&](const std::shared_ptr<ui::ScrollView>& s, const char* what) {
+        lastScrollView_ = s;
+        startingContentInsets_ = s->contentInset();
+        startingScrollIndicatorInsets_ = s->scrollIndicatorInsets();
+        startingContentOffset_ = s->contentOffset();
+        log(std::string(what) + logDescription(*s) + " contentInset : " + text(startingContentInsets_) + " and contentOffset : " +
+            text(startingContentOffset_));
+    };
+    if (last && last != found) {
+        log("Restoring " + logDescription(*last) + " contentInset to : " + text(startingContentInsets_) + " and contentOffset to : " +
+            text(startingContentOffset_));
+        auto insets = startingContentInsets_, indicators = startingScrollIndicatorInsets_;
+        animate([&] {
+            last->setContentInset(insets);
+            last->setScrollIndicatorInsets(indicators);
+        });
+        if (shouldRestoreScrollViewContentOffset(*last)) last->setContentOffset(startingContentOffset_, true);
+        if (!found) {
+            startingContentInsets_ = startingScrollIndicatorInsets_ = {};
+            startingContentOffset_ = {};
+            lastScrollView_.reset();
+        } else {
+            save(found, "Saving New ");
+        }
+    } else if (!last && found) {
+        save(found, "Saving ");
+    }
+
+    // Scroll the adjusted scroll view and those above it.
+    if (auto scrolling = lastScrollView()) {
+        std::shared_ptr<ui::View> lastView = input;
+        for (std::shared_ptr<ui::ScrollView> s = scrolling; s;) {
+            double offsetY = s->contentOffset().y;
+            bool goOn = move > 0 ? (-offsetY - s->contentInset().top) < move : offsetY > 0;
+            if (!goOn) break;
+            auto next = adjustableScrollView(superviewOfClassType(*s, KBClass::of<ui::ScrollView>()));
+            if (auto lastSuper = lastView->superview()) {
+                gfx::Rect inS = lastSuper->convertRect(lastView->frame(), s.get());
+                double target = offsetY - minOf(offsetY, -move);
+                target = minOf(target, inS.minY());
+                if (isTextView && !next && target >= 0) {
+                    if (auto inputSuper = input->superview()) {
+                        gfx::Rect r = inputSuper->convertRect(input->frame(), window.get());
+                        double fix = r.minY() - topGuide;
+                        target = minOf(target, offsetY + fix);
+                        move = 0;
+                    } else {
+                        move -= target - offsetY;
+                    }
+                } else {
+                    move -= target - offsetY;
+                }
+                animate([&] {
+                    log("Adjusting " + number(offsetY - target) + " to " + logDescription(*s) + " ContentOffset");
+                    log("Remaining Move: " + number(move));
+                    s->setContentOffset({s->contentOffset().x, target}, false);
+                });
+            }
+            lastView = s;
+            s = next;
+        }
+    }
+
+    // The adjusted scroll view's bottom inset reaches the keyboard's top.
+    if (auto scrolling = lastScrollView(); scrolling && scrolling->superview()) {
+        gfx::Rect r = scrolling->superview()->convertRect(scrolling->frame(), window.get());
+        double bottom = (H - distance) - (windowHeight - r.maxY());
+        double newBottom = maxOf(startingContentInsets_.bottom, bottom);
+        log(logDescription(*scrolling) + " old ContentInset : " + text(scrolling->contentInset()));
+        animate([&] {
+            auto insets = scrolling->contentInset();
+            insets.bottom = newBottom;
+            scrolling->setContentInset(insets);
+            auto indicators = scrolling->scrollIndicatorInsets();
+            indicators.bottom = newBottom;
+            scrolling->setScrollIndicatorInsets(indicators);
+        });
+        log(logDescription(*scrolling) + " new ContentInset : " + text(scrolling->contentInset()));
+    }
+
+    // A text view taller than the room above the keyboard is inset instead of pushed up.
+    if (auto textView = std::dynamic_pointer_cast<ui::TextView>(input)) {
+        gfx::Rect rootFrame = rootSuperview ? rootSuperview->convertRect(rootSuperview->bounds(), window.get()) : window->frame();
+        double keyboardTop = windowHeight - (H - distance);
+        double covered = rootFrame.maxY() - keyboardTop;
+        double visible = minOf(textView->frame().height(), rootFrame.height() - topGuide - covered);
+        if (visible < textView->frame().height() - textView->contentInset().bottom) {
+            animate([&] {
+                log(logDescription(*textView) + " Old UITextView.contentInset : " + text(textView->contentInset()));
+                if (!isTextViewContentInsetChanged_) {
+                    startingTextViewContentInsets_ = textView->contentInset();
+                    startingTextViewScrollIndicatorInsets_ = textView->scrollIndicatorInsets();
+                }
+                auto insets = textView->contentInset();
+                insets.bottom = textView->frame().height() - visible;
+                textView->setContentInset(insets);
+                textView->setScrollIndicatorInsets(insets);
+                isTextViewContentInsetChanged_ = true;
+            });
+        }
+    }
+
+    // The root view takes what is left.
+    if (move >= 0) {
+        double y = maxOf(rootOrigin.y - move, minOf(0, -(H - distance)));
+        log("Moving Upward");
+        applyRootViewOrigin(root, {rootOrigin.x, y});
+        movedDistance_ = topViewBeginOrigin_.y - y;
+    } else {
+        double disturb = rootOrigin.y - topViewBeginOrigin_.y;
+        if (disturb <= 0) {
+            double y = rootOrigin.y - maxOf(move, disturb);
+            log("Moving Downward");
+            applyRootViewOrigin(root, {rootOrigin.x, y});
+            movedDistance_ = topViewBeginOrigin_.y - y;
+        }
+    }
+    logEnded("adjustPosition()", start);
+}
+
+} // namespace keyboard

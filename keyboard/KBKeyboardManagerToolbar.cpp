@@ -1,0 +1,202 @@
+// The bar the manager gives the focused input, and moving between the inputs of its group.
+#include "keyboard/KBKeyboardManager.h"
+
+#include "keyboard/KBToolbarBuilder.h"
+#include "keyboard/KBViewOptions.h"
+#include "platform/ca/MediaTime.h"
+#include "platform/ui/Device.h"
+#include "platform/ui/TextView.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace keyboard {
+namespace {
+
+
+std::optional<std::size_t> indexIn(const Views& group, const ui::View* view) {
+    for (std::size_t i = 0; i < group.size(); ++i)
+        if (group[i].get() == view) return i;
+    return std::nullopt;
+}
+
+bool isManagersTag(long tag) { return tag == KBKeyboardManager::kToolbarTagPreviousNext || tag == KBKeyboardManager::kToolbarTagDone; }
+
+} // namespace
+
+std::optional<Views> KBKeyboardManager::currentResponderGroup() const {
+    auto input = textFieldView();
+    if (!input) return std::nullopt;
+    return responderGroup(*input, toolbarPreviousNextAllowedClasses, toolbarManageBehaviour);
+}
+
+void KBKeyboardManager::addToolbarIfRequired() {
+    double start = ca::currentMediaTime();
+    logStarted("addToolbarIfRequired()");
+    auto group = currentResponderGroup();
+    auto input = textFieldView();
+    auto* host = dynamic_cast<ui::InputAccessoryHost*>(input.get());
+    if (group && !group->empty()) log("Found " + std::to_string(group->size()) + " responder sibling(s)");
+    bool owned = host && (!host->inputAccessoryView() || isManagersTag(host->inputAccessoryView()->tag()));
+    if (group && !group->empty() && owned) {
+        auto target = std::static_pointer_cast<void>(std::static_pointer_cast<KBKeyboardManager>(shared_from_this()));
+        auto done = toolbarDoneBarButtonItemImage
+                        ? KBBarButtonItemConfiguration(toolbarDoneBarButtonItemImage, ui::selector(&KBKeyboardManager::doneAction))
+                    : toolbarDoneBarButtonItemText
+                        ? KBBarButtonItemConfiguration(*toolbarDoneBarButtonItemText, ui::selector(&KBKeyboardManager::doneAction))
+                        : KBBarButtonItemConfiguration(ui::BarButtonSystemItem::done, ui::selector(&KBKeyboardManager::doneAction));
+        Title title = shouldShowToolbarPlaceholder ? drawingToolbarPlaceholder(*input) : std::nullopt;
+        std::size_t n = group->size();
+        auto mode = previousNextDisplayMode;
+        if ((n == 1 && mode == KBPreviousNextDisplayMode::showWhenSeveral) || mode == KBPreviousNextDisplayMode::alwaysHidden) {
+            addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, std::nullopt, std::nullopt);
+            if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagDone);
+        } else {
+            auto arrow = [](const gfx::ImagePtr& image, const std::optional<std::string>& text, gfx::ImagePtr fallback, ui::Selector action) {
+                if (image) return KBBarButtonItemConfiguration(image, std::move(action));
+                if (text) return KBBarButtonItemConfiguration(*text, std::move(action));
+                return KBBarButtonItemConfiguration(fallback ? fallback : std::make_shared<gfx::Image>(0, 0, 1, std::vector<uint32_t>{}), std::move(action));
+            };
+            auto previous = arrow(toolbarPreviousBarButtonItemImage, toolbarPreviousBarButtonItemText, keyboardPreviousImage(),
+                                  ui::selector(&KBKeyboardManager::previousAction));
+            auto next = arrow(toolbarNextBarButtonItemImage, toolbarNextBarButtonItemText, keyboardNextImage(),
+                              ui::selector(&KBKeyboardManager::nextAction));
+            addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, previous, next);
+            if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagPreviousNext);
+        }
+        auto toolbar = keyboardToolbar(*input);
+        if (dynamic_cast<ui::TextField*>(input.get()) || dynamic_cast<ui::TextView*>(input.get())) {
+            if (host->keyboardAppearance() == ui::KeyboardAppearance::dark) {
+                toolbar->setBarStyle(ui::BarStyle::black);
+                toolbar->setTintColor(gfx::Color::whiteColor());
+                toolbar->setBarTintColor(std::nullopt);
+            } else {
+                toolbar->setBarStyle(ui::BarStyle::default_);
+                toolbar->setBarTintColor(toolbarBarTintColor);
+                if (shouldToolbarUsesTextFieldTintColor) toolbar->setTintColor(input->tintColor());
+                else toolbar->setTintColor(toolbarTintColor ? *toolbarTintColor : gfx::Color::black());
+            }
+        }
+        auto titleItem = toolbar->titleBarButton();
+        if (shouldShowToolbarPlaceholder && !shouldHideToolbarPlaceholder(*input)) {
+            auto placeholder = drawingToolbarPlaceholder(*input);
+            if (!(titleItem->title() && titleItem->title() == placeholder)) titleItem->setTitle(placeholder);
+            if (placeholderFont) titleItem->setTitleFont(placeholderFont);
+            if (placeholderColor) titleItem->setTitleColor(placeholderColor);
+            if (placeholderButtonColor) titleItem->setSelectableTitleColor(placeholderButtonColor);
+        } else {
+            titleItem->setTitle(std::nullopt);
+        }
+        // An input outside its own group (a container group leaving it out) can go nowhere.
+        auto index = indexIn(*group, input.get());
+        bool canPrevious = index && *index > 0;
+        bool canNext = index && *index + 1 < n;
+        toolbar->previousBarButton()->setEnabled(canPrevious);
+        toolbar->nextBarButton()->setEnabled(canNext);
+    }
+    logEnded("addToolbarIfRequired()", start);
+}
+
+void KBKeyboardManager::removeToolbarIfRequired() {
+    double start = ca::currentMediaTime();
+    logStarted("removeToolbarIfRequired()");
+    if (auto group = currentResponderGroup()) {
+        log("Found " + std::to_string(group->size()) + " responder sibling(s)");
+        for (const auto& member : *group) {
+            auto* host = dynamic_cast<ui::InputAccessoryHost*>(member.get());
+            if (!host) continue;
+            auto bar = std::dynamic_pointer_cast<KBToolbar>(host->inputAccessoryView());
+            bool input = dynamic_cast<ui::TextField*>(member.get()) || dynamic_cast<ui::TextView*>(member.get());
+            if (bar && isManagersTag(bar->tag()) && input) {
+                host->setInputAccessoryView(nullptr);
+                host->reloadInputViews();
+            }
+        }
+    }
+    logEnded("removeToolbarIfRequired()", start);
+}
+
+// ---- Moving between inputs
+
+bool KBKeyboardManager::canGoPrevious() const {
+    auto group = currentResponderGroup();
+    if (!group) return false;
+    auto index = indexIn(*group, textFieldView().get());
+    return index && *index >= 1;
+}
+
+bool KBKeyboardManager::canGoNext() const {
+    auto group = currentResponderGroup();
+    if (!group) return false;
+    auto index = indexIn(*group, textFieldView().get());
+    return index && *index + 1 < group->size();
+}
+
+bool KBKeyboardManager::step(bool forward) {
+    auto input = textFieldView();
+    if (!input) return false;
+    auto group = currentResponderGroup();
+    if (!group) return false;
+    auto index = indexIn(*group, input.get());
+    if (!index || (forward ? *index + 1 >= group->size() : *index == 0)) return false;
+    auto target = (*group)[forward ? *index + 1 : *index - 1];
+    if (target->becomeFirstResponder()) return true;
+    input->becomeFirstResponder();
+    log("Refuses to become first responder: " + logDescription(*target));
+    return false;
+}
+
+bool KBKeyboardManager::goPrevious() { return step(false); }
+bool KBKeyboardManager::goNext() { return step(true); }
+
+bool KBKeyboardManager::resignFirstResponder() {
+    auto input = textFieldView();
+    if (!input) return false;
+    if (input->resignFirstResponder()) return true;
+    input->becomeFirstResponder();
+    log("Refuses to resign first responder: " + logDescription(*input));
+    return false;
+}
+
+void KBKeyboardManager::moveAction(core::Object* sender, bool forward) {
+    if (shouldPlayInputClicks) ui::Device::current().playInputClick();
+    if (!(forward ? canGoNext() : canGoPrevious())) return;
+    auto origin = textFieldView();
+    if (!origin) return;
+    bool moved = forward ? goNext() : goPrevious();
+    auto* item = dynamic_cast<KBBarButtonItem*>(sender);
+    auto invocation = item ? item->invocation() : nullptr;
+    if (auto bar = enclosingSearchBar(*origin)) {
+        auto toolbar = keyboardToolbar(*bar);
+        invocation = (forward ? toolbar->nextBarButton() : toolbar->previousBarButton())->invocation();
+    }
+    if (moved && invocation) invocation->invokeFrom(origin.get());
+}
+
+void KBKeyboardManager::previousAction(core::Object* sender) { moveAction(sender, false); }
+void KBKeyboardManager::nextAction(core::Object* sender) { moveAction(sender, true); }
+
+void KBKeyboardManager::doneAction(core::Object* sender) {
+    if (shouldPlayInputClicks) ui::Device::current().playInputClick();
+    auto origin = textFieldView();
+    if (!origin) return;
+    bool resigned = resignFirstResponder();
+    auto* item = dynamic_cast<KBBarButtonItem*>(sender);
+    auto invocation = item ? item->invocation() : nullptr;
+    if (auto bar = enclosingSearchBar(*origin)) invocation = keyboardToolbar(*bar)->doneBarButton()->invocation();
+    if (resigned && invocation) invocation->invokeFrom(origin.get());
+}
+
+void KBKeyboardManager::tapRecognized(ui::GestureRecognizer& recognizer) {
+    if (recognizer.state() == ui::GestureRecognizer::State::ended) resignFirstResponder();
+}
+
+bool KBKeyboardManager::shouldReceiveTouch(ui::GestureRecognizer&, const std::shared_ptr<ui::Touch>& touch) {
+    auto view = touch ? touch->view() : nullptr;
+    return !(view && isKindOfAny(*view, touchResignedGestureIgnoreClasses));
+}
+
+bool KBKeyboardManager::shouldRecognizeSimultaneously(ui::GestureRecognizer&, ui::GestureRecognizer&) { return false; }
+
+
+} // namespace keyboard

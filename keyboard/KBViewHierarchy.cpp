@@ -1,0 +1,172 @@
+#include "keyboard/KBViewHierarchy.h"
+
+#include "keyboard/KBViewOptions.h"
+#include "platform/ui/AlertController.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TabBarController.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Window.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace keyboard {
+namespace {
+
+using ControllerPtr = std::shared_ptr<ui::ViewController>;
+
+// The first controller after `responder` along the chain (the responder itself is not tested).
+ControllerPtr nextController(const core::Object& responder) {
+    for (auto r = ui::nextResponder(responder); r; r = ui::nextResponder(*r))
+        if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(r)) return controller;
+    return nullptr;
+}
+
+bool isContainer(const ui::ViewController& c) {
+    return dynamic_cast<const ui::NavigationController*>(&c) || dynamic_cast<const ui::TabBarController*>(&c);
+}
+
+ControllerPtr climbToContainer(ControllerPtr controller) {
+    for (auto parent = controller->parentViewController(); parent && !isContainer(*parent); parent = parent->parentViewController())
+        controller = parent;
+    return controller;
+}
+
+bool shownAndInteractive(const ui::View& v) { return v.isUserInteractionEnabled() && !v.isHidden() && v.alpha() != 0.0; }
+
+} // namespace
+
+bool isKindOfAny(const core::Object& object, const KBClassList& classes) {
+    return std::any_of(classes.begin(), classes.end(), [&](const KBClass& c) { return c.matches(object); });
+}
+
+ControllerPtr viewContainingController(const ui::View& view) { return nextController(view); }
+
+ControllerPtr topMostController(const ui::View& view) {
+    auto window = view.window();
+    if (!window || !window->rootViewController()) return viewContainingController(view);
+    std::vector<ControllerPtr> chain;
+    for (auto c = window->rootViewController(); c; c = c->presentedViewController()) chain.push_back(c);
+    auto candidate = viewContainingController(view);
+    while (candidate && std::find(chain.begin(), chain.end(), candidate) == chain.end()) candidate = nextController(*candidate);
+    return candidate;
+}
+
+ControllerPtr parentContainerViewController(const ui::View& view) {
+    auto controller = viewContainingController(view);
+    if (!controller) return nullptr;
+    if (auto nav = controller->navigationController()) {
+        for (auto parent = nav->parentViewController(); parent; parent = nav->parentViewController()) {
+            auto outer = parent->navigationController();
+            if (!outer) break;
+            nav = outer;
+        }
+        auto top = climbToContainer(nav);
+        return top == nav ? nav->topViewController() : top;
+    }
+    if (auto tabs = controller->tabBarController()) {
+        auto selected = tabs->selectedViewController();
+        if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(selected)) return nav->topViewController();
+        return selected;
+    }
+    return climbToContainer(controller);
+}
+
+std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type) {
+    for (auto v = view.superview(); v; v = v->superview()) {
+        if (!type.matches(*v)) continue;
+        if (!dynamic_cast<const ui::ScrollView*>(v.get())) return v;
+        auto above = v->superview();
+        bool inTable = above && (dynamic_cast<const ui::TableView*>(above.get()) || dynamic_cast<const ui::TableViewCell*>(above.get()));
+        if (above && !inTable && !v->className().starts_with("_")) return v;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
+    for (auto r = view.nextResponder(); r; r = ui::nextResponder(*r)) {
+        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(r)) return bar;
+        if (std::dynamic_pointer_cast<ui::ViewController>(r)) return nullptr;
+    }
+    return nullptr;
+}
+
+bool isInAlertController(const ui::View& view) {
+    auto controller = viewContainingController(view);
+    if (!controller) return false;
+    for (std::shared_ptr<core::Object> r = controller; r; r = ui::nextResponder(*r))
+        if (dynamic_cast<const ui::AlertController*>(r.get())) return true;
+    return false;
+}
+
+bool isNavigableTextInput(const ui::View& view) {
+    if (auto* field = dynamic_cast<const ui::TextField*>(&view)) {
+        if (!field->isEnabled()) return false;
+    } else if (auto* text = dynamic_cast<const ui::TextView*>(&view)) {
+        if (!text->isEditable()) return false;
+    } else {
+        return false;
+    }
+    return shownAndInteractive(view) && !isInAlertController(view) && !enclosingSearchBar(view);
+}
+
+Views collectResponderSiblings(const ui::View& view) {
+    Views out;
+    auto superview = view.superview();
+    if (!superview) return out;
+    for (const auto& v : superview->subviews())
+        if ((v.get() == &view || !ignoreSwitchingByNextPrevious(*v)) && isNavigableTextInput(*v)) out.push_back(v);
+    return out;
+}
+
+namespace {
+void collectInto(const ui::View& container, Views& out) {
+    for (const auto& v : container.subviews()) {
+        if (!ignoreSwitchingByNextPrevious(*v) && isNavigableTextInput(*v)) out.push_back(v);
+        else if (!v->subviews().empty() && shownAndInteractive(*v)) collectInto(*v, out);
+    }
+}
+} // namespace
+
+Views collectResponderDescendants(const ui::View& container) {
+    Views out;
+    collectInto(container, out);
+    std::vector<std::pair<gfx::Rect, std::shared_ptr<ui::View>>> placed;
+    placed.reserve(out.size());
+    for (auto& v : out) placed.emplace_back(v->convertRect(v->bounds(), &container), v);
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
+        return a.first.minY() < b.first.minY() || (a.first.minY() == b.first.minY() && a.first.minX() < b.first.minX());
+    });
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = std::move(placed[i].second);
+    return out;
+}
+
+void sortViewsByTag(Views& views) {
+    std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) { return a->tag() < b->tag(); });
+}
+
+void sortViewsByPosition(Views& views) {
+    std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) {
+        gfx::Rect fa = a->frame(), fb = b->frame();
+        return fa.minY() < fb.minY() || (fa.minY() == fb.minY() && fa.minX() < fb.minX());
+    });
+}
+
+Views responderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order) {
+    for (const auto& type : allowedClasses)
+        if (auto container = superviewOfClassType(input, type)) return collectResponderDescendants(*container);
+    Views group = collectResponderSiblings(input);
+    if (order == KBAutoToolbarManageBehaviour::tagOrder) sortViewsByTag(group);
+    else if (order == KBAutoToolbarManageBehaviour::positionOrder) sortViewsByPosition(group);
+    return group;
+}
+
+std::string logDescription(const core::Object& object) {
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<const void*>(&object));
+    return "<" + std::string(object.className()) + " " + address + ">";
+}
+
+} // namespace keyboard
