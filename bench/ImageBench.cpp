@@ -4,21 +4,34 @@
 //   MemoryHit: 1,000 keys from the memory layer / a mutex-guarded unordered_map.
 //   DiskHit: 200 JPEGs of 640×640 from the disk layer (memory off; plain and with queryDiskSync)
 //            / read() plus raw libjpeg-turbo.
+//   Download: 200 RGBA PNGs of 64×64 from a loopback server through the downloader (decoded on its
+//             coder queue, answered on the main queue) / raw libcurl multi over at most 6
+//             connections plus libpng on the calling thread. Wall time; each row also reports the
+//             CPU time per picture of the thread that drives libcurl (the session's network thread
+//             for the downloader, the calling thread for raw libcurl, which decodes there too).
 // Compare the rows of one group: the ratio is what counts.
 
 #include "image_cache/RIImageCache.h"
 #include "image_cache/RIImageCoders.h"
+#include "image_cache/RIImageDownloader.h"
 
 #include "platform/core/testing/TempHome.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/net/testing/LoopbackServer.h"
 
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <unistd.h>
 
 #include <csetjmp>
+#include <ctime>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -180,6 +193,131 @@ void DiskHit_raw(benchmark::State& state) {
         }
 }
 
+constexpr int kDownloads = 200;
+constexpr long kConnections = 6;  // the session configuration's default per host, and the downloader's width
+
+double callingThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// CPU seconds (user and system) used so far by this process's threads called `name`.
+double namedThreadsCpuSeconds(const std::string& name) {
+    double ticks = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return 0;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string base = std::string("/proc/self/task/") + entry->d_name;
+        std::string comm;
+        std::getline(std::ifstream(base + "/comm"), comm);
+        if (comm != name) continue;
+        std::string stat;
+        std::getline(std::ifstream(base + "/stat"), stat);
+        // After the parenthesised name: utime and stime are fields 14 and 15.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 15 && fields >> field; ++i)
+            if (i >= 14) ticks += std::stod(field);
+    }
+    closedir(tasks);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Serves /<n>.png: four distinct pictures in turn, so every URL is its own download.
+net::testkit::LoopbackServer& pictureServer() {
+    static auto* server = new net::testkit::LoopbackServer([files = encoded(4, 64, 64, true)](const net::testkit::RecordedRequest& r) {
+        net::testkit::Reply reply;
+        reply.body = files[std::strtoul(r.target.c_str() + 1, nullptr, 10) % files.size()];
+        reply.headers.emplace_back("Content-Type", "image/png");
+        return reply;
+    });
+    return *server;
+}
+
+std::vector<std::string> downloadURLs() {
+    std::vector<std::string> urls;
+    for (int i = 0; i < kDownloads; ++i) urls.push_back(pictureServer().url("/" + std::to_string(i) + ".png"));
+    return urls;
+}
+
+void Download_PNG_downloader(benchmark::State& state) {
+    dispatch::RunLoop::setMainThread();
+    auto downloader = image_cache::RIImageDownloader::create(net::URLSessionConfiguration::ephemeralConfiguration());
+    auto urls = downloadURLs();
+    const double cpuBefore = namedThreadsCpuSeconds("url-session");
+    for (auto _ : state) {
+        int done = 0;
+        for (const auto& u : urls)
+            downloader->downloadImageWithURL(net::URL::parse(u), 0, nullptr,
+                                             [&done](ImagePtr image, image_cache::Data, std::optional<core::Error>, bool finished) {
+                                                 if (!finished) return;
+                                                 benchmark::DoNotOptimize(image);
+                                                 ++done;
+                                             });
+        dispatch::RunLoop::main().runUntil([&] { return done == kDownloads; }, 60);
+    }
+    state.counters["net_cpu_us_per_image"] =
+        1e6 * (namedThreadsCpuSeconds("url-session") - cpuBefore) / static_cast<double>(state.iterations() * kDownloads);
+}
+
+void Download_PNG_rawCurl(benchmark::State& state) {
+    auto urls = downloadURLs();
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CURLM* multi = curl_multi_init();
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, kConnections);
+    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, 4 * kConnections);
+    auto sink = +[](char* data, std::size_t size, std::size_t n, void* out) {
+        static_cast<std::string*>(out)->append(data, size * n);
+        return size * n;
+    };
+    std::vector<std::string> bodies(urls.size());
+    const double cpuBefore = callingThreadCpuSeconds();
+    for (auto _ : state) {
+        std::size_t added = 0;
+        const auto add = [&] {
+            CURL* easy = curl_easy_init();
+            bodies[added].clear();
+            curl_easy_setopt(easy, CURLOPT_URL, urls[added].c_str());
+            curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, sink);
+            curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bodies[added]);
+            curl_easy_setopt(easy, CURLOPT_PRIVATE, &bodies[added]);
+            curl_multi_add_handle(multi, easy);
+            ++added;
+        };
+        while (added < urls.size() && added < static_cast<std::size_t>(kConnections)) add();
+        std::size_t done = 0;
+        while (done < urls.size()) {
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+                if (msg->msg != CURLMSG_DONE) continue;
+                CURL* easy = msg->easy_handle;
+                std::string* body = nullptr;
+                curl_easy_getinfo(easy, CURLINFO_PRIVATE, &body);
+                curl_multi_remove_handle(multi, easy);
+                curl_easy_cleanup(easy);
+                png_image image{};
+                image.version = PNG_IMAGE_VERSION;
+                png_image_begin_read_from_memory(&image, body->data(), body->size());
+                image.format = PNG_FORMAT_BGRA;
+                std::vector<uint8_t> out(PNG_IMAGE_SIZE(image));
+                png_image_finish_read(&image, nullptr, out.data(), 0, nullptr);
+                benchmark::DoNotOptimize(out.data());
+                ++done;
+                if (added < urls.size()) add();
+            }
+            if (done < urls.size()) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
+    }
+    state.counters["net_cpu_us_per_image"] =
+        1e6 * (callingThreadCpuSeconds() - cpuBefore) / static_cast<double>(state.iterations() * kDownloads);
+    curl_multi_cleanup(multi);
+}
+
 } // namespace
 
 BENCHMARK(Decode_JPEG_coders)->Unit(benchmark::kMillisecond);
@@ -191,4 +329,6 @@ BENCHMARK(MemoryHit_map)->Unit(benchmark::kMicrosecond);
 BENCHMARK(DiskHit_cache)->Unit(benchmark::kMillisecond);
 BENCHMARK(DiskHit_cacheQueryDiskSync)->Unit(benchmark::kMillisecond);
 BENCHMARK(DiskHit_raw)->Unit(benchmark::kMillisecond);
+BENCHMARK(Download_PNG_downloader)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(Download_PNG_rawCurl)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
