@@ -70,26 +70,23 @@ SessionManager::SessionManager(std::shared_ptr<net::URLSession> session, std::sh
       delegate_(std::move(delegate)), session_(std::move(session)) {}
 
 std::shared_ptr<SessionManager> SessionManager::create(net::URLSessionConfiguration configuration,
-                                                       std::shared_ptr<SessionDelegate> delegate,
-                                                       std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
+                                                       std::shared_ptr<SessionDelegate> delegate) {
     auto session = net::URLSession::create(std::move(configuration), delegate);
     std::shared_ptr<SessionManager> manager(new SessionManager(std::move(session), std::move(delegate)));
-    manager->finishInit(std::move(serverTrustPolicyManager));
+    manager->finishInit();
     return manager;
 }
 
 std::shared_ptr<SessionManager> SessionManager::create(std::shared_ptr<net::URLSession> session,
-                                                       std::shared_ptr<SessionDelegate> delegate,
-                                                       std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
+                                                       std::shared_ptr<SessionDelegate> delegate) {
     if (!session || !delegate || session->delegate() != std::static_pointer_cast<net::URLSessionDelegate>(delegate))
         return nullptr;
     std::shared_ptr<SessionManager> manager(new SessionManager(std::move(session), std::move(delegate)));
-    manager->finishInit(std::move(serverTrustPolicyManager));
+    manager->finishInit();
     return manager;
 }
 
-void SessionManager::finishInit(std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
-    setServerTrustPolicyManager(*session_, std::move(serverTrustPolicyManager));
+void SessionManager::finishInit() {
     delegate_->sessionManager = weak_from_this();
     std::weak_ptr<SessionManager> weakSelf = weak_from_this();
     delegate_->sessionDidFinishEventsForBackgroundURLSession = [weakSelf](const SessionDelegate::Session&) {

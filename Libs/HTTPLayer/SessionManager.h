@@ -22,7 +22,6 @@
 #include "Libs/HTTPLayer/ParameterEncoding.h"
 #include "Libs/HTTPLayer/RequestAdapter.h"
 #include "Libs/HTTPLayer/RequestRetrier.h"
-#include "Libs/HTTPLayer/ServerTrustPolicy.h"
 #include "Libs/HTTPLayer/SessionDelegate.h"
 #include "Libs/HTTPLayer/URLConvertible.h"
 #include "Libs/HTTPLayer/URLEncoding.h"
@@ -69,14 +68,11 @@ public:
     // Multipart bodies below this size are encoded in memory.
     static constexpr std::uint64_t multipartFormDataEncodingMemoryThreshold = 10'000'000;
 
-    // The trust-policy manager (or nothing) is attached to the URL session.
     static std::shared_ptr<SessionManager> create(net::URLSessionConfiguration configuration,
-                                                  std::shared_ptr<SessionDelegate> delegate = SessionDelegate::create(),
-                                                  std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager = nullptr);
+                                                  std::shared_ptr<SessionDelegate> delegate = SessionDelegate::create());
     // Nothing when `session`'s delegate is not `delegate`.
     static std::shared_ptr<SessionManager> create(std::shared_ptr<net::URLSession> session,
-                                                  std::shared_ptr<SessionDelegate> delegate,
-                                                  std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager = nullptr);
+                                                  std::shared_ptr<SessionDelegate> delegate);
     virtual ~SessionManager();
     SessionManager(const SessionManager&) = delete;
     SessionManager& operator=(const SessionManager&) = delete;
@@ -160,7 +156,7 @@ public:
 
 protected:
     SessionManager(std::shared_ptr<net::URLSession> session, std::shared_ptr<SessionDelegate> delegate);
-    void finishInit(std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager);
+    void finishInit();
 
 private:
     std::atomic<bool> startRequestsImmediately_{true};
