@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace gfx {
@@ -26,17 +28,56 @@ struct FontSetup {
     bool pinned = false;
 };
 
+// A fontconfig configuration that knows only the pinned files, read from fontconfig's caches of
+// their folders: the machine's (made when the fonts were installed) or, failing that, the user's,
+// which fontconfig writes on the first run. Null when a file is missing from the result.
+FcConfig* cachedConfigOfPinnedFiles() {
+    std::string xml = "<fontconfig>";
+    for (const char* file : kFontFiles) {
+        const std::string path = file;
+        xml += "<dir>" + path.substr(0, path.rfind('/')) + "</dir>";
+    }
+    xml += "<cachedir>/var/cache/fontconfig</cachedir><cachedir prefix=\"xdg\">fontconfig</cachedir>"
+           "<selectfont><rejectfont><glob>*</glob></rejectfont><acceptfont>";
+    for (const char* file : kFontFiles) xml += std::string("<glob>") + file + "</glob>";
+    xml += "</acceptfont></selectfont></fontconfig>";
+    FcConfig* config = FcConfigCreate();
+    if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(xml.c_str()), FcFalse) &&
+        FcConfigBuildFonts(config)) {
+        FcFontSet* fonts = FcConfigGetFonts(config, FcSetSystem);
+        bool all = fonts != nullptr;
+        for (const char* file : kFontFiles) {
+            bool found = false;
+            for (int i = 0; fonts && i < fonts->nfont && !found; ++i) {
+                FcChar8* name = nullptr;
+                found = FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &name) == FcResultMatch &&
+                        std::string_view(reinterpret_cast<const char*>(name)) == file;
+            }
+            all = all && found;
+        }
+        if (all) return config;
+    }
+    FcConfigDestroy(config);
+    return nullptr;
+}
+
 // One font map for the process. Its fontconfig configuration knows only the pinned files, so no
-// font of the machine can slip into a layout.
+// font of the machine can slip into a layout. It comes from fontconfig's caches (so the start
+// does not read every face of the font collections to learn their characters); only when that
+// fails are the files read as before.
 FontSetup& fontSetup() {
     static FontSetup setup = [] {
         FontSetup s;
         s.map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-        FcConfig* config = FcConfigCreate();
-        bool all = true;
-        for (const char* file : kFontFiles)
-            all = all && access(file, R_OK) == 0 &&
-                  FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file)) == FcTrue;
+        FcConfig* config = cachedConfigOfPinnedFiles();
+        bool all = config != nullptr;
+        if (!config) {
+            config = FcConfigCreate();
+            all = true;
+            for (const char* file : kFontFiles)
+                all = all && access(file, R_OK) == 0 &&
+                      FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file)) == FcTrue;
+        }
         if (all && s.map && PANGO_IS_FC_FONT_MAP(s.map)) {
             pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(s.map), config);
             s.pinned = true;
