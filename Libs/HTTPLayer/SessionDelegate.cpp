@@ -4,6 +4,7 @@
 #include "Libs/HTTPLayer/HTTPError.h"
 #include "Libs/HTTPLayer/Notifications.h"
 #include "Libs/HTTPLayer/Request.h"
+#include "Libs/HTTPLayer/ServerTrustPolicy.h"
 #include "Libs/HTTPLayer/SessionManager.h"
 #include "Libs/HTTPLayer/Timeline.h"
 #include "Libs/HTTPLayer/UploadTaskDelegate.h"
@@ -82,9 +83,33 @@ void SessionDelegate::didReceiveChallenge(const Session& session, const net::URL
         completion(disposition, std::move(credential));
         return;
     }
-    // Per-host trust policies are not attached to sessions yet: every challenge, server trust
-    // included, gets the platform's default handling, as a host without a policy does.
-    completion(net::AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+    auto [disposition, credential] = serverTrustAnswer(session, challenge);
+    completion(disposition, std::move(credential));
+}
+
+SessionDelegate::ChallengeAnswer SessionDelegate::serverTrustAnswer(const Session& session,
+                                                                    const net::URLAuthenticationChallenge& challenge) {
+    using D = net::AuthChallengeDisposition;
+    const auto& space = challenge.protectionSpace;
+    if (space.authenticationMethod != net::kAuthenticationMethodServerTrust || !session) return {D::performDefaultHandling, std::nullopt};
+    const std::string& host = space.host;
+    auto manager = serverTrustPolicyManager(*session);
+    if (!manager) return {D::performDefaultHandling, std::nullopt};
+    auto policy = manager->policy(host);
+    if (!policy) return {D::performDefaultHandling, std::nullopt};
+    const auto& trust = challenge.serverTrust;
+    if (!trust) return {D::performDefaultHandling, std::nullopt};
+    if (policy->evaluate(trust, host)) return {D::useCredential, net::URLChallengeCredential{std::nullopt, trust}};
+    return {D::cancelAuthenticationChallenge, std::nullopt};
+}
+
+bool SessionDelegate::wantsServerTrustChallenge(const Session& session, const Task& task, const std::string& host) {
+    if (sessionDidReceiveChallenge || sessionDidReceiveChallengeWithCompletion || taskDidReceiveChallenge ||
+        taskDidReceiveChallengeWithCompletion)
+        return true;
+    if (auto request = requestForTask(*task); request && request->delegate()->taskDidReceiveChallenge) return true;
+    auto manager = session ? serverTrustPolicyManager(*session) : nullptr;
+    return manager && manager->policy(host).has_value();
 }
 
 void SessionDelegate::didFinishEventsForBackgroundURLSession(const Session& session) {

@@ -83,6 +83,11 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
     // Nothing removes the entry.
     void setRequestForTask(const net::URLSessionTask& task, std::shared_ptr<Request> request);
 
+    // The answer to a server-trust challenge by the policy the session's trust-policy manager has
+    // for its host: the trust when the policy trusts it, cancel when not; default handling for
+    // any other challenge, or when the manager, the policy or the trust is missing.
+    static ChallengeAnswer serverTrustAnswer(const Session& session, const net::URLAuthenticationChallenge& challenge);
+
     // The error an AdaptError wraps; nothing for any other error.
     static std::optional<Error> underlyingAdaptError(const Error& error);
 
@@ -98,6 +103,9 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
     void didReceiveChallenge(const Session&, const Task&, const net::URLAuthenticationChallenge&,
                              net::ChallengeCompletion completion) override;
     void needNewBodyStream(const Session&, const Task&, std::function<void(std::shared_ptr<core::InputStream>)> completion) override;
+    // Yes when a challenge override or the request's own challenge closure is set, or the
+    // session's trust-policy manager has a policy for the host.
+    bool wantsServerTrustChallenge(const Session&, const Task&, const std::string& host) override;
     void didSendBodyData(const Session&, const Task&, std::int64_t bytesSent, std::int64_t totalBytesSent,
                          std::int64_t totalBytesExpectedToSend) override;
     void didFinishCollectingMetrics(const Session&, const Task&, std::shared_ptr<net::URLSessionTaskMetrics>) override;

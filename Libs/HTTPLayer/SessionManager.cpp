@@ -70,23 +70,26 @@ SessionManager::SessionManager(std::shared_ptr<net::URLSession> session, std::sh
       delegate_(std::move(delegate)), session_(std::move(session)) {}
 
 std::shared_ptr<SessionManager> SessionManager::create(net::URLSessionConfiguration configuration,
-                                                       std::shared_ptr<SessionDelegate> delegate) {
+                                                       std::shared_ptr<SessionDelegate> delegate,
+                                                       std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
     auto session = net::URLSession::create(std::move(configuration), delegate);
     std::shared_ptr<SessionManager> manager(new SessionManager(std::move(session), std::move(delegate)));
-    manager->finishInit();
+    manager->finishInit(std::move(serverTrustPolicyManager));
     return manager;
 }
 
 std::shared_ptr<SessionManager> SessionManager::create(std::shared_ptr<net::URLSession> session,
-                                                       std::shared_ptr<SessionDelegate> delegate) {
+                                                       std::shared_ptr<SessionDelegate> delegate,
+                                                       std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
     if (!session || !delegate || session->delegate() != std::static_pointer_cast<net::URLSessionDelegate>(delegate))
         return nullptr;
     std::shared_ptr<SessionManager> manager(new SessionManager(std::move(session), std::move(delegate)));
-    manager->finishInit();
+    manager->finishInit(std::move(serverTrustPolicyManager));
     return manager;
 }
 
-void SessionManager::finishInit() {
+void SessionManager::finishInit(std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager) {
+    setServerTrustPolicyManager(*session_, std::move(serverTrustPolicyManager));
     delegate_->sessionManager = weak_from_this();
     std::weak_ptr<SessionManager> weakSelf = weak_from_this();
     delegate_->sessionDidFinishEventsForBackgroundURLSession = [weakSelf](const SessionDelegate::Session&) {

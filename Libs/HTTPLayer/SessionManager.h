@@ -22,6 +22,7 @@
 #include "Libs/HTTPLayer/ParameterEncoding.h"
 #include "Libs/HTTPLayer/RequestAdapter.h"
 #include "Libs/HTTPLayer/RequestRetrier.h"
+#include "Libs/HTTPLayer/ServerTrustPolicy.h"
 #include "Libs/HTTPLayer/SessionDelegate.h"
 #include "Libs/HTTPLayer/URLConvertible.h"
 #include "Libs/HTTPLayer/URLEncoding.h"
@@ -68,11 +69,14 @@ public:
     // Multipart bodies below this size are encoded in memory.
     static constexpr std::uint64_t multipartFormDataEncodingMemoryThreshold = 10'000'000;
 
+    // The trust-policy manager (or nothing) is attached to the URL session.
     static std::shared_ptr<SessionManager> create(net::URLSessionConfiguration configuration,
-                                                  std::shared_ptr<SessionDelegate> delegate = SessionDelegate::create());
+                                                  std::shared_ptr<SessionDelegate> delegate = SessionDelegate::create(),
+                                                  std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager = nullptr);
     // Nothing when `session`'s delegate is not `delegate`.
     static std::shared_ptr<SessionManager> create(std::shared_ptr<net::URLSession> session,
-                                                  std::shared_ptr<SessionDelegate> delegate);
+                                                  std::shared_ptr<SessionDelegate> delegate,
+                                                  std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager = nullptr);
     virtual ~SessionManager();
     SessionManager(const SessionManager&) = delete;
     SessionManager& operator=(const SessionManager&) = delete;
@@ -156,7 +160,7 @@ public:
 
 protected:
     SessionManager(std::shared_ptr<net::URLSession> session, std::shared_ptr<SessionDelegate> delegate);
-    void finishInit();
+    void finishInit(std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager);
 
 private:
     std::atomic<bool> startRequestsImmediately_{true};

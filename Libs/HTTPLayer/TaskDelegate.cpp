@@ -2,6 +2,7 @@
 
 #include "Libs/HTTPLayer/DataTaskDelegate.h"
 #include "Libs/HTTPLayer/DownloadTaskDelegate.h"
+#include "Libs/HTTPLayer/SessionDelegate.h"
 #include "Libs/HTTPLayer/UploadTaskDelegate.h"
 
 #include "platform/core/Files.h"
@@ -63,9 +64,8 @@ void TaskDelegate::didReceiveChallenge(const Session& session, const Task& task,
     }
     const auto& space = challenge.protectionSpace;
     if (space.authenticationMethod == net::kAuthenticationMethodServerTrust) {
-        // Per-host trust policies are not attached to sessions yet, so a server-trust challenge
-        // gets the platform's own evaluation, as it does for a host without a policy.
-        completion(D::performDefaultHandling, std::nullopt);
+        auto [disposition, answer] = SessionDelegate::serverTrustAnswer(session, challenge);
+        completion(disposition, std::move(answer));
     } else if (challenge.previousFailureCount > 0) {
         completion(D::rejectProtectionSpace, std::nullopt);
     } else if (credential) {
