@@ -1,9 +1,11 @@
+#include "keyboard/KBKeyboardManager.h"
 #include "keyboard/KBTextView.h"
 #include "keyboard/KBToolbarBuilder.h"
 #include "keyboard/KBViewOptions.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/gfx/testing/GoldenImage.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/TextField.h"
 #include "UiTest.h"
 
@@ -70,6 +72,31 @@ TEST_F(KeyboardGolden, PlaceholderTextViewsEmptyAndTyped) {
         window->addSubview(view);
     }
     EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/placeholder_text_view.png"));
+}
+
+// A form under a navigation bar whose bottom field the manager lifts ten points above its bar and
+// the keyboard.
+TEST_F(KeyboardGolden, TheManagerLiftsAFormsBottomField) {
+    auto manager = core::make<KBKeyboardManager>();
+    manager->setEnable(true);
+    auto form = core::make<ui::ViewController>();
+    form->setTitle("Profile");
+    window->setRootViewController(core::make<ui::NavigationController>(form));
+    const char* names[] = {"Name", "Email", "Phone", "City", "About you"};
+    std::shared_ptr<ui::TextField> last;
+    for (int i = 0; i < 5; ++i) {
+        last = core::make<ui::TextField>(gfx::Rect{20, 40.0 + 110 * i, 335, 40});
+        last->setPlaceholder(names[i]);
+        last->setBackgroundColor(gfx::Color::rgb(242, 242, 247));
+        form->view()->addSubview(last);
+    }
+    host->advance(0.5);
+    last->becomeFirstResponder();
+    host->advance(0.6);
+    EXPECT_LT(form->view()->frame().y(), 64);
+    host->snapshot();  // the lift animates from the first frame drawn
+    host->advance(0.6);
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_lifted_by_manager.png"));
 }
 
 } // namespace
