@@ -13,6 +13,7 @@ struct Capture::State {
     GstElement* pipeline = nullptr;
     mutable std::mutex mutex;
     gfx::ImagePtr frame;
+    std::string firstError;  // the first error the bus reported, under the mutex
     bool running = false;
     std::function<void(const gfx::ImagePtr&)> onFrame;
     std::function<void(const std::string&)> onError;
@@ -75,6 +76,10 @@ GstFlowReturn onSample(GstAppSink* sink, gpointer data) {
     return GST_FLOW_OK;
 }
 
+// Installed before the pipeline starts, so an error raised while it starts (or at once after,
+// when the source runs ahead of the clock) is never left unread on the bus. The main queue's
+// step runs after start() has returned: a capture that started stops and reports it; one that
+// failed to start has already stopped and takes the reason from firstError.
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return GST_BUS_PASS;
     GError* error = nullptr;
@@ -82,6 +87,10 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     std::string reason = error ? error->message : "unknown error";
     if (error) g_error_free(error);
     auto weak = *static_cast<std::weak_ptr<Capture::State>*>(data);
+    if (auto state = weak.lock()) {
+        std::lock_guard lock(state->mutex);
+        if (state->firstError.empty()) state->firstError = reason;
+    }
     dispatch::Queue::main()->async([weak, reason] {
         auto s = weak.lock();
         if (!s || !s->running) return;
@@ -89,23 +98,6 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
         if (s->onError) s->onError(reason);
     });
     return GST_BUS_DROP;
-}
-
-// The first error message the bus holds, for a pipeline that did not start.
-std::string pendingError(GstElement* pipeline) {
-    GstBus* bus = gst_element_get_bus(pipeline);
-    std::string reason = "the pipeline did not start";
-    if (GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-        GError* error = nullptr;
-        gst_message_parse_error(m, &error, nullptr);
-        if (error) {
-            reason = error->message;
-            g_error_free(error);
-        }
-        gst_message_unref(m);
-    }
-    gst_object_unref(bus);
-    return reason;
 }
 
 } // namespace
@@ -135,17 +127,17 @@ core::Expected<std::unique_ptr<Capture>> Capture::start(const std::string& sourc
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::weak_ptr<State>(state),
                                [](gpointer p) { delete static_cast<std::weak_ptr<State>*>(p); });
     gst_object_unref(sink);
-
-    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
-        gst_element_get_state(pipeline, nullptr, nullptr, 3 * GST_SECOND) == GST_STATE_CHANGE_FAILURE) {
-        std::string reason = pendingError(pipeline);
-        state->stop();
-        return failure(reason);
-    }
     GstBus* bus = gst_element_get_bus(pipeline);
     gst_bus_set_sync_handler(bus, &onBusMessage, new std::weak_ptr<State>(state),
                              [](gpointer p) { delete static_cast<std::weak_ptr<State>*>(p); });
     gst_object_unref(bus);
+
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_get_state(pipeline, nullptr, nullptr, 3 * GST_SECOND) == GST_STATE_CHANGE_FAILURE) {
+        state->stop();
+        std::lock_guard lock(state->mutex);
+        return failure(state->firstError.empty() ? "the pipeline did not start" : state->firstError);
+    }
     state->running = true;
     return std::unique_ptr<Capture>(new Capture(std::move(state)));
 }

@@ -196,8 +196,8 @@ TEST_F(ScriptBridge, OnANotchedPhoneTheWebViewKeepsClearOfTheHomeIndicator) {
     presenter->presentViewController(stack, false);
     run(0.5);
     window->layoutIfNeeded();
-    const auto page = notched->view()->bounds();
-    EXPECT_EQ(notched->webView()->frame(), (gfx::Rect{0, 0, page.width(), page.height() - 34}));
+    const auto bounds = notched->view()->bounds();
+    EXPECT_EQ(notched->webView()->frame(), (gfx::Rect{0, 0, bounds.width(), bounds.height() - 34}));
     ui::Screen::main().setProfile(ui::DeviceProfile::phone());
 }
 

@@ -112,7 +112,9 @@ TEST_F(HeadSave, AFailedSaveKeepsTheOldPictureAndThePage) {
         EXPECT_EQ(log.lines().size(), 1u) << c.what;
         EXPECT_EQ(posts, 0) << c.what;
         EXPECT_EQ(nav->topViewController(), crop) << c.what << ": the page stays";
-        if (std::filesystem::is_directory(folder)) EXPECT_EQ(stored(), old) << c.what << ": the old picture stays";
+        if (std::filesystem::is_directory(folder)) {
+            EXPECT_EQ(stored(), old) << c.what << ": the old picture stays";
+        }
         nav->popViewControllerAnimated(false);
         run(0.1);
         std::filesystem::remove_all(folder);

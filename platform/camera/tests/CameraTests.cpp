@@ -107,7 +107,11 @@ TEST_F(CameraTest, CancelReportsACancel) {
 
 TEST_F(CameraTest, APipelineErrorEndsThePageAsACancel) {
     core::LogCapture log;
-    auto source = std::make_shared<CameraSource>(std::string(kSolid) + " ! identity error-after=30");
+    // A live source at 30 frames a second fails a third of a second in, after the page shows (an
+    // unthrottled one can fail while it starts, which is a start that fails instead).
+    auto source = std::make_shared<CameraSource>(
+        "videotestsrc is-live=true pattern=solid-color foreground-color=0xff3366cc ! "
+        "video/x-raw,width=64,height=48,framerate=30/1 ! identity error-after=10");
     auto picker = present(source);
     ASSERT_TRUE(waitFor([&] { return recorder->cancelled == 1; })) << "the error reports a cancel";
     EXPECT_FALSE(source->isCapturing());
@@ -115,6 +119,23 @@ TEST_F(CameraTest, APipelineErrorEndsThePageAsACancel) {
     bool named = false;
     for (const auto& line : log.lines()) named = named || line.rfind("camera: stopped: ", 0) == 0;
     EXPECT_TRUE(named) << "one line names the reason";
+}
+
+// An unthrottled source that fails at its second frame fails while it starts or right after:
+// either way the page ends as a cancel with the reason logged, never left waiting.
+TEST_F(CameraTest, AnErrorWhileThePipelineStartsIsNotLost) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        core::LogCapture log;
+        recorder = std::make_shared<Recorder>();
+        auto source = std::make_shared<CameraSource>(std::string(kSolid) + " ! identity error-after=2");
+        auto picker = present(source);
+        ASSERT_TRUE(waitFor([&] { return recorder->cancelled == 1; })) << attempt;
+        EXPECT_FALSE(source->isCapturing());
+        ASSERT_FALSE(log.lines().empty());
+        EXPECT_EQ(log.lines().back().rfind("camera: ", 0), 0u) << log.lines().back();
+        root->dismissViewControllerAnimated(false);
+        host->advance(1);
+    }
 }
 
 } // namespace
