@@ -43,7 +43,9 @@ Result<std::shared_ptr<net::URLSessionTask>> DownloadRequest::Downloadable::make
 Result<std::shared_ptr<net::URLSessionTask>> StreamRequest::Streamable::makeTask(
     const std::shared_ptr<net::URLSession>& session, const std::shared_ptr<RequestAdapter>&,
     const std::shared_ptr<dispatch::Queue>& queue) const {
-    return detail::makeOnQueue(queue, [&] { return session->streamTask(hostName, port); });
+    return detail::makeOnQueue(queue, [&] {
+        return netService ? session->streamTask(netService) : session->streamTask(hostName, port);
+    });
 }
 
 // ---- DataRequest ----

@@ -54,7 +54,7 @@ bool SessionDelegate::respondsTo(Callback callback) const {
     case Callback::streamTaskReadClosed: return !streamsOffered() || bool(streamTaskReadClosed);
     case Callback::streamTaskWriteClosed: return !streamsOffered() || bool(streamTaskWriteClosed);
     case Callback::streamTaskBetterRouteDiscovered: return !streamsOffered() || bool(streamTaskBetterRouteDiscovered);
-    case Callback::streamTaskDidBecomeStreams: return !streamsOffered(); // the platform hands out no streams
+    case Callback::streamTaskDidBecomeStreams: return !streamsOffered() || bool(streamTaskDidBecomeInputStream);
     case Callback::sessionDidBecomeInvalid: return bool(sessionDidBecomeInvalidWithError);
     case Callback::sessionDidReceiveChallenge:
         return bool(sessionDidReceiveChallenge) || bool(sessionDidReceiveChallengeWithCompletion);
@@ -297,6 +297,10 @@ void SessionDelegate::writeClosed(const Session& session, const StreamTask& task
 }
 void SessionDelegate::betterRouteDiscovered(const Session& session, const StreamTask& task) {
     if (streamTaskBetterRouteDiscovered) streamTaskBetterRouteDiscovered(session, task);
+}
+void SessionDelegate::didBecomeInputStream(const Session& session, const StreamTask& task,
+                                           std::shared_ptr<core::InputStream> input, std::shared_ptr<core::OutputStream> output) {
+    if (streamTaskDidBecomeInputStream) streamTaskDidBecomeInputStream(session, task, std::move(input), std::move(output));
 }
 
 } // namespace http

@@ -74,6 +74,8 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
     std::function<void(const Session&, const StreamTask&)> streamTaskReadClosed;
     std::function<void(const Session&, const StreamTask&)> streamTaskWriteClosed;
     std::function<void(const Session&, const StreamTask&)> streamTaskBetterRouteDiscovered;
+    std::function<void(const Session&, const StreamTask&, std::shared_ptr<core::InputStream>, std::shared_ptr<core::OutputStream>)>
+        streamTaskDidBecomeInputStream;
 
     std::shared_ptr<RequestRetrier> retrier;
     std::weak_ptr<SessionManager> sessionManager;
@@ -124,6 +126,8 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
     void readClosed(const Session&, const StreamTask&) override;
     void writeClosed(const Session&, const StreamTask&) override;
     void betterRouteDiscovered(const Session&, const StreamTask&) override;
+    void didBecomeInputStream(const Session&, const StreamTask&, std::shared_ptr<core::InputStream>,
+                              std::shared_ptr<core::OutputStream>) override;
 
 private:
     // The end of every task: tells taskDidComplete and the task delegate, posts DidComplete and

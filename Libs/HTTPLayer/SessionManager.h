@@ -148,6 +148,7 @@ public:
 
     // ---- streams ----
     virtual std::shared_ptr<StreamRequest> stream(const std::string& hostName, int port);
+    virtual std::shared_ptr<StreamRequest> stream(std::shared_ptr<const net::NetService> netService);
     virtual std::shared_ptr<StreamRequest> stream(std::shared_ptr<const StreamRequest::Streamable> streamable);
 
     // ---- retry ----
@@ -200,5 +201,6 @@ void uploadMultipartFormData(SessionManager::MultipartFormBuilder multipartFormD
 void uploadMultipartFormData(SessionManager::MultipartFormBuilder multipartFormData, std::uint64_t threshold,
                              const URLRequestConvertible& urlRequest, SessionManager::MultipartCompletion encodingCompletion = nullptr);
 std::shared_ptr<StreamRequest> stream(const std::string& hostName, int port);
+std::shared_ptr<StreamRequest> stream(std::shared_ptr<const net::NetService> netService);
 
 } // namespace http

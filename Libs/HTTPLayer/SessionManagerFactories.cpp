@@ -216,6 +216,10 @@ std::shared_ptr<StreamRequest> SessionManager::stream(const std::string& hostNam
     return stream(std::make_shared<const StreamRequest::Streamable>(hostName, port));
 }
 
+std::shared_ptr<StreamRequest> SessionManager::stream(std::shared_ptr<const net::NetService> netService) {
+    return stream(std::make_shared<const StreamRequest::Streamable>(std::move(netService)));
+}
+
 std::shared_ptr<StreamRequest> SessionManager::stream(std::shared_ptr<const StreamRequest::Streamable> streamable) {
     auto task = streamable->makeTask(session_, adapter(), queue_);
     if (task.isFailure()) {
@@ -277,6 +281,9 @@ void uploadMultipartFormData(SessionManager::MultipartFormBuilder multipartFormD
 }
 std::shared_ptr<StreamRequest> stream(const std::string& hostName, int port) {
     return SessionManager::default_()->stream(hostName, port);
+}
+std::shared_ptr<StreamRequest> stream(std::shared_ptr<const net::NetService> netService) {
+    return SessionManager::default_()->stream(std::move(netService));
 }
 
 } // namespace http

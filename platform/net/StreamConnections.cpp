@@ -519,10 +519,9 @@ void StreamConnections::end(Connection& c, std::optional<core::Error> error) {
 
 void StreamConnections::read(const std::shared_ptr<URLSessionStreamTask>& task, std::size_t minBytes, std::size_t maxBytes,
                              double timeout, URLSessionStreamTask::ReadCompletion completion) {
-    if (auto ended = task->error(); task->state() == URLSessionTask::State::completed) {
-        host_.deliver([completion = std::move(completion), ended] {
-            completion({}, false, ended.value_or(makeURLError(URLErrorCode::networkConnectionLost)));
-        });
+    if (task->state() == URLSessionTask::State::completed) {
+        // After a failure the read gets the failure; after a regular end, the end.
+        host_.deliver([completion = std::move(completion), ended = task->error()] { completion({}, !ended, ended); });
         return;
     }
     Connection& c = connectionFor(task);

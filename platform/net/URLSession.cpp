@@ -11,6 +11,7 @@
 #include "platform/dispatch/Queue.h"
 #include "platform/net/BodyLimit.h"
 #include "platform/net/ServerTrust.h"
+#include "platform/net/StreamConnections.h"
 #include "platform/net/URLError.h"
 #include "platform/net/UploadBody.h"
 
@@ -202,6 +203,7 @@ public:
 
     void startThread() {
         auto self = shared_from_this();
+        streams_ = std::make_shared<StreamConnections>(streamHost());
         thread_ = std::thread([self] { self->run(); });
     }
 
@@ -272,6 +274,7 @@ public:
                 std::vector<std::shared_ptr<URLSessionTask>> tasks;
                 for (auto& [easy, t] : self->transfers_) tasks.push_back(t->task);
                 for (auto& [id, t] : self->parked_) tasks.push_back(t);
+                for (auto& t : self->streams_->tasks()) tasks.push_back(t);
                 for (auto& t : tasks) self->cancel(t, nullptr);
             }
             self->finishInvalidationIfIdle();
@@ -411,7 +414,11 @@ private:
             // Sleeps until a socket is ready, libcurl's next timer is due or post() wakes the
             // thread; nothing else can give it work, so there is no periodic turn to hide a missed
             // wake-up behind.
-            curl_multi_poll(multi_, nullptr, 0, std::numeric_limits<int>::max(), nullptr);
+            // Stream tasks' sockets are waited on with libcurl's.
+            waitFds_.clear();
+            streams_->addWaitFds(waitFds_);
+            curl_multi_poll(multi_, waitFds_.data(), unsigned(waitFds_.size()), std::numeric_limits<int>::max(), nullptr);
+            streams_->afterPoll(waitFds_);
         }
         // Commands that never ran are dropped: each holds the engine, so keeping them would keep
         // the engine, and its delegate, alive for ever.
@@ -427,9 +434,11 @@ private:
             transfer->task->state_ = URLSessionTask::State::completed;
             transfer->task->error_ = makeURLError(URLErrorCode::cancelled, transfer->request.url);
         }
+        streams_->shutdown();
     }
 
     void resumeOnThread(const std::shared_ptr<URLSessionTask>& task) {
+        if (auto stream = std::dynamic_pointer_cast<URLSessionStreamTask>(task)) return streams_->resume(stream, invalidating_);
         {
             std::lock_guard lock(task->mutex_);
             if (task->state_ == URLSessionTask::State::completed || task->state_ == URLSessionTask::State::canceling) return;
@@ -454,10 +463,6 @@ private:
             finish(task, nullptr, makeURLError(URLErrorCode::cancelled, urlOf(*task)));
             return;
         }
-        if (dynamic_cast<URLSessionStreamTask*>(task.get())) {
-            finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL));
-            return;
-        }
         auto request = task->currentRequest();
         if (!request) {
             finish(task, nullptr, makeURLError(URLErrorCode::badURL));
@@ -467,6 +472,7 @@ private:
     }
 
     void suspendOnThread(const std::shared_ptr<URLSessionTask>& task) {
+        if (auto stream = std::dynamic_pointer_cast<URLSessionStreamTask>(task)) return streams_->suspend(stream);
         {
             std::lock_guard lock(task->mutex_);
             if (task->state_ != URLSessionTask::State::running) return;
@@ -482,6 +488,7 @@ private:
     }
 
     void cancelOnThread(const std::shared_ptr<URLSessionTask>& task, const std::function<void(std::optional<core::Bytes>)>& resumeData) {
+        if (auto stream = std::dynamic_pointer_cast<URLSessionStreamTask>(task)) return streams_->cancel(stream);
         Transfer* transfer = findTransfer(task);
         std::optional<core::Bytes> data;
         if (transfer && resumeData) data = makeResumeData(*transfer);
@@ -1465,7 +1472,7 @@ private:
     }
 
     void finishInvalidationIfIdle() {
-        if (!invalidating_ || !transfers_.empty() || !parked_.empty()) return;
+        if (!invalidating_ || !transfers_.empty() || !parked_.empty() || !streams_->empty()) return;
         invalidationReady_ = true;
         deliverInvalidationWhenDue();
     }
@@ -1527,6 +1534,25 @@ private:
         armTimeoutCheck();
     }
 
+    // What the stream tasks' part of the session may use of it.
+    StreamConnections::Host streamHost() {
+        std::weak_ptr<SessionEngine> weakSelf = shared_from_this();
+        return {
+            [weakSelf](std::function<void()> command) {
+                if (auto self = weakSelf.lock()) self->post(std::move(command));
+            },
+            [this](std::function<void()> event) { deliver(std::move(event)); },
+            [this](const std::shared_ptr<URLSessionTask>& task, std::optional<core::Error> error) {
+                finish(task, nullptr, std::move(error));
+            },
+            [this] { return delegate(); },
+        };
+    }
+
+public:
+    const std::shared_ptr<StreamConnections>& streams() const { return streams_; }
+
+private:
     const URLSessionConfiguration configuration_;
     const std::string defaultUserAgent_; // for requests that name none, made once: the bundle does not change
     // The delegate has a lock of its own: every event asks for it, on the network thread and on
@@ -1561,6 +1587,8 @@ private:
     bool invalidating_ = false;
     double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due
     std::uint64_t checkGeneration_ = 0;
+    std::shared_ptr<StreamConnections> streams_; // made before the thread starts
+    std::vector<curl_waitfd> waitFds_;
     // Any thread.
     std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
     std::atomic<bool> invalidationReady_{false};
@@ -1650,7 +1678,11 @@ std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTask(const core::Byt
 }
 
 std::shared_ptr<URLSessionStreamTask> URLSession::streamTask(const std::string& host, int port) {
-    return makeTask<URLSessionStreamTask>(*this, nextIdentifier(), host, port);
+    return makeTask<URLSessionStreamTask>(*this, nextIdentifier(), host, port, engine_->streams());
+}
+
+std::shared_ptr<URLSessionStreamTask> URLSession::streamTask(std::shared_ptr<const NetService> service) {
+    return makeTask<URLSessionStreamTask>(*this, nextIdentifier(), std::move(service), engine_->streams());
 }
 
 void URLSession::finishTasksAndInvalidate() { engine_->invalidate(false); }

@@ -8,6 +8,7 @@
 
 #include "platform/core/Object.h"
 #include "platform/dispatch/OperationQueue.h"
+#include "platform/net/NetService.h"
 #include "platform/net/URLSessionConfiguration.h"
 #include "platform/net/URLSessionDelegate.h"
 #include "platform/net/URLSessionTask.h"
@@ -45,6 +46,8 @@ class URLSession : public core::Object {
     std::shared_ptr<URLSessionDownloadTask> downloadTask(const URLRequest& request);
     std::shared_ptr<URLSessionDownloadTask> downloadTask(const core::Bytes& resumeData);
     std::shared_ptr<URLSessionStreamTask> streamTask(const std::string& host, int port);
+    // A stream task to a network service, looked up when the task starts.
+    std::shared_ptr<URLSessionStreamTask> streamTask(std::shared_ptr<const NetService> service);
 
     // Lets running tasks finish, then tells the delegate and lets it go. New tasks fail.
     void finishTasksAndInvalidate();

@@ -156,6 +156,10 @@ public:
     virtual void readClosed(const Session&, const StreamTask&) {}
     virtual void writeClosed(const Session&, const StreamTask&) {}
     virtual void betterRouteDiscovered(const Session&, const StreamTask&) {}
+    // The task's connection as a pair of streams (after captureStreams()); the task then completes.
+    // Streams the delegate does not keep are closed when let go.
+    virtual void didBecomeInputStream(const Session&, const StreamTask&, std::shared_ptr<core::InputStream>,
+                                      std::shared_ptr<core::OutputStream>) {}
 };
 
 } // namespace net

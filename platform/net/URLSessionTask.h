@@ -145,7 +145,8 @@ class StreamConnections;
 // asked for before it are done, then the task completes. The task completes with no error once
 // both sides are closed; "cannot find host" (-1003), "cannot connect to host" (-1004), "network
 // connection lost" (-1005) or "cancelled" (-999) end it early, and every read or write still
-// queued then, or asked for later, gets that error.
+// queued then, or asked for later, gets that error. After a regular end a read gets the end of
+// stream and a write "network connection lost".
 class URLSessionStreamTask : public URLSessionTask {
     QUILLORA_CLASS(URLSessionStreamTask)
     using ReadCompletion = std::function<void(const core::Bytes& data, bool atEOF, const std::optional<core::Error>& error)>;

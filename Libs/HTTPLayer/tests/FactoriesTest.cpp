@@ -5,7 +5,9 @@
 #include "platform/core/Files.h"
 #include "platform/core/Paths.h"
 #include "platform/core/testing/TempHome.h"
+#include "platform/net/testing/EchoServer.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -293,4 +295,90 @@ TEST_F(FactoriesFixture, SearchPathDestinationsMoveOrKeepTheFile) {
         ASSERT_TRUE(kept.ok());
         EXPECT_EQ(std::string(kept->begin(), kept->end()), "report body");
     }
+}
+
+namespace {
+// Finds the one service the stream test names, at the echo server.
+class EchoResolver : public net::NetServiceResolver {
+public:
+    explicit EchoResolver(int port) : port_(port) {}
+    std::optional<net::NetServiceAddress> resolve(const net::NetService& service) override {
+        if (service.name() != "echo") return std::nullopt;
+        return net::NetServiceAddress{"127.0.0.1", port_};
+    }
+
+private:
+    int port_;
+};
+} // namespace
+
+TEST_F(FactoriesFixture, StreamRequestsTalkToAHostOrAServiceThroughTheDelegatesClosures) {
+    net::testkit::EchoServer echo;
+    net::NetServiceResolver::setCurrent(std::make_shared<EchoResolver>(echo.port()));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+    const auto add = [&](std::string event) {
+        std::lock_guard lock(mutex);
+        events.push_back(std::move(event));
+        changed.notify_all();
+    };
+    const auto waitFor = [&](const std::string& event) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(20),
+                                [&] { return std::find(events.begin(), events.end(), event) != events.end(); });
+    };
+    auto delegate = manager->delegate();
+    delegate->streamTaskReadClosed = [&](auto&, auto&) { add("readClosed"); };
+    delegate->streamTaskWriteClosed = [&](auto&, auto&) { add("writeClosed"); };
+    delegate->streamTaskDidBecomeInputStream = [&](auto&, auto&, auto input, auto output) {
+        add(input && output ? "streams" : "no streams");
+    };
+    delegate->taskDidComplete = [&](auto&, auto&, const auto& error) { add(error ? "failed" : "complete"); };
+
+    struct Row {
+        const char* what;
+        std::function<std::shared_ptr<StreamRequest>()> make; // made when its row runs
+        bool capture;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Row> rows = {
+        {"host, closed", [&] { return manager->stream("127.0.0.1", echo.port()); }, false, {"read hi", "writeClosed", "read  eof", "readClosed", "complete"}},
+        {"service, captured", [&] { return manager->stream(std::make_shared<net::NetService>("local.", "_echo._tcp.", "echo")); }, true,
+         {"read hi", "streams", "complete"}},
+        {"unknown service", [&] { return manager->stream(std::make_shared<net::NetService>("local.", "_echo._tcp.", "none")); }, false,
+         {"failed", "read error -1003"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        {
+            std::lock_guard lock(mutex);
+            events.clear();
+        }
+        auto task = std::dynamic_pointer_cast<net::URLSessionStreamTask>(row.make()->task());
+        ASSERT_TRUE(task);
+        task->writeData(bytes("hi"), 0, [](const auto&) {});
+        const auto read = [&](std::size_t n) {
+            task->readData(n, n, 0, [&](const core::Bytes& data, bool atEOF, const auto& error) {
+                add(error ? "read error " + std::to_string(error->code)
+                          : "read " + std::string(data.begin(), data.end()) + (atEOF ? " eof" : ""));
+            });
+        };
+        read(2);
+        if (row.expected.front() == "read hi") {
+            ASSERT_TRUE(waitFor("read hi"));
+            if (row.capture) {
+                task->captureStreams();
+            } else {
+                read(1); // waits for the peer's end, which answers the close
+                task->closeWrite();
+            }
+        }
+        for (const auto& event : row.expected) ASSERT_TRUE(waitFor(event)) << event;
+        std::lock_guard lock(mutex);
+        // A failed task may have ended before the read was asked for.
+        if (row.expected.front() == "failed") std::sort(events.begin(), events.end());
+        EXPECT_EQ(events, row.expected);
+    }
+    net::NetServiceResolver::setCurrent(nullptr);
 }

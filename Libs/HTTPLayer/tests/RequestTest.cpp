@@ -186,7 +186,8 @@ TEST_F(RequestFixture, SessionDelegateRespondsOnlyToWhatItHandles) {
     const Callback unanswered[] = {Callback::sessionDidFinishEventsForBackgroundURLSession, Callback::sessionDidBecomeInvalid,
                                    Callback::sessionDidReceiveChallenge, Callback::taskWillPerformHTTPRedirection,
                                    Callback::dataTaskDidReceiveResponse, Callback::streamTaskReadClosed,
-                                   Callback::streamTaskWriteClosed, Callback::streamTaskBetterRouteDiscovered};
+                                   Callback::streamTaskWriteClosed, Callback::streamTaskBetterRouteDiscovered,
+                                   Callback::streamTaskDidBecomeStreams};
     for (auto c : unanswered) EXPECT_FALSE(delegate->respondsTo(c)) << static_cast<int>(c);
     const Callback answered[] = {Callback::taskDidComplete, Callback::taskDidReceiveChallenge, Callback::dataTaskDidReceiveData,
                                  Callback::taskDidFinishCollectingMetrics, Callback::downloadTaskDidFinishDownloading};
@@ -195,6 +196,8 @@ TEST_F(RequestFixture, SessionDelegateRespondsOnlyToWhatItHandles) {
     delegate->taskWillPerformHTTPRedirection = [](auto&, auto&, auto, const net::URLRequest&) { return std::nullopt; };
     delegate->dataTaskDidReceiveResponseWithCompletion = [](auto&, auto&, auto, auto done) { done(net::ResponseDisposition::allow); };
     delegate->streamTaskReadClosed = [](auto&, auto&) {};
+    delegate->streamTaskDidBecomeInputStream = [](auto&, auto&, auto, auto) {};
+    EXPECT_TRUE(delegate->respondsTo(Callback::streamTaskDidBecomeStreams));
     EXPECT_TRUE(delegate->respondsTo(Callback::taskWillPerformHTTPRedirection));
     EXPECT_TRUE(delegate->respondsTo(Callback::dataTaskDidReceiveResponse));
     EXPECT_TRUE(delegate->respondsTo(Callback::streamTaskReadClosed));

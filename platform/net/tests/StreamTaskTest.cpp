@@ -3,9 +3,13 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/testing/EchoServer.h"
-#include "platform/net/testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <future>
@@ -134,7 +138,28 @@ TEST_F(StreamTaskTest, AfterTheEndReadsGetTheEndAndWritesFail) {
                                                              "complete", "write error -1005"}));
 }
 
+namespace {
+// A port on 127.0.0.1 held bound but not listening while it lives: connections to it are refused,
+// and no other program can start listening on it meanwhile.
+struct RefusingPort {
+    RefusingPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+    int fd = -1;
+    int port = 0;
+};
+} // namespace
+
 TEST_F(StreamTaskTest, FailuresToConnectEndTheTaskAndWhatWaits) {
+    RefusingPort refusing;
     struct Case {
         const char* name;
         std::string host;
@@ -142,7 +167,7 @@ TEST_F(StreamTaskTest, FailuresToConnectEndTheTaskAndWhatWaits) {
         long code;
     };
     const std::vector<Case> cases = {
-        {"refused", "127.0.0.1", testkit::LoopbackServer::refusedPort(), -1004},
+        {"refused", "127.0.0.1", refusing.port, -1004},
         {"no port", "127.0.0.1", 0, -1004},
         {"no host", "", 80, -1003},
     };
