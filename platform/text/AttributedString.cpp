@@ -150,6 +150,14 @@ void AttributedString::insert(const AttributedString& other, std::size_t index) 
     coalesce();
 }
 
+void AttributedString::reserve(std::size_t length) {
+    if (length <= characters_.capacity()) return;
+    std::u16string grown;
+    grown.reserve(length);  // from nothing, so exactly this much
+    grown.append(characters_);
+    characters_.swap(grown);
+}
+
 void AttributedString::deleteCharacters(Range range) {
     range = intersection(range, {0, length()});
     if (range.length == 0) return;

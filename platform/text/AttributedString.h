@@ -61,6 +61,9 @@ public:
     void append(const AttributedString& other);
     void insert(const AttributedString& other, std::size_t index);
     void deleteCharacters(Range range);
+    // Room for exactly `length` characters (the string's own growth would double a long text),
+    // so that edits up to it do not reallocate.
+    void reserve(std::size_t length);
 
     AttributedString substring(Range range) const;
 

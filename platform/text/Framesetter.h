@@ -5,7 +5,9 @@
 // Fonts come from kFontAttributeName (the 12-point system font where none is given), run
 // delegates become Pango shape attributes, and paragraphs take their paragraph style from their
 // first character. The last layout (range and width) is kept, so measuring and then drawing at
-// one width lays the text out once.
+// one width lays the text out once; it reaches only as far as a frame asked for has needed, so
+// a frame of the top of a very long text costs what that top costs. Long paragraphs are laid
+// out a piece at a time, each line breaking where it would in one layout.
 //
 // Thread safety: one framesetter is used by one thread at a time.
 
@@ -37,7 +39,15 @@ public:
 
 private:
     struct Placed;
+    // The lines of `range` at `width` whose bottoms are within `height` (below 0: all), laying
+    // out more of the text when the kept lines do not reach that far.
     std::vector<Placed> place(Range range, double width, double height) const;
+    // Lays out the paragraphs from `start` (at most about a piece of them) and appends their
+    // lines; gives where the next piece starts.
+    std::size_t layOutPiece(std::size_t start, std::size_t end, double width,
+                            std::vector<std::shared_ptr<Line>>& lines) const;
+    // UTF-16 units laid out at once: Pango's int widths hold a piece at up to 500 points a glyph.
+    static constexpr std::size_t kPieceLength = 4096;
 
     std::shared_ptr<const detail::Storage> storage_;
     std::unique_ptr<detail::LayoutCache> cache_;

@@ -48,24 +48,32 @@ void addShape(PangoAttrList* list, unsigned start, unsigned end, double ascent, 
 std::shared_ptr<const Storage> Storage::make(AttributedString string) {
     auto storage = std::make_shared<Storage>();
     storage->utf8 = core::utf16::toUtf8(string.characters());
+    storage->utf8.shrink_to_fit();  // kept as long as the layout: not with the room it grew
     const std::string& utf8 = storage->utf8;
     storage->byteOf.reserve(string.length() + 1);
-    storage->unitOf.assign(utf8.size() + 1, 0);
-    std::size_t pos = 0, unit = 0;
+    std::size_t pos = 0;
     while (pos < utf8.size()) {
         std::size_t start = pos;
         core::utf16::decode(utf8, pos);
         std::size_t units = core::utf16::length(std::string_view(utf8).substr(start, pos - start));
         for (std::size_t u = 0; u < units; ++u) storage->byteOf.push_back(static_cast<std::uint32_t>(start));
-        for (std::size_t b = start; b < pos; ++b) storage->unitOf[b] = static_cast<std::uint32_t>(unit);
-        unit += units;
     }
     // Unpaired surrogates become one replacement character; keep the table as long as the text.
     while (storage->byteOf.size() < string.length()) storage->byteOf.push_back(static_cast<std::uint32_t>(utf8.size()));
     storage->byteOf.push_back(static_cast<std::uint32_t>(utf8.size()));
-    storage->unitOf[utf8.size()] = static_cast<std::uint32_t>(string.length());
     storage->string = std::move(string);
     return storage;
+}
+
+std::size_t Storage::unitOf(std::size_t byte) const {
+    const std::size_t length = string.length();
+    if (byte >= utf8.size() || length == 0) return length;
+    // byteOf never decreases: the last unit starting at or before the byte is in its character,
+    // and the first unit with that start is where the character begins.
+    const auto units = byteOf.begin(), unitsEnd = byteOf.begin() + static_cast<std::ptrdiff_t>(length);
+    auto after = std::upper_bound(units, unitsEnd, byte);
+    if (after == units) return 0;
+    return static_cast<std::size_t>(std::lower_bound(units, after, *(after - 1)) - units);
 }
 
 gfx::Font Storage::fontAt(std::size_t index) const {
@@ -193,7 +201,7 @@ std::unique_ptr<LineData> makeLineData(std::shared_ptr<const Storage> storage, P
     // alignment or for the width a frame needs.
     const std::u16string& chars = storage->string.characters();
     const std::uint32_t base = storage->byteOf[layoutStart];
-    std::size_t end = storage->unitOf[base + static_cast<std::uint32_t>(line->start_index + line->length)];
+    std::size_t end = storage->unitOf(base + static_cast<std::uint32_t>(line->start_index + line->length));
     std::size_t first = end;
     while (first > range.location) {
         char16_t c = chars[first - 1];
@@ -222,11 +230,11 @@ void buildRuns(const LineData& line) {
         const PangoItem* item = glyphItem->item;
         const PangoGlyphString* glyphs = glyphItem->glyphs;
         FontMetrics metrics = metricsOfItem(item);
-        Range itemRange{storage.unitOf[base + static_cast<std::uint32_t>(item->offset)], 0};
+        Range itemRange{storage.unitOf(base + static_cast<std::uint32_t>(item->offset)), 0};
         itemRange.length =
-            storage.unitOf[base + static_cast<std::uint32_t>(item->offset + item->length)] - itemRange.location;
+            storage.unitOf(base + static_cast<std::uint32_t>(item->offset + item->length)) - itemRange.location;
         auto clusterOf = [&](int glyph) -> std::size_t {
-            return storage.unitOf[base + static_cast<std::uint32_t>(item->offset + glyphs->log_clusters[glyph])];
+            return storage.unitOf(base + static_cast<std::uint32_t>(item->offset + glyphs->log_clusters[glyph]));
         };
         int i = 0;
         while (i < glyphs->num_glyphs) {

@@ -21,7 +21,10 @@ struct Storage {
     AttributedString string;
     std::string utf8;
     std::vector<std::uint32_t> byteOf;  // UTF-16 index -> UTF-8 byte; length() + 1 entries
-    std::vector<std::uint32_t> unitOf;  // UTF-8 byte -> UTF-16 index; bytes + 1 entries
+
+    // UTF-8 byte -> UTF-16 index of the character holding it (length() at the end). Looked up
+    // in byteOf rather than kept as a table of its own, which would take 4 bytes per byte.
+    std::size_t unitOf(std::size_t byte) const;
 
     static std::shared_ptr<const Storage> make(AttributedString string);
 

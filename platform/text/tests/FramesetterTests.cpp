@@ -1,6 +1,7 @@
 #include "platform/text/Framesetter.h"
 
 #include "platform/gfx/BitmapContext.h"
+#include "platform/gfx/PangoFonts.h"
 #include "platform/gfx/TextLayout.h"
 #include "platform/text/AttributeNames.h"
 #include "platform/text/BoxedValue.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 using namespace text;
 
@@ -175,4 +177,89 @@ TEST(Framesetter, RunOffsetsOfAVeryLongLineDoNotOverflow) {
     const auto& runs = line->glyphRuns();
     ASSERT_EQ(runs.size(), 3u);
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(runs[std::size_t(i)]->xOffset(), i * perRun * 15.0, 1.0) << i;
+}
+
+// Long paragraphs are laid out a piece at a time; every line must still break where one Pango
+// layout of the whole text breaks it.
+TEST(Framesetter, LongTextsBreakAsOneLayoutWould) {
+    const std::string words = "Quick brown foxes jump over lazy dogs, then rest. ";
+    const std::string han = repeat(kHan, 7) + "\xEF\xBC\x8C" + repeat(kHan, 5) + "\xE3\x80\x82 ";  // with CJK commas and stops
+    const std::string emoji = "\xF0\x9F\x98\x80\xF0\x9F\x8D\x8E ";  // two characters outside the BMP and a space
+    struct Case {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"one paragraph of words and ideographs", repeat(words + han, 160)},
+        {"paragraphs of a few thousand characters", repeat(repeat(words, 60) + "\n" + repeat(han, 170) + "\n", 3)},
+        {"CR LF paragraphs", repeat(repeat(han, 150) + "\r\n", 4)},
+        // Characters outside the BMP (drawn as boxes: the pinned fonts have no emoji, and there
+        // Pango's own lines can pass the width, so only the tiling is compared).
+        {"surrogate pairs", repeat(emoji, 3000)},
+        {"no break opportunity but between ideographs", repeat(kHan, 13000)},
+    };
+    const double width = 233.5;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AttributedString string(c.text, plain());
+        ASSERT_GT(string.length(), 8192u);
+        // Line starts as UTF-8 bytes, from one Pango layout of the whole text.
+        PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
+        pango_layout_set_text(layout, c.text.data(), static_cast<int>(c.text.size()));
+        PangoFontDescription* font = gfx::newPangoFontDescription(kFont);
+        pango_layout_set_font_description(layout, font);
+        pango_font_description_free(font);
+        pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+        std::vector<int> expected;
+        for (GSList* l = pango_layout_get_lines_readonly(layout); l; l = l->next) {
+            auto* line = static_cast<PangoLayoutLine*>(l->data);
+            if (line->length > 0 || expected.empty()) expected.push_back(line->start_index);
+        }
+        g_object_unref(layout);
+
+        Framesetter setter(string);
+        auto frame = setter.createFrame({}, {0, 0, width, 1e9});
+        std::vector<int> starts;
+        std::size_t end = 0;
+        for (const auto& line : frame->lines()) {
+            Range r = line->stringRange();
+            EXPECT_EQ(r.location, end) << "lines tile the text";
+            EXPECT_FALSE(r.location < string.length() && string.characters()[r.location] >= 0xDC00 &&
+                         string.characters()[r.location] <= 0xDFFF) << "a line starts inside a character";
+            end = r.end();
+            starts.push_back(static_cast<int>(string.substring({0, r.location}).string().size()));
+        }
+        EXPECT_EQ(end, string.length());
+        if (c.text.find("\xF0") == std::string::npos) {
+            EXPECT_EQ(starts, expected);
+        }
+    }
+}
+
+// Pango sums a run's widths in an int: a paragraph past INT_MAX units used to come back as one
+// line a million points wide. A frame of its top lays out only what it shows.
+TEST(Framesetter, AParagraphOfAMillionUnitsStillWraps) {
+    const std::string piece = "\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x8C" + repeat(kHan, 13) + " ";  // 17 characters
+    AttributedString string(repeat(piece, 20000), plain(7));  // past INT_MAX units at 15 points
+    const double width = 312.5, lineHeight = kFont.lineHeight();
+    Framesetter setter(string);
+    Range fit;
+    gfx::Size top = setter.suggestFrameSize({}, {width, 1000}, &fit);
+    EXPECT_LE(top.width, width);
+    const auto linesInTop = static_cast<std::size_t>(std::floor((1000 + 7) / (lineHeight + 7)));
+    EXPECT_NEAR(top.height, linesInTop * (lineHeight + 7) - 7, 1e-6);
+    EXPECT_GT(fit.length, 0u);
+    EXPECT_LT(fit.length, linesInTop * 22);  // 20 ideographs of 15 points, and a space, fit a line
+
+    // Asking for more lays out the rest, with the same lines at the top.
+    auto all = setter.createFrame({}, {0, 0, width, 1e9});
+    ASSERT_GT(all->lines().size(), string.length() / 22);
+    EXPECT_EQ(all->lines().back()->stringRange().end(), string.length());
+    std::size_t end = 0;
+    for (const auto& line : all->lines()) {
+        ASSERT_EQ(line->stringRange().location, end);
+        end = line->stringRange().end();
+        ASSERT_LE(line->typographicBounds(nullptr, nullptr, nullptr) - line->trailingWhitespaceWidth(), width + 1e-6);
+    }
+    EXPECT_EQ(setter.suggestFrameSize({}, {width, 1000}, &fit), top);
 }
