@@ -111,6 +111,13 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
         callerLength_ = 0;
         allRunItemArray_.clear();
         setNeedsFramesetter();
+        // Nor does it keep the old text's layout (the measuring label would hold the last text
+        // it measured, however long, for the life of the process).
+        {
+            std::lock_guard lock(framesetterLock_);
+            framesetter_.reset();
+            highlightFramesetter_.reset();
+        }
         if (!drawing_) setNeedsDisplay();
         return;
     }
@@ -132,6 +139,7 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
     currentClickRunStrokeItem_ = nullptr;
 
     AttributedString w = std::move(*attributed);
+    w.reserve(w.length() + 1);  // room for the sentinel only, not twice the text
     w.append(AttributedString(std::u16string(1, text::kObjectReplacementCharacter)));
 
     if (!caculateSizeOnly_) {

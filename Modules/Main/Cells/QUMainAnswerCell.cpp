@@ -49,12 +49,14 @@ void QUMainAnswerCell::setupSubviews() {
 
 void QUMainAnswerCell::configure(std::string_view content, std::optional<std::string_view> searchText) {
     copyString_ = std::string(content);
-    // The segment view keeps the block and may run it again, so it holds its own copies of the
-    // texts and refers to the cell weakly.
+    // The segment view keeps the block and may run it again, so it refers to the cell weakly and
+    // takes the answer from it (an answer can be megabytes: one copy is kept, the cell's) and
+    // holds its own copy of the search text.
     std::weak_ptr<QUMainAnswerCell> weakSelf = std::static_pointer_cast<QUMainAnswerCell>(shared_from_this());
     std::optional<std::string> search = searchText ? std::optional<std::string>(*searchText) : std::nullopt;
-    answerSeg_->setUpCustomView = [weakSelf, text = *copyString_, search](std::int64_t, SegmentItemView& item) {
-        if (auto self = weakSelf.lock()) self->buildAnswerView(item, text, search);
+    answerSeg_->setUpCustomView = [weakSelf, search](std::int64_t, SegmentItemView& item) {
+        if (auto self = weakSelf.lock(); self && self->copyString_)
+            self->buildAnswerView(item, *self->copyString_, search);
     };
     answerSeg_->setIsAutoSize(true);
     answerSeg_->setItemCount(1);
