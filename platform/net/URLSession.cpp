@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <deque>
 #include <limits>
@@ -107,37 +108,80 @@ std::optional<URL> urlOf(const URLSessionTask& task) {
     return request ? request->url : std::nullopt;
 }
 
-// What a 401 response offers of Basic authentication, read from its WWW-Authenticate field
-// (repeated fields arrive joined with ", "): nothing when it offers no Basic challenge.
-struct BasicChallenge {
+// The authentication a 401 or 407 response asks for, read from its WWW-Authenticate or
+// Proxy-Authenticate field (repeated fields arrive joined with ", "): the strongest scheme the
+// session answers (Negotiate, then Digest, then Basic) and that scheme's realm; nothing when it
+// offers none of them.
+struct AuthOffer {
+    std::string method; // kAuthenticationMethodNegotiate, ...HTTPDigest or ...HTTPBasic
     std::optional<std::string> realm;
 };
 
-std::optional<BasicChallenge> basicChallenge(const HTTPHeaders& headers) {
-    const auto field = headers.value("WWW-Authenticate");
-    if (!field) return std::nullopt;
-    const std::string lower = core::ascii::lowered(*field);
-    const auto separates = [&](std::size_t i) { return lower[i] == ' ' || lower[i] == ',' || lower[i] == '\t'; };
-    std::size_t at = 0;
-    for (;; at += 5) {
-        at = lower.find("basic", at);
-        if (at == std::string::npos) return std::nullopt;
-        const std::size_t end = at + 5;
-        if ((at == 0 || separates(at - 1)) && (end == lower.size() || separates(end))) break;
+std::optional<AuthOffer> authOffer(const std::string& field) {
+    const auto isTokenChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+    };
+    std::vector<AuthOffer> offers;
+    std::size_t i = 0;
+    const std::size_t n = field.size();
+    while (i < n) {
+        if (field[i] == ' ' || field[i] == '\t' || field[i] == ',') {
+            ++i;
+            continue;
+        }
+        std::size_t start = i;
+        while (i < n && isTokenChar(field[i])) ++i;
+        if (i == start) { // not a token: skip a stray character
+            ++i;
+            continue;
+        }
+        std::string token = core::ascii::lowered(field.substr(start, i - start));
+        std::size_t j = i;
+        while (j < n && (field[j] == ' ' || field[j] == '\t')) ++j;
+        if (j < n && field[j] == '=') {
+            // A parameter of the scheme before it: a quoted string or a token.
+            i = j + 1;
+            while (i < n && (field[i] == ' ' || field[i] == '\t')) ++i;
+            std::string value;
+            if (i < n && field[i] == '"') {
+                for (++i; i < n && field[i] != '"'; ++i) {
+                    if (field[i] == '\\' && i + 1 < n) ++i;
+                    value += field[i];
+                }
+                ++i;
+            } else {
+                std::size_t v = i;
+                while (i < n && field[i] != ',' && field[i] != ' ' && field[i] != '\t') ++i;
+                value = field.substr(v, i - v);
+            }
+            if (token == "realm" && !offers.empty() && !offers.back().realm) offers.back().realm = std::move(value);
+            continue;
+        }
+        offers.push_back({std::move(token), std::nullopt});
     }
-    BasicChallenge challenge;
-    const std::size_t realm = lower.find("realm=", at + 5);
-    if (realm != std::string::npos) {
-        std::size_t value = realm + 6;
-        if (value < field->size() && (*field)[value] == '"') {
-            const std::size_t close = field->find('"', value + 1);
-            challenge.realm = field->substr(value + 1, close == std::string::npos ? std::string::npos : close - value - 1);
-        } else {
-            const std::size_t stop = field->find_first_of(", \t", value);
-            challenge.realm = field->substr(value, stop == std::string::npos ? std::string::npos : stop - value);
+    for (const char* method : {kAuthenticationMethodNegotiate, kAuthenticationMethodHTTPDigest, kAuthenticationMethodHTTPBasic}) {
+        for (auto& offer : offers) {
+            if (offer.method == method) return offer;
         }
     }
-    return challenge;
+    return std::nullopt;
+}
+
+// The credentials a leg sends, to the server and to the proxy, each with its scheme (a
+// CURLAUTH_ value), and how many challenges of each the task has answered with one.
+struct LegAuth {
+    std::optional<URLCredential> credential;
+    long scheme = CURLAUTH_BASIC;
+    int failures = 0;
+    std::optional<URLCredential> proxyCredential;
+    long proxyScheme = CURLAUTH_BASIC;
+    int proxyFailures = 0;
+};
+
+long curlAuthScheme(const std::string& method) {
+    if (method == kAuthenticationMethodNegotiate) return static_cast<long>(CURLAUTH_NEGOTIATE);
+    if (method == kAuthenticationMethodHTTPDigest) return static_cast<long>(CURLAUTH_DIGEST);
+    return static_cast<long>(CURLAUTH_BASIC);
 }
 
 // Where a URL's requests go: its scheme and host in lower case, and its port (the scheme's
@@ -332,14 +376,13 @@ private:
         HTTPHeaders headers;
         bool headComplete = false;
         bool holdingRedirect = false;
-        bool holdingChallenge = false;          // a 401 offering Basic authentication
-        std::optional<std::string> challengeRealm;
+        bool holdingChallenge = false;          // a 401 (or a proxy's 407) offering authentication
+        std::optional<AuthOffer> challengeOffer;
+        bool challengeFromProxy = false;
         core::Bytes heldBody;                   // of a held redirect or challenge
         // Server trust: set on a leg that raises a challenge for a chain the session has no answer for.
         std::shared_ptr<TrustSlot> trustSlot;
-        // Authentication: the credential this leg sends, and how many the task has sent so far.
-        std::optional<URLCredential> credential;
-        int authFailures = 0;
+        LegAuth auth;
         std::shared_ptr<const HTTPURLResponse> response;
         std::int64_t uploaded = 0;
         // Downloads.
@@ -515,8 +558,7 @@ private:
 
     void startLeg(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
                   std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0,
-                  std::optional<URLCredential> credential = std::nullopt, int authFailures = 0,
-                  std::shared_ptr<core::InputStream> bodyStream = nullptr) {
+                  LegAuth auth = {}, std::shared_ptr<core::InputStream> bodyStream = nullptr) {
         if (redirects > 0) {
             // The first leg's request is the task's current request already.
             std::lock_guard lock(task->mutex_);
@@ -537,8 +579,7 @@ private:
         t.request = std::move(request);
         const auto& url = t.request.url;
         t.redirects = redirects;
-        t.credential = std::move(credential);
-        t.authFailures = authFailures;
+        t.auth = std::move(auth);
         t.metrics = std::move(metrics);
         t.timeout = std::min(t.request.timeoutInterval, configuration_.timeoutIntervalForRequest);
         t.lastActivity = now();
@@ -554,8 +595,7 @@ private:
             if (upload->bodyData()) {
                 t.borrowedBody = &*upload->bodyData(); // the task keeps its bytes for as long as the transfer
             } else if (upload->isStreamed() && !bodyStream) {
-                askForBodyStream(task, std::move(t.request), redirects, std::move(t.metrics), t.resourceDeadline,
-                                 std::move(t.credential), authFailures);
+                askForBodyStream(task, std::move(t.request), redirects, std::move(t.metrics), t.resourceDeadline, std::move(t.auth));
                 return;
             } else {
                 t.uploadBody = std::make_unique<UploadBody>(bodyStream ? std::move(bodyStream)
@@ -604,10 +644,10 @@ private:
     // once it answers, and no stream ends the task.
     void askForBodyStream(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
                           std::shared_ptr<URLSessionTaskMetrics> metrics, double deadline,
-                          std::optional<URLCredential> credential, int authFailures) {
+                          LegAuth auth) {
         parked_[task->taskIdentifier()] = task;
         auto proceed = [self = shared_from_this(), task, request = std::move(request), redirects, metrics, deadline,
-                        credential, authFailures](std::shared_ptr<core::InputStream> stream) {
+                        auth = std::move(auth)](std::shared_ptr<core::InputStream> stream) {
             self->post([=] {
                 if (!self->parked_.erase(task->taskIdentifier())) return; // cancelled meanwhile
                 if (task->state() == URLSessionTask::State::completed) return;
@@ -615,7 +655,7 @@ private:
                     self->finish(task, nullptr, makeURLError(URLErrorCode::requestBodyStreamExhausted, request.url));
                     return;
                 }
-                self->startLeg(task, request, redirects, metrics, deadline, credential, authFailures, stream);
+                self->startLeg(task, request, redirects, metrics, deadline, auth, stream);
             });
         };
         if (!responds(Callback::taskNeedNewBodyStream)) {
@@ -749,11 +789,20 @@ private:
             curl_easy_setopt(easy, CURLOPT_SHARE, configuration_.httpCookieStorage->shareHandle());
             curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         }
-        if (t.credential) {
-            // Sent with the request itself: the server has asked for Basic authentication already.
-            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-            curl_easy_setopt(easy, CURLOPT_USERNAME, t.credential->user.c_str());
-            curl_easy_setopt(easy, CURLOPT_PASSWORD, t.credential->password.c_str());
+        if (t.auth.credential) {
+            // The server has asked for this scheme already: Basic goes with the request itself,
+            // Digest and Negotiate answer the server's next 401 within the leg.
+            curl_easy_setopt(easy, CURLOPT_HTTPAUTH, t.auth.scheme);
+            curl_easy_setopt(easy, CURLOPT_USERNAME, t.auth.credential->user.c_str());
+            curl_easy_setopt(easy, CURLOPT_PASSWORD, t.auth.credential->password.c_str());
+        }
+        if (configuration_.proxy) {
+            curl_easy_setopt(easy, CURLOPT_PROXY, configuration_.proxy->absoluteString().c_str());
+            if (t.auth.proxyCredential) {
+                curl_easy_setopt(easy, CURLOPT_PROXYAUTH, t.auth.proxyScheme);
+                curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, t.auth.proxyCredential->user.c_str());
+                curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, t.auth.proxyCredential->password.c_str());
+            }
         }
         if (t.isDownload && t.resumeOffset > 0) {
             curl_easy_setopt(easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(t.resumeOffset));
@@ -858,7 +907,7 @@ private:
             (void)core::files::remove(t.filePath);
         }
         auto proceed = [self = shared_from_this(), task, request = std::move(t.request), redirects = t.redirects, metrics = t.metrics,
-                        deadline = t.resourceDeadline, credential = t.credential, failures = t.authFailures, key = slot.key,
+                        deadline = t.resourceDeadline, auth = t.auth, key = slot.key,
                         digest = trust ? trust->presentedChainDigest() : std::string()](AuthChallengeDisposition disposition,
                                                                                           std::optional<URLChallengeCredential> answer) {
             self->post([=] {
@@ -871,7 +920,7 @@ private:
                 const bool accepted = disposition == AuthChallengeDisposition::useCredential && answer && answer->trust &&
                                       !digest.empty() && answer->trust->presentedChainDigest() == digest;
                 self->trustAnswers_.emplace(key, accepted); // the first answer for a chain stands
-                self->startLeg(task, request, redirects, metrics, deadline, credential, failures);
+                self->startLeg(task, request, redirects, metrics, deadline, auth);
             });
         };
         auto finished = takeOut(t);
@@ -954,9 +1003,12 @@ private:
         std::string_view line(data, n);
         t.lastActivity = now();
         if (line.rfind("HTTP/", 0) == 0) {
-            // A new response head (an interim 1xx one is followed by the real one).
+            // A new response head (an interim 1xx one is followed by the real one; a 401 that
+            // libcurl answers itself with Digest or Negotiate, by its next try).
             t.headers = HTTPHeaders();
             t.headComplete = false;
+            t.holdingRedirect = t.holdingChallenge = false;
+            t.heldBody.clear();
             auto space = line.find(' ');
             t.httpVersion = core::ascii::trimmed(line.substr(0, space));
             t.status = space == std::string_view::npos ? 0 : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
@@ -1011,11 +1063,14 @@ private:
             t.holdingRedirect = true;
             return;
         }
-        if (t.status == 401 && !t.isDownload) {
-            if (auto challenge = basicChallenge(fields)) {
+        const bool fromProxy = t.status == 407 && configuration_.proxy;
+        if ((t.status == 401 || fromProxy) && !t.isDownload) {
+            const auto field = fields.value(fromProxy ? "Proxy-Authenticate" : "WWW-Authenticate");
+            if (auto offer = field ? authOffer(*field) : std::nullopt) {
                 // Whether the request is sent again with a credential is decided when it is complete.
                 t.holdingChallenge = true;
-                t.challengeRealm = challenge->realm;
+                t.challengeOffer = std::move(offer);
+                t.challengeFromProxy = fromProxy;
                 return;
             }
         }
@@ -1170,11 +1225,13 @@ private:
         handOverRequest(t);
         auto finished = takeOut(t);
 
-        auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics, deadline](std::optional<URLRequest> chosen) {
-            self->post([self, task, response, body, redirects, metrics, deadline, chosen] {
+        // A redirect keeps the proxy's credential, not the server's.
+        LegAuth proxyAuth{std::nullopt, CURLAUTH_BASIC, 0, t.auth.proxyCredential, t.auth.proxyScheme, t.auth.proxyFailures};
+        auto proceed = [self = shared_from_this(), task, response, body, redirects, metrics, deadline, proxyAuth](std::optional<URLRequest> chosen) {
+            self->post([self, task, response, body, redirects, metrics, deadline, proxyAuth, chosen] {
                 if (task->state() == URLSessionTask::State::completed) return;
                 if (chosen) {
-                    self->startLeg(task, *chosen, redirects, metrics, deadline);
+                    self->startLeg(task, *chosen, redirects, metrics, deadline, proxyAuth);
                 } else {
                     self->endWithHeldResponse(task, response, body, metrics);
                 }
@@ -1204,28 +1261,39 @@ private:
         });
     }
 
-    // A 401 offering Basic authentication. The delegate is asked for a credential (a delegate
-    // that does not take the event gets the default handling): with one the request goes again
-    // with it; the default handling takes the credential storage's default credential for the
-    // protection space, once; otherwise the 401 is the task's answer, and a cancel ends the task
-    // as cancelled.
+    // A 401 (or the proxy's 407) offering Basic, Digest or Negotiate authentication. The delegate
+    // is asked for a credential (a delegate that does not take the event gets the default
+    // handling): with one the request goes again with it in the offered scheme (Negotiate needs
+    // none of its own: an answer without one still tries); the default handling takes the
+    // credential storage's default credential for the protection space, once; otherwise the 401
+    // or 407 is the task's answer, and a cancel ends the task as cancelled.
     void challenge(Transfer& t) {
         auto task = t.task;
         URLAuthenticationChallenge challenge;
-        Origin origin = originOf(*t.request.url);
         URLProtectionSpace& space = challenge.protectionSpace;
-        space.protocol = std::move(origin.scheme);
-        space.host = std::move(origin.host);
-        space.port = origin.port;
-        space.realm = t.challengeRealm;
-        space.authenticationMethod = kAuthenticationMethodHTTPBasic;
-        challenge.previousFailureCount = t.authFailures;
+        const bool proxy = t.challengeFromProxy;
+        if (proxy) {
+            Origin origin = originOf(*configuration_.proxy);
+            space.protocol = origin.scheme;
+            space.proxyType = std::move(origin.scheme);
+            space.host = std::move(origin.host);
+            space.port = origin.port;
+        } else {
+            Origin origin = originOf(*t.request.url);
+            space.protocol = std::move(origin.scheme);
+            space.host = std::move(origin.host);
+            space.port = origin.port;
+        }
+        space.realm = t.challengeOffer->realm;
+        space.authenticationMethod = t.challengeOffer->method;
+        const int failures = proxy ? t.auth.proxyFailures : t.auth.failures;
+        challenge.previousFailureCount = failures;
         challenge.failureResponse = t.response;
 
         // Take the finished leg out; its response and body are kept in case no credential comes.
         auto proceed = [self = shared_from_this(), task, request = t.request, response = t.response, body = std::move(t.heldBody),
-                        metrics = t.metrics, deadline = t.resourceDeadline, redirects = t.redirects, failures = t.authFailures,
-                        space](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
+                        metrics = t.metrics, deadline = t.resourceDeadline, redirects = t.redirects, auth = t.auth, failures,
+                        proxy, space](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
             self->post([=] {
                 self->parked_.erase(task->taskIdentifier());
                 if (task->state() == URLSessionTask::State::completed) return;
@@ -1236,15 +1304,26 @@ private:
                 std::optional<URLCredential> credential;
                 if (disposition == AuthChallengeDisposition::useCredential && answer) {
                     credential = answer->userCredential;
+                    if (!credential && space.authenticationMethod == kAuthenticationMethodNegotiate) credential = URLCredential{};
                 } else if (disposition == AuthChallengeDisposition::performDefaultHandling && failures == 0 &&
                            self->configuration_.urlCredentialStorage) {
                     credential = self->configuration_.urlCredentialStorage->defaultCredential(space);
                 }
-                if (credential) {
-                    self->startLeg(task, request, redirects, metrics, deadline, credential, failures + 1);
-                } else {
+                if (!credential) {
                     self->endWithHeldResponse(task, response, body, metrics);
+                    return;
                 }
+                LegAuth next = auth;
+                if (proxy) {
+                    next.proxyCredential = std::move(credential);
+                    next.proxyScheme = curlAuthScheme(space.authenticationMethod);
+                    next.proxyFailures = failures + 1;
+                } else {
+                    next.credential = std::move(credential);
+                    next.scheme = curlAuthScheme(space.authenticationMethod);
+                    next.failures = failures + 1;
+                }
+                self->startLeg(task, request, redirects, metrics, deadline, std::move(next));
             });
         };
         handOverRequest(t);

@@ -35,6 +35,9 @@ struct URLSessionConfiguration {
     bool httpShouldSetCookies = true;
     std::shared_ptr<HTTPCookieStorage> httpCookieStorage;       // nothing: no cookies
     std::shared_ptr<URLCredentialStorage> urlCredentialStorage; // nothing: no stored credentials
+    // The proxy every request goes through ("http://host:port"); nothing: libcurl's own choice
+    // (the environment's proxy variables). A 407 asks the delegate for the proxy's credential.
+    std::optional<URL> proxy;
     // The name of a background session; here it only makes multipart bodies go through a file.
     std::optional<std::string> identifier;
 };

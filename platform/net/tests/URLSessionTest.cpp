@@ -1,3 +1,4 @@
+#include "platform/core/Digest.h"
 #include "platform/core/Files.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
@@ -569,7 +570,7 @@ TEST_F(SessionFixture, BasicAuthenticationChallengesAskForACredential) {
     LoopbackServer server([](const RecordedRequest& r) {
         if (r.headers.value("Authorization") == "Basic dTpw") return Reply::text(200, "ok"); // u:p
         Reply reply = Reply::text(401, "denied");
-        reply.headers.emplace_back("WWW-Authenticate", "Digest realm=\"other\", Basic realm=\"quillora\"");
+        reply.headers.emplace_back("WWW-Authenticate", "Bearer realm=\"other\", Basic realm=\"quillora\"");
         return reply;
     });
     using D = AuthChallengeDisposition;
@@ -644,5 +645,153 @@ TEST_F(SessionFixture, BasicAuthenticationChallengesAskForACredential) {
         EXPECT_EQ(events.back(), c.error ? "complete " + std::to_string(*c.error) : "complete");
         session->invalidateAndCancel();
         session.reset();
+    }
+}
+
+namespace {
+
+// The parameters of a Digest Authorization field: name=value or name="value", comma-separated.
+std::map<std::string, std::string> digestParameters(std::string field) {
+    std::map<std::string, std::string> out;
+    if (field.rfind("Digest ", 0) != 0) return out;
+    std::size_t i = 7;
+    while (i < field.size()) {
+        while (i < field.size() && (field[i] == ' ' || field[i] == ',')) ++i;
+        const std::size_t eq = field.find('=', i);
+        if (eq == std::string::npos) break;
+        std::string name = field.substr(i, eq - i);
+        std::string value;
+        i = eq + 1;
+        if (i < field.size() && field[i] == '"') {
+            const std::size_t close = field.find('"', i + 1);
+            value = field.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            const std::size_t stop = field.find(',', i);
+            value = field.substr(i, stop == std::string::npos ? std::string::npos : stop - i);
+            i = stop == std::string::npos ? field.size() : stop;
+        }
+        out[name] = value;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(SessionFixture, DigestChallengesAreAnsweredWithTheServersMD5Response) {
+    // The server checks the MD5 response of RFC 7616 for user "u", password "p".
+    std::vector<bool> verified;
+    std::mutex verifiedMutex;
+    LoopbackServer server([&](const RecordedRequest& r) {
+        auto p = digestParameters(r.headers.value("Authorization").value_or(""));
+        if (!p.empty()) {
+            const std::string ha1 = core::md5Hex("u:" + p["realm"] + ":p");
+            const std::string ha2 = core::md5Hex(r.method + ":" + p["uri"]);
+            const std::string expected = core::md5Hex(ha1 + ":" + p["nonce"] + ":" + p["nc"] + ":" + p["cnonce"] + ":" + p["qop"] + ":" + ha2);
+            const bool ok = p["username"] == "u" && p["nonce"] == "n0nce" && p["uri"] == r.target && p["response"] == expected;
+            std::lock_guard lock(verifiedMutex);
+            verified.push_back(ok);
+            if (ok) return Reply::text(200, "ok");
+        }
+        Reply reply = Reply::text(401, "denied");
+        reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"weaker\", Digest realm=\"quillora\", nonce=\"n0nce\", "
+                                                       "qop=\"auth\", algorithm=MD5");
+        return reply;
+    });
+    for (const std::string password : {"p", "wrong"}) {
+        SCOPED_TRACE(password);
+        recorder = std::make_shared<Recorder>();
+        makeSession();
+        recorder->answerChallenge = [password](const URLAuthenticationChallenge& challenge, ChallengeCompletion done) {
+            if (challenge.previousFailureCount > 0) return done(AuthChallengeDisposition::rejectProtectionSpace, std::nullopt);
+            done(AuthChallengeDisposition::useCredential, URLChallengeCredential{URLCredential{"u", password}, nullptr});
+        };
+        {
+            std::lock_guard lock(verifiedMutex);
+            verified.clear();
+        }
+        auto task = session->dataTask(request(server.url("/private?a=1")));
+        task->resume();
+        ASSERT_TRUE(recorder->waitForCompletions(1));
+        auto events = recorder->events();
+        EXPECT_EQ(events.front(), "challenge 0 digest http://127.0.0.1:" + std::to_string(server.port()) + " quillora 401");
+        ASSERT_TRUE(task->response());
+        std::lock_guard lock(verifiedMutex);
+        if (password == "p") {
+            EXPECT_EQ(task->response()->statusCode(), 200);
+            EXPECT_EQ(verified, std::vector<bool>{true});
+        } else {
+            // The wrong password's response is refused and asked about once more.
+            EXPECT_EQ(task->response()->statusCode(), 401);
+            EXPECT_EQ(verified, std::vector<bool>{false});
+            EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("challenge 1 digest", 0) == 0; }), 1);
+        }
+        session->invalidateAndCancel();
+    }
+}
+
+TEST_F(SessionFixture, AProxysChallengeAsksForTheProxysCredential) {
+    // The loopback server plays the proxy: requests come with the whole URL as their target.
+    LoopbackServer proxy([](const RecordedRequest& r) {
+        if (r.headers.value("Proxy-Authorization") == "Basic cHU6cHA=") return Reply::text(200, "via proxy " + r.target); // pu:pp
+        Reply reply = Reply::text(407, "proxy says no");
+        reply.headers.emplace_back("Proxy-Authenticate", "Basic realm=\"gateway\"");
+        return reply;
+    });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.proxy = URL::parse(proxy.url());
+    makeSession(configuration);
+    std::optional<URLProtectionSpace> asked;
+    recorder->answerChallenge = [&asked](const URLAuthenticationChallenge& challenge, ChallengeCompletion done) {
+        asked = challenge.protectionSpace;
+        done(AuthChallengeDisposition::useCredential, URLChallengeCredential{URLCredential{"pu", "pp"}, nullptr});
+    };
+    auto task = session->dataTask(request("http://service.invalid/path?q=1"));
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    EXPECT_FALSE(recorder->error(task->taskIdentifier()));
+    ASSERT_TRUE(task->response());
+    EXPECT_EQ(task->response()->statusCode(), 200);
+    EXPECT_EQ(recorder->body(task->taskIdentifier()), "via proxy http://service.invalid/path?q=1");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->host, "127.0.0.1");
+    EXPECT_EQ(asked->port, proxy.port());
+    EXPECT_EQ(asked->protocol, "http");
+    EXPECT_EQ(asked->proxyType, "http");
+    EXPECT_TRUE(asked->isProxy());
+    EXPECT_EQ(asked->realm, "gateway");
+    EXPECT_EQ(asked->authenticationMethod, kAuthenticationMethodHTTPBasic);
+    ASSERT_EQ(proxy.requestCount(), 2u);
+    EXPECT_FALSE(proxy.requests()[0].headers.value("Proxy-Authorization"));
+}
+
+TEST_F(SessionFixture, NegotiateIsRaisedAsItsOwnMethod) {
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = Reply::text(401, "denied");
+        reply.headers.emplace_back("WWW-Authenticate", "Negotiate");
+        reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"weaker\"");
+        return reply;
+    });
+    using D = AuthChallengeDisposition;
+    for (D answer : {D::cancelAuthenticationChallenge, D::useCredential}) {
+        recorder = std::make_shared<Recorder>();
+        makeSession();
+        recorder->answerChallenge = [answer](const URLAuthenticationChallenge& challenge, ChallengeCompletion done) {
+            if (challenge.previousFailureCount > 0) return done(D::performDefaultHandling, std::nullopt);
+            done(answer, std::nullopt); // Negotiate brings its own credential
+        };
+        auto task = session->dataTask(request(server.url("/private")));
+        task->resume();
+        ASSERT_TRUE(recorder->waitForCompletions(1));
+        auto events = recorder->events();
+        EXPECT_EQ(events.front(), "challenge 0 negotiate http://127.0.0.1:" + std::to_string(server.port()) + " - 401");
+        if (answer == D::cancelAuthenticationChallenge) {
+            EXPECT_EQ(recorder->error(task->taskIdentifier())->code, static_cast<int>(URLErrorCode::cancelled));
+        } else {
+            // Without a Kerberos ticket the server still refuses: its 401 is the answer.
+            ASSERT_TRUE(task->response());
+            EXPECT_EQ(task->response()->statusCode(), 401);
+        }
+        session->invalidateAndCancel();
     }
 }
