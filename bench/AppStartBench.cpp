@@ -2,7 +2,8 @@
 // the home screen's tag groups, against the sample service on loopback (the server switch, the
 // tag-list request and the drawing included), beside a bare GTK window of the same size drawing
 // its first frame, also in a fresh process. Each process reports its time and its resident memory
-// at that frame; the counters give both ratios. Without a display an Xvfb server is started.
+// at that frame; the counters give both ratios, each app start compared with a bare start made just
+// before it. Without a display an Xvfb server is started.
 //
 // The counters also give the mean timeline of a start, each stage in milliseconds after the spawn:
 // main (libraries loaded and their constructors run), launched (didFinishLaunchingWithOptions:
@@ -12,19 +13,12 @@
 // QUILLORA_BENCH_MEMORY_REPORT=<file> to have every measured process append where its resident
 // memory lives at its first frame (see ProcessReport.h and docs/performance.md).
 //
-// The app is measured by this program re-run as `bench_app_start --child=app`; the bare window is
-// its own small program linked against GTK alone (bench_bare_gtk_window), so its memory is not
-// inflated by the app's libraries.
+// The app is measured by bench_app_start_child, a program linked like the app's own (the app's
+// libraries and the GTK host, not this program's sample service and benchmark library), which
+// starts the app as the app's main does; the bare window is its own small program linked against
+// GTK alone (bench_bare_gtk_window).
 
-#include "app/AppDelegate.h"
 #include "bench/ProcessReport.h"
-#include "app/QUSwitchBaseController.h"
-#include "app/SnapshotTour.h"
-#include "network/NXServer.h"
-#include "platform/core/ProcessInfo.h"
-#include "platform/dispatch/RunLoop.h"
-#include "platform/ui/GtkHost.h"
-#include "platform/ui/Screen.h"
 #include "platform/ui/testing/XvfbServer.h"
 #include "service/SampleService.h"
 
@@ -44,33 +38,6 @@ extern char** environ;
 
 namespace {
 
-
-int runAppChild() {
-    bench::timeline().mark("main");
-    const char* base = std::getenv("QUILLORA_BENCH_SWITCH_BASE");
-    if (!base) return 1;
-    network::NXServer::setSwitchBaseUrlForTesting(std::string(base));
-    dispatch::RunLoop::setMainThread();
-    auto delegate = core::make<app::AppDelegate>();
-    delegate->didFinishLaunchingWithOptions();
-    bench::timeline().mark("launched");
-    auto host = ui::GtkHost::create(delegate->window, "Quillora");
-    if (!host) return 1;
-    bench::timeline().mark("host");
-    (*host)->show();
-    bench::timeline().mark("shown");
-    auto root = std::dynamic_pointer_cast<app::QUSwitchBaseController>(delegate->window->rootViewController());
-    auto& loop = dispatch::RunLoop::main();
-    if (!loop.runUntil([&] { return app::countViews(root->mainController()->view(), "QUMainItemSeg") > 0; }, 30)) return 1;
-    bench::timeline().mark("groups");
-    const int draws = (*host)->drawCount();
-    if (!loop.runUntil([&] { return (*host)->drawCount() > draws; }, 10)) return 1;
-    bench::reportFirstFrame();
-    _exit(0); // the measurement is taken; skip tearing the app down
-}
-
-std::string selfPath;
-
 struct Sample {
     double seconds = 0;
     double residentMegabytes = 0;
@@ -78,7 +45,7 @@ struct Sample {
 };
 
 // Spawns a measured process and reads its report.
-bool measure(const std::string& program, const char* child, Sample& out) {
+bool measure(const std::string& program, Sample& out) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     posix_spawn_file_actions_t actions;
@@ -86,8 +53,7 @@ bool measure(const std::string& program, const char* child, Sample& out) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     std::string path = program;
-    std::string arg = child ? std::string("--child=") + child : std::string();
-    char* argv[] = {path.data(), child ? arg.data() : nullptr, nullptr};
+    char* argv[] = {path.data(), nullptr};
     const double start = bench::monotonicNow();
     pid_t pid = 0;
     int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
@@ -119,23 +85,15 @@ bool measure(const std::string& program, const char* child, Sample& out) {
     return true;
 }
 
-Sample bare; // the bare window's figures of this run
+// Adds one start to a running total.
+void add(Sample& total, const Sample& s) {
+    total.seconds += s.seconds;
+    total.residentMegabytes += s.residentMegabytes;
+    for (const auto& [name, at] : s.stages) total.stages[name] += at;
+}
 
-void runStarts(benchmark::State& state, const std::string& program, const char* child, Sample& total) {
-    int count = 0;
-    for (auto _ : state) {
-        Sample s;
-        if (!measure(program, child, s)) {
-            state.SkipWithError("the measured process failed");
-            return;
-        }
-        state.SetIterationTime(s.seconds);
-        total.seconds += s.seconds;
-        total.residentMegabytes += s.residentMegabytes;
-        for (const auto& [name, at] : s.stages) total.stages[name] += at;
-        ++count;
-    }
-    if (count == 0) return;
+// Turns a total of `count` starts into their means and reports them.
+void report(benchmark::State& state, Sample& total, int count) {
     total.seconds /= count;
     total.residentMegabytes /= count;
     for (auto& [name, at] : total.stages) {
@@ -146,25 +104,46 @@ void runStarts(benchmark::State& state, const std::string& program, const char* 
     state.counters["resident_MB"] = total.residentMegabytes;
 }
 
-void BM_BareGtkWindowFirstFrame(benchmark::State& state) { runStarts(state, QUILLORA_BARE_WINDOW_PROGRAM, nullptr, bare); }
-BENCHMARK(BM_BareGtkWindowFirstFrame)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+constexpr int kStarts = 10;
 
-void BM_AppColdStartToHomeGroups(benchmark::State& state) {
-    Sample app;
-    runStarts(state, selfPath, "app", app);
-    if (bare.seconds > 0 && app.seconds > 0) {
-        state.counters["time_ratio_to_bare"] = app.seconds / bare.seconds;
-        state.counters["memory_ratio_to_bare"] = app.residentMegabytes / bare.residentMegabytes;
+void BM_BareGtkWindowFirstFrame(benchmark::State& state) {
+    Sample total;
+    int count = 0;
+    for (auto _ : state) {
+        Sample s;
+        if (!measure(QUILLORA_BARE_WINDOW_PROGRAM, s)) return state.SkipWithError("the measured process failed");
+        state.SetIterationTime(s.seconds);
+        add(total, s);
+        ++count;
     }
+    if (count > 0) report(state, total, count);
 }
-BENCHMARK(BM_AppColdStartToHomeGroups)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareGtkWindowFirstFrame)->UseManualTime()->Iterations(kStarts)->Unit(benchmark::kMillisecond);
+
+// Each start of the app is paired with a start of the bare window just before it (not timed as
+// part of the iteration), so the ratios compare starts made under the same load of the machine.
+void BM_AppColdStartToHomeGroups(benchmark::State& state) {
+    Sample app, pairedBare;
+    int count = 0;
+    for (auto _ : state) {
+        Sample b, s;
+        if (!measure(QUILLORA_BARE_WINDOW_PROGRAM, b) || !measure(QUILLORA_APP_CHILD_PROGRAM, s))
+            return state.SkipWithError("the measured process failed");
+        state.SetIterationTime(s.seconds);
+        add(app, s);
+        add(pairedBare, b);
+        ++count;
+    }
+    if (count == 0) return;
+    report(state, app, count);
+    state.counters["time_ratio_to_bare"] = app.seconds / (pairedBare.seconds / count);
+    state.counters["memory_ratio_to_bare"] = app.residentMegabytes / (pairedBare.residentMegabytes / count);
+}
+BENCHMARK(BM_AppColdStartToHomeGroups)->UseManualTime()->Iterations(kStarts)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--child=app") == 0) return runAppChild();
-
-    selfPath = std::filesystem::read_symlink("/proc/self/exe").string();
     // The measured processes keep their settings and keychain in a folder of their own.
     char folder[] = "/tmp/quillora-bench-XXXXXX";
     if (!mkdtemp(folder)) return 1;
