@@ -330,7 +330,9 @@ void StreamConnections::connected(Connection& c) {
 
 // ---- the loop ----
 
-void StreamConnections::addWaitFds(std::vector<curl_waitfd>& fds) const {
+void StreamConnections::addWaitFds(std::vector<curl_waitfd>& fds) {
+    polledFrom_ = fds.size();
+    polled_.clear();
     for (const auto& [id, c] : connections_) {
         if (c->fd < 0 || c->suspended) continue;
         short events = 0;
@@ -340,21 +342,22 @@ void StreamConnections::addWaitFds(std::vector<curl_waitfd>& fds) const {
             if (!c->readClosed && !c->peerEnded && c->inbox.size() < kInboxLimit) events |= CURL_WAIT_POLLIN;
             if (!c->writes.empty()) events |= CURL_WAIT_POLLOUT;
         }
-        if (events) fds.push_back(curl_waitfd{c->fd, events, 0});
+        if (!events) continue;
+        fds.push_back(curl_waitfd{c->fd, events, 0});
+        polled_.push_back(id);
     }
 }
 
 void StreamConnections::afterPoll(const std::vector<curl_waitfd>& fds) {
-    for (const auto& w : fds) {
+    for (std::size_t i = 0; i < polled_.size() && polledFrom_ + i < fds.size(); ++i) {
+        const auto& w = fds[polledFrom_ + i];
         if (!w.revents) continue;
-        // Found by descriptor: a connection may have ended while an earlier one was served.
-        for (auto& [id, c] : connections_) {
-            if (c->fd == w.fd) {
-                service(*c, w.revents);
-                break;
-            }
-        }
+        // A connection served before may have ended this one, or closed a descriptor that a new
+        // socket of another connection now has: the event counts only for the socket polled.
+        auto it = connections_.find(polled_[i]);
+        if (it != connections_.end() && it->second->fd == w.fd) service(*it->second, w.revents);
     }
+    polled_.clear();
 }
 
 void StreamConnections::service(Connection& c, short revents) {
@@ -550,21 +553,17 @@ void StreamConnections::write(const std::shared_ptr<URLSessionStreamTask>& task,
     progress(c);
 }
 
-void StreamConnections::closeRead(const std::shared_ptr<URLSessionStreamTask>& task) {
-    if (task->state() == URLSessionTask::State::completed) return;
-    Connection& c = connectionFor(task);
-    if (c.closeReadAsked) return;
-    c.closeReadAsked = true;
-    c.closeReadAfter = c.readsAsked;
-    progress(c);
-}
+void StreamConnections::closeRead(const std::shared_ptr<URLSessionStreamTask>& task) { close(task, /*readSide=*/true); }
+void StreamConnections::closeWrite(const std::shared_ptr<URLSessionStreamTask>& task) { close(task, /*readSide=*/false); }
 
-void StreamConnections::closeWrite(const std::shared_ptr<URLSessionStreamTask>& task) {
+// A side closes once the reads (or writes) asked for before the close are done.
+void StreamConnections::close(const std::shared_ptr<URLSessionStreamTask>& task, bool readSide) {
     if (task->state() == URLSessionTask::State::completed) return;
     Connection& c = connectionFor(task);
-    if (c.closeWriteAsked) return;
-    c.closeWriteAsked = true;
-    c.closeWriteAfter = c.writesAsked;
+    bool& asked = readSide ? c.closeReadAsked : c.closeWriteAsked;
+    if (asked) return;
+    asked = true;
+    (readSide ? c.closeReadAfter : c.closeWriteAfter) = readSide ? c.readsAsked : c.writesAsked;
     progress(c);
 }
 

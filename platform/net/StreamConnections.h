@@ -57,7 +57,7 @@ public:
     void captureStreams(const std::shared_ptr<URLSessionStreamTask>& task);
 
     // The network loop: descriptors to wait on, then what came of the wait.
-    void addWaitFds(std::vector<curl_waitfd>& fds) const;
+    void addWaitFds(std::vector<curl_waitfd>& fds);
     void afterPoll(const std::vector<curl_waitfd>& fds);
 
     // Started tasks that have not ended (invalidation waits for them, or cancels them).
@@ -78,6 +78,7 @@ private:
     void progress(Connection& c);
     void answerReads(Connection& c);
     void sendWrites(Connection& c);
+    void close(const std::shared_ptr<URLSessionStreamTask>& task, bool readSide);
     void closeReadSide(Connection& c);
     void closeWriteSide(Connection& c);
     void capture(Connection& c);
@@ -88,6 +89,9 @@ private:
 
     Host host_;
     std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
+    // The connections whose sockets the last wait covers, from that index of its descriptors on.
+    std::vector<std::uint64_t> polled_;
+    std::size_t polledFrom_ = 0;
     double scheduledCheck_;
     std::uint64_t checkGeneration_ = 0;
 };

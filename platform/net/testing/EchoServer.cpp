@@ -1,28 +1,18 @@
 #include "platform/net/testing/EchoServer.h"
 
-#include <arpa/inet.h>
+#include "platform/net/testing/LoopbackServer.h"
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <stdexcept>
 
 namespace net::testkit {
 
 EchoServer::EchoServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 64) != 0)
-        throw std::runtime_error("echo server cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listenFd_ = LoopbackServer::bindLoopback(port_);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 

@@ -76,18 +76,26 @@ LoopbackServer::LoopbackServer(Handler handler, const TlsIdentity& tls) : handle
 
 LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) { listen(); }
 
-void LoopbackServer::listen() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int LoopbackServer::bindLoopback(int& port, bool listen) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int yes = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (listen) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 64) != 0)
-        throw std::runtime_error("loopback server cannot listen");
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listen && ::listen(fd, 64) != 0)) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("cannot bind a loopback port");
+    }
     socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+void LoopbackServer::listen() {
+    listenFd_ = bindLoopback(port_);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -133,15 +141,9 @@ void LoopbackServer::releaseStalls() {
 }
 
 int LoopbackServer::refusedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd); // bound but never listening: the port refuses connections
-    return ntohs(address.sin_port);
+    int port = 0;
+    ::close(bindLoopback(port, /*listen=*/false)); // bound but never listening: the port refuses connections
+    return port;
 }
 
 void LoopbackServer::acceptLoop() {

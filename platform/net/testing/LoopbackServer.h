@@ -87,6 +87,10 @@ public:
 
     // A port on 127.0.0.1 where nothing listens (connections are refused).
     static int refusedPort();
+    // A TCP socket bound to an ephemeral port of 127.0.0.1 (written to `port`), listening unless
+    // `listen` is false: then connections to the port are refused for as long as the socket is
+    // open, and no other program can take the port meanwhile. Throws when it cannot.
+    static int bindLoopback(int& port, bool listen = true);
 
 private:
     void listen();

@@ -3,12 +3,10 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/testing/EchoServer.h"
+#include "platform/net/testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <condition_variable>
@@ -138,28 +136,10 @@ TEST_F(StreamTaskTest, AfterTheEndReadsGetTheEndAndWritesFail) {
                                                              "complete", "write error -1005"}));
 }
 
-namespace {
-// A port on 127.0.0.1 held bound but not listening while it lives: connections to it are refused,
-// and no other program can start listening on it meanwhile.
-struct RefusingPort {
-    RefusingPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(fd); }
-    int fd = -1;
-    int port = 0;
-};
-} // namespace
-
 TEST_F(StreamTaskTest, FailuresToConnectEndTheTaskAndWhatWaits) {
-    RefusingPort refusing;
+    // Held while the test runs, so no other program can start listening there.
+    int refusedPort = 0;
+    const int refusing = testkit::LoopbackServer::bindLoopback(refusedPort, /*listen=*/false);
     struct Case {
         const char* name;
         std::string host;
@@ -167,7 +147,7 @@ TEST_F(StreamTaskTest, FailuresToConnectEndTheTaskAndWhatWaits) {
         long code;
     };
     const std::vector<Case> cases = {
-        {"refused", "127.0.0.1", refusing.port, -1004},
+        {"refused", "127.0.0.1", refusedPort, -1004},
         {"no port", "127.0.0.1", 0, -1004},
         {"no host", "", 80, -1003},
     };
@@ -187,6 +167,7 @@ TEST_F(StreamTaskTest, FailuresToConnectEndTheTaskAndWhatWaits) {
         EXPECT_EQ(task->error()->code, c.code);
         own->invalidateAndCancel();
     }
+    ::close(refusing);
 }
 
 TEST_F(StreamTaskTest, CancelAnswersWhatWaitsAndLaterCalls) {
