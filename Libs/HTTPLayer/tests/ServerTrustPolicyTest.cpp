@@ -197,3 +197,25 @@ TEST(ServerTrustPolicyTest, TheManagerLooksHostsUpExactlyAndRidesOnTheSession) {
     EXPECT_EQ(serverTrustPolicyManager(*SessionManager::create(net::URLSessionConfiguration::ephemeralConfiguration())->session()),
               nullptr);
 }
+
+TEST(ServerTrustPolicyTest, ARequestsOwnChallengeClosureIsAskedBeforeThePolicies) {
+    // The request's closure accepts a chain no policy and no anchor would.
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); }, served(certs().selfSigned));
+    auto manager = SessionManager::create(net::URLSessionConfiguration::ephemeralConfiguration(), SessionDelegate::create(),
+                                          std::make_shared<ServerTrustPolicyManager>(std::map<std::string, ServerTrustPolicy>{
+                                              {"127.0.0.1", ServerTrustPolicy::pinCertificates({}, false, false)}}));
+    manager->setStartRequestsImmediately(false);
+    auto request = manager->request(server.url());
+    std::optional<std::string> method;
+    request->delegate()->taskDidReceiveChallenge = [&method](const auto&, const auto&, const net::URLAuthenticationChallenge& c) {
+        method = c.protectionSpace.authenticationMethod;
+        return std::make_pair(net::AuthChallengeDisposition::useCredential, std::optional(net::URLChallengeCredential{std::nullopt, c.serverTrust}));
+    };
+    std::optional<DefaultDataResponse> answer;
+    request->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
+    request->resume();
+    const auto& r = ManagerFixture::await(answer);
+    EXPECT_FALSE(r.error());
+    EXPECT_EQ(method, net::kAuthenticationMethodServerTrust);
+    EXPECT_EQ(server.requestCount(), 1u);
+}
