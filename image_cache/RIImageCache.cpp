@@ -10,8 +10,11 @@
 #include "platform/ui/Application.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
+#include <future>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,9 +105,17 @@ void listFiles(const std::string& root, std::vector<FileEntry>& out, std::size_t
 } // namespace
 
 std::shared_ptr<RIImageCache> RIImageCache::sharedImageCache() {
-    // Kept for the whole process: destroyed at exit it would wait for its I/O queue after the
-    // queues' per-thread state is gone.
-    static const auto* cache = new std::shared_ptr<RIImageCache>(std::make_shared<RIImageCache>());
+    // Never destroyed: destroyed at exit it would wait for its I/O queue after the queues'
+    // per-thread state is gone. Instead an exit handler waits for the queued file work. It is
+    // registered after the digest library and the queue threads are up, so it runs before they
+    // are torn down (exit handlers run in reverse order).
+    static const auto* cache = [] {
+        auto* shared = new std::shared_ptr<RIImageCache>(std::make_shared<RIImageCache>());
+        (void)(*shared)->cachedFileNameForKey("");
+        (*shared)->syncIO([] {});
+        std::atexit([] { (void)sharedImageCache()->waitForQueuedFileWork(5); });
+        return shared;
+    }();
     return *cache;
 }
 
@@ -125,6 +136,13 @@ RIImageCache::~RIImageCache() {
     didEnterBackground_.reset();
     // Work already queued refers to this cache: let it finish.
     syncIO([] {});
+}
+
+bool RIImageCache::waitForQueuedFileWork(double seconds) {
+    auto done = std::make_shared<std::promise<void>>();
+    auto ran = done->get_future();
+    ioQueue_->async([done] { done->set_value(); });
+    return ran.wait_for(std::chrono::duration<double>(seconds)) == std::future_status::ready;
 }
 
 void RIImageCache::syncIO(const std::function<void()>& block) {

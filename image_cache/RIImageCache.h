@@ -52,7 +52,12 @@ public:
     using CheckCompletion = std::function<void(bool exists)>;
     using CalculateSizeBlock = std::function<void(std::size_t fileCount, std::size_t totalSize)>;
 
+    // Kept for the whole process; at exit the file work already queued finishes (for at most 5
+    // seconds) before the libraries it uses are torn down.
     static std::shared_ptr<RIImageCache> sharedImageCache();
+    // Waits without the dispatch layer's per-thread state (so also while the process exits) until
+    // the file work queued so far has run; false after `seconds`.
+    bool waitForQueuedFileWork(double seconds);
     explicit RIImageCache(const std::string& ns = "default");
     RIImageCache(const std::string& ns, const std::string& diskCacheDirectory);
     ~RIImageCache();

@@ -225,7 +225,7 @@ void RIImageDownloaderOperation::didCompleteWithError(const std::optional<core::
             error = core::Error{std::string(net::kURLErrorDomain), static_cast<long long>(net::URLErrorCode::badServerResponse),
                                 "The server refused the request with status " + std::to_string(refusedStatus_) + ".", info};
         }
-        data = imageData_;
+        data = std::move(imageData_);  // nothing arrives after the end
         for (const auto& record : callbackBlocks_) anyCompletion = anyCompletion || static_cast<bool>(record->completed);
         stopPosted_ = true;
     }

@@ -86,9 +86,11 @@ void RIImagePrefetcher::finishedOne(const std::optional<net::URL>& url, bool had
         finished = finishedCount_;
     }
     if (total > requested) {
+        // The index is read when the start runs: two answers before it would otherwise both start
+        // the same URL and leave a later one unloaded.
         std::weak_ptr<RIImagePrefetcher> weakSelf = weak_from_this();
-        prefetcherQueue->async([weakSelf, requested] {
-            if (auto self = weakSelf.lock()) self->startPrefetchingAtIndex(requested);
+        prefetcherQueue->async([weakSelf] {
+            if (auto self = weakSelf.lock()) self->startPrefetchingAtIndex(self->requestedCount());
         });
     } else if (finished == requested) {
         if (d) d->didFinishWithTotalCount(*this, total - skipped, skipped);
