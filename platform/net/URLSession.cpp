@@ -798,6 +798,8 @@ private:
         }
         if (configuration_.proxy) {
             curl_easy_setopt(easy, CURLOPT_PROXY, configuration_.proxy->absoluteString().c_str());
+            // The head of a tunnel's CONNECT is the proxy's, not the response's.
+            curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
             if (t.auth.proxyCredential) {
                 curl_easy_setopt(easy, CURLOPT_PROXYAUTH, t.auth.proxyScheme);
                 curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, t.auth.proxyCredential->user.c_str());
