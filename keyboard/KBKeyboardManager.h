@@ -173,7 +173,9 @@ private:
     void restoreRootViewPosition();
     void restoreTextViewInsets();
     void applyRootViewOrigin(const std::shared_ptr<ui::ViewController>& controller, gfx::Point origin);
-    bool step(bool forward);
+    // Moves the focus to the input's neighbour in its group: none when there is no neighbour, else
+    // whether the neighbour took the focus.
+    std::optional<bool> step(bool forward);
     void moveAction(core::Object* sender, bool forward);
 
     bool enable_ = false;

@@ -132,13 +132,13 @@ bool KBKeyboardManager::canGoNext() const {
     return index && *index + 1 < group->size();
 }
 
-bool KBKeyboardManager::step(bool forward) {
+std::optional<bool> KBKeyboardManager::step(bool forward) {
     auto input = textFieldView();
-    if (!input) return false;
+    if (!input) return std::nullopt;
     auto group = currentResponderGroup();
-    if (!group) return false;
+    if (!group) return std::nullopt;
     auto index = indexIn(*group, input.get());
-    if (!index || (forward ? *index + 1 >= group->size() : *index == 0)) return false;
+    if (!index || (forward ? *index + 1 >= group->size() : *index == 0)) return std::nullopt;
     auto target = (*group)[forward ? *index + 1 : *index - 1];
     if (target->becomeFirstResponder()) return true;
     input->becomeFirstResponder();
@@ -146,8 +146,8 @@ bool KBKeyboardManager::step(bool forward) {
     return false;
 }
 
-bool KBKeyboardManager::goPrevious() { return step(false); }
-bool KBKeyboardManager::goNext() { return step(true); }
+bool KBKeyboardManager::goPrevious() { return step(false).value_or(false); }
+bool KBKeyboardManager::goNext() { return step(true).value_or(false); }
 
 bool KBKeyboardManager::resignFirstResponder() {
     auto input = textFieldView();
@@ -160,10 +160,11 @@ bool KBKeyboardManager::resignFirstResponder() {
 
 void KBKeyboardManager::moveAction(core::Object* sender, bool forward) {
     if (shouldPlayInputClicks) ui::Device::current().playInputClick();
-    if (!(forward ? canGoNext() : canGoPrevious())) return;
     auto origin = textFieldView();
-    if (!origin) return;
-    bool moved = forward ? goNext() : goPrevious();
+    // One look at the group both tells whether there is a neighbour and moves to it.
+    auto stepped = step(forward);
+    if (!stepped) return;
+    bool moved = *stepped;
     auto* item = dynamic_cast<KBBarButtonItem*>(sender);
     auto invocation = item ? item->invocation() : nullptr;
     if (auto bar = enclosingSearchBar(*origin)) {

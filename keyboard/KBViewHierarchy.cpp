@@ -101,7 +101,12 @@ bool isInAlertController(const ui::View& view) {
     return false;
 }
 
-bool isNavigableTextInput(const ui::View& view) {
+namespace {
+
+// The input's own part of the test: shown, then kind, enabled or editable (the cheap test first:
+// most views of a form, labels among them, take no touches).
+bool isNavigableKind(const ui::View& view) {
+    if (!shownAndInteractive(view)) return false;
     if (auto* field = dynamic_cast<const ui::TextField*>(&view)) {
         if (!field->isEnabled()) return false;
     } else if (auto* text = dynamic_cast<const ui::TextView*>(&view)) {
@@ -109,37 +114,68 @@ bool isNavigableTextInput(const ui::View& view) {
     } else {
         return false;
     }
-    return shownAndInteractive(view) && !isInAlertController(view) && !enclosingSearchBar(view);
+    return true;
 }
+
+// The responder chain's part: inside an alert or a search bar.
+bool isExcludedByChain(const ui::View& view) { return isInAlertController(view) || enclosingSearchBar(view); }
+
+// The chain's part for the subviews of one container. A subview whose next responder is the
+// container (any but a controller's root view) shares the container's answer, so a walk over many
+// subviews climbs the chain once instead of once per input.
+class ChildrenOf {
+public:
+    explicit ChildrenOf(const ui::View& container) : container_(container) {}
+    bool isNavigable(const ui::View& child) {
+        if (!isNavigableKind(child)) return false;
+        if (child.nextResponder().get() != &container_) return !isExcludedByChain(child);
+        if (excluded_ < 0) excluded_ = dynamic_cast<const ui::SearchBar*>(&container_) || isExcludedByChain(container_);
+        return !excluded_;
+    }
+
+private:
+    const ui::View& container_;
+    int excluded_ = -1;  // not asked yet
+};
+
+// Stable sort by the top, then the left, of each view's rectangle; each rectangle is read once.
+template <class RectOf>
+void sortByPlace(Views& views, RectOf rectOf) {
+    std::vector<std::pair<gfx::Rect, std::shared_ptr<ui::View>>> placed;
+    placed.reserve(views.size());
+    for (auto& v : views) placed.emplace_back(rectOf(*v), std::move(v));
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
+        return a.first.minY() < b.first.minY() || (a.first.minY() == b.first.minY() && a.first.minX() < b.first.minX());
+    });
+    for (std::size_t i = 0; i < views.size(); ++i) views[i] = std::move(placed[i].second);
+}
+
+void collectInto(const ui::View& container, Views& out) {
+    ChildrenOf children(container);
+    for (const auto& v : container.subviews()) {
+        if (!ignoreSwitchingByNextPrevious(*v) && children.isNavigable(*v)) out.push_back(v);
+        else if (!v->subviews().empty() && shownAndInteractive(*v)) collectInto(*v, out);
+    }
+}
+
+} // namespace
+
+bool isNavigableTextInput(const ui::View& view) { return isNavigableKind(view) && !isExcludedByChain(view); }
 
 Views collectResponderSiblings(const ui::View& view) {
     Views out;
     auto superview = view.superview();
     if (!superview) return out;
+    ChildrenOf children(*superview);
     for (const auto& v : superview->subviews())
-        if ((v.get() == &view || !ignoreSwitchingByNextPrevious(*v)) && isNavigableTextInput(*v)) out.push_back(v);
+        if ((v.get() == &view || !ignoreSwitchingByNextPrevious(*v)) && children.isNavigable(*v)) out.push_back(v);
     return out;
 }
-
-namespace {
-void collectInto(const ui::View& container, Views& out) {
-    for (const auto& v : container.subviews()) {
-        if (!ignoreSwitchingByNextPrevious(*v) && isNavigableTextInput(*v)) out.push_back(v);
-        else if (!v->subviews().empty() && shownAndInteractive(*v)) collectInto(*v, out);
-    }
-}
-} // namespace
 
 Views collectResponderDescendants(const ui::View& container) {
     Views out;
     collectInto(container, out);
-    std::vector<std::pair<gfx::Rect, std::shared_ptr<ui::View>>> placed;
-    placed.reserve(out.size());
-    for (auto& v : out) placed.emplace_back(v->convertRect(v->bounds(), &container), v);
-    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
-        return a.first.minY() < b.first.minY() || (a.first.minY() == b.first.minY() && a.first.minX() < b.first.minX());
-    });
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = std::move(placed[i].second);
+    sortByPlace(out, [&](const ui::View& v) { return v.convertRect(v.bounds(), &container); });
     return out;
 }
 
@@ -148,10 +184,7 @@ void sortViewsByTag(Views& views) {
 }
 
 void sortViewsByPosition(Views& views) {
-    std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) {
-        gfx::Rect fa = a->frame(), fb = b->frame();
-        return fa.minY() < fb.minY() || (fa.minY() == fb.minY() && fa.minX() < fb.minX());
-    });
+    sortByPlace(views, [](const ui::View& v) { return v.frame(); });
 }
 
 Views responderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order) {
