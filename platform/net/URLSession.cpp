@@ -908,25 +908,18 @@ private:
             t.file = nullptr;
             (void)core::files::remove(t.filePath);
         }
-        auto proceed = [self = shared_from_this(), task, request = std::move(t.request), redirects = t.redirects, metrics = t.metrics,
+        auto proceed = [self = shared_from_this(), task, request = t.request, redirects = t.redirects, metrics = t.metrics,
                         deadline = t.resourceDeadline, auth = t.auth, key = slot.key,
                         digest = trust ? trust->presentedChainDigest() : std::string()](AuthChallengeDisposition disposition,
                                                                                           std::optional<URLChallengeCredential> answer) {
-            self->post([=] {
-                self->parked_.erase(task->taskIdentifier());
-                if (task->state() == URLSessionTask::State::completed) return;
-                if (disposition == AuthChallengeDisposition::cancelAuthenticationChallenge) {
-                    self->finish(task, nullptr, makeURLError(URLErrorCode::cancelled, request.url));
-                    return;
-                }
-                const bool accepted = disposition == AuthChallengeDisposition::useCredential && answer && answer->trust &&
-                                      !digest.empty() && answer->trust->presentedChainDigest() == digest;
-                self->trustAnswers_.emplace(key, accepted); // the first answer for a chain stands
-                self->startLeg(task, request, redirects, metrics, deadline, auth);
-            });
+            const bool accepted = disposition == AuthChallengeDisposition::useCredential && answer && answer->trust &&
+                                  !digest.empty() && answer->trust->presentedChainDigest() == digest;
+            self->trustAnswers_.emplace(key, accepted); // the first answer for a chain stands
+            self->startLeg(task, request, redirects, metrics, deadline, auth);
         };
+        auto url = t.request.url;
         auto finished = takeOut(t);
-        askChallenge(task, std::move(challenge), std::move(proceed));
+        askChallenge(task, std::move(challenge), std::move(url), std::move(proceed));
     }
 
     // The header lines of a transfer: the session's fields, then the request's (which win; a
@@ -1296,55 +1289,63 @@ private:
         auto proceed = [self = shared_from_this(), task, request = t.request, response = t.response, body = std::move(t.heldBody),
                         metrics = t.metrics, deadline = t.resourceDeadline, redirects = t.redirects, auth = t.auth, failures,
                         proxy, space](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
+            std::optional<URLCredential> credential;
+            if (disposition == AuthChallengeDisposition::useCredential && answer) {
+                credential = answer->userCredential;
+                if (!credential && space.authenticationMethod == kAuthenticationMethodNegotiate) credential = URLCredential{};
+            } else if (disposition == AuthChallengeDisposition::performDefaultHandling && failures == 0 &&
+                       self->configuration_.urlCredentialStorage) {
+                credential = self->configuration_.urlCredentialStorage->defaultCredential(space);
+            }
+            if (!credential) {
+                self->endWithHeldResponse(task, response, body, metrics);
+                return;
+            }
+            LegAuth next = auth;
+            if (proxy) {
+                next.proxyCredential = std::move(credential);
+                next.proxyScheme = curlAuthScheme(space.authenticationMethod);
+                next.proxyFailures = failures + 1;
+            } else {
+                next.credential = std::move(credential);
+                next.scheme = curlAuthScheme(space.authenticationMethod);
+                next.failures = failures + 1;
+            }
+            self->startLeg(task, request, redirects, metrics, deadline, std::move(next));
+        };
+        auto url = t.request.url;
+        handOverRequest(t);
+        auto finished = takeOut(t);
+        askChallenge(task, std::move(challenge), std::move(url), std::move(proceed));
+    }
+
+    // Parks the task and asks the delegate to answer a challenge; a delegate that does not take
+    // the event gets the default handling. The first answer comes back on the network thread:
+    // cancel ends the task as cancelled, any other goes to `proceed` unless the task has ended
+    // meanwhile.
+    void askChallenge(const std::shared_ptr<URLSessionTask>& task, URLAuthenticationChallenge challenge, std::optional<URL> url,
+                      ChallengeCompletion proceed) {
+        parked_[task->taskIdentifier()] = task;
+        auto answer = [self = shared_from_this(), task, url = std::move(url), proceed = std::move(proceed)](
+                          AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> credential) {
             self->post([=] {
                 self->parked_.erase(task->taskIdentifier());
                 if (task->state() == URLSessionTask::State::completed) return;
                 if (disposition == AuthChallengeDisposition::cancelAuthenticationChallenge) {
-                    self->finish(task, nullptr, makeURLError(URLErrorCode::cancelled, request.url));
+                    self->finish(task, nullptr, makeURLError(URLErrorCode::cancelled, url));
                     return;
                 }
-                std::optional<URLCredential> credential;
-                if (disposition == AuthChallengeDisposition::useCredential && answer) {
-                    credential = answer->userCredential;
-                    if (!credential && space.authenticationMethod == kAuthenticationMethodNegotiate) credential = URLCredential{};
-                } else if (disposition == AuthChallengeDisposition::performDefaultHandling && failures == 0 &&
-                           self->configuration_.urlCredentialStorage) {
-                    credential = self->configuration_.urlCredentialStorage->defaultCredential(space);
-                }
-                if (!credential) {
-                    self->endWithHeldResponse(task, response, body, metrics);
-                    return;
-                }
-                LegAuth next = auth;
-                if (proxy) {
-                    next.proxyCredential = std::move(credential);
-                    next.proxyScheme = curlAuthScheme(space.authenticationMethod);
-                    next.proxyFailures = failures + 1;
-                } else {
-                    next.credential = std::move(credential);
-                    next.scheme = curlAuthScheme(space.authenticationMethod);
-                    next.failures = failures + 1;
-                }
-                self->startLeg(task, request, redirects, metrics, deadline, std::move(next));
+                proceed(disposition, credential);
             });
         };
-        handOverRequest(t);
-        auto finished = takeOut(t);
-        askChallenge(task, std::move(challenge), std::move(proceed));
-    }
-
-    // Parks the task and asks the delegate to answer a challenge; a delegate that does not take
-    // the event gets the default handling. `proceed` hears the first answer.
-    void askChallenge(const std::shared_ptr<URLSessionTask>& task, URLAuthenticationChallenge challenge, ChallengeCompletion proceed) {
-        parked_[task->taskIdentifier()] = task;
         if (!responds(Callback::taskDidReceiveChallenge)) {
-            proceed(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+            answer(AuthChallengeDisposition::performDefaultHandling, std::nullopt);
             return;
         }
-        deliver([self = shared_from_this(), task, challenge = std::move(challenge), proceed = std::move(proceed)] {
+        deliver([self = shared_from_this(), task, challenge = std::move(challenge), answer = std::move(answer)] {
             auto answered = std::make_shared<std::atomic<bool>>(false);
-            auto completion = [proceed, answered](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> answer) {
-                if (!answered->exchange(true)) proceed(disposition, std::move(answer));
+            auto completion = [answer, answered](AuthChallengeDisposition disposition, std::optional<URLChallengeCredential> credential) {
+                if (!answered->exchange(true)) answer(disposition, std::move(credential));
             };
             if (auto d = self->delegate()) {
                 d->didReceiveChallenge(task->session(), task, challenge, completion);

@@ -8,7 +8,6 @@
 #include "platform/net/testing/TestCertificates.h"
 
 #include <filesystem>
-#include <unistd.h>
 
 using namespace http;
 using namespace http::testkit;
@@ -18,24 +17,12 @@ using net::testkit::TlsIdentity;
 
 namespace {
 
-// The certificates of the whole run; libcurl and every trust take their authority and CRL as
-// the only anchors.
+// The certificates of the whole run, installed as the only anchors.
 class TrustEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        certificates = new TestCertificates();
-        folder = std::filesystem::temp_directory_path() / ("quillora-policies-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        certificates->writeBundle((folder / "anchors.pem").string());
-        net::ServerTrust::setDefaultAnchorsFileForTesting((folder / "anchors.pem").string());
-    }
-    void TearDown() override {
-        net::ServerTrust::setDefaultAnchorsFileForTesting(std::nullopt);
-        std::filesystem::remove_all(folder);
-        delete certificates;
-    }
-    static inline TestCertificates* certificates = nullptr;
-    static inline std::filesystem::path folder;
+    void SetUp() override { certificates = std::make_unique<net::testkit::InstalledTestCertificates>(); }
+    void TearDown() override { certificates.reset(); }
+    static inline std::unique_ptr<net::testkit::InstalledTestCertificates> certificates;
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new TrustEnvironment);
 
@@ -154,7 +141,7 @@ TEST(ServerTrustPolicyTest, AHostWithoutAPolicyGetsTheDefaultCheck) {
 
 TEST(ServerTrustPolicyTest, CertificatesInABundleAreItsDERFiles) {
     const auto& c = certs();
-    const auto folder = TrustEnvironment::folder / "bundle";
+    const auto folder = std::filesystem::path(TrustEnvironment::certificates->folder()) / "bundle";
     std::filesystem::create_directories(folder);
     const auto write = [&](const std::string& name, const core::Bytes& bytes) {
         ASSERT_TRUE(core::files::writeAtomically((folder / name).string(), bytes));

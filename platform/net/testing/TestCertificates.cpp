@@ -5,7 +5,11 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include "platform/net/ServerTrust.h"
+
+#include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <stdexcept>
 
 namespace net::testkit {
@@ -146,6 +150,21 @@ TestCertificates::TestCertificates() {
 void TestCertificates::writeBundle(const std::string& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << authority.certificatePEM << crlPEM;
+}
+
+InstalledTestCertificates::InstalledTestCertificates() {
+    const auto base = std::filesystem::temp_directory_path() / "quillora-certificates-XXXXXX";
+    std::string pattern = base.string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder for test certificates");
+    folder_ = pattern;
+    writeBundle(folder_ + "/anchors.pem");
+    ServerTrust::setDefaultAnchorsFileForTesting(folder_ + "/anchors.pem");
+}
+
+InstalledTestCertificates::~InstalledTestCertificates() {
+    ServerTrust::setDefaultAnchorsFileForTesting(std::nullopt);
+    std::error_code error;
+    std::filesystem::remove_all(folder_, error);
 }
 
 } // namespace net::testkit

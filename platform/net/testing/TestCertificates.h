@@ -34,4 +34,20 @@ public:
     void writeBundle(const std::string& path) const;
 };
 
+// Certificates whose bundle every server trust and every https leg takes as its only anchors
+// for as long as this lives (in a private folder of the temporary folder, removed afterwards).
+class InstalledTestCertificates : public TestCertificates {
+public:
+    InstalledTestCertificates();
+    ~InstalledTestCertificates();
+    InstalledTestCertificates(const InstalledTestCertificates&) = delete;
+    InstalledTestCertificates& operator=(const InstalledTestCertificates&) = delete;
+
+    // A folder the test may use; it goes with the bundle.
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string folder_;
+};
+
 } // namespace net::testkit

@@ -9,9 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 
 using namespace net;
 using net::testkit::LoopbackServer;
@@ -22,24 +19,12 @@ using net::testkit::TestIdentity;
 
 namespace {
 
-// The certificates of the whole run, and a bundle of their authority and CRL that libcurl and
-// every trust take as their anchors.
+// The certificates of the whole run, installed as the only anchors.
 class TrustEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        certificates = new TestCertificates();
-        folder = std::filesystem::temp_directory_path() / ("quillora-trust-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        certificates->writeBundle((folder / "anchors.pem").string());
-        ServerTrust::setDefaultAnchorsFileForTesting((folder / "anchors.pem").string());
-    }
-    void TearDown() override {
-        ServerTrust::setDefaultAnchorsFileForTesting(std::nullopt);
-        std::filesystem::remove_all(folder);
-        delete certificates;
-    }
-    static inline TestCertificates* certificates = nullptr;
-    static inline std::filesystem::path folder;
+    void SetUp() override { certificates = std::make_unique<net::testkit::InstalledTestCertificates>(); }
+    void TearDown() override { certificates.reset(); }
+    static inline std::unique_ptr<net::testkit::InstalledTestCertificates> certificates;
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new TrustEnvironment);
 
