@@ -243,8 +243,14 @@ std::shared_ptr<RIImageCombinedOperation> RIImageManager::loadImageWithURL(const
                     }
                     if (finished) self2->removeRunning(op2);
                 });
-            std::lock_guard lock(op->lock_);
-            op->downloadToken_ = token;
+            bool cancelledMeanwhile;
+            {
+                std::lock_guard lock(op->lock_);
+                op->downloadToken_ = token;
+                cancelledMeanwhile = op->cancelled_;
+            }
+            // Cancelled from another thread while the download was being set up: stop it too.
+            if (cancelledMeanwhile) self->imageDownloader_->cancel(token);
         });
     std::lock_guard lock(operation->lock_);
     operation->cacheOperation_ = cacheOperation;
