@@ -209,9 +209,9 @@ TEST_F(ScrollViewTest, IndicatorsShowWhileScrollingAndFadeAfterItStops) {
         const char* horizontal;
     } cases[] = {
         {"at rest", [] {}, "faded", "hidden"},
-        {"tracking", [this, wait] { host->touchDown({100, 400}); }, "shown", "hidden"},
+        {"tracking", [this] { host->touchDown({100, 400}); }, "shown", "hidden"},
         {"dragging",
-         [this, wait] {
+         [this] {
              host->touchDown({100, 400});
              host->touchMove({100, 300});
          },
@@ -243,34 +243,34 @@ TEST_F(ScrollViewTest, IndicatorsShowWhileScrollingAndFadeAfterItStops) {
          },
          "faded", "hidden"},
         {"vertical flag off",
-         [this, wait] {
+         [this] {
              scroll->setShowsVerticalScrollIndicator(false);
              host->touchDown({100, 400});
              host->touchMove({100, 300});
          },
          "hidden", "hidden"},
         {"content that fits",
-         [this, wait] {
+         [this] {
              scroll->setContentSize({375, 500});
              host->touchDown({100, 400});
          },
          "hidden", "hidden"},
         {"wide content",
-         [this, wait] {
+         [this] {
              scroll->setContentSize({800, 2000});
              host->touchDown({300, 400});
              host->touchMove({200, 300});
          },
          "shown", "shown"},
         {"horizontal flag off",
-         [this, wait] {
+         [this] {
              scroll->setContentSize({800, 2000});
              scroll->setShowsHorizontalScrollIndicator(false);
              host->touchDown({300, 400});
              host->touchMove({200, 300});
          },
          "shown", "hidden"},
-        {"flashed", [this, wait] { scroll->flashScrollIndicators(); }, "shown", "hidden"},
+        {"flashed", [this] { scroll->flashScrollIndicators(); }, "shown", "hidden"},
         {"flashed a while ago",
          [this, wait] {
              scroll->flashScrollIndicators();
