@@ -18,7 +18,16 @@ class AvahiResolver : public NetServiceResolver {
 public:
     std::optional<NetServiceAddress> resolve(const NetService& service) override {
         GError* error = nullptr;
-        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+        // A connection of its own, not the process's shared one, which would end the whole
+        // program if the bus went away.
+        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+        GDBusConnection* bus = address ? g_dbus_connection_new_for_address_sync(
+                                             address,
+                                             GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                                             nullptr, nullptr, &error)
+                                       : nullptr;
+        g_free(address);
         if (!bus) {
             g_clear_error(&error);
             return std::nullopt;
@@ -31,19 +40,21 @@ public:
             g_variant_new("(iisssiu)", anyInterface, anyProtocol, service.name().c_str(), service.type().c_str(),
                           domain.c_str(), anyProtocol, 0u),
             G_VARIANT_TYPE("(iissssisqaayu)"), G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
+        g_dbus_connection_close_sync(bus, nullptr, nullptr);
         g_object_unref(bus);
         if (!reply) {
             g_clear_error(&error);
             return std::nullopt;
         }
-        const gchar* address = nullptr;
+        // interface, protocol, name, type, domain, host name, address protocol, address, port, TXT, flags
+        const gchar* found = nullptr;
         guint16 port = 0;
-        g_variant_get(reply, "(iissss&siq@aayu)", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &address, nullptr,
+        g_variant_get(reply, "(iissssi&sq@aayu)", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &found,
                       &port, nullptr, nullptr);
-        std::optional<NetServiceAddress> found;
-        if (address && *address) found = NetServiceAddress{address, port};
+        std::optional<NetServiceAddress> result;
+        if (found && *found) result = NetServiceAddress{found, port};
         g_variant_unref(reply);
-        return found;
+        return result;
     }
 };
 #endif
