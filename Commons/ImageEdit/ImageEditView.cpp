@@ -25,6 +25,7 @@ void ImageEditView::init() {
     scrollView_->setContentInsetAdjustmentBehavior(ui::ContentInsetAdjustmentBehavior::never);
     scrollView_->addSubview(imageView_);
     scrollView_->setShowsVerticalScrollIndicator(false);
+    scrollView_->setShowsHorizontalScrollIndicator(false);
     scrollView_->setDelegate(std::static_pointer_cast<ImageEditView>(shared_from_this()));
     scrollView_->layer()->setCornerRadius(scrollView_->frame().width() * 0.5);
     addSubview(scrollView_);

@@ -40,6 +40,20 @@ TEST_F(ImageEdit, ItIsBuiltAsACircleInsideAPinkRing) {
     EXPECT_EQ(edit->scrollView()->delegate().get(), edit.get());
 }
 
+// No scroll bar shows inside the circle, whichever way a zoomed picture is moved.
+TEST_F(ImageEdit, NoScrollBarShowsInTheCircle) {
+    edit->setEditImage(picture(400, 300, [](int, int) { return kWhite; }));
+    edit->scrollView()->setZoomScale(2);
+    edit->scrollView()->flashScrollIndicators();
+    const auto r = edit->scrollView()->convertRect(edit->scrollView()->bounds(), nullptr);
+    const gfx::Point centre{r.origin.x + r.size.width / 2, r.origin.y + r.size.height / 2};
+    host->touchDown(centre);
+    host->touchMove({centre.x - 40, centre.y - 40});
+    for (const auto* bar : {&edit->scrollView()->horizontalScrollIndicator(), &edit->scrollView()->verticalScrollIndicator()})
+        EXPECT_TRUE((*bar)->isHidden());
+    host->touchUp({centre.x - 40, centre.y - 40});
+}
+
 TEST_F(ImageEdit, APictureCoversTheViewportAndStartsAtItsPlace) {
     struct Case {
         int w, h;
