@@ -140,7 +140,7 @@ std::size_t Framesetter::layOutPiece(std::size_t start, std::size_t end, double 
     }
     Range segment{start, segmentEnd - start};
     PangoLayout* layout = detail::makeLayout(*storage_, segment, width, breaking, false);
-    const std::uint32_t base = storage_->byteOf[segment.location];
+    const std::uint32_t base = storage_->byteOf(segment.location);
     GSList* pangoLines = pango_layout_get_lines_readonly(layout);
     std::vector<PangoLayoutLine*> kept;
     for (GSList* l = pangoLines; l; l = l->next) kept.push_back(static_cast<PangoLayoutLine*>(l->data));

@@ -43,37 +43,67 @@ void addShape(PangoAttrList* list, unsigned start, unsigned end, double ascent, 
     pango_attr_list_insert(list, attr);
 }
 
+constexpr std::size_t kCheckpointUnits = 64;
+
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The UTF-8 bytes that a unit adds before the next unit starts. A surrogate pair's four bytes
+// count at its second half, so that both halves map to the pair's first byte; a lone surrogate
+// is written as U+FFFD.
+std::uint32_t bytesOfUnit(const std::u16string& chars, std::size_t i) {
+    const char16_t c = chars[i];
+    if (c < 0x80) return 1;
+    if (c < 0x800) return 2;
+    if (isHighSurrogate(c)) return i + 1 < chars.size() && isLowSurrogate(chars[i + 1]) ? 0 : 3;
+    if (isLowSurrogate(c)) return i > 0 && isHighSurrogate(chars[i - 1]) ? 4 : 3;
+    return 3;
+}
+
 } // namespace
 
 std::shared_ptr<const Storage> Storage::make(AttributedString string) {
     auto storage = std::make_shared<Storage>();
-    storage->utf8 = core::utf16::toUtf8(string.characters());
-    storage->utf8.shrink_to_fit();  // kept as long as the layout: not with the room it grew
-    const std::string& utf8 = storage->utf8;
-    storage->byteOf.reserve(string.length() + 1);
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        std::size_t start = pos;
-        core::utf16::decode(utf8, pos);
-        std::size_t units = core::utf16::length(std::string_view(utf8).substr(start, pos - start));
-        for (std::size_t u = 0; u < units; ++u) storage->byteOf.push_back(static_cast<std::uint32_t>(start));
+    const std::u16string& chars = string.characters();
+    storage->checkpoints.reserve(chars.size() / kCheckpointUnits + 2);
+    std::uint32_t byte = 0;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        if (i % kCheckpointUnits == 0) storage->checkpoints.push_back(byte);
+        byte += bytesOfUnit(chars, i);
     }
-    // Unpaired surrogates become one replacement character; keep the table as long as the text.
-    while (storage->byteOf.size() < string.length()) storage->byteOf.push_back(static_cast<std::uint32_t>(utf8.size()));
-    storage->byteOf.push_back(static_cast<std::uint32_t>(utf8.size()));
+    if (chars.size() % kCheckpointUnits == 0) storage->checkpoints.push_back(byte);
+    storage->utf8Length = byte;
     storage->string = std::move(string);
     return storage;
 }
 
+std::uint32_t Storage::byteOf(std::size_t index) const {
+    const std::u16string& chars = string.characters();
+    if (index >= chars.size()) return utf8Length;
+    std::size_t i = index / kCheckpointUnits * kCheckpointUnits;
+    std::uint32_t byte = checkpoints[index / kCheckpointUnits];
+    for (; i < index; ++i) byte += bytesOfUnit(chars, i);
+    return byte;
+}
+
 std::size_t Storage::unitOf(std::size_t byte) const {
-    const std::size_t length = string.length();
-    if (byte >= utf8.size() || length == 0) return length;
-    // byteOf never decreases: the last unit starting at or before the byte is in its character,
-    // and the first unit with that start is where the character begins.
-    const auto units = byteOf.begin(), unitsEnd = byteOf.begin() + static_cast<std::ptrdiff_t>(length);
-    auto after = std::upper_bound(units, unitsEnd, byte);
-    if (after == units) return 0;
-    return static_cast<std::size_t>(std::lower_bound(units, after, *(after - 1)) - units);
+    const std::u16string& chars = string.characters();
+    if (byte >= utf8Length || chars.empty()) return chars.size();
+    // From the last checkpoint at or before the byte, unit by unit.
+    auto after = std::upper_bound(checkpoints.begin(), checkpoints.end(), byte);
+    const std::size_t k = after == checkpoints.begin() ? 0 : static_cast<std::size_t>(after - checkpoints.begin()) - 1;
+    std::size_t i = std::min(k * kCheckpointUnits, chars.size() - 1);
+    std::size_t at = byteOf(i);
+    // A checkpoint on a pair's second half: the character starts one unit earlier, at that byte.
+    if (i > 0 && isLowSurrogate(chars[i]) && isHighSurrogate(chars[i - 1])) --i;
+    std::size_t start = i;
+    for (; i < chars.size(); ++i) {
+        const std::size_t next = at + bytesOfUnit(chars, i);
+        if (next > byte) return start;
+        if (next != at) start = i + 1;
+        at = next;
+    }
+    return chars.size();
 }
 
 gfx::Font Storage::fontAt(std::size_t index) const {
@@ -115,9 +145,17 @@ FontMetrics metricsOf(const gfx::Font& font) {
 
 PangoLayout* makeLayout(const Storage& storage, Range range, double width, Breaking breaking, bool singleLine) {
     PangoLayout* layout = pango_layout_new(gfx::sharedPangoContext());
-    const std::uint32_t b0 = storage.byteOf[range.location];
-    const std::uint32_t b1 = storage.byteOf[range.end()];
-    pango_layout_set_text(layout, storage.utf8.data() + b0, static_cast<int>(b1 - b0));
+    const std::uint32_t b0 = storage.byteOf(range.location);
+    // The range's bytes as the whole text has them: a bound on the second half of a pair stands
+    // where the pair starts.
+    const std::u16string& chars = storage.string.characters();
+    auto wholeCharacter = [&](std::size_t i) {
+        return i > 0 && i < chars.size() && isLowSurrogate(chars[i]) && isHighSurrogate(chars[i - 1]) ? i - 1 : i;
+    };
+    const std::size_t from = wholeCharacter(range.location);
+    const std::string utf8 =
+        core::utf16::toUtf8(std::u16string_view(chars).substr(from, wholeCharacter(range.end()) - from));
+    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
     gfx::Font base = range.length ? storage.fontAt(range.location) : kDefaultFont;
     PangoFontDescription* baseDesc = gfx::newPangoFontDescription(base);
     pango_layout_set_font_description(layout, baseDesc);
@@ -125,9 +163,8 @@ PangoLayout* makeLayout(const Storage& storage, Range range, double width, Break
 
     PangoAttrList* list = nullptr;
     auto attrs = [&] { return list ? list : (list = pango_attr_list_new()); };
-    const std::u16string& chars = storage.string.characters();
     storage.string.enumerateAttributes(range, [&](const Attributes& a, Range r, bool&) {
-        unsigned start = storage.byteOf[r.location] - b0, end = storage.byteOf[r.end()] - b0;
+        unsigned start = storage.byteOf(r.location) - b0, end = storage.byteOf(r.end()) - b0;
         if (const gfx::Font* font = unbox<gfx::Font>(a.find(kFontAttributeName)); font && !(*font == base)) {
             PangoFontDescription* desc = gfx::newPangoFontDescription(*font);
             PangoAttribute* attr = pango_attr_font_desc_new(desc);
@@ -146,7 +183,7 @@ PangoLayout* makeLayout(const Storage& storage, Range range, double width, Break
         for (std::size_t i = r.location; i < r.end(); ++i) {
             char16_t c = chars[i];
             if (c == kObjectReplacementCharacter || (singleLine && isParagraphSeparator(c)))
-                addShape(attrs(), storage.byteOf[i] - b0, storage.byteOf[i + 1] - b0, 0, 0, 0);
+                addShape(attrs(), storage.byteOf(i) - b0, storage.byteOf(i + 1) - b0, 0, 0, 0);
         }
     });
     if (list) {
@@ -167,7 +204,7 @@ LineData::~LineData() {
 }
 
 RunData::~RunData() {
-    if (glyphs) pango_glyph_string_free(glyphs);
+    if (line) pango_layout_line_unref(line);
     if (font) g_object_unref(font);
 }
 
@@ -200,7 +237,7 @@ std::unique_ptr<LineData> makeLineData(std::shared_ptr<const Storage> storage, P
     // Trailing whitespace (and the separator that ends the paragraph) does not count for
     // alignment or for the width a frame needs.
     const std::u16string& chars = storage->string.characters();
-    const std::uint32_t base = storage->byteOf[layoutStart];
+    const std::uint32_t base = storage->byteOf(layoutStart);
     std::size_t end = storage->unitOf(base + static_cast<std::uint32_t>(line->start_index + line->length));
     std::size_t first = end;
     while (first > range.location) {
@@ -210,7 +247,7 @@ std::unique_ptr<LineData> makeLineData(std::shared_ptr<const Storage> storage, P
     }
     if (first < end) {
         int x = 0;
-        pango_layout_line_index_to_x(line, static_cast<int>(storage->byteOf[first] - base), FALSE, &x);
+        pango_layout_line_index_to_x(line, static_cast<int>(storage->byteOf(first) - base), FALSE, &x);
         data->trailingWhitespace = std::max(0.0, data->width - fromPango(x));
     }
     if (range.length) data->style = storage->paragraphStyleAt(range.location);
@@ -222,7 +259,7 @@ void buildRuns(const LineData& line) {
     if (line.runsBuilt) return;
     line.runsBuilt = true;
     const Storage& storage = *line.storage;
-    const std::uint32_t base = storage.byteOf[line.layoutStart];
+    const std::uint32_t base = storage.byteOf(line.layoutStart);
     // Widths are summed in 64 bits: a line of a million glyphs passes INT_MAX Pango units.
     std::int64_t cursor = 0;
     for (GSList* l = line.line->runs; l; l = l->next) {
@@ -251,10 +288,10 @@ void buildRuns(const LineData& line) {
                 width += glyphs->glyphs[j].geometry.width;
                 ++j;
             }
-            data->glyphs = pango_glyph_string_new();
-            pango_glyph_string_set_size(data->glyphs, j - i);
-            std::copy(glyphs->glyphs + i, glyphs->glyphs + j, data->glyphs->glyphs);
-            std::copy(glyphs->log_clusters + i, glyphs->log_clusters + j, data->glyphs->log_clusters);
+            data->line = pango_layout_line_ref(line.line);
+            data->view.num_glyphs = j - i;
+            data->view.glyphs = glyphs->glyphs + i;
+            data->view.log_clusters = glyphs->log_clusters + i;
             data->font = item->analysis.font ? static_cast<PangoFont*>(g_object_ref(item->analysis.font)) : nullptr;
             data->range = intersection(storage.string.runRange(attributeRun), itemRange);
             data->x = fromPango(cursor);

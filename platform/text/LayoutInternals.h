@@ -15,15 +15,19 @@
 
 namespace text::detail {
 
-// The attributed string prepared for Pango: its UTF-8 text and the tables between the two
-// indexings, built once.
+// The attributed string prepared for Pango: the mapping between its UTF-16 indexing and the
+// UTF-8 bytes Pango counts in. The UTF-8 text itself is made for each layout from its own
+// range. The mapping keeps the byte of every 64th unit only and walks the units between, so it
+// costs a sixteenth of a byte a unit rather than the 4 bytes a unit of a full table.
 struct Storage {
     AttributedString string;
-    std::string utf8;
-    std::vector<std::uint32_t> byteOf;  // UTF-16 index -> UTF-8 byte; length() + 1 entries
+    std::uint32_t utf8Length = 0;            // bytes of the whole text in UTF-8
+    std::vector<std::uint32_t> checkpoints;  // the byte of unit 64 k; the last one is the end
 
-    // UTF-8 byte -> UTF-16 index of the character holding it (length() at the end). Looked up
-    // in byteOf rather than kept as a table of its own, which would take 4 bytes per byte.
+    // UTF-16 index -> UTF-8 byte where its character starts (both halves of a surrogate pair give
+    // the pair's first byte); utf8Length at length().
+    std::uint32_t byteOf(std::size_t index) const;
+    // UTF-8 byte -> UTF-16 index of the character holding it (length() at the end).
     std::size_t unitOf(std::size_t byte) const;
 
     static std::shared_ptr<const Storage> make(AttributedString string);
@@ -71,11 +75,18 @@ struct RunData {
     std::size_t attributeRun = 0;
     Range range;
     PangoFont* font = nullptr;          // one reference
-    PangoGlyphString* glyphs = nullptr; // owned
+    // The run's glyphs: a view into the Pango line's own glyph string (not a copy), which the
+    // reference to the line keeps alive.
+    PangoLayoutLine* line = nullptr;    // one reference
+    PangoGlyphString view{};
+    PangoGlyphString* glyphs = &view;
     std::vector<std::size_t> clusters;  // UTF-16 index of each glyph's cluster
     double x = 0, width = 0, ascent = 0, descent = 0, leading = 0;
     bool rightToLeft = false;
 
+    RunData() = default;
+    RunData(const RunData&) = delete;  // `glyphs` points into the object itself
+    RunData& operator=(const RunData&) = delete;
     ~RunData();
 };
 

@@ -43,7 +43,7 @@ double Line::offsetForStringIndex(std::size_t index) const {
     index = std::min(index, storage.string.length());
     int x = 0;
     pango_layout_line_index_to_x(data_->line,
-                                 static_cast<int>(storage.byteOf[index] - storage.byteOf[data_->layoutStart]), FALSE,
+                                 static_cast<int>(storage.byteOf(index) - storage.byteOf(data_->layoutStart)), FALSE,
                                  &x);
     return detail::fromPango(x);
 }

@@ -192,6 +192,7 @@ TEST(Framesetter, LongTextsBreakAsOneLayoutWould) {
         {"one paragraph of words and ideographs", repeat(words + han, 160)},
         {"paragraphs of a few thousand characters", repeat(repeat(words, 60) + "\n" + repeat(han, 170) + "\n", 3)},
         {"CR LF paragraphs", repeat(repeat(han, 150) + "\r\n", 4)},
+        {"one, two and three bytes a character", repeat("alpha \xCE\xB1\xCE\xBB\xCF\x86\xCE\xB1 " + han, 400)},
         // Characters outside the BMP (drawn as boxes: the pinned fonts have no emoji, and there
         // Pango's own lines can pass the width, so only the tiling is compared).
         {"surrogate pairs", repeat(emoji, 3000)},
@@ -262,4 +263,30 @@ TEST(Framesetter, AParagraphOfAMillionUnitsStillWraps) {
         ASSERT_LE(line->typographicBounds(nullptr, nullptr, nullptr) - line->trailingWhitespaceWidth(), width + 1e-6);
     }
     EXPECT_EQ(setter.suggestFrameSize({}, {width, 1000}, &fit), top);
+}
+
+// Every unit maps to the byte its character starts at: both halves of a pair, and a lone
+// surrogate (drawn as U+FFFD) on its own.
+TEST(Framesetter, RunsCoverSurrogatesWhole) {
+    std::u16string text;
+    for (int i = 0; i < 40; ++i) text += u"a\u03B1\u4E2D\U0001F600";
+    text += u'\xD800';
+    text += u"b\U0001F600";
+    AttributedString s(text, plain());
+    auto line = Line::create(s);
+    std::size_t end = 0;
+    for (const auto& run : line->glyphRuns()) {
+        EXPECT_EQ(run->stringRange().location, end);
+        end = run->stringRange().end();
+    }
+    EXPECT_EQ(end, s.length());
+    double x = -1;
+    for (std::size_t i = 0; i <= s.length(); ++i) {
+        const double at = line->offsetForStringIndex(i);
+        const bool secondHalf = i > 0 && i < s.length() && text[i] >= 0xDC00 && text[i] <= 0xDFFF &&
+                                text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
+        if (secondHalf) EXPECT_EQ(at, x) << i;  // inside a pair: where the pair starts
+        else EXPECT_GT(at, x) << i;
+        x = at;
+    }
 }
