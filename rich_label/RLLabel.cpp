@@ -143,13 +143,14 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
     w.append(AttributedString(std::u16string(1, text::kObjectReplacementCharacter)));
 
     if (!caculateSizeOnly_) {
-        const AttributedString m = w;
+        // The runs as they were before the edits below (not a copy of the whole text).
+        std::vector<std::pair<Range, text::Attributes>> runs;
+        runs.reserve(w.runCount());
+        for (std::size_t run = 0; run < w.runCount(); ++run) runs.emplace_back(w.runRange(run), w.runAttributes(run));
         std::uint64_t lastIdentifier = 0;
         Range linkRange{0, 0};
         bool holdsImage = false;
-        for (std::size_t run = 0; run < m.runCount(); ++run) {
-            const auto& a = m.runAttributes(run);
-            Range r = m.runRange(run);
+        for (const auto& [r, a] : runs) {
             if (boolAt(a, kRLIsLinkAttributesName)) {
                 std::uint64_t length = unsignedAt(a, kRLLinkLengthAttributesName);
                 std::uint64_t identifier = unsignedAt(a, kRLLinkIdentifierAttributesName);
@@ -191,8 +192,11 @@ void RLLabel::setAttributedText(std::optional<AttributedString> attributed) {
 
 const AttributedString& RLLabel::renderedAttributedText() const {
     if (renderedAttributedText_) return *renderedAttributedText_;
+    // Once laid out, the text lives in the framesetter only (a long text is not kept twice).
+    if (!needsFramesetter_ && framesetter_) return framesetter_->attributedString();
     AttributedString r = attributedText_.value_or(AttributedString());
-    const AttributedString source = r;
+    // The runs are read from the label's text, which the edits to `r` leave alone.
+    const AttributedString& source = attributedText_ ? *attributedText_ : r;
     for (std::size_t run = 0; run < source.runCount(); ++run) {
         const auto& a = source.runAttributes(run);
         Range range = source.runRange(run);
@@ -231,7 +235,9 @@ std::shared_ptr<text::Framesetter> RLLabel::framesetter() const {
     if (needsFramesetter_) {
         std::lock_guard lock(framesetterLock_);
         if (needsFramesetter_) {
-            setFramesetter(std::make_shared<text::Framesetter>(renderedAttributedText()));
+            renderedAttributedText();
+            setFramesetter(std::make_shared<text::Framesetter>(std::move(*renderedAttributedText_)));
+            renderedAttributedText_.reset();
             setHighlightFramesetter(nullptr);
             needsFramesetter_ = false;
         }
@@ -285,8 +291,8 @@ gfx::Size RLLabel::intrinsicContentSize() const { return sizeThatFits(bounds().s
 
 gfx::Size RLLabel::sizeThatFits(gfx::Size size) const {
     if (!attributedText_) return {0, 0};
-    const AttributedString& rendered = renderedAttributedText();
     auto setter = framesetter();
+    const AttributedString& rendered = renderedAttributedText();  // held by the framesetter
     std::int64_t n = numberOfLines();
     std::size_t length = rendered.length();
     double width = size.width;
