@@ -134,6 +134,11 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     // This view or the first descendant (depth first, in order) with the tag.
     std::shared_ptr<View> viewWithTag(long tag);
     bool isDescendantOf(const View* view) const;
+    // The responder chain: a controller's root view hands on to its controller, any other view to
+    // its superview (null at the top).
+    std::shared_ptr<core::Object> nextResponder() const;
+    // The controller whose root view this is (held weakly), if any.
+    std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
     // Called before the view joins `newSuperview` (null: before it leaves its superview).
     virtual void willMoveToSuperview(const std::shared_ptr<View>& newSuperview) { (void)newSuperview; }
     virtual void didMoveToSuperview() {}
@@ -143,15 +148,14 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     void setNeedsLayout() { needsLayout_ = true; }
     bool needsLayout() const { return needsLayout_; }
     // Lays out this view, if marked, then its subviews, top down.
-    // The responder chain: a controller's root view hands on to its controller, any other view to
-    // its superview (null at the top).
-    std::shared_ptr<core::Object> nextResponder() const;
-    // The controller whose root view this is (held weakly), if any.
-    std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
     void layoutIfNeeded();
     virtual void layoutSubviews() {}
     virtual gfx::Size sizeThatFits(gfx::Size size) const { return bounds().size; (void)size; }
     void sizeToFit();
+    // The default spacing from the edges to content: 8 on every side; a controller's root view
+    // keeps 16 at the sides and, at top and bottom, the part of the screen's safe area (status bar
+    // included at the top) that it covers.
+    gfx::EdgeInsets layoutMargins() const;
 
     // Drawing on demand.
     virtual bool drawsContent() const { return false; }
@@ -161,10 +165,6 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
 
     // Coordinates.
     gfx::Point convertPointToWindow(gfx::Point p) const;
-    // The default spacing from the edges to content: 8 on every side; a controller's root view
-    // keeps 16 at the sides and, at top and bottom, the part of the screen's safe area (status bar
-    // included at the top) that it covers.
-    gfx::EdgeInsets layoutMargins() const;
     gfx::Point convertPointFromWindow(gfx::Point p) const;
     // Converts between this view's bounds space and `view`'s (the window's when null).
     gfx::Point convertPoint(gfx::Point p, const View* to) const;
@@ -179,6 +179,8 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     // Responders. A view that can become the first responder takes the keyboard's focus (no
     // keyboard shows for a view that is not a text input); the edit menu asks the first responder
     // which commands ("copy:", "select:", "selectAll:") it can perform, and has it perform one.
+    // Text fields, text views and search bars (for their field) answer these for themselves;
+    // resignFirstResponder gives up the focus this view holds, its own or its field's.
     virtual bool canBecomeFirstResponder() const { return false; }
     virtual bool becomeFirstResponder();
     bool resignFirstResponder();
@@ -188,8 +190,6 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
 
     // Hit testing: the deepest visible, interactive, not transparent view containing `p` (in this
     // view's bounds space), last subview first.
-    // Text fields, text views and search bars (for their field) answer these for themselves;
-    // resignFirstResponder gives up the focus this view holds, its own or its field's.
     virtual std::shared_ptr<View> hitTest(gfx::Point p);
     virtual bool pointInside(gfx::Point p) const { return bounds().contains(p); }
 
@@ -228,7 +228,9 @@ protected:
     void resizeSubviews(gfx::Size oldSize);
 
 private:
+    friend class ViewController;
     gfx::Rect initialFrame_;
+    std::weak_ptr<ViewController> controller_;
     std::shared_ptr<ca::Layer> layer_;
     std::weak_ptr<View> superview_;
     std::vector<std::shared_ptr<View>> subviews_;
@@ -243,7 +245,5 @@ private:
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
 };
-    friend class ViewController;
 
-    std::weak_ptr<ViewController> controller_;
 } // namespace ui
