@@ -140,6 +140,10 @@ private:
 struct StreamConnections::Connection {
     enum class Phase { idle, resolving, connecting, open, ended };
 
+    std::uint64_t id = 0;
+    // Held strongly only once the task runs: what is asked of a task that never runs must not
+    // keep it, and its session, alive.
+    std::weak_ptr<URLSessionStreamTask> idleTask;
     std::shared_ptr<URLSessionStreamTask> task;
     Phase phase = Phase::idle;
     bool suspended = false;
@@ -195,7 +199,8 @@ StreamConnections::Connection& StreamConnections::connectionFor(const std::share
     auto& slot = connections_[task->taskIdentifier()];
     if (!slot) {
         slot = std::make_unique<Connection>();
-        slot->task = task;
+        slot->id = task->taskIdentifier();
+        slot->idleTask = task;
     }
     return *slot;
 }
@@ -219,6 +224,7 @@ void StreamConnections::resume(const std::shared_ptr<URLSessionStreamTask>& task
         return;
     }
     Connection& c = connectionFor(task);
+    c.task = task;
     if (invalidating) {
         end(c, makeURLError(URLErrorCode::cancelled));
         return;
@@ -401,7 +407,7 @@ void StreamConnections::service(Connection& c, short revents) {
 // Does all that can be done now, in order: answer reads, send writes, close sides, capture, end.
 void StreamConnections::progress(Connection& c) {
     if (c.phase != Connection::Phase::open || c.suspended) return;
-    const std::uint64_t id = c.task->taskIdentifier();
+    const std::uint64_t id = c.id;
     answerReads(c);
     sendWrites(c);
     if (!connections_.count(id)) return; // the connection was lost while writing
@@ -504,9 +510,9 @@ void StreamConnections::capture(Connection& c) {
 // The end of the task: whatever still waits gets the error (or, with none, "connection lost":
 // nothing more will come), then the task completes.
 void StreamConnections::end(Connection& c, std::optional<core::Error> error) {
-    auto task = c.task;
-    auto node = std::move(connections_[task->taskIdentifier()]);
-    connections_.erase(task->taskIdentifier());
+    auto task = c.task ? c.task : c.idleTask.lock(); // nothing when the task is going away
+    auto node = std::move(connections_[c.id]);
+    connections_.erase(c.id);
     if (c.fd >= 0) ::close(c.fd);
     c.fd = -1;
     c.phase = Connection::Phase::ended;
@@ -515,7 +521,12 @@ void StreamConnections::end(Connection& c, std::optional<core::Error> error) {
     for (auto& w : c.writes) host_.deliver([completion = std::move(w.completion), failed] { completion(failed); });
     c.reads.clear();
     c.writes.clear();
-    host_.finish(task, std::move(error));
+    if (task) host_.finish(task, std::move(error));
+}
+
+void StreamConnections::forget(std::uint64_t id) {
+    auto it = connections_.find(id);
+    if (it != connections_.end() && !it->second->started()) end(*it->second, makeURLError(URLErrorCode::cancelled));
 }
 
 // ---- what the task asks for ----
@@ -655,6 +666,7 @@ void StreamConnections::shutdown() {
     for (auto& [id, c] : connections_) {
         if (c->fd >= 0) ::close(c->fd);
         c->fd = -1;
+        if (!c->task) continue;
         std::lock_guard lock(c->task->mutex_);
         if (c->task->state_ == URLSessionTask::State::completed) continue;
         c->task->state_ = URLSessionTask::State::completed;
@@ -664,6 +676,15 @@ void StreamConnections::shutdown() {
 }
 
 // ---- the task's side ----
+
+URLSessionStreamTask::~URLSessionStreamTask() {
+    // What was asked of a task that never ran is answered "cancelled".
+    if (auto connections = connections_.lock()) {
+        connections->post([weak = std::weak_ptr<StreamConnections>(connections), id = taskIdentifier()] {
+            if (auto c = weak.lock()) c->forget(id);
+        });
+    }
+}
 
 template <class F>
 void URLSessionStreamTask::onNetworkThread(F command) {

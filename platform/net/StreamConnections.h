@@ -56,6 +56,9 @@ public:
     void closeWrite(const std::shared_ptr<URLSessionStreamTask>& task);
     void captureStreams(const std::shared_ptr<URLSessionStreamTask>& task);
 
+    // A task that never ran is gone: what was asked of it is answered "cancelled".
+    void forget(std::uint64_t id);
+
     // The network loop: descriptors to wait on, then what came of the wait.
     void addWaitFds(std::vector<curl_waitfd>& fds);
     void afterPoll(const std::vector<curl_waitfd>& fds);

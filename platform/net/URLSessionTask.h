@@ -160,6 +160,7 @@ class URLSessionStreamTask : public URLSessionTask {
                          std::shared_ptr<const NetService> service, std::weak_ptr<StreamConnections> connections)
         : URLSessionTask(std::move(session), identifier, std::nullopt), port_(0), service_(std::move(service)),
           connections_(std::move(connections)) {}
+    ~URLSessionStreamTask() override;
 
     const std::string& host() const { return host_; }
     int port() const { return port_; }

@@ -194,6 +194,28 @@ TEST_F(StreamTaskTest, CancelBeforeResumeEndsTheTask) {
     EXPECT_EQ(recorder->events(), (std::vector<std::string>{"read error -999", "complete -999"}));
 }
 
+TEST_F(StreamTaskTest, ATaskLetGoBeforeItRanIsFreedAndWhatWaitsIsCancelled) {
+    auto task = session->streamTask("127.0.0.1", 9);
+    const std::weak_ptr<URLSessionStreamTask> weak = task;
+    read(task, 1, 1);
+    task.reset();
+    ASSERT_TRUE(recorder->waitFor("read error -999"));
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(recorder->events(), std::vector<std::string>{"read error -999"}); // a task that never ran does not complete
+}
+
+TEST_F(StreamTaskTest, SuspendedTasksGoOnWhereTheyStopped) {
+    EchoServer echo;
+    auto task = session->streamTask("127.0.0.1", echo.port());
+    task->resume();
+    task->suspend();
+    write(task, "held");
+    read(task, 4, 4);
+    task->resume();
+    ASSERT_TRUE(recorder->waitFor("read held"));
+    EXPECT_EQ(task->state(), URLSessionTask::State::running);
+}
+
 TEST_F(StreamTaskTest, CapturedStreamsCarryOnTheConnection) {
     EchoServer echo;
     auto task = session->streamTask("127.0.0.1", echo.port());
