@@ -37,6 +37,7 @@ int runSnapshots(const std::shared_ptr<app::AppDelegate>& delegate, const std::s
 } // namespace
 
 int main(int argc, char** argv) {
+    ui::GtkHost::skipGL();
     std::string snapshots;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

@@ -45,7 +45,7 @@ struct Sample {
 };
 
 // Spawns a measured process and reads its report.
-bool measure(const std::string& program, Sample& out) {
+bool measure(const std::string& program, Sample& out, const char* argument = nullptr) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     posix_spawn_file_actions_t actions;
@@ -53,7 +53,8 @@ bool measure(const std::string& program, Sample& out) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     std::string path = program;
-    char* argv[] = {path.data(), nullptr};
+    std::string arg = argument ? argument : "";
+    char* argv[] = {path.data(), argument ? arg.data() : nullptr, nullptr};
     const double start = bench::monotonicNow();
     pid_t pid = 0;
     int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
@@ -120,24 +121,31 @@ void BM_BareGtkWindowFirstFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_BareGtkWindowFirstFrame)->UseManualTime()->Iterations(kStarts)->Unit(benchmark::kMillisecond);
 
-// Each start of the app is paired with a start of the bare window just before it (not timed as
-// part of the iteration), so the ratios compare starts made under the same load of the machine.
+// Each start of the app is paired with starts of the bare window just before it (not timed as
+// part of the iteration), so the ratios compare starts made under the same load of the machine:
+// the bare window as GTK starts by default, and (the *_without_gl ratios) without GL, as the
+// app's host starts GTK.
 void BM_AppColdStartToHomeGroups(benchmark::State& state) {
-    Sample app, pairedBare;
+    Sample app, pairedBare, pairedBareWithoutGL;
     int count = 0;
     for (auto _ : state) {
-        Sample b, s;
-        if (!measure(QUILLORA_BARE_WINDOW_PROGRAM, b) || !measure(QUILLORA_APP_CHILD_PROGRAM, s))
+        Sample b, n, s;
+        if (!measure(QUILLORA_BARE_WINDOW_PROGRAM, b) || !measure(QUILLORA_BARE_WINDOW_PROGRAM, n, "--without-gl") ||
+            !measure(QUILLORA_APP_CHILD_PROGRAM, s))
             return state.SkipWithError("the measured process failed");
         state.SetIterationTime(s.seconds);
         add(app, s);
         add(pairedBare, b);
+        add(pairedBareWithoutGL, n);
         ++count;
     }
     if (count == 0) return;
     report(state, app, count);
     state.counters["time_ratio_to_bare"] = app.seconds / (pairedBare.seconds / count);
     state.counters["memory_ratio_to_bare"] = app.residentMegabytes / (pairedBare.residentMegabytes / count);
+    state.counters["time_ratio_to_bare_without_gl"] = app.seconds / (pairedBareWithoutGL.seconds / count);
+    state.counters["memory_ratio_to_bare_without_gl"] =
+        app.residentMegabytes / (pairedBareWithoutGL.residentMegabytes / count);
 }
 BENCHMARK(BM_AppColdStartToHomeGroups)->UseManualTime()->Iterations(kStarts)->Unit(benchmark::kMillisecond);
 

@@ -17,6 +17,7 @@
 
 int main() {
     bench::timeline().mark("main");
+    ui::GtkHost::skipGL(); // as the app's main does
     const char* base = std::getenv("QUILLORA_BENCH_SWITCH_BASE");
     if (!base) return 1;
     network::NXServer::setSwitchBaseUrlForTesting(std::string(base));

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace ui {
@@ -356,6 +357,10 @@ struct GtkHost::Impl final : NativeViewHost {
         if (area) gtk_widget_queue_draw(area);
     }
 };
+
+void GtkHost::skipGL() {
+    if (!std::getenv("GDK_GL")) ::setenv("GDK_GL", "disable", 1);
+}
 
 core::Expected<std::unique_ptr<GtkHost>> GtkHost::create(std::shared_ptr<Window> window, const std::string& title) {
     if (!gtk_init_check(nullptr, nullptr))

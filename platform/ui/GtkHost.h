@@ -15,6 +15,12 @@ class GtkHost {
 public:
     // Fails when no display can be opened.
     static core::Expected<std::unique_ptr<GtkHost>> create(std::shared_ptr<Window> window, const std::string& title);
+    // The host draws with Cairo only and never asks GDK for GL, yet GDK loads and starts a GL
+    // driver when it opens a display (with a software driver, about 50 MB resident and a good
+    // share of the start). This tells GDK not to (GDK_GL=disable in the environment, unless the
+    // user set GDK_GL). Programs call it first thing in main, while no other thread reads the
+    // environment. Web pages still show: the web engine composites without GDK's GL.
+    static void skipGL();
     ~GtkHost();
 
     // Shows the window (non-blocking).
