@@ -135,6 +135,8 @@ void RIImageDownloaderOperation::main() {
     } else {
         // Callers hear of the start before any event of the transfer can reach them.
         callProgress(0, -1);
+        if (options_ & RIImageDownloaderHighPriority) task->setPriority(net::URLSessionTask::kPriorityHigh);
+        else if (options_ & RIImageDownloaderLowPriority) task->setPriority(net::URLSessionTask::kPriorityLow);
         task->resume();
         post(kRIImageDownloadStartNotification);
     }

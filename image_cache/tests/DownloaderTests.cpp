@@ -200,6 +200,36 @@ TEST_F(image_cache_Downloader, TheNewestDownloadStartsFirstInLastInFirstOutOrder
     EXPECT_EQ(order, (std::vector<std::string>{"/2", "/1", "/0"}));
 }
 
+// Read while the server holds the reply back: the operation lets its task go once done.
+TEST_F(image_cache_Downloader, PriorityOptionsSetTheTransfersPriority) {
+    const struct {
+        std::uint64_t options;
+        float priority;
+    } cases[] = {
+        {0, net::URLSessionTask::kPriorityDefault},
+        {RIImageDownloaderLowPriority, net::URLSessionTask::kPriorityLow},
+        {RIImageDownloaderHighPriority, net::URLSessionTask::kPriorityHigh},
+        {RIImageDownloaderHighPriority | RIImageDownloaderLowPriority, net::URLSessionTask::kPriorityHigh},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        LoopbackServer server([](const RecordedRequest&) {
+            Reply reply = pictureReply();
+            reply.mode = Reply::Mode::stallBeforeHead;
+            return reply;
+        });
+        Answer a;
+        auto token = downloader->downloadImageWithURL(net::URL::parse(server.url("/p.png")), cases[i].options, nullptr, into(a));
+        auto operation = token->downloadOperation.lock();
+        ASSERT_TRUE(waitFor([&] { return server.requestCount() == 1; }));
+        ASSERT_TRUE(operation->dataTask());
+        EXPECT_EQ(operation->dataTask()->priority(), cases[i].priority);
+        server.releaseStalls();
+        ASSERT_TRUE(waitFor([&] { return a.calls > 0; }));
+        EXPECT_TRUE(a.image);
+    }
+}
+
 TEST_F(image_cache_Downloader, AHugeAnnouncedLengthReservesNothingUpFront) {
     LoopbackServer server([](const RecordedRequest&) {
         Reply reply = pictureReply();

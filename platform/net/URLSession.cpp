@@ -24,8 +24,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <limits>
@@ -685,7 +687,8 @@ private:
     // ---- connections per host ----
     //
     // At most httpMaximumConnectionsPerHost transfers of one host are in libcurl at a time (a
-    // value below 1 means no limit); the others wait here in the order they started. Each
+    // value below 1 means no limit); the others wait here in the order they started, and a free
+    // connection goes to the waiting one of highest task priority, the earliest among equals. Each
     // transfer in libcurl has a connection of its own, and one that ends hands its connection to
     // the next, which libcurl then reuses.
 
@@ -736,13 +739,15 @@ private:
         if (it == hosts_.end()) return;
         HostSlots& slots = it->second;
         const int limit = configuration_.httpMaximumConnectionsPerHost;
-        for (auto w = slots.waiting.begin(); w != slots.waiting.end() && (limit <= 0 || slots.active < limit);) {
-            Transfer* next = *w;
-            if (next->suspended) {
-                ++w;
-                continue;
+        while (limit <= 0 || slots.active < limit) {
+            // Priorities may change while waiting, so the line is searched rather than kept sorted.
+            auto best = slots.waiting.end();
+            for (auto w = slots.waiting.begin(); w != slots.waiting.end(); ++w) {
+                if (!(*w)->suspended && (best == slots.waiting.end() || (*w)->task->priority() > (*best)->task->priority())) best = w;
             }
-            w = slots.waiting.erase(w);
+            if (best == slots.waiting.end()) break;
+            Transfer* next = *best;
+            slots.waiting.erase(best);
             ++slots.active;
             next->inMulti = true;
             curl_multi_add_handle(multi_, next->easy);
@@ -1656,7 +1661,7 @@ private:
     std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_; // in libcurl or waiting for a connection
     struct HostSlots {
         int active = 0;                 // transfers of the host in libcurl
-        std::deque<Transfer*> waiting;  // in the order they started
+        std::deque<Transfer*> waiting;  // in the order they came to wait
     };
     std::unordered_map<std::string, HostSlots> hosts_;
     std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect or challenge answer
@@ -1820,6 +1825,10 @@ std::optional<std::string> URLSessionTask::taskDescription() const {
 void URLSessionTask::setTaskDescription(std::optional<std::string> text) {
     std::lock_guard lock(mutex_);
     description_ = std::move(text);
+}
+
+void URLSessionTask::setPriority(float priority) {
+    priority_.store(std::isnan(priority) ? kPriorityDefault : std::clamp(priority, 0.0f, 1.0f), std::memory_order_relaxed);
 }
 
 void URLSessionTask::resume() {

@@ -44,6 +44,15 @@ class URLSessionTask : public core::Object {
     std::optional<std::string> taskDescription() const;
     void setTaskDescription(std::optional<std::string> text);
 
+    // How soon the transfer gets a connection when its host has none to spare: the transfers
+    // waiting for one start highest priority first, equal ones in the order they came to wait.
+    // From 0 to 1 (values outside are clamped, NaN is the default); it can change while waiting.
+    static constexpr float kPriorityLow = 0.25f;
+    static constexpr float kPriorityDefault = 0.5f;
+    static constexpr float kPriorityHigh = 0.75f;
+    float priority() const { return priority_.load(std::memory_order_relaxed); }
+    void setPriority(float priority);
+
     void resume();
     void suspend();
     void cancel();
@@ -78,6 +87,7 @@ protected:
 private:
     const std::shared_ptr<URLSession> session_;
     const std::uint64_t identifier_;
+    std::atomic<float> priority_{kPriorityDefault};
 };
 
 class URLSessionDataTask : public URLSessionTask {

@@ -442,6 +442,58 @@ TEST_F(SessionFixture, ManyConcurrentRequestsShareTheHostsConnections) {
     }
 }
 
+// With one connection per host, the transfers waiting for it start highest priority first and
+// equal ones in the order they came; priorities outside 0...1 are clamped.
+TEST_F(SessionFixture, WaitingTransfersTakeAFreedConnectionByPriorityThenArrival) {
+    std::mutex mutex;
+    std::vector<std::string> order;
+    LoopbackServer server([&](const RecordedRequest& r) {
+        {
+            std::lock_guard lock(mutex);
+            order.push_back(r.target);
+        }
+        Reply reply = Reply::text(200, r.target);
+        if (r.target == "/hold") reply.mode = Reply::Mode::stallBeforeHead;
+        return reply;
+    });
+    auto configuration = URLSessionConfiguration::ephemeralConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 1;
+    makeSession(configuration);
+    auto hold = session->dataTask(request(server.url("/hold")));
+    EXPECT_EQ(hold->priority(), URLSessionTask::kPriorityDefault);
+    hold->resume();
+    ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] { return server.requestCount() == 1; }, 20));
+
+    const std::vector<std::pair<std::string, float>> queued = {
+        {"/low-1", URLSessionTask::kPriorityLow}, {"/default-1", URLSessionTask::kPriorityDefault},
+        {"/high-1", URLSessionTask::kPriorityHigh}, {"/low-2", URLSessionTask::kPriorityLow},
+        {"/top", 7.0f},  // clamped to 1
+        {"/high-2", URLSessionTask::kPriorityHigh}, {"/default-2", URLSessionTask::kPriorityDefault},
+        {"/bottom", -1.0f},  // clamped to 0
+    };
+    std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+    for (const auto& [path, priority] : queued) {
+        tasks.push_back(session->dataTask(request(server.url(path))));
+        tasks.back()->setPriority(priority);
+        tasks.back()->resume();
+    }
+    EXPECT_EQ(tasks[4]->priority(), 1.0f);
+    EXPECT_EQ(tasks[7]->priority(), 0.0f);
+    // The network thread runs commands in the order asked: once a later cancel has completed its
+    // task, every task above is waiting in the line.
+    auto last = session->dataTask(request(server.url("/cancelled")));
+    last->cancel();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    ASSERT_TRUE(isURLError(*last->error(), URLErrorCode::cancelled));
+
+    server.releaseStalls();
+    ASSERT_TRUE(recorder->waitForCompletions(2 + tasks.size()));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (std::vector<std::string>{"/hold", "/top", "/high-1", "/high-2", "/default-1", "/default-2", "/low-1",
+                                               "/low-2", "/bottom"}));
+    EXPECT_EQ(server.connectionCount(), 1u);
+}
+
 TEST_F(SessionFixture, CookiesComeBackOnLaterRequests) {
     LoopbackServer server([](const RecordedRequest& r) {
         Reply reply = Reply::text(200, r.headers.value("Cookie").value_or("-"));
