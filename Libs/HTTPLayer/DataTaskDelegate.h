@@ -38,6 +38,9 @@ public:
 
     // The collected body, or nothing while a data stream is set.
     std::optional<core::Bytes> data() const override;
+    // Once the task is complete: the collected body, moved into a value that shares it instead of
+    // copying it (null while a data stream is set). data() reads it from then on.
+    core::Value completeBody();
     void reset() override;
 
     virtual void didReceiveResponse(const Session& session, const DataTask& task,
@@ -49,6 +52,7 @@ public:
 protected:
     mutable std::mutex progressLock_;
     std::shared_ptr<Progress> progress_;
+    core::Value completedBody_;
 };
 
 // Calls the handler's closure on its queue with the progress object that `read` gives when the

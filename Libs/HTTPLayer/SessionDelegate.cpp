@@ -220,10 +220,11 @@ void SessionDelegate::finishTask(const Session& session, const Task& task, const
     if (taskDidComplete) taskDidComplete(session, task, error);
     auto request = requestForTask(*task);
     auto taskDelegate = request ? request->delegate() : nullptr;
-    // Read the body before the queue is released, while nothing else looks at it.
+    // Read the body before the queue is released, while nothing else looks at it. The notification
+    // shares it with the response handlers rather than holding a copy (up to a whole body more).
     core::Dictionary userInfo{{std::string(Notification::Key::Task), core::Value(task)}};
     if (auto data = std::dynamic_pointer_cast<DataTaskDelegate>(taskDelegate); data && !data->dataStream)
-        userInfo.set(std::string(Notification::Key::ResponseData), core::Value(data->mutableData));
+        userInfo.set(std::string(Notification::Key::ResponseData), data->completeBody());
     if (taskDelegate) taskDelegate->didCompleteWithError(session, task, error);
     core::NotificationCenter::defaultCenter().post(std::string(Notification::Name::Task::DidComplete), shared_from_this(),
                                                    std::move(userInfo));

@@ -113,7 +113,15 @@ std::shared_ptr<Progress> DataTaskDelegate::progress() const {
 
 std::optional<core::Bytes> DataTaskDelegate::data() const {
     if (dataStream) return std::nullopt;
+    if (completedBody_.isBytes()) return completedBody_.asBytes();
     return mutableData;
+}
+
+core::Value DataTaskDelegate::completeBody() {
+    if (dataStream) return {};
+    if (!completedBody_.isBytes()) completedBody_ = core::Value(std::move(mutableData));
+    mutableData = {};
+    return completedBody_;
 }
 
 void DataTaskDelegate::reset() {
@@ -124,6 +132,7 @@ void DataTaskDelegate::reset() {
     }
     totalBytesReceived = 0;
     mutableData.clear();
+    completedBody_ = {};
     expectedContentLength.reset();
 }
 

@@ -242,9 +242,8 @@ TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
     const double normal = run({"a normal run", Target::answers, [] { return Reply::json(answerList(40)); }, 1, true});
     static const std::string bomb = net::testkit::gzipOfZeros(std::size_t(1) << 30);
     const Scenario scenarios[] = {
-        // Scenarios leave memory resident that the allocator keeps (10-20 MiB after the long
-        // answer and after each big body), which the next one starts from: the ones that need
-        // the most come first.
+        // Scenarios may leave memory resident that the allocator keeps (a few MiB after the long
+        // answer), which the next one starts from: the ones that need the most come first.
         {"answers: 20,000 characters", Target::answers, [] { return Reply::json(answerList(20000)); }, 1, true},
         {"answers: 1,000,000 characters", Target::answers, [] { return Reply::json(answerList(1000000)); }, 1, true},
         {"tag list: 200 MiB plain body", Target::tagList, [] {
