@@ -25,7 +25,13 @@ Result<std::shared_ptr<net::URLSessionTask>> UploadRequest::Uploadable::makeTask
     auto adapted = detail::adapt(urlRequest_, adapter);
     if (adapted.isFailure()) return adapted.failureError();
     return detail::makeOnQueue(queue, [&]() -> std::shared_ptr<net::URLSessionTask> {
-        if (const auto* bytes = std::get_if<core::Bytes>(&body_)) return session->uploadTask(adapted.successValue(), *bytes);
+        if (auto* bytes = std::get_if<core::Bytes>(&body_)) {
+            std::lock_guard lock(mutex_);
+            if (bytesHolder_) return session->uploadTask(adapted.successValue(), bytesHolder_->bodyData().value_or(core::Bytes()));
+            bytesHolder_ = session->uploadTask(adapted.successValue(), std::move(*bytes));
+            bytes->clear();
+            return bytesHolder_;
+        }
         if (const auto* file = std::get_if<net::URL>(&body_)) return session->uploadTask(adapted.successValue(), *file);
         return session->streamedUploadTask(adapted.successValue());
     });

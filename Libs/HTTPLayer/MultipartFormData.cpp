@@ -193,8 +193,8 @@ std::string MultipartFormData::headerBlock(const BodyPart& part) const {
     return block + kCRLF;
 }
 
-std::optional<HTTPError> MultipartFormData::readPartBody(
-    BodyPart& part, const std::function<std::optional<HTTPError>(const std::uint8_t*, std::size_t)>& sink) const {
+std::optional<HTTPError> MultipartFormData::readPartBody(BodyPart& part, core::Bytes& into,
+                                                         const std::function<std::optional<HTTPError>()>& flush) const {
     core::InputStream& stream = *part.bodyStream;
     const auto readFailed = [&] {
         auto error = streamFailure(stream.streamError(), "cannot read the part's stream");
@@ -204,15 +204,19 @@ std::optional<HTTPError> MultipartFormData::readPartBody(
     stream.open();
     // A file that went away since it was appended fails here rather than giving an empty part.
     if (stream.streamStatus() == core::StreamStatus::error) return readFailed();
-    // Zero-filled once: only the bytes a read gives are ever used.
+    // Zero-filled once: only the bytes a read gives are ever used. (Reading into `into` itself
+    // would zero-fill all of it first, a slower pass over memory not touched before.)
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(streamBufferSize_));
     while (stream.hasBytesAvailable()) {
         std::int64_t n = stream.read(buffer.data(), buffer.size());
         if (stream.streamError() || n < 0) return readFailed();
         if (n == 0) break;
-        if (auto error = sink(buffer.data(), static_cast<std::size_t>(n))) {
-            stream.close();
-            return error;
+        into.insert(into.end(), buffer.data(), buffer.data() + n);
+        if (flush && into.size() >= kGatheredWrite) {
+            if (auto error = flush()) {
+                stream.close();
+                return error;
+            }
         }
     }
     if (stream.streamError()) return readFailed();
@@ -223,17 +227,17 @@ std::optional<HTTPError> MultipartFormData::readPartBody(
 Result<core::Bytes> MultipartFormData::encodeAll() {
     if (bodyPartError_) return *bodyPartError_;
     markBoundaries();
+    // Room for the whole body at once: growing it on the way would copy all that came before.
+    std::uint64_t size = 0;
+    for (const auto& part : bodyParts_)
+        size += openingBoundary(*part).size() + headerBlock(*part).size() + part->bodyContentLength + closingBoundary(*part).size();
     core::Bytes body;
-    body.reserve(static_cast<std::size_t>(totalBodyLength()) + bodyParts_.size() * 256 + boundary_.size() + 8);
+    body.reserve(static_cast<std::size_t>(size));
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
     for (const auto& part : bodyParts_) {
         append(openingBoundary(*part));
         append(headerBlock(*part));
-        auto error = readPartBody(*part, [&](const std::uint8_t* bytes, std::size_t n) -> std::optional<HTTPError> {
-            body.insert(body.end(), bytes, bytes + n);
-            return std::nullopt;
-        });
-        if (error) return *error;
+        if (auto error = readPartBody(*part, body, nullptr)) return *error;
         append(closingBoundary(*part));
     }
     return body;
@@ -261,8 +265,14 @@ Result<core::Unit> MultipartFormData::writeAll(const std::shared_ptr<core::Outpu
     if (bodyPartError_) return *bodyPartError_;
     stream->open();
     markBoundaries();
-    // Writes the whole run or fails: a stream that takes no more is an error, never a silent cut.
-    const auto writeBytes = [&](const std::uint8_t* bytes, std::size_t size) -> std::optional<HTTPError> {
+    // The body is gathered and written in runs of about kGatheredWrite bytes (the parts are still
+    // read chunk by chunk). Each run is written whole or fails: a stream that takes no more is an
+    // error, never a silent cut.
+    core::Bytes pending;
+    pending.reserve(kGatheredWrite + static_cast<std::size_t>(streamBufferSize_));
+    const auto writePending = [&]() -> std::optional<HTTPError> {
+        const std::uint8_t* bytes = pending.data();
+        std::size_t size = pending.size();
         while (size > 0) {
             std::int64_t written = stream->hasSpaceAvailable() ? stream->write(bytes, size) : -1;
             if (written <= 0 || stream->streamError()) {
@@ -272,18 +282,21 @@ Result<core::Unit> MultipartFormData::writeAll(const std::shared_ptr<core::Outpu
             bytes += written;
             size -= static_cast<std::size_t>(written);
         }
+        pending.clear();
         return std::nullopt;
     };
-    const auto writeText = [&](const std::string& text) {
-        return writeBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    const auto writeText = [&](const std::string& text) -> std::optional<HTTPError> {
+        pending.insert(pending.end(), text.begin(), text.end());
+        return pending.size() >= kGatheredWrite ? writePending() : std::nullopt;
     };
     std::optional<HTTPError> error;
     for (const auto& part : bodyParts_) {
         if ((error = writeText(openingBoundary(*part)))) break;
         if ((error = writeText(headerBlock(*part)))) break;
-        if ((error = readPartBody(*part, writeBytes))) break;
+        if ((error = readPartBody(*part, pending, writePending))) break;
         if ((error = writeText(closingBoundary(*part)))) break;
     }
+    if (!error) error = writePending();
     stream->close();
     // What was gathered is written at close, whose failure counts as a failed write.
     if (!error && stream->streamError())

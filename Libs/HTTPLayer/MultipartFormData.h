@@ -84,9 +84,13 @@ private:
     std::string headerBlock(const BodyPart& part) const;
     std::string openingBoundary(const BodyPart& part) const;
     std::string closingBoundary(const BodyPart& part) const;
-    // Reads the part's stream chunk by chunk into `sink`; a stream error, or a sink that fails,
-    // ends it.
-    std::optional<HTTPError> readPartBody(BodyPart& part, const std::function<std::optional<HTTPError>(const std::uint8_t*, std::size_t)>& sink) const;
+    // Reads the part's stream chunk by chunk onto the end of `into`, calling `flush` (when given)
+    // each time `into` holds kGatheredWrite bytes or more; a stream error, or a failed flush, ends it.
+    std::optional<HTTPError> readPartBody(BodyPart& part, core::Bytes& into,
+                                          const std::function<std::optional<HTTPError>()>& flush) const;
+
+    // writeAll() hands its stream runs of about this many bytes rather than one per chunk read.
+    static constexpr std::size_t kGatheredWrite = 1024 * 1024;
 
     std::optional<std::string> contentType_;
     std::string boundary_;

@@ -87,7 +87,9 @@ public:
     // The failure's error, or nothing for a success.
     std::optional<Error> error() const { return isFailure() ? std::optional<Error>(std::get<1>(v_)) : std::nullopt; }
     // Direct access without copying; each requires the matching case.
-    const T& successValue() const { assert(isSuccess()); return std::get<0>(v_); }
+    const T& successValue() const& { assert(isSuccess()); return std::get<0>(v_); }
+    // Moves the success value out of a result that is no longer needed.
+    T&& successValue() && { assert(isSuccess()); return std::get<0>(std::move(v_)); }
     const Error& failureError() const { assert(isFailure()); return std::get<1>(v_); }
 
     // The success value; a failure throws its Error.

@@ -189,8 +189,9 @@ void SessionManager::uploadMultipartFormData(MultipartFormBuilder multipartFormD
         if (form.totalBodyLength() < threshold && !background) {
             auto data = form.encodeAll();
             if (data.isFailure()) return fail(data.failureError());
-            report(MultipartFormDataEncodingResult::success(
-                self->uploadData(data.successValue(), URLRequestConvertible(request)), false, std::nullopt));
+            // The encoded body is moved into the upload, never copied.
+            auto upload = self->upload(UploadRequest::Uploadable::data(std::move(data).successValue(), std::move(request)));
+            report(MultipartFormDataEncodingResult::success(upload, false, std::nullopt));
             return;
         }
         const std::string folder = multipartTemporaryFolder();

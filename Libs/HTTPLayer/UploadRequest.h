@@ -5,6 +5,7 @@
 #include "Libs/HTTPLayer/DataRequest.h"
 #include "Libs/HTTPLayer/UploadTaskDelegate.h"
 
+#include <mutex>
 #include <variant>
 
 namespace http {
@@ -28,6 +29,8 @@ class UploadRequest : public DataRequest {
         using Body = std::variant<core::Bytes, net::URL, std::shared_ptr<core::InputStream>>;
         Uploadable(Body body, net::URLRequest urlRequest) : body_(std::move(body)), urlRequest_(std::move(urlRequest)) {}
 
+        // A body of bytes is moved into the first task made, not copied (a later task, for a
+        // retry, copies them from that one); from then on it is empty here.
         const Body& body() const { return body_; }
         const net::URLRequest& urlRequest() const { return urlRequest_; }
         Result<std::shared_ptr<net::URLSessionTask>> makeTask(const std::shared_ptr<net::URLSession>& session,
@@ -35,8 +38,11 @@ class UploadRequest : public DataRequest {
                                                               const std::shared_ptr<dispatch::Queue>& queue) const override;
 
     private:
-        Body body_;
+        mutable std::mutex mutex_;
+        mutable Body body_;
         net::URLRequest urlRequest_;
+        // The task that was given the bytes of the body.
+        mutable std::shared_ptr<net::URLSessionUploadTask> bytesHolder_;
     };
 
     using DataRequest::DataRequest;

@@ -7,6 +7,7 @@
 #include "platform/core/testing/TempHome.h"
 #include "platform/net/testing/EchoServer.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -266,6 +267,26 @@ TEST_F(FactoriesFixture, AdapterFailuresOfDownloadsAndUploadsGoToTheRetrier) {
     ASSERT_TRUE(r.isSuccess());
     EXPECT_FALSE(r.request->task());
     EXPECT_EQ(r.request->delegate()->error->description(), "URL is not valid: adapter");
+}
+
+// A data upload's bytes live in its first task; retried after that task failed, the upload sends
+// them again whole.
+TEST_F(FactoriesFixture, ARetriedDataUploadSendsItsBytesAgain) {
+    std::atomic<int> seen{0};
+    LoopbackServer server([&](const RecordedRequest&) {
+        Reply reply = Reply::text(200, "ok");
+        if (seen++ == 0) reply.mode = Reply::Mode::closeWithoutReply;
+        return reply;
+    });
+    manager->setRetrier(std::make_shared<RetryOnce>());
+    const std::string content(300000, 'r');
+    auto upload = manager->uploadData(bytes(content), server.url("/again"), HTTPMethod::post);
+    auto answer = finish(upload);
+    EXPECT_FALSE(answer.error());
+    EXPECT_EQ(upload->retryCount(), 1u);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& r : requests) EXPECT_TRUE(r.body == content);
 }
 
 // A search-path destination puts the file in the user's folder under its suggested name; with no
