@@ -124,7 +124,8 @@ TEST(ca_PathValue, TwoTurnArcIsFollowedTwice) {
     }
     // The drawing arc stops at one turn.
     size_t drawn = 0;
-    for (const auto& e : gfx::Path::arc({50, 50}, 20, 3 * pi / 2, 11 * pi / 2, true).elements())
+    const gfx::Path twoTurns = gfx::Path::arc({50, 50}, 20, 3 * pi / 2, 11 * pi / 2, true);
+    for (const auto& e : twoTurns.elements())
         drawn += e.kind == gfx::Path::Kind::cubic;
     EXPECT_EQ(drawn, 4u);
 }
