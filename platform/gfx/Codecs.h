@@ -26,7 +26,8 @@ struct GifPicture {
 };
 
 // Frames are clipped to the screen. When the screen times the frame count passes
-// kGifFramePixelBudget, only the first frame is decoded.
+// kGifFramePixelBudget, only the first frame is decoded; a screen larger than the budget itself
+// is refused.
 inline constexpr std::uint64_t kGifFramePixelBudget = 62914560;
 core::Expected<GifPicture> decodeGif(std::string_view bytes, double scale = 1);
 // One image per frame, each with its delay in seconds; the loop count is written when given.

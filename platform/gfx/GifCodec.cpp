@@ -49,6 +49,9 @@ core::Expected<GifPicture> decodeGif(std::string_view bytes, double scale) {
     if (screenW <= 0 || screenH <= 0 || screenW > 16384 || screenH > 16384)
         return gifError(Image::corruptData, "The GIF data is damaged.");
     const uint64_t screenPixels = static_cast<uint64_t>(screenW) * screenH;
+    // Every frame is composited onto a canvas of the whole screen: a few header bytes must not
+    // make the decoder fill gigabytes.
+    if (screenPixels > kGifFramePixelBudget) return gifError(Image::corruptData, "The GIF screen is too large.");
     GifPicture picture;
     std::vector<uint32_t> canvas(screenPixels, 0);
     std::vector<GifByteType> raster;

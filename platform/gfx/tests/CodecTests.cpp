@@ -135,7 +135,11 @@ TEST(gfx_Gif, FramesAreClippedAndABudgetKeepsOnlyTheFirst) {
 
 TEST(gfx_Gif, DamagedDataIsAnError) {
     const std::string gif = threeFrameGif();
-    for (const std::string& bad : {std::string("GIF89a"), gif.substr(0, 13), std::string("not a gif")})
+    // A screen of 8192 x 8192 would need a canvas past the frame pixel budget (the header's
+    // width and height are little-endian at bytes 6-9).
+    std::string huge = gif;
+    huge.replace(6, 4, std::string("\x00\x20\x00\x20", 4));
+    for (const std::string& bad : {std::string("GIF89a"), gif.substr(0, 13), std::string("not a gif"), huge})
         EXPECT_FALSE(decodeGif(bad).ok());
     // A cut inside the second frame keeps the frames before it.
     auto cut = decodeGif(gif.substr(0, gif.size() - 20));
