@@ -5,30 +5,19 @@
 
 #include "platform/core/Files.h"
 #include "platform/net/URLError.h"
-#include "platform/net/testing/TestCertificates.h"
+#include "platform/net/testing/TrustEnvironment.h"
 
 #include <filesystem>
 
 using namespace http;
 using namespace http::testkit;
-using net::testkit::TestCertificates;
 using net::testkit::TestIdentity;
 using net::testkit::TlsIdentity;
+using net::testkit::certificate;
+using net::testkit::certs;
 
 namespace {
 
-// The certificates of the whole run, installed as the only anchors.
-class TrustEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { certificates = std::make_unique<net::testkit::InstalledTestCertificates>(); }
-    void TearDown() override { certificates.reset(); }
-    static inline std::unique_ptr<net::testkit::InstalledTestCertificates> certificates;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new TrustEnvironment);
-
-const TestCertificates& certs() { return *TrustEnvironment::certificates; }
-
-std::shared_ptr<const net::Certificate> certificate(const TestIdentity& id) { return net::Certificate::fromDER(id.der); }
 std::shared_ptr<const net::PublicKey> key(const TestIdentity& id) { return certificate(id)->publicKey(); }
 
 TlsIdentity served(const TestIdentity& id) { return {id.certificatePEM, id.keyPEM}; }
@@ -141,7 +130,7 @@ TEST(ServerTrustPolicyTest, AHostWithoutAPolicyGetsTheDefaultCheck) {
 
 TEST(ServerTrustPolicyTest, CertificatesInABundleAreItsDERFiles) {
     const auto& c = certs();
-    const auto folder = std::filesystem::path(TrustEnvironment::certificates->folder()) / "bundle";
+    const auto folder = std::filesystem::path(net::testkit::TrustEnvironment::certificates->folder()) / "bundle";
     std::filesystem::create_directories(folder);
     const auto write = [&](const std::string& name, const core::Bytes& bytes) {
         ASSERT_TRUE(core::files::writeAtomically((folder / name).string(), bytes));

@@ -4,7 +4,7 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/testing/LoopbackServer.h"
-#include "platform/net/testing/TestCertificates.h"
+#include "platform/net/testing/TrustEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +14,11 @@ using namespace net;
 using net::testkit::LoopbackServer;
 using net::testkit::RecordedRequest;
 using net::testkit::Reply;
-using net::testkit::TestCertificates;
 using net::testkit::TestIdentity;
+using net::testkit::certificate;
+using net::testkit::certs;
 
 namespace {
-
-// The certificates of the whole run, installed as the only anchors.
-class TrustEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { certificates = std::make_unique<net::testkit::InstalledTestCertificates>(); }
-    void TearDown() override { certificates.reset(); }
-    static inline std::unique_ptr<net::testkit::InstalledTestCertificates> certificates;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new TrustEnvironment);
-
-const TestCertificates& certs() { return *TrustEnvironment::certificates; }
-
-std::shared_ptr<const Certificate> certificate(const TestIdentity& id) { return Certificate::fromDER(id.der); }
 
 // The chain a server with this identity presents: its certificate, then its issuer's.
 CertificateList chainOf(const TestIdentity& id) {
