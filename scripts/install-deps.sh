@@ -14,6 +14,7 @@ packages=(
   libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev libgif-dev libtiff-dev fonts-noto-cjk xvfb xauth
   libwebkit2gtk-4.1-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  dbus-daemon  # a private bus for the network-service resolver's test
   clang libclang-rt-14-dev  # libFuzzer, for -DQUILLORA_FUZZERS=ON
 )
 
