@@ -1,0 +1,255 @@
+#pragma once
+// The engine of a URL session (an internal part of the session): the network thread, its libcurl
+// multi handle and every transfer in flight.
+//
+// Its parts live in files of their own: the thread and the task commands (URLSessionEngine.cpp),
+// delivery to the delegate and the end of a task (URLSessionDelivery.cpp), one leg's libcurl
+// transfer (URLSessionTransfer.cpp), connections per host (URLSessionHostSlots.cpp), redirects
+// (URLSessionRedirects.cpp), authentication and server-trust challenges
+// (URLSessionChallenges.cpp), downloads (URLSessionDownloads.cpp) and time-outs
+// (URLSessionTimeouts.cpp). Everything but the public calls runs on the network thread.
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/OperationQueue.h"
+#include "platform/net/StreamConnections.h"
+#include "platform/net/URLSession.h"
+#include "platform/net/URLSessionHelpers.h"
+#include "platform/net/UploadBody.h"
+
+#include <curl/curl.h>
+#include <openssl/x509.h>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace net {
+
+// The credentials a leg sends, to the server and to the proxy, each with its scheme (a
+// CURLAUTH_ value), and how many challenges of each the task has answered with one.
+struct LegAuth {
+    std::optional<URLCredential> credential;
+    long scheme = CURLAUTH_BASIC;
+    int failures = 0;
+    std::optional<URLCredential> proxyCredential;
+    long proxyScheme = CURLAUTH_BASIC;
+    int proxyFailures = 0;
+};
+
+class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
+public:
+    using Callback = URLSessionDelegate::Callback;
+
+    SessionEngine(const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
+                  std::shared_ptr<dispatch::OperationQueue> queue);
+    ~SessionEngine();
+
+    void startThread();
+    void setSession(std::weak_ptr<URLSession> session);
+    std::shared_ptr<URLSessionDelegate> delegate() const;
+
+    // Runs `command` on the network thread.
+    void post(std::function<void()> command);
+    void resume(const std::shared_ptr<URLSessionTask>& task);
+    void suspend(const std::shared_ptr<URLSessionTask>& task);
+    void cancel(const std::shared_ptr<URLSessionTask>& task, std::function<void(std::optional<core::Bytes>)> resumeData);
+    void invalidate(bool cancelTasks);
+    void shutdown();
+
+    const std::shared_ptr<StreamConnections>& streams() const { return streams_; }
+
+private:
+    // What a leg's handshake found of a chain the session has no answer for yet.
+    struct TrustSlot {
+        std::string host;
+        int port = 0;
+        bool challenged = false;
+        std::vector<core::Bytes> chain; // DER, leaf first, as presented
+        std::string key;                // of the answer: host, port and the chain's digest
+    };
+
+    struct Transfer {
+        SessionEngine* engine = nullptr;
+        std::shared_ptr<URLSessionTask> task;
+        CURL* easy = nullptr;
+        curl_slist* headerList = nullptr;      // a header list of its own, when not a shared one
+        std::string hostKey; // the host whose connections it shares: scheme, host and port
+        bool inMulti = false; // false while it waits for a connection of its host to come free
+        URLRequest request;
+        core::Bytes body;
+        std::unique_ptr<UploadBody> uploadBody; // a file's or stream's body, read as it is sent
+        const core::Bytes* borrowedBody = nullptr; // an upload task's bytes, sent without a copy
+        const core::Bytes& sentBody() const { return borrowedBody ? *borrowedBody : body; }
+        int redirects = 0;
+        double timeout = 60;
+        double lastActivity = 0;
+        double resourceDeadline = 0; // monotonic time by which the whole task must be done
+        double legStart = 0;
+        bool suspended = false;
+        bool legRecorded = false;
+        std::size_t legMetrics = 0; // 1 + the index of this leg's entry in the metrics, once recorded
+        // The response being read.
+        int status = 0;
+        std::string httpVersion;
+        HTTPHeaders headers;
+        bool headComplete = false;
+        bool holdingRedirect = false;
+        bool holdingChallenge = false;          // a 401 (or a proxy's 407) offering authentication
+        std::optional<session::AuthOffer> challengeOffer;
+        bool challengeFromProxy = false;
+        core::Bytes heldBody;                   // of a held redirect or challenge
+        // Server trust: set on a leg that raises a challenge for a chain the session has no answer for.
+        std::shared_ptr<TrustSlot> trustSlot;
+        LegAuth auth;
+        std::shared_ptr<const HTTPURLResponse> response;
+        std::int64_t uploaded = 0;
+        // Downloads.
+        bool isDownload = false;
+        std::FILE* file = nullptr;
+        std::string filePath;
+        std::int64_t resumeOffset = 0;
+        // Metrics of finished legs (redirects) and of this one.
+        std::shared_ptr<URLSessionTaskMetrics> metrics; // shared by all legs; set when the leg starts
+    };
+
+    struct TrustProbe;
+
+    // ---- delivery to the delegate (URLSessionDelivery.cpp) ----
+
+    void deliver(std::function<void()> event);
+    void flushBatch();
+    void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, std::function<void()> event,
+                              bool keepOnCancel = false);
+    bool responds(Callback c) const;
+
+    // ---- the thread and the task commands (URLSessionEngine.cpp) ----
+
+    void run();
+    void resumeOnThread(const std::shared_ptr<URLSessionTask>& task);
+    void suspendOnThread(const std::shared_ptr<URLSessionTask>& task);
+    void cancelOnThread(const std::shared_ptr<URLSessionTask>& task, const std::function<void(std::optional<core::Bytes>)>& resumeData);
+    Transfer* findTransfer(const std::shared_ptr<URLSessionTask>& task);
+    static double now() { return dispatch::Clock::current().monotonicTime(); }
+    static std::optional<URL> urlOf(const URLSessionTask& task) {
+        auto request = task.currentRequest();
+        return request ? request->url : std::nullopt;
+    }
+    StreamConnections::Host streamHost();
+
+    // ---- one leg: a request and its response (URLSessionTransfer.cpp) ----
+
+    void startLeg(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
+                  std::shared_ptr<URLSessionTaskMetrics> metrics, double resourceDeadline = 0,
+                  LegAuth auth = {}, std::shared_ptr<core::InputStream> bodyStream = nullptr);
+    void askForBodyStream(const std::shared_ptr<URLSessionTask>& task, URLRequest request, int redirects,
+                          std::shared_ptr<URLSessionTaskMetrics> metrics, double deadline,
+                          LegAuth auth);
+    void continueUpload(CURL* easy, const std::shared_ptr<URLSessionTask>& task);
+    void configure(Transfer& t);
+    curl_slist* headerList(Transfer& t, const std::string*& acceptEncoding);
+    void cleanup(Transfer& t);
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t onData(char* data, std::size_t size, std::size_t count, void* user);
+    static int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow);
+    void headComplete(Transfer& t);
+    void presentResponse(Transfer& t, const std::shared_ptr<const HTTPURLResponse>& response);
+    bool received(Transfer& t, const char* data, std::size_t n);
+    void transferDone(CURL* easy, CURLcode code);
+    void endWithHeldResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
+                                 core::Bytes body, std::shared_ptr<URLSessionTaskMetrics> metrics);
+    void recordLegMetrics(Transfer& t);
+    static void handOverRequest(Transfer& t);
+
+    // ---- connections per host (URLSessionHostSlots.cpp) ----
+
+    void attach(Transfer& t);
+    void detach(Transfer& t);
+    std::unique_ptr<Transfer> takeOut(Transfer& t);
+    void attachWaiting(const std::string& host);
+
+    // ---- redirects (URLSessionRedirects.cpp) ----
+
+    void redirect(Transfer& t);
+
+    // ---- authentication and server-trust challenges (URLSessionChallenges.cpp) ----
+
+    void challenge(Transfer& t);
+    void askChallenge(const std::shared_ptr<URLSessionTask>& task, URLAuthenticationChallenge challenge, std::optional<URL> url,
+                      ChallengeCompletion proceed);
+    static int trustProbeIndex();
+    static CURLcode onSSLContext(CURL*, void* sslContext, void* user);
+    static int onVerifyChain(X509_STORE_CTX* ctx, void* user);
+    void raiseTrustChallenge(Transfer& t);
+
+    // ---- downloads (URLSessionDownloads.cpp) ----
+
+    bool openDownloadFile(Transfer& t);
+    std::optional<core::Bytes> makeResumeData(Transfer& t);
+    void finishDownload(Transfer& t);
+
+    // ---- the end of a task (URLSessionDelivery.cpp) ----
+
+    void finish(const std::shared_ptr<URLSessionTask>& task, Transfer* transfer, std::optional<core::Error> error,
+                bool attached = true);
+    void finishTask(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<URLSessionTaskMetrics> metrics,
+                    std::optional<core::Error> error);
+    void completeOnQueue(const std::shared_ptr<URLSessionTask>& task, const std::optional<core::Error>& error);
+    void finishInvalidationIfIdle();
+    void deliverInvalidationWhenDue();
+
+    // ---- time-outs on the app's clock (URLSessionTimeouts.cpp) ----
+
+    void armTimeoutCheck();
+    void checkTimeouts();
+
+    const URLSessionConfiguration configuration_;
+    const std::string defaultUserAgent_; // for requests that name none, made once: the bundle does not change
+    // The delegate has a lock of its own: every event asks for it, on the network thread and on
+    // the delegate queue, and should not wait behind callers queueing commands.
+    mutable std::mutex delegateMutex_;
+    std::shared_ptr<URLSessionDelegate> delegate_; // guarded by delegateMutex_; released on invalidation
+    mutable std::mutex mutex_;
+    std::deque<std::function<void()>> commands_;   // guarded by mutex_
+    bool stopping_ = false;                        // guarded by mutex_
+    bool invalidated_ = false;                     // guarded by mutex_
+    const std::shared_ptr<dispatch::OperationQueue> queue_;
+    std::weak_ptr<URLSession> session_;
+    CURLM* multi_ = nullptr;
+    std::thread thread_;
+
+    // Network thread only.
+    std::atomic<std::thread::id> networkThread_{};
+    std::vector<std::function<void()>> batch_; // events of this turn of the loop, in order
+    std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_; // in libcurl or waiting for a connection
+    struct HostSlots {
+        int active = 0;                 // transfers of the host in libcurl
+        std::deque<Transfer*> waiting;  // in the order they came to wait
+    };
+    std::unordered_map<std::string, HostSlots> hosts_;
+    std::unordered_map<std::uint64_t, std::shared_ptr<URLSessionTask>> parked_; // waiting on a redirect or challenge answer
+    // The delegate's answers to server-trust challenges, by host, port and chain: accepted (true)
+    // or checked by default (false).
+    std::unordered_map<std::string, bool> trustAnswers_;
+    static constexpr std::size_t kSharedHeaderLists = 32;
+    std::unordered_map<std::string, curl_slist*> headerLists_; // by their lines (see headerList())
+    std::string headerLines_;
+    bool invalidating_ = false;
+    double scheduledCheck_ = std::numeric_limits<double>::infinity(); // when the pending time-out check is due
+    std::uint64_t checkGeneration_ = 0;
+    std::shared_ptr<StreamConnections> streams_; // made before the thread starts
+    std::vector<curl_waitfd> waitFds_;
+    // Any thread.
+    std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
+    std::atomic<bool> invalidationReady_{false};
+    std::atomic<bool> invalidationDelivered_{false};
+};
+
+} // namespace net
