@@ -43,8 +43,15 @@ struct ViewReport {
 
 class image_cache_WebCacheView : public ::testing::Test {
 protected:
+    // The views load through the shared manager, whose disk cache takes its folder from the home of
+    // its first use: one home serves the whole suite, and goes only after the last queued write.
+    static void SetUpTestSuite() { home = std::make_unique<core::testkit::TempHome>(); }
+    static void TearDownTestSuite() {
+        EXPECT_TRUE(RIImageManager::sharedManager()->imageCache()->waitForQueuedFileWork(10));
+        home.reset();
+    }
     void SetUp() override { dispatch::RunLoop::setMainThread(); }
-    core::testkit::TempHome home;
+    static inline std::unique_ptr<core::testkit::TempHome> home;
     LoopbackServer server{pictureFor};
     std::shared_ptr<ui::ImageView> view = core::make<ui::ImageView>(gfx::Rect{0, 0, 40, 30});
     ImagePtr placeholder = std::make_shared<gfx::Image>(1, 1, 1, std::vector<uint32_t>{0xff0000ffu}, false);
