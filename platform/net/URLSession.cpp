@@ -107,6 +107,10 @@ URLSessionTask::URLSessionTask(std::shared_ptr<URLSession> session, std::uint64_
     responseDecided_ = true;
 }
 
+URLSessionTask::~URLSessionTask() {
+    for (session::Event* event : held_) delete event;
+}
+
 std::optional<URLRequest> URLSessionTask::originalRequest() const {
     std::lock_guard lock(mutex_);
     return originalRequest_;

@@ -8,43 +8,107 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/net/URLError.h"
 
+#include <utility>
+
 namespace net {
 
-// Queues a delegate event now.
-// On the network thread, events are gathered and handed to the delegate queue as one
-// operation per turn of the loop: a queue hand-off per event would cost a thread wake-up each.
-// The order of events is kept either way.
-void SessionEngine::deliver(std::function<void()> event) {
-    if (std::this_thread::get_id() == networkThread_) {
-        batch_.push_back(std::move(event));
-        return;
-    }
-    queue_->addOperation(std::move(event));
+// Events made on the network thread go into the turn's batch, handed to the delegate queue as
+// one operation (flushBatch): a queue hand-off per event would cost a thread wake-up each. The
+// order of events is kept either way.
+void SessionEngine::deliverEvent(session::Event* event) {
+    if (!batch_) batch_ = takeBatch();
+    batch_->events.push_back(event);
+}
+
+session::Batch* SessionEngine::takeBatch() {
+    if (spareBatches_.empty()) return new session::Batch;
+    session::Batch* batch = spareBatches_.back();
+    spareBatches_.pop_back();
+    return batch;
 }
 
 void SessionEngine::flushBatch() {
-    if (batch_.empty()) return;
-    // Each event is let go once it has run: a turn that reads a big body hands over many
-    // chunks, which would otherwise all stay held until the last one had been delivered.
-    queue_->addOperation([events = std::move(batch_)]() mutable {
-        for (auto& event : events) {
-            event();
-            event = nullptr;
+    if (!batch_ || batch_->events.empty()) return;
+    submit(std::exchange(batch_, nullptr));
+}
+
+// Hands a batch to the delegate queue. The operation holds only the batch's address, which fits
+// in the operation's own storage; the batch holds the engine until it has gone back.
+void SessionEngine::submit(session::Batch* batch) {
+    batch->engine = shared_from_this();
+    queue_->addOperation([batch] { runBatch(batch); });
+}
+
+// On the delegate queue: runs the batch's events in order, then gives it back. An event with
+// bytes goes back as soon as it has run: a turn that reads a big body hands over many chunks,
+// which would otherwise all stay held until the last one had been delivered.
+void SessionEngine::runBatch(session::Batch* batch) {
+    const auto engine = std::move(batch->engine);
+    for (session::Event*& event : batch->events) {
+        event->run();
+        if (event->bytes > 0) engine->giveBack(std::exchange(event, nullptr));
+    }
+    engine->giveBack(batch);
+}
+
+// Any thread: `spent` goes back to the network thread, which frees it at its next loop turn,
+// or at once once the bytes given back pass kPromptReturnBytes.
+void SessionEngine::giveBack(session::Spent* spent) {
+    const std::size_t bytes = spent->isBatch ? 0 : static_cast<session::Event*>(spent)->bytes;
+    returns_.give(spent);
+    if (bytes == 0) return;
+    const std::size_t before = returnedBytes_.fetch_add(bytes, std::memory_order_relaxed);
+    if (before < kPromptReturnBytes && before + bytes >= kPromptReturnBytes) curl_multi_wakeup(multi_);
+}
+
+// Network thread, at the top of each loop turn: frees what came back, keeping a few batches
+// (their lists' room) for the next turns.
+void SessionEngine::drainReturns() {
+    session::Spent* spent = returns_.takeAll();
+    std::size_t bytes = 0;
+    while (spent) {
+        session::Spent* next = spent->next;
+        if (spent->isBatch && spareBatches_.size() < kSpareBatches) {
+            auto* batch = static_cast<session::Batch*>(spent);
+            batch->clear();
+            spareBatches_.push_back(batch);
+        } else {
+            if (!spent->isBatch) bytes += static_cast<session::Event*>(spent)->bytes;
+            delete spent;
         }
-    });
-    batch_.clear();
+        spent = next;
+    }
+    if (bytes > 0) returnedBytes_.fetch_sub(bytes, std::memory_order_relaxed);
+}
+
+// Held events the delegate may have now, handed over from whichever thread let them go, in one
+// operation and in order; the others go back to the network thread unrun.
+void SessionEngine::releaseHeld(std::vector<session::Event*>& held, bool onlyKept) {
+    session::Batch* batch = nullptr;
+    for (session::Event* event : held) {
+        if (onlyKept && !event->keepOnCancel) {
+            giveBack(event);
+            continue;
+        }
+        if (!batch) batch = new session::Batch;
+        batch->events.push_back(event);
+    }
+    held.clear();
+    if (batch) submit(batch);
 }
 
 // Queues an event that must come after the delegate's answer to the response.
-void SessionEngine::deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, std::function<void()> event,
-                                         bool keepOnCancel) {
+void SessionEngine::holdOrDeliver(const std::shared_ptr<URLSessionTask>& task, session::Event* event) {
     std::lock_guard lock(task->mutex_);
-    if (task->state_ == URLSessionTask::State::canceling && !keepOnCancel) return;
-    if (!task->responseDecided_) {
-        task->held_.emplace_back(keepOnCancel, std::move(event));
+    if (task->state_ == URLSessionTask::State::canceling && !event->keepOnCancel) {
+        giveBack(event);
         return;
     }
-    deliver(std::move(event));
+    if (!task->responseDecided_) {
+        task->held_.push_back(event);
+        return;
+    }
+    deliverEvent(event);
 }
 
 bool SessionEngine::responds(Callback c) const {

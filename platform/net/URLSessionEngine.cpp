@@ -62,6 +62,8 @@ SessionEngine::~SessionEngine() {
     }
     curl_multi_cleanup(multi_);
     for (auto& [lines, list] : headerLists_) curl_slist_free_all(list);
+    delete batch_;
+    for (session::Batch* batch : spareBatches_) delete batch;
 }
 
 void SessionEngine::startThread() {
@@ -109,16 +111,14 @@ void SessionEngine::cancel(const std::shared_ptr<URLSessionTask>& task, std::fun
                 // The transfer is over but the delegate refused its response: the data held
                 // back is dropped, and the metrics and the completion (now "cancelled") go on.
                 task->error_ = makeURLError(URLErrorCode::cancelled, task->currentRequest_ ? task->currentRequest_->url : std::nullopt);
-                for (auto& [keep, event] : task->held_) {
-                    if (keep) queue_->addOperation(std::move(event));
-                }
-                task->held_.clear();
+                releaseHeld(task->held_, /*onlyKept=*/true);
                 task->responseDecided_ = true;
             }
             if (resumeData) queue_->addOperation([resumeData] { resumeData(std::nullopt); });
             return;
         }
         task->state_ = URLSessionTask::State::canceling;
+        for (session::Event* event : task->held_) giveBack(event);
         task->held_.clear();
         task->responseDecided_ = true;
     }
@@ -166,6 +166,7 @@ void SessionEngine::run() {
     // Named so that a profiler or debugger can tell it from the queues' workers.
     pthread_setname_np(pthread_self(), "url-session");
     for (;;) {
+        drainReturns();
         std::deque<std::function<void()>> commands;
         {
             std::lock_guard lock(mutex_);

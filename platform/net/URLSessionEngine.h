@@ -13,6 +13,7 @@
 #include "platform/dispatch/OperationQueue.h"
 #include "platform/net/StreamConnections.h"
 #include "platform/net/URLSession.h"
+#include "platform/net/URLSessionEvents.h"
 #include "platform/net/URLSessionHelpers.h"
 #include "platform/net/UploadBody.h"
 
@@ -124,10 +125,28 @@ private:
 
     // ---- delivery to the delegate (URLSessionDelivery.cpp) ----
 
-    void deliver(std::function<void()> event);
+    // Queues a delegate event now: on the network thread into this turn's batch, from elsewhere
+    // straight to the delegate queue. `bytes`: of the buffers the event carries.
+    template <class F>
+    void deliver(F&& event, std::size_t bytes = 0) {
+        if (std::this_thread::get_id() == networkThread_) return deliverEvent(session::makeEvent(std::forward<F>(event), bytes));
+        queue_->addOperation(std::function<void()>(std::forward<F>(event)));
+    }
+    // Queues an event that must come after the delegate's answer to the response (network thread).
+    template <class F>
+    void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, F&& event, bool keepOnCancel = false,
+                              std::size_t bytes = 0) {
+        holdOrDeliver(task, session::makeEvent(std::forward<F>(event), bytes, keepOnCancel));
+    }
+    void deliverEvent(session::Event* event);
+    void holdOrDeliver(const std::shared_ptr<URLSessionTask>& task, session::Event* event);
+    void releaseHeld(std::vector<session::Event*>& held, bool onlyKept);
     void flushBatch();
-    void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, std::function<void()> event,
-                              bool keepOnCancel = false);
+    session::Batch* takeBatch();
+    void submit(session::Batch* batch);
+    static void runBatch(session::Batch* batch);
+    void giveBack(session::Spent* spent);
+    void drainReturns();
     bool responds(Callback c) const;
 
     // ---- the thread and the task commands (URLSessionEngine.cpp) ----
@@ -227,7 +246,9 @@ private:
 
     // Network thread only.
     std::atomic<std::thread::id> networkThread_{};
-    std::vector<std::function<void()>> batch_; // events of this turn of the loop, in order
+    session::Batch* batch_ = nullptr;          // events of this turn of the loop, in order
+    static constexpr std::size_t kSpareBatches = 8;
+    std::vector<session::Batch*> spareBatches_; // came back, kept for the next turns
     std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers_; // in libcurl or waiting for a connection
     struct HostSlots {
         int active = 0;                 // transfers of the host in libcurl
@@ -247,6 +268,9 @@ private:
     std::shared_ptr<StreamConnections> streams_; // made before the thread starts
     std::vector<curl_waitfd> waitFds_;
     // Any thread.
+    session::ReturnList returns_; // what the delegate queue is done with, to be freed here
+    static constexpr std::size_t kPromptReturnBytes = 256 * 1024;
+    std::atomic<std::size_t> returnedBytes_{0}; // of the events in returns_
     std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
     std::atomic<bool> invalidationReady_{false};
     std::atomic<bool> invalidationDelivered_{false};

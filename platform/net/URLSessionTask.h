@@ -23,6 +23,9 @@ namespace net {
 
 class URLSession;
 class SessionEngine;
+namespace session {
+class Event;
+}
 
 class URLSessionTask : public core::Object {
     QUILLORA_CLASS(URLSessionTask)
@@ -60,6 +63,7 @@ class URLSessionTask : public core::Object {
     std::shared_ptr<URLSession> session() const { return session_; }
 
     URLSessionTask(std::shared_ptr<URLSession> session, std::uint64_t identifier, std::optional<URLRequest> request);
+    ~URLSessionTask() override;
 
 protected:
     friend class SessionEngine;
@@ -80,9 +84,9 @@ protected:
     // Delegate events that must wait until the delegate has answered the response (data,
     // metrics, completion) are held here; nothing is held once the answer is known.
     // An event that is still worth delivering when the response is refused (the metrics) is
-    // marked so.
+    // marked so. The task owns them until they are handed over.
     bool responseDecided_ = false;
-    std::vector<std::pair<bool, std::function<void()>>> held_;
+    std::vector<session::Event*> held_;
 
 private:
     const std::shared_ptr<URLSession> session_;

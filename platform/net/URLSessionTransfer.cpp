@@ -371,8 +371,7 @@ void SessionEngine::presentResponse(Transfer& t, const std::shared_ptr<const HTT
             }
             std::lock_guard lock(dataTask->mutex_);
             dataTask->responseDecided_ = true;
-            for (auto& [keep, event] : dataTask->held_) self->queue_->addOperation(std::move(event));
-            dataTask->held_.clear();
+            self->releaseHeld(dataTask->held_, /*onlyKept=*/false);
         };
         if (auto d = self->delegate()) {
             d->didReceiveResponse(dataTask->session(), dataTask, response, completion);
@@ -415,7 +414,7 @@ bool SessionEngine::received(Transfer& t, const char* data, std::size_t n) {
         core::Bytes chunk(reinterpret_cast<const std::uint8_t*>(data), reinterpret_cast<const std::uint8_t*>(data) + n);
         deliverAfterResponse(task, [self = shared_from_this(), dataTask, chunk = std::move(chunk)] {
             if (auto d = self->delegate()) d->didReceiveData(dataTask->session(), dataTask, chunk);
-        });
+        }, /*keepOnCancel=*/false, n);
     }
     return true;
 }
