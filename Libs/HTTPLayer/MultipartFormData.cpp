@@ -1,6 +1,7 @@
 #include "Libs/HTTPLayer/MultipartFormData.h"
 
 #include "platform/core/Ascii.h"
+#include "platform/core/LargeBytes.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -115,17 +116,34 @@ std::map<std::string, std::string> MultipartFormData::partHeaders(const std::str
 
 // ---- appending ----
 
+// The copy of a large part is made in room that faults in at once (see LargeBytes.h).
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name) {
-    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, std::nullopt, std::nullopt));
+    appendData(core::copyLarge(data), name);
+}
+
+void MultipartFormData::appendData(core::Bytes&& data, const std::string& name) {
+    const std::uint64_t length = data.size();
+    appendStream(core::InputStream::withBytes(std::move(data)), length, partHeaders(name, std::nullopt, std::nullopt));
 }
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& mimeType) {
-    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, std::nullopt, mimeType));
+    appendData(core::copyLarge(data), name, mimeType);
+}
+
+void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& mimeType) {
+    const std::uint64_t length = data.size();
+    appendStream(core::InputStream::withBytes(std::move(data)), length, partHeaders(name, std::nullopt, mimeType));
 }
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& fileName,
                                    const std::string& mimeType) {
-    appendStream(core::InputStream::withBytes(data), data.size(), partHeaders(name, fileName, mimeType));
+    appendData(core::copyLarge(data), name, fileName, mimeType);
+}
+
+void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& fileName,
+                                   const std::string& mimeType) {
+    const std::uint64_t length = data.size();
+    appendStream(core::InputStream::withBytes(std::move(data)), length, partHeaders(name, fileName, mimeType));
 }
 
 void MultipartFormData::appendFile(const net::URL& fileURL, const std::string& name) {
@@ -204,14 +222,15 @@ std::optional<HTTPError> MultipartFormData::readPartBody(BodyPart& part, core::B
     stream.open();
     // A file that went away since it was appended fails here rather than giving an empty part.
     if (stream.streamStatus() == core::StreamStatus::error) return readFailed();
-    // Zero-filled once: only the bytes a read gives are ever used. (Reading into `into` itself
-    // would zero-fill all of it first, a slower pass over memory not touched before.)
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(streamBufferSize_));
+    // Bytes in memory go across in one copy per piece, a file in reads of that size (a caller's
+    // stream keeps its small pieces).
+    const std::size_t piece = stream.knownLength() ? kLargePiece : static_cast<std::size_t>(streamBufferSize_);
     while (stream.hasBytesAvailable()) {
-        std::int64_t n = stream.read(buffer.data(), buffer.size());
+        // Gathering for a flush, a piece ends where the run is full.
+        const std::size_t room = flush ? kGatheredWrite - std::min(into.size(), kGatheredWrite - 1) : piece;
+        std::int64_t n = stream.readAppending(into, std::min(piece, room));
         if (stream.streamError() || n < 0) return readFailed();
         if (n == 0) break;
-        into.insert(into.end(), buffer.data(), buffer.data() + n);
         if (flush && into.size() >= kGatheredWrite) {
             if (auto error = flush()) {
                 stream.close();
@@ -232,7 +251,7 @@ Result<core::Bytes> MultipartFormData::encodeAll() {
     for (const auto& part : bodyParts_)
         size += openingBoundary(*part).size() + headerBlock(*part).size() + part->bodyContentLength + closingBoundary(*part).size();
     core::Bytes body;
-    body.reserve(static_cast<std::size_t>(size));
+    core::reserveLarge(body, static_cast<std::size_t>(size));
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
     for (const auto& part : bodyParts_) {
         append(openingBoundary(*part));
@@ -269,7 +288,7 @@ Result<core::Unit> MultipartFormData::writeAll(const std::shared_ptr<core::Outpu
     // read chunk by chunk). Each run is written whole or fails: a stream that takes no more is an
     // error, never a silent cut.
     core::Bytes pending;
-    pending.reserve(kGatheredWrite + static_cast<std::size_t>(streamBufferSize_));
+    core::reserveLarge(pending, kGatheredWrite + static_cast<std::size_t>(streamBufferSize_));
     const auto writePending = [&]() -> std::optional<HTTPError> {
         const std::uint8_t* bytes = pending.data();
         std::size_t size = pending.size();

@@ -48,9 +48,14 @@ public:
     const std::optional<HTTPError>& bodyPartError() const { return bodyPartError_; }
     std::int64_t streamBufferSize() const { return streamBufferSize_; }
 
+    // The part keeps a copy of the bytes; bytes given up (an rvalue) are moved into it instead.
     virtual void appendData(const core::Bytes& data, const std::string& name);
+    virtual void appendData(core::Bytes&& data, const std::string& name);
     virtual void appendData(const core::Bytes& data, const std::string& name, const std::string& mimeType);
+    virtual void appendData(core::Bytes&& data, const std::string& name, const std::string& mimeType);
     virtual void appendData(const core::Bytes& data, const std::string& name, const std::string& fileName,
+                            const std::string& mimeType);
+    virtual void appendData(core::Bytes&& data, const std::string& name, const std::string& fileName,
                             const std::string& mimeType);
     // The file name and MIME type come from the URL's last component and extension.
     virtual void appendFile(const net::URL& fileURL, const std::string& name);
@@ -84,13 +89,16 @@ private:
     std::string headerBlock(const BodyPart& part) const;
     std::string openingBoundary(const BodyPart& part) const;
     std::string closingBoundary(const BodyPart& part) const;
-    // Reads the part's stream chunk by chunk onto the end of `into`, calling `flush` (when given)
-    // each time `into` holds kGatheredWrite bytes or more; a stream error, or a failed flush, ends it.
+    // Reads the part's stream onto the end of `into`, calling `flush` (when given) each time
+    // `into` holds kGatheredWrite bytes or more; a stream error, or a failed flush, ends it. A
+    // stream that knows its length (bytes, a file) is read in pieces of up to kLargePiece bytes,
+    // any other in streamBufferSize() pieces.
     std::optional<HTTPError> readPartBody(BodyPart& part, core::Bytes& into,
                                           const std::function<std::optional<HTTPError>()>& flush) const;
 
     // writeAll() hands its stream runs of about this many bytes rather than one per chunk read.
     static constexpr std::size_t kGatheredWrite = 1024 * 1024;
+    static constexpr std::size_t kLargePiece = 1024 * 1024;
 
     std::optional<std::string> contentType_;
     std::string boundary_;

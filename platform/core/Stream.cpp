@@ -33,6 +33,15 @@ public:
         if (at_ == bytes_.size()) status_ = StreamStatus::atEnd;
         return static_cast<std::int64_t>(n);
     }
+    std::int64_t readAppending(Bytes& into, std::size_t maxLength) override {
+        if (status_ != StreamStatus::open && status_ != StreamStatus::atEnd) return -1;
+        std::size_t n = std::min(maxLength, bytes_.size() - at_);
+        const auto from = bytes_.begin() + static_cast<std::ptrdiff_t>(at_);
+        into.insert(into.end(), from, from + static_cast<std::ptrdiff_t>(n));
+        at_ += n;
+        if (at_ == bytes_.size()) status_ = StreamStatus::atEnd;
+        return static_cast<std::int64_t>(n);
+    }
     StreamStatus streamStatus() const override { return status_; }
     std::optional<Error> streamError() const override { return std::nullopt; }
     void close() override { status_ = StreamStatus::closed; }
@@ -211,6 +220,14 @@ private:
 };
 
 } // namespace
+
+std::int64_t InputStream::readAppending(Bytes& into, std::size_t maxLength) {
+    const std::size_t at = into.size();
+    into.resize(at + maxLength);
+    const std::int64_t n = read(into.data() + at, maxLength);
+    into.resize(at + (n > 0 ? static_cast<std::size_t>(n) : 0));
+    return n;
+}
 
 std::shared_ptr<InputStream> InputStream::withBytes(Bytes bytes) { return std::make_shared<BytesInputStream>(std::move(bytes)); }
 

@@ -37,6 +37,9 @@ public:
     // producer, while no bytes have come yet.
     virtual bool hasBytesAvailable() const = 0;
     virtual std::int64_t read(std::uint8_t* buffer, std::size_t maxLength) = 0;
+    // Reads as read() does, at most maxLength bytes, onto the end of `into`. A stream over bytes
+    // copies them in one piece; others read into room added to `into` and cut it to what came.
+    virtual std::int64_t readAppending(Bytes& into, std::size_t maxLength);
     virtual StreamStatus streamStatus() const = 0;
     virtual std::optional<Error> streamError() const = 0;
     virtual void close() = 0;

@@ -95,6 +95,67 @@ TEST_F(MultipartFixture, FormsOfNoneOneAndTwoPartsEncodeToTheirExactBytes) {
                   "Content-Type: image/png\r\n\r\n\r\n--" + c + "--\r\n");
 }
 
+TEST_F(MultipartFixture, BytesGivenUpMoveIntoTheirPartAndEncodeAsACopyWould) {
+    const core::Bytes data = bytes("payload\r\n--");
+    MultipartFormData copied, moved;
+    copied.setContentType(moved.contentType());
+    copied.appendData(data, "a");
+    copied.appendData(data, "b", "text/plain");
+    copied.appendData(data, "c", "c.txt", "text/plain");
+    std::vector<core::Bytes> given(3, data);
+    moved.appendData(std::move(given[0]), "a");
+    moved.appendData(std::move(given[1]), "b", "text/plain");
+    moved.appendData(std::move(given[2]), "c", "c.txt", "text/plain");
+    for (const auto& bytesGiven : given) EXPECT_TRUE(bytesGiven.empty());
+    EXPECT_EQ(data, bytes("payload\r\n--"));
+    EXPECT_EQ(moved.totalBodyLength(), 3 * data.size());
+    std::string expected = text(copied.encodeAll().successValue());
+    for (std::size_t at; (at = expected.find(copied.boundary())) != std::string::npos;)
+        expected.replace(at, copied.boundary().size(), moved.boundary());
+    EXPECT_EQ(text(moved.encodeAll().successValue()), expected);
+}
+
+TEST_F(MultipartFixture, LargePartsOfEveryKindEncodeAndWriteToTheSameBytes) {
+    // Parts over the 1 MiB pieces and runs: bytes, a file, bytes given up and a caller's stream
+    // of unknown length, each with bytes that tell their place.
+    const auto pattern = [](std::size_t size, std::uint8_t salt) {
+        core::Bytes b(size);
+        for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(i * 31 + salt + i / 4096);
+        return b;
+    };
+    const core::Bytes first = pattern((3 << 20) + 5, 1), second = pattern((2 << 20) - 3, 2), third = pattern(1 << 20, 3),
+                      fourth = pattern(70000, 4);
+    const std::string path = file("large.bin", text(second));
+    const auto build = [&](MultipartFormData& form) {
+        form.appendData(first, "first");
+        form.appendFile(net::URL::fileURL(path), "second");
+        form.appendData(core::Bytes(third), "third", "application/octet-stream");
+        auto producer = core::ProducerStream::create();
+        producer->write(fourth);
+        producer->finish();
+        form.appendStream(producer, fourth.size(), "fourth", "f.bin", "application/octet-stream");
+    };
+    MultipartFormData encoded, written;
+    build(encoded);
+    build(written);
+    written.setContentType(encoded.contentType());
+    const std::string b = encoded.boundary();
+    const std::string expected = "--" + b + "\r\nContent-Disposition: form-data; name=\"first\"\r\n\r\n" + text(first) +
+                                 "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"second\"; filename=\"large.bin\"\r\n" +
+                                 "Content-Type: application/octet-stream\r\n\r\n" + text(second) + "\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"third\"\r\nContent-Type: application/octet-stream" +
+                                 "\r\n\r\n" + text(third) + "\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"fourth\"; filename=\"f.bin\"\r\n" +
+                                 "Content-Type: application/octet-stream\r\n\r\n" + text(fourth) + "\r\n--" + b + "--\r\n";
+    EXPECT_TRUE(text(encoded.encodeAll().successValue()) == expected);
+    const std::string out = home.path() + "/large-form";
+    ASSERT_TRUE(written.writeAll(net::URL::fileURL(out)).isSuccess());
+    std::string body = readFile(out);
+    for (std::size_t at; (at = body.find(written.boundary())) != std::string::npos;) body.replace(at, written.boundary().size(), b);
+    EXPECT_EQ(body.size(), expected.size());
+    EXPECT_TRUE(body == expected);
+}
+
 TEST_F(MultipartFixture, TheBoundaryIsRandomAndTheContentTypeCanBeReplaced) {
     MultipartFormData a, b;
     EXPECT_NE(a.boundary(), b.boundary());

@@ -1,5 +1,6 @@
 #include "platform/core/Stream.h"
 #include "platform/core/Files.h"
+#include "platform/core/LargeBytes.h"
 #include "platform/core/testing/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -24,18 +25,25 @@ std::string readAll(InputStream& stream, std::size_t piece = 3) {
     return out;
 }
 
+struct StreamCase {
+    const char* name;
+    std::shared_ptr<InputStream> stream;
+    std::string expected;
+};
+
+// A file holding "hello, world".
+std::string writeBody(const testkit::TempHome& home) {
+    const std::string path = home.path() + "/body.txt";
+    EXPECT_TRUE(files::writeAtomically(path, std::string_view("hello, world")));
+    return path;
+}
+
 } // namespace
 
 TEST(StreamTest, BytesAndFilesReadInPiecesToTheirEnd) {
     testkit::TempHome home;
-    const std::string path = home.path() + "/body.txt";
-    ASSERT_TRUE(files::writeAtomically(path, std::string_view("hello, world")));
-    struct Case {
-        const char* name;
-        std::shared_ptr<InputStream> stream;
-        std::string expected;
-    };
-    std::vector<Case> cases = {
+    const std::string path = writeBody(home);
+    std::vector<StreamCase> cases = {
         {"bytes", InputStream::withBytes(Bytes{'a', 'b', 'c', 'd', 'e'}), "abcde"},
         {"empty bytes", InputStream::withBytes({}), ""},
         {"file", InputStream::withFile(path), "hello, world"},
@@ -105,6 +113,63 @@ TEST(StreamTest, NewFileStreamsNeverWriteThroughWhatIsAlreadyThere) {
     struct stat info{};
     ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(StreamTest, ReadingOntoBytesAppendsWhatAReadGivesAndNothingOnAFailure) {
+    testkit::TempHome home;
+    const std::string path = writeBody(home);
+    auto producer = ProducerStream::create();
+    producer->write(std::string_view("made"));
+    producer->finish();
+    std::vector<StreamCase> cases = {
+        {"bytes", InputStream::withBytes(Bytes{'a', 'b', 'c', 'd', 'e'}), "abcde"},
+        {"file", InputStream::withFile(path), "hello, world"},
+        {"producer", producer, "made"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.stream->open();
+        Bytes into{'>'};
+        // Pieces of at most the length asked, onto what `into` held.
+        EXPECT_EQ(c.stream->readAppending(into, 3), 3);
+        while (c.stream->hasBytesAvailable()) {
+            const auto n = c.stream->readAppending(into, 1 << 20);
+            ASSERT_GE(n, 0);
+            if (n == 0) break;
+        }
+        EXPECT_EQ(std::string(into.begin(), into.end()), ">" + c.expected);
+        EXPECT_EQ(c.stream->readAppending(into, 8), 0);
+        EXPECT_EQ(into.size(), c.expected.size() + 1);
+    }
+    // A stream that cannot be read leaves the bytes as they were.
+    auto gone = InputStream::withFile(home.path() + "/missing");
+    gone->open();
+    auto failing = ProducerStream::create();
+    failing->open();
+    failing->fail(Error{"test", 5, "broken", {}});
+    for (InputStream* stream : {gone.get(), static_cast<InputStream*>(failing.get())}) {
+        Bytes into{'x'};
+        EXPECT_EQ(stream->readAppending(into, 16), -1);
+        EXPECT_EQ(into, Bytes{'x'});
+    }
+}
+
+TEST(StreamTest, LargeRoomKeepsTheBytesAndHoldsAtLeastWhatWasAsked) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{1000}, std::size_t{(1 << 20) - 1}, std::size_t{3 << 20},
+                             std::size_t{4 << 20}}) {
+        SCOPED_TRACE(size);
+        Bytes bytes{'k', 'e', 'p', 't'};
+        reserveLarge(bytes, size);
+        EXPECT_GE(bytes.capacity(), size);
+        EXPECT_EQ(bytes, (Bytes{'k', 'e', 'p', 't'}));
+        Bytes source(size);
+        for (std::size_t i = 0; i < size; ++i) source[i] = static_cast<std::uint8_t>(i * 7);
+        const Bytes copy = copyLarge(source);
+        EXPECT_EQ(copy, source);
+        EXPECT_GE(copy.capacity(), size);
+        // At most 2 MiB of room beyond what was asked.
+        EXPECT_LE(copy.capacity(), std::max<std::size_t>(size, 1) + (2 << 20));
+    }
 }
 
 TEST(StreamTest, AProducerSaysWhenItHasBytesItsEndOrItsError) {
