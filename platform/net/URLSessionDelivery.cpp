@@ -39,14 +39,16 @@ void SessionEngine::submit(session::Batch* batch) {
     queue_->addOperation([batch] { runBatch(batch); });
 }
 
-// On the delegate queue: runs the batch's events in order, then gives it back. An event with
-// bytes goes back as soon as it has run: a turn that reads a big body hands over many chunks,
-// which would otherwise all stay held until the last one had been delivered.
+// On the delegate queue: runs the batch's events in order, letting each one's function go once
+// it has run, then gives the batch back. An event with a payload goes back as soon as it has
+// run: a turn that reads a big body hands over many chunks, which would otherwise all stay held
+// until the last one had been delivered.
 void SessionEngine::runBatch(session::Batch* batch) {
     const auto engine = std::move(batch->engine);
     for (session::Event*& event : batch->events) {
         event->run();
-        if (event->bytes > 0) engine->giveBack(std::exchange(event, nullptr));
+        event->releaseFunction();
+        if (event->bytes() > 0) engine->giveBack(std::exchange(event, nullptr));
     }
     engine->giveBack(batch);
 }
@@ -54,8 +56,8 @@ void SessionEngine::runBatch(session::Batch* batch) {
 // Any thread: `spent` goes back to the network thread, which frees it at its next loop turn,
 // or at once once the bytes given back pass kPromptReturnBytes.
 void SessionEngine::giveBack(session::Spent* spent) {
-    const std::size_t bytes = spent->isBatch ? 0 : static_cast<session::Event*>(spent)->bytes;
-    returns_.give(spent);
+    const std::size_t bytes = spent->isBatch ? 0 : static_cast<session::Event*>(spent)->bytes();
+    home_->giveOrDispose(spent);
     if (bytes == 0) return;
     const std::size_t before = returnedBytes_.fetch_add(bytes, std::memory_order_relaxed);
     if (before < kPromptReturnBytes && before + bytes >= kPromptReturnBytes) curl_multi_wakeup(multi_);
@@ -64,7 +66,7 @@ void SessionEngine::giveBack(session::Spent* spent) {
 // Network thread, at the top of each loop turn: frees what came back, keeping a few batches
 // (their lists' room) for the next turns.
 void SessionEngine::drainReturns() {
-    session::Spent* spent = returns_.takeAll();
+    session::Spent* spent = home_->list.takeAll();
     std::size_t bytes = 0;
     while (spent) {
         session::Spent* next = spent->next;
@@ -73,8 +75,8 @@ void SessionEngine::drainReturns() {
             batch->clear();
             spareBatches_.push_back(batch);
         } else {
-            if (!spent->isBatch) bytes += static_cast<session::Event*>(spent)->bytes;
-            delete spent;
+            if (!spent->isBatch) bytes += static_cast<session::Event*>(spent)->bytes();
+            spent->dispose();
         }
         spent = next;
     }
@@ -87,6 +89,7 @@ void SessionEngine::releaseHeld(std::vector<session::Event*>& held, bool onlyKep
     session::Batch* batch = nullptr;
     for (session::Event* event : held) {
         if (onlyKept && !event->keepOnCancel) {
+            event->releaseFunction();
             giveBack(event);
             continue;
         }

@@ -64,6 +64,7 @@ SessionEngine::~SessionEngine() {
     for (auto& [lines, list] : headerLists_) curl_slist_free_all(list);
     delete batch_;
     for (session::Batch* batch : spareBatches_) delete batch;
+    home_->list.close();
 }
 
 void SessionEngine::startThread() {
@@ -118,7 +119,10 @@ void SessionEngine::cancel(const std::shared_ptr<URLSessionTask>& task, std::fun
             return;
         }
         task->state_ = URLSessionTask::State::canceling;
-        for (session::Event* event : task->held_) giveBack(event);
+        for (session::Event* event : task->held_) {
+            event->releaseFunction(); // what it holds goes here, its memory back home
+            giveBack(event);
+        }
         task->held_.clear();
         task->responseDecided_ = true;
     }
@@ -167,13 +171,13 @@ void SessionEngine::run() {
     pthread_setname_np(pthread_self(), "url-session");
     for (;;) {
         drainReturns();
-        std::deque<std::function<void()>> commands;
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
-            commands.swap(commands_);
+            takenCommands_.swap(commands_);
         }
-        for (auto& c : commands) c();
+        for (auto& c : takenCommands_) c();
+        takenCommands_.clear();
         int running = 0;
         curl_multi_perform(multi_, &running);
         int left = 0;
@@ -192,7 +196,7 @@ void SessionEngine::run() {
     }
     // Commands that never ran are dropped: each holds the engine, so keeping them would keep
     // the engine, and its delegate, alive for ever.
-    std::deque<std::function<void()>> dropped;
+    std::vector<std::function<void()>> dropped;
     {
         std::lock_guard lock(mutex_);
         dropped.swap(commands_);
@@ -238,7 +242,7 @@ void SessionEngine::resumeOnThread(const std::shared_ptr<URLSessionTask>& task) 
         finish(task, nullptr, makeURLError(URLErrorCode::badURL));
         return;
     }
-    startLeg(task, std::move(*request), 0, std::make_shared<URLSessionTaskMetrics>());
+    startLeg(task, std::move(*request), 0, session::makeReturned<URLSessionTaskMetrics>(home_));
 }
 
 void SessionEngine::suspendOnThread(const std::shared_ptr<URLSessionTask>& task) {

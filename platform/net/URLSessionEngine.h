@@ -126,17 +126,18 @@ private:
     // ---- delivery to the delegate (URLSessionDelivery.cpp) ----
 
     // Queues a delegate event now: on the network thread into this turn's batch, from elsewhere
-    // straight to the delegate queue. `bytes`: of the buffers the event carries.
+    // straight to the delegate queue.
     template <class F>
-    void deliver(F&& event, std::size_t bytes = 0) {
-        if (std::this_thread::get_id() == networkThread_) return deliverEvent(session::makeEvent(std::forward<F>(event), bytes));
+    void deliver(F&& event) {
+        if (std::this_thread::get_id() == networkThread_) return deliverEvent(session::makeEvent(std::forward<F>(event)));
         queue_->addOperation(std::function<void()>(std::forward<F>(event)));
     }
-    // Queues an event that must come after the delegate's answer to the response (network thread).
+    // Queues an event that must come after the delegate's answer to the response (network
+    // thread); `payload` is handed to the event's function when it runs (see URLSessionEvents.h).
     template <class F>
     void deliverAfterResponse(const std::shared_ptr<URLSessionTask>& task, F&& event, bool keepOnCancel = false,
-                              std::size_t bytes = 0) {
-        holdOrDeliver(task, session::makeEvent(std::forward<F>(event), bytes, keepOnCancel));
+                              core::Bytes payload = {}) {
+        holdOrDeliver(task, session::makeEvent(std::forward<F>(event), std::move(payload), keepOnCancel));
     }
     void deliverEvent(session::Event* event);
     void holdOrDeliver(const std::shared_ptr<URLSessionTask>& task, session::Event* event);
@@ -236,7 +237,7 @@ private:
     mutable std::mutex delegateMutex_;
     std::shared_ptr<URLSessionDelegate> delegate_; // guarded by delegateMutex_; released on invalidation
     mutable std::mutex mutex_;
-    std::deque<std::function<void()>> commands_;   // guarded by mutex_
+    std::vector<std::function<void()>> commands_;  // guarded by mutex_
     bool stopping_ = false;                        // guarded by mutex_
     bool invalidated_ = false;                     // guarded by mutex_
     const std::shared_ptr<dispatch::OperationQueue> queue_;
@@ -246,6 +247,7 @@ private:
 
     // Network thread only.
     std::atomic<std::thread::id> networkThread_{};
+    std::vector<std::function<void()>> takenCommands_; // the commands of this turn (their room kept)
     session::Batch* batch_ = nullptr;          // events of this turn of the loop, in order
     static constexpr std::size_t kSpareBatches = 8;
     std::vector<session::Batch*> spareBatches_; // came back, kept for the next turns
@@ -268,9 +270,10 @@ private:
     std::shared_ptr<StreamConnections> streams_; // made before the thread starts
     std::vector<curl_waitfd> waitFds_;
     // Any thread.
-    session::ReturnList returns_; // what the delegate queue is done with, to be freed here
+    // What other threads are done with, to be freed here; closed when the engine goes.
+    const std::shared_ptr<session::ReturnHome> home_ = std::make_shared<session::ReturnHome>();
     static constexpr std::size_t kPromptReturnBytes = 256 * 1024;
-    std::atomic<std::size_t> returnedBytes_{0}; // of the events in returns_
+    std::atomic<std::size_t> returnedBytes_{0}; // of the events in home_
     std::atomic<int> pendingCompletions_{0}; // completions queued or held, not yet delivered
     std::atomic<bool> invalidationReady_{false};
     std::atomic<bool> invalidationDelivered_{false};

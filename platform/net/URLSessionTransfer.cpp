@@ -310,7 +310,8 @@ void SessionEngine::headComplete(Transfer& t) {
     if (t.headComplete) return;
     t.headComplete = true;
     // The fields move into the response; from here on they are read there.
-    auto response = std::make_shared<const HTTPURLResponse>(*t.request.url, t.status, std::move(t.httpVersion), std::move(t.headers));
+    auto response = session::makeReturned<const HTTPURLResponse>(home_, *t.request.url, t.status, std::move(t.httpVersion),
+                                                                 std::move(t.headers));
     t.response = response;
     const HTTPHeaders& fields = response->allHeaderFields();
     if (isRedirectStatus(t.status) && fields.contains("Location") && !t.isDownload) {
@@ -412,9 +413,12 @@ bool SessionEngine::received(Transfer& t, const char* data, std::size_t n) {
     if (responds(Callback::dataTaskDidReceiveData)) {
         auto dataTask = std::static_pointer_cast<URLSessionDataTask>(task);
         core::Bytes chunk(reinterpret_cast<const std::uint8_t*>(data), reinterpret_cast<const std::uint8_t*>(data) + n);
-        deliverAfterResponse(task, [self = shared_from_this(), dataTask, chunk = std::move(chunk)] {
-            if (auto d = self->delegate()) d->didReceiveData(dataTask->session(), dataTask, chunk);
-        }, /*keepOnCancel=*/false, n);
+        deliverAfterResponse(
+            task,
+            [self = shared_from_this(), dataTask](const core::Bytes& bytes) {
+                if (auto d = self->delegate()) d->didReceiveData(dataTask->session(), dataTask, bytes);
+            },
+            /*keepOnCancel=*/false, std::move(chunk));
     }
     return true;
 }
