@@ -116,9 +116,10 @@ std::map<std::string, std::string> MultipartFormData::partHeaders(const std::str
 
 // ---- appending ----
 
-// The copy of a large part is made in room that faults in at once (see LargeBytes.h).
+// The copy of a large part is made in room that faults in at once (see LargeBytes.h), with room
+// for what encodeAll() puts in front of a first part.
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name) {
-    appendData(core::copyLarge(data), name);
+    appendData(core::copyLarge(data, kFramingRoom), name);
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name) {
@@ -127,7 +128,7 @@ void MultipartFormData::appendData(core::Bytes&& data, const std::string& name) 
 }
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& mimeType) {
-    appendData(core::copyLarge(data), name, mimeType);
+    appendData(core::copyLarge(data, kFramingRoom), name, mimeType);
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& mimeType) {
@@ -137,7 +138,7 @@ void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, 
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& fileName,
                                    const std::string& mimeType) {
-    appendData(core::copyLarge(data), name, fileName, mimeType);
+    appendData(core::copyLarge(data, kFramingRoom), name, fileName, mimeType);
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& fileName,
@@ -251,13 +252,32 @@ Result<core::Bytes> MultipartFormData::encodeAll() {
     for (const auto& part : bodyParts_)
         size += openingBoundary(*part).size() + headerBlock(*part).size() + part->bodyContentLength + closingBoundary(*part).size();
     core::Bytes body;
-    core::reserveLarge(body, static_cast<std::size_t>(size));
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
-    for (const auto& part : bodyParts_) {
-        append(openingBoundary(*part));
-        append(headerBlock(*part));
-        if (auto error = readPartBody(*part, body, nullptr)) return *error;
-        append(closingBoundary(*part));
+    auto part = bodyParts_.begin();
+    // A first part that holds its bytes with room to spare becomes the body: its boundary and
+    // headers go in front of them, a move within memory already in use, instead of a copy of it
+    // all into memory that must first be faulted in.
+    if (part != bodyParts_.end()) {
+        const std::string front = openingBoundary(**part) + headerBlock(**part);
+        if (auto taken = (*part)->bodyStream->takeBytes()) {
+            if (taken->capacity() >= size) {
+                body = std::move(*taken);
+                body.insert(body.begin(), front.begin(), front.end());
+            } else {
+                core::reserveLarge(body, static_cast<std::size_t>(size));
+                append(front);
+                body.insert(body.end(), taken->begin(), taken->end());
+            }
+            append(closingBoundary(**part));
+            ++part;
+        }
+    }
+    core::reserveLarge(body, static_cast<std::size_t>(size));
+    for (; part != bodyParts_.end(); ++part) {
+        append(openingBoundary(**part));
+        append(headerBlock(**part));
+        if (auto error = readPartBody(**part, body, nullptr)) return *error;
+        append(closingBoundary(**part));
     }
     return body;
 }

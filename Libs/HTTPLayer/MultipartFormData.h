@@ -99,6 +99,8 @@ private:
     // writeAll() hands its stream runs of about this many bytes rather than one per chunk read.
     static constexpr std::size_t kGatheredWrite = 1024 * 1024;
     static constexpr std::size_t kLargePiece = 1024 * 1024;
+    // Room a large copied part keeps for the boundary and header lines put in front of it.
+    static constexpr std::size_t kFramingRoom = 4096;
 
     std::optional<std::string> contentType_;
     std::string boundary_;

@@ -42,9 +42,9 @@ void reserveLarge(Bytes& bytes, std::size_t size) {
     adviseHugePages(bytes.data(), bytes.capacity());
 }
 
-Bytes copyLarge(const Bytes& bytes) {
+Bytes copyLarge(const Bytes& bytes, std::size_t spare) {
     Bytes copy;
-    reserveLarge(copy, bytes.size());
+    reserveLarge(copy, bytes.size() + spare);
     copy.assign(bytes.begin(), bytes.end());
     return copy;
 }

@@ -19,7 +19,7 @@ namespace core {
 // 2 MiB more than it uses, until it is freed.
 void reserveLarge(Bytes& bytes, std::size_t size);
 
-// A copy of `bytes` in room reserved by reserveLarge().
-Bytes copyLarge(const Bytes& bytes);
+// A copy of `bytes` in room reserved by reserveLarge(), with room for at least `spare` more.
+Bytes copyLarge(const Bytes& bytes, std::size_t spare = 0);
 
 } // namespace core

@@ -45,6 +45,13 @@ public:
     StreamStatus streamStatus() const override { return status_; }
     std::optional<Error> streamError() const override { return std::nullopt; }
     void close() override { status_ = StreamStatus::closed; }
+    std::optional<Bytes> takeBytes() override {
+        if ((status_ != StreamStatus::notOpen && status_ != StreamStatus::open) || at_ != 0) return std::nullopt;
+        Bytes taken = std::move(bytes_);
+        bytes_.clear();
+        status_ = StreamStatus::closed;
+        return taken;
+    }
     std::optional<std::uint64_t> knownLength() const override { return bytes_.size(); }
     bool seek(std::uint64_t offset) override {
         if (offset > bytes_.size() || status_ == StreamStatus::closed) return false;

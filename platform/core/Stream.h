@@ -44,6 +44,9 @@ public:
     virtual std::optional<Error> streamError() const = 0;
     virtual void close() = 0;
 
+    // A stream over bytes that nothing has read yet hands them over whole and is then closed, as
+    // if read to its end; any other stream gives nothing and stays as it was.
+    virtual std::optional<Bytes> takeBytes() { return std::nullopt; }
     // The byte count known before reading (bytes, files once open), else nothing.
     virtual std::optional<std::uint64_t> knownLength() const { return std::nullopt; }
     // Moves the read position to `offset` from the start; false when the stream cannot.

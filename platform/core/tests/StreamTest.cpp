@@ -141,6 +141,22 @@ TEST(StreamTest, ReadingOntoBytesAppendsWhatAReadGivesAndNothingOnAFailure) {
         EXPECT_EQ(c.stream->readAppending(into, 8), 0);
         EXPECT_EQ(into.size(), c.expected.size() + 1);
     }
+    // Bytes nothing has read yet can be handed over whole, once; other streams keep theirs.
+    auto unread = InputStream::withBytes(Bytes{'w', 'h', 'o', 'l', 'e'});
+    EXPECT_EQ(unread->takeBytes(), (Bytes{'w', 'h', 'o', 'l', 'e'}));
+    EXPECT_EQ(unread->streamStatus(), StreamStatus::closed);
+    EXPECT_FALSE(unread->takeBytes());
+    auto begun = InputStream::withBytes(Bytes{'a', 'b'});
+    begun->open();
+    std::uint8_t byte;
+    ASSERT_EQ(begun->read(&byte, 1), 1);
+    EXPECT_FALSE(begun->takeBytes());
+    EXPECT_EQ(readAll(*begun), "b");
+    auto file = InputStream::withFile(path);
+    EXPECT_FALSE(file->takeBytes());
+    file->open();
+    EXPECT_EQ(readAll(*file), "hello, world");
+
     // A stream that cannot be read leaves the bytes as they were.
     auto gone = InputStream::withFile(home.path() + "/missing");
     gone->open();
