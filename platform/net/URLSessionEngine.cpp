@@ -169,8 +169,12 @@ void SessionEngine::run() {
     networkThread_ = std::this_thread::get_id();
     // Named so that a profiler or debugger can tell it from the queues' workers.
     pthread_setname_np(pthread_self(), "url-session");
+    int ready = 0;     // sockets the last poll found ready
+    int gathered = 0;  // turns whose events wait in the batch
     for (;;) {
         drainReturns();
+        // The command list is read at the top of every turn, so after every poll: a poll that
+        // takes post()'s wake-up without sleeping (see below) cannot leave a command waiting.
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
@@ -184,15 +188,29 @@ void SessionEngine::run() {
         while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
             if (msg->msg == CURLMSG_DONE) transferDone(msg->easy_handle, msg->data.result);
         }
-        flushBatch();
+        // When more than one socket was ready, more are likely to be ready by the time this turn
+        // is done: its events wait for the next turn, polled without sleeping, and up to
+        // kTurnsPerBatch turns' events go to the delegate queue in one submission, which wakes
+        // its worker once instead of once a turn. Events never wait through a sleep (nor, so,
+        // past libcurl's next timer): a turn that finds nothing ready hands them over at once.
+        const bool gather = ready > 1 && batch_ && !batch_->events.empty() && ++gathered < kTurnsPerBatch;
+        if (!gather) {
+            flushBatch();
+            gathered = 0;
+        }
         // Sleeps until a socket is ready, libcurl's next timer is due or post() wakes the
         // thread; nothing else can give it work, so there is no periodic turn to hide a missed
         // wake-up behind.
         // Stream tasks' sockets are waited on with libcurl's.
         waitFds_.clear();
         streams_->addWaitFds(waitFds_);
-        curl_multi_poll(multi_, waitFds_.data(), unsigned(waitFds_.size()), std::numeric_limits<int>::max(), nullptr);
+        ready = 0;
+        curl_multi_poll(multi_, waitFds_.data(), unsigned(waitFds_.size()), gather ? 0 : std::numeric_limits<int>::max(), &ready);
         streams_->afterPoll(waitFds_);
+        if (gather && ready == 0) {
+            flushBatch();
+            gathered = 0;
+        }
     }
     // Commands that never ran are dropped: each holds the engine, so keeping them would keep
     // the engine, and its delegate, alive for ever.
