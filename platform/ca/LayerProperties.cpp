@@ -118,14 +118,36 @@ bool LayerProperties::set(std::string_view k, const PropertyValue& v) {
     return false;
 }
 
+bool LayerProperties::isPlainOffset() const {
+    gfx::Point a = anchorInBounds();
+    return transform.isIdentity() && std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(position.x) &&
+           std::isfinite(position.y) && std::isfinite(zPosition);
+}
+
+// Without a transform the product below is a translation. The fast path builds it with the same
+// additions the product performs (a sum that starts at +0, so never -0), so both give the same bits;
+// it is taken only for finite values, where the product's zero terms add nothing.
 gfx::Transform3D LayerProperties::toSuperlayer() const {
     gfx::Point a = anchorInBounds();
+    if (isPlainOffset()) return gfx::Transform3D::translation((0.0 - a.x) + position.x, (0.0 - a.y) + position.y, 0.0 + zPosition);
     return gfx::Transform3D::translation(-a.x, -a.y, 0)
         .concat(transform)
         .concat(gfx::Transform3D::translation(position.x, position.y, zPosition));
 }
 
 gfx::Rect LayerProperties::frame() const {
+    if (zPosition == 0 && isPlainOffset()) {
+        // The bounding box of the offset bounds: what the affine path below computes for a pure
+        // translation (corners in order, so the smallest and largest are the first and last).
+        gfx::Point a = anchorInBounds();
+        double tx = (0.0 - a.x) + position.x, ty = (0.0 - a.y) + position.y;
+        gfx::Rect s = bounds.standardized();
+        double left = s.minX(), top = s.minY(), right = s.maxX(), bottom = s.maxY();
+        if (std::isfinite(left) && std::isfinite(top) && std::isfinite(right) && std::isfinite(bottom)) {
+            double x0 = left + tx, y0 = top + ty, x1 = right + tx, y1 = bottom + ty;
+            return {x0, y0, x1 - x0, y1 - y0};
+        }
+    }
     gfx::Transform3D t = toSuperlayer();
     if (t.isAffine()) return t.affine().apply(bounds);
     gfx::Rect b = bounds.standardized();

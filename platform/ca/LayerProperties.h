@@ -45,6 +45,9 @@ struct LayerProperties {
     gfx::Point anchorInBounds() const {
         return {bounds.x() + anchorPoint.x * bounds.width(), bounds.y() + anchorPoint.y * bounds.height()};
     }
+    // True without a transform (plain offset into the superlayer) and with finite geometry: the
+    // conversions below then skip the matrix products and give the same values bit for bit.
+    bool isPlainOffset() const;
     // Maps points of the layer's bounds space into its superlayer's bounds space.
     gfx::Transform3D toSuperlayer() const;
     // The superlayer-space frame: the bounding box of the transformed bounds.

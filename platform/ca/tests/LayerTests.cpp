@@ -2,6 +2,9 @@
 #include "platform/ca/ShapeLayer.h"
 #include "CaTest.h"
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <numbers>
 
 namespace ca {
@@ -19,6 +22,65 @@ TEST_F(ca_Layer, FrameComesFromPositionAnchorBoundsAndTransform) {
     layer->setAnchorPoint({0.5, 0.5});
     layer->setAffineTransform(gfx::AffineTransform::scale(2, 2));
     EXPECT_EQ(layer->frame(), gfx::Rect(-40, -5, 200, 100));
+}
+
+// Without a transform the frame and the conversion skip the matrix products: the values must be
+// the products' own, bit for bit (signs of zero included), with the products kept for the rest.
+TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsExactlyAsTheMatrixProductDoes) {
+    auto product = [](const LayerProperties& p) {
+        gfx::Point a = p.anchorInBounds();
+        return gfx::Transform3D::translation(-a.x, -a.y, 0).concat(p.transform).concat(
+            gfx::Transform3D::translation(p.position.x, p.position.y, p.zPosition));
+    };
+    auto sameBits = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); };
+    const double inf = std::numeric_limits<double>::infinity();
+    gfx::Transform3D negativeZeros;
+    negativeZeros.m12 = negativeZeros.m21 = negativeZeros.m43 = -0.0;  // still the identity
+    struct Case {
+        const char* name;
+        gfx::Rect bounds;
+        gfx::Point position, anchor;
+        double z = 0;
+        gfx::Transform3D transform{};
+    } cases[] = {
+        {"plain", {0, 0, 100, 50}, {60, 45}, {0.5, 0.5}},
+        {"fractions", {0.1, 0.7, 33.3, 17.9}, {12.345, 678.9}, {0.3, 0.9}},
+        {"scrolled bounds", {0, 4812.5, 375, 667}, {187.5, 333.5}, {0.5, 0.5}},
+        {"negative size", {10, 10, -40, -20}, {-5, -7}, {0.5, 0.5}},
+        {"zeros of both signs", {-0.0, -0.0, 0, 0}, {-0.0, 0.0}, {0, 0}},
+        {"cancelling offset", {0, 0, 20, 20}, {10, 10}, {0.5, 0.5}},
+        {"z position", {0, 0, 30, 30}, {15, 15}, {0.5, 0.5}, 4},
+        {"identity with -0", {0, 0, 30, 30}, {15, 15}, {0.5, 0.5}, 0, negativeZeros},
+        {"huge", {1e300, -1e300, 1e300, 1e300}, {1e300, 1e-300}, {0.5, 0.5}},
+        {"overflowing anchor", {0, 0, 1.7e308, 1.7e308}, {0, 0}, {2, 2}},
+        {"infinite position", {0, 0, 10, 10}, {inf, 5}, {0.5, 0.5}},
+        {"scaled (matrix path)", {0, 0, 100, 50}, {60, 45}, {0.5, 0.5}, 0, gfx::Transform3D::scale(2, 2, 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LayerProperties p;
+        p.bounds = c.bounds, p.position = c.position, p.anchorPoint = c.anchor, p.zPosition = c.z, p.transform = c.transform;
+        auto expected = product(p).elements(), actual = p.toSuperlayer().elements();
+        for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(sameBits(actual[i], expected[i])) << i;
+        gfx::Transform3D t = product(p);
+        gfx::Rect want;
+        if (t.isAffine()) {
+            want = t.affine().apply(p.bounds);
+        } else {
+            gfx::Rect b = p.bounds.standardized();
+            gfx::Point corners[4] = {t.project(b.origin), t.project({b.maxX(), b.minY()}), t.project({b.minX(), b.maxY()}),
+                                     t.project({b.maxX(), b.maxY()})};
+            double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
+            for (auto& q : corners) {
+                x0 = std::fmin(x0, q.x), x1 = std::fmax(x1, q.x), y0 = std::fmin(y0, q.y), y1 = std::fmax(y1, q.y);
+            }
+            want = {x0, y0, x1 - x0, y1 - y0};
+        }
+        gfx::Rect got = p.frame();
+        EXPECT_TRUE(sameBits(got.x(), want.x()) && sameBits(got.y(), want.y()) && sameBits(got.width(), want.width()) &&
+                    sameBits(got.height(), want.height()))
+            << got.x() << " " << got.y() << " " << got.width() << " " << got.height();
+    }
 }
 
 TEST_F(ca_Layer, TreeKeepsOneSuperlayerAndOrder) {
