@@ -21,14 +21,19 @@ void Layer::changed() {
     if (auto& observer = changeObserver()) observer();
 }
 
+void Layer::geometryChanged() {
+    changed();
+    if (auto delegate = delegate_.lock()) delegate->layerGeometryDidChange(*this);
+}
+
 void Layer::setBounds(const gfx::Rect& r) {
     if (r.size != model_.bounds.size) needsDisplay_ = needsDisplay_ || !delegate_.expired();
     model_.bounds = r;
-    changed();
+    geometryChanged();
 }
-void Layer::setPosition(gfx::Point p) { model_.position = p; changed(); }
-void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; changed(); }
-void Layer::setZPosition(double z) { model_.zPosition = z; changed(); }
+void Layer::setPosition(gfx::Point p) { model_.position = p; geometryChanged(); }
+void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; geometryChanged(); }
+void Layer::setZPosition(double z) { model_.zPosition = z; geometryChanged(); }
 
 void Layer::setFrame(const gfx::Rect& frame) {
     gfx::Rect r = frame.standardized();
@@ -36,10 +41,10 @@ void Layer::setFrame(const gfx::Rect& frame) {
     setPosition({r.x() + model_.anchorPoint.x * r.width(), r.y() + model_.anchorPoint.y * r.height()});
 }
 
-void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; changed(); }
+void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; geometryChanged(); }
 void Layer::setSublayerTransform(const gfx::Transform3D& t) { model_.sublayerTransform = t; changed(); }
-void Layer::setOpacity(double o) { model_.opacity = o; changed(); }
-void Layer::setHidden(bool h) { model_.hidden = h; changed(); }
+void Layer::setOpacity(double o) { model_.opacity = o; geometryChanged(); }
+void Layer::setHidden(bool h) { model_.hidden = h; geometryChanged(); }
 void Layer::setBackgroundColor(std::optional<gfx::Color> c) { model_.backgroundColor = c; changed(); }
 void Layer::setBackdropBlurRadius(double r) {
     backdropBlurRadius_ = std::max(0.0, r);

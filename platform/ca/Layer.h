@@ -36,6 +36,9 @@ class LayerDelegate {
 public:
     virtual ~LayerDelegate() = default;
     virtual void displayLayer(Layer& layer) = 0;
+    // The layer's bounds, position, anchor point, z position, transform, opacity or hidden flag
+    // changed (what decides where its owner sits and whether it shows).
+    virtual void layerGeometryDidChange(Layer& layer) { (void)layer; }
 };
 
 // How `contents` is placed in the bounds.
@@ -170,6 +173,8 @@ class Layer : public core::Object {
 
 protected:
     void changed();
+    // changed(), and the delegate hears that the geometry or visibility changed.
+    void geometryChanged();
     LayerProperties model_;
 
 private:

@@ -26,7 +26,12 @@ void Control::sendActionsForControlEvents(unsigned events) {
     std::erase_if(actions_, [](const Entry& e) { return e.hasTarget && e.target.expired(); });
 }
 
-void Control::setEnabled(bool enabled) { if (enabled_ != enabled) { enabled_ = enabled; stateDidChange(); } }
+void Control::setEnabled(bool enabled) {
+    if (enabled_ == enabled) return;
+    enabled_ = enabled;
+    noteChildStateChanged();
+    stateDidChange();
+}
 void Control::setSelected(bool selected) { if (selected_ != selected) { selected_ = selected; stateDidChange(); } }
 void Control::setHighlighted(bool highlighted) {
     if (highlighted_ != highlighted) { highlighted_ = highlighted; stateDidChange(); }

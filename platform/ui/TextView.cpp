@@ -72,6 +72,7 @@ void TextView::setTextContainerInset(gfx::EdgeInsets inset) { inset_ = inset; re
 void TextView::setLineFragmentPadding(double padding) { padding_ = padding; relayout(); }
 
 void TextView::setEditable(bool editable) {
+    if (editable_ != editable) noteChildStateChanged();
     editable_ = editable;
     if (!editable && editing_) resignFirstResponder(true);
 }

@@ -52,6 +52,7 @@ bool TransitionContext::present(const std::shared_ptr<ViewController>& presenter
     if (!window) return true;
     presenter->presented_ = presented;
     presented->presenting_ = presenter;
+    View::noteResponderLinksChanged();
 
     auto container = core::make<View>(window->bounds());
     container->setAutoresizingMask(autoresizingFlexibleWidth | autoresizingFlexibleHeight);
@@ -144,6 +145,7 @@ void TransitionContext::finishPresentation(bool didComplete) {
     // A cancelled presentation leaves everything as it was before it began.
     if (auto presenter = presenter_.lock()) presenter->presented_.reset();
     presented->presenting_.reset();
+    View::noteResponderLinksChanged();
     restorePresenterView();
     presented->view()->removeFromSuperview();
     container_->removeFromSuperview();
@@ -178,6 +180,7 @@ void TransitionContext::finishDismissal(bool didComplete) {
     presented->coveredView_.reset();
     if (auto presenter = presenter_.lock()) presenter->presented_.reset();
     presented->presenting_.reset();
+    View::noteResponderLinksChanged();
     presented->endAppearanceTransition();
     if (covers && top) top->endAppearanceTransition();
     if (completion_) completion_();

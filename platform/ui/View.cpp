@@ -147,6 +147,46 @@ void View::init() {
     layer_->setFrame(initialFrame_);
 }
 
+namespace {
+
+std::uint64_t& treeGeneration() {
+    static std::uint64_t generation = 0;
+    return generation;
+}
+
+std::uint64_t& responderLinks() {
+    static std::uint64_t generation = 0;
+    return generation;
+}
+
+} // namespace
+
+void View::noteSubviewsChanged() { childrenGeneration_ = ++treeGeneration(); }
+
+void View::noteChildStateChanged() {
+    if (auto parent = superview_.lock()) parent->noteSubviewsChanged();
+    else noteSubviewsChanged();
+}
+
+std::uint64_t View::responderLinksGeneration() { return responderLinks(); }
+void View::noteResponderLinksChanged() { ++responderLinks(); }
+
+void View::layerGeometryDidChange(ca::Layer& layer) {
+    if (&layer == layer_.get()) noteChildStateChanged();
+}
+
+void View::setTag(long tag) {
+    if (tag_ == tag) return;
+    tag_ = tag;
+    noteChildStateChanged();
+}
+
+void View::setUserInteractionEnabled(bool enabled) {
+    if (userInteractionEnabled_ == enabled) return;
+    userInteractionEnabled_ = enabled;
+    noteChildStateChanged();
+}
+
 void View::setFrame(const gfx::Rect& frame) {
     gfx::Rect oldBounds = bounds();
     gfx::Point oldCenter = center();
@@ -229,6 +269,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self;
     layer_->insertSublayer(view->layer_, index);
+    noteSubviewsChanged();
     if (!sameParent) {
         view->didMoveToSuperview();
         if (view->window() != oldWindow) view->propagateDidMoveToWindow();
@@ -247,6 +288,7 @@ void View::removeFromSuperview() {
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& v) { return v.get() == this; }), list.end());
     superview_.reset();
     layer_->removeFromSuperlayer();
+    parent->noteSubviewsChanged();
     parent->setNeedsLayout();
     didMoveToSuperview();
     if (hadWindow) propagateDidMoveToWindow();
@@ -366,9 +408,11 @@ void View::displayLayer(ca::Layer& layer) {
 }
 
 gfx::Point View::convertPointToWindow(gfx::Point p) const {
-    for (const View* v = this; v; v = v->superview_.lock().get()) {
-        if (!v->superview_.lock()) break;  // the root (window) space is the result
+    // The root (window) space is the result: the root itself adds nothing.
+    const View* v = this;
+    for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
         p = v->layer_->model().toSuperlayer().project(p);
+        v = parent.get();
     }
     return p;
 }

@@ -21,6 +21,7 @@
 #include "platform/ui/AssociatedObjects.h"
 #include "platform/ui/Touch.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,12 +99,12 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     ContentMode contentMode() const { return contentMode_; }
     void setContentMode(ContentMode mode);
     long tag() const { return tag_; }
-    void setTag(long tag) { tag_ = tag; }
+    void setTag(long tag);
     // A mark by which a caller finds its own views among others (absent by default).
     const std::optional<std::string>& restorationIdentifier() const { return restorationIdentifier_; }
     void setRestorationIdentifier(std::optional<std::string> id) { restorationIdentifier_ = std::move(id); }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
-    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    void setUserInteractionEnabled(bool enabled);
     unsigned autoresizingMask() const { return autoresizingMask_; }
     void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
     // The colour controls draw their active parts in: the view's own, else its superview's, else
@@ -137,6 +138,22 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     // The responder chain: a controller's root view hands on to its controller, any other view to
     // its superview (null at the top).
     std::shared_ptr<core::Object> nextResponder() const;
+
+    // ---- Tree generations
+    // What a reader derived from a view's subviews (which of them take part in something, in what
+    // order, where they sit) still holds while this value is unchanged: it changes whenever the
+    // list of subviews changes or a subview changes its geometry (frame, bounds, centre,
+    // transform, anchor point, z position), its hidden flag, alpha, user interaction or tag, or
+    // anything a subclass reports through noteChildStateChanged (a control's enabled state, a text
+    // view's editability). A view without a superview counts its own such changes. Values are
+    // drawn from one process-wide counter, so they never repeat.
+    std::uint64_t childrenGeneration() const { return childrenGeneration_; }
+    // Tells the superview (without one: the view itself) that this view changed in such a way.
+    void noteChildStateChanged();
+    // Changes whenever a link of the responder chain between views and controllers changes (a
+    // controller's view, a presentation, a controller going away).
+    static std::uint64_t responderLinksGeneration();
+    static void noteResponderLinksChanged();
     // The controller whose root view this is (held weakly), if any.
     std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
     // Called before the view joins `newSuperview` (null: before it leaves its superview).
@@ -162,6 +179,7 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     virtual void drawRect(gfx::Context& context, const gfx::Rect& rect) { (void)context; (void)rect; }
     void setNeedsDisplay();
     void displayLayer(ca::Layer& layer) override;
+    void layerGeometryDidChange(ca::Layer& layer) override;
 
     // Coordinates.
     gfx::Point convertPointToWindow(gfx::Point p) const;
@@ -244,6 +262,8 @@ private:
     float resistance_[2] = {750, 750};
     bool userInteractionEnabled_ = true;
     bool needsLayout_ = true;
+    std::uint64_t childrenGeneration_ = 0;
+    void noteSubviewsChanged();
 };
 
 } // namespace ui

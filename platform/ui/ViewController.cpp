@@ -27,11 +27,15 @@ void transition(bool animated, const std::function<void()>& changes, std::functi
 
 } // namespace
 
+// Its view's and a presented controller's links to it go with it.
+ViewController::~ViewController() { View::noteResponderLinksChanged(); }
+
 const std::shared_ptr<View>& ViewController::view() {
     if (!view_) {
         loadView();
         if (!view_) view_ = core::make<View>(Screen::main().bounds());
         view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+        View::noteResponderLinksChanged();
         viewDidLoad();
     }
     return view_;
@@ -40,6 +44,7 @@ const std::shared_ptr<View>& ViewController::view() {
 void ViewController::setView(std::shared_ptr<View> view) {
     view_ = std::move(view);
     if (view_) view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+    View::noteResponderLinksChanged();
 }
 
 std::shared_ptr<core::Object> ViewController::nextResponder() const {
@@ -139,6 +144,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         if (TransitionContext::present(self, controller, delegate, animated, completion)) return;
     presented_ = controller;
     controller->presenting_ = self;
+    View::noteResponderLinksChanged();
     bool covers = coversPresenter(controller->modalPresentationStyle_);
     // What the presented controller covers: the views of this controller's whole tree.
     auto top = self;
@@ -206,6 +212,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
                });
     presented_.reset();
     controller->presenting_.reset();
+    View::noteResponderLinksChanged();
 }
 
 // ---- Window

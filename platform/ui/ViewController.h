@@ -40,6 +40,9 @@ inline bool coversPresenter(ModalPresentationStyle style) {
 class ViewController : public core::Object, public AssociatedObjects {
     QUILLORA_CLASS(ViewController)
 
+    ViewController() = default;
+    ~ViewController() override;
+
     // The root view, loaded on first access.
     const std::shared_ptr<View>& view();
     bool isViewLoaded() const { return view_ != nullptr; }
