@@ -119,11 +119,13 @@ void KBKeyboardManager::log(const std::string& message) const {
     }
 }
 
-void KBKeyboardManager::logStarted(const char* name) const { log(std::string("****** ") + name + " started ******"); }
+void KBKeyboardManager::logStarted(const char* name) const {
+    if (enableDebugging) log(std::string("****** ") + name + " started ******");
+}
 
 void KBKeyboardManager::logEnded(const char* name, double start) const {
     if (!enableDebugging) return;
-    log(std::string("****** ") + name + " ended: " + number(ca::currentMediaTime() - start) + " seconds ******\n");
+    if (enableDebugging) log(std::string("****** ") + name + " ended: " + number(ca::currentMediaTime() - start) + " seconds ******\n");
 }
 
 void KBKeyboardManager::animate(const std::function<void()>& animations, std::function<void(bool)> completion) const {
@@ -166,20 +168,20 @@ void KBKeyboardManager::setEnable(bool enable) {
 
 void KBKeyboardManager::setKeyboardDistanceFromTextField(double distance) {
     keyboardDistance_ = distance >= 0.0 ? distance : 0.0;
-    log("keyboardDistanceFromTextField: " + number(keyboardDistance_));
+    if (enableDebugging) log("keyboardDistanceFromTextField: " + number(keyboardDistance_));
 }
 
 void KBKeyboardManager::setEnableAutoToolbar(bool enable) {
     enableAutoToolbar_ = enable;
     if (isAutoToolbarEnabled()) addToolbarIfRequired();
     else removeToolbarIfRequired();
-    log("enableAutoToolbar: " + yesNo(enable));
+    if (enableDebugging) log("enableAutoToolbar: " + yesNo(enable));
 }
 
 void KBKeyboardManager::setShouldResignOnTouchOutside(bool resign) {
     shouldResignOnTouchOutside_ = resign;
     resignFirstResponderGesture()->setEnabled(isResignOnTouchOutsideEnabled());
-    log("shouldResignOnTouchOutside: " + yesNo(resign));
+    if (enableDebugging) log("shouldResignOnTouchOutside: " + yesNo(resign));
 }
 
 const std::shared_ptr<ui::TapGestureRecognizer>& KBKeyboardManager::resignFirstResponderGesture() {
@@ -302,7 +304,7 @@ void KBKeyboardManager::saveBeginOrigin() {
         topViewBeginOrigin_ = controller->view()->frame().origin;
     rootViewControllerWhilePopGestureRecognizerActive_.reset();
     topViewBeginOriginWhilePopGestureRecognizerActive_ = unsetOrigin;
-    log("Saving " + logDescription(*controller) + " beginning origin : " + text(topViewBeginOrigin_));
+    if (enableDebugging) log("Saving " + logDescription(*controller) + " beginning origin : " + text(topViewBeginOrigin_));
 }
 
 // ---- Keyboard events
@@ -330,7 +332,7 @@ void KBKeyboardManager::keyboardWillShow(const core::Notification* notification)
             gfx::Rect screen = ui::Screen::main().bounds();
             gfx::Rect visible = end.intersection(screen);
             kbSize_ = visible.isEmpty() ? gfx::Size{screen.width(), 0} : visible.size;
-            log("UIKeyboard Size : " + text(kbSize_));
+            if (enableDebugging) log("UIKeyboard Size : " + text(kbSize_));
         }
     }
     if (!isDistanceHandlingEnabled()) return;
@@ -371,7 +373,7 @@ void KBKeyboardManager::keyboardWillHide(const core::Notification* notification)
             scroll->setContentInset(startingContentInsets_);
             scroll->setScrollIndicatorInsets(startingScrollIndicatorInsets_);
             if (shouldRestoreScrollViewContentOffset(*scroll)) scroll->setContentOffset(startingContentOffset_, false);
-            log("Restoring " + logDescription(*scroll) + " contentInset to : " + text(startingContentInsets_) +
+            if (enableDebugging) log("Restoring " + logDescription(*scroll) + " contentInset to : " + text(startingContentInsets_) +
                 " and contentOffset to : " + text(startingContentOffset_));
             for (std::shared_ptr<ui::View> v = scroll; v;) {
                 auto s = std::dynamic_pointer_cast<ui::ScrollView>(v);
@@ -380,7 +382,7 @@ void KBKeyboardManager::keyboardWillHide(const core::Notification* notification)
                 double lowest = height - s->frame().height();
                 if (lowest < s->contentOffset().y) {
                     s->setContentOffset({s->contentOffset().x, lowest}, false);
-                    log("Restoring " + logDescription(*s) + " contentOffset to : " + text(s->contentOffset()));
+                    if (enableDebugging) log("Restoring " + logDescription(*s) + " contentOffset to : " + text(s->contentOffset()));
                 }
                 v = superviewOfClassType(*s, KBClass::of<ui::ScrollView>());
             }
@@ -408,7 +410,7 @@ void KBKeyboardManager::restoreRootViewPosition() {
     auto controller = rootViewController();
     if (topViewBeginOrigin_ == unsetOrigin || !controller) return;
     animate([&] {
-        log("Restoring " + logDescription(*controller) + " origin to : " + text(topViewBeginOrigin_));
+        if (enableDebugging) log("Restoring " + logDescription(*controller) + " origin to : " + text(topViewBeginOrigin_));
         const auto& view = controller->view();
         view->setFrame({topViewBeginOrigin_, view->frame().size});
         movedDistance_ = 0;
@@ -430,7 +432,7 @@ void KBKeyboardManager::restoreTextViewInsets() {
     if (!textView || !isTextViewContentInsetChanged_) return;
     animate([&] {
         isTextViewContentInsetChanged_ = false;
-        log("Restoring " + logDescription(*textView) + " textView.contentInset to : " + text(startingTextViewContentInsets_));
+        if (enableDebugging) log("Restoring " + logDescription(*textView) + " textView.contentInset to : " + text(startingTextViewContentInsets_));
         textView->setContentInset(startingTextViewContentInsets_);
         textView->setScrollIndicatorInsets(startingTextViewScrollIndicatorInsets_);
     });

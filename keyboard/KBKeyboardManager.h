@@ -145,6 +145,8 @@ class KBKeyboardManager : public core::Object, public ui::GestureRecognizerDeleg
     bool shouldRecognizeSimultaneously(ui::GestureRecognizer& recognizer, ui::GestureRecognizer& other) override;
     // The focused input's previous/next group (none without one).
     std::optional<Views> currentResponderGroup() const;
+    // An input's group as the manager forms it (kept between calls, see cachedResponderGroup).
+    GroupList currentGroupList(const ui::View& input) const;
 
     // ---- State a screen or a test may read
     std::shared_ptr<ui::View> textFieldView() const { return textFieldView_.lock(); }

@@ -51,7 +51,7 @@ void KBKeyboardManager::applyRootViewOrigin(const std::shared_ptr<ui::ViewContro
             view->setNeedsLayout();
             view->layoutIfNeeded();
         }
-        log("Set " + logDescription(*controller) + " origin to : " + text(origin));
+        if (enableDebugging) log("Set " + logDescription(*controller) + " origin to : " + text(origin));
     });
 }
 
@@ -104,7 +104,7 @@ void KBKeyboardManager::adjustPosition() {
     double windowHeight = window->frame().height();
 
     double move = minOf(inRoot.minY() - topGuide, inWindow.maxY() - (windowHeight - H) + bottomGuide);
-    log("Need to move: " + number(move));
+    if (enableDebugging) log("Need to move: " + number(move));
 
     // The scroll view to adjust, and the one adjusted before.
     auto found = adjustableScrollView(superviewOfClassType(*input, KBClass::of<ui::ScrollView>()));
@@ -114,11 +114,11 @@ void KBKeyboardManager::adjustPosition() {
         startingContentInsets_ = s->contentInset();
         startingScrollIndicatorInsets_ = s->scrollIndicatorInsets();
         startingContentOffset_ = s->contentOffset();
-        log(std::string(what) + logDescription(*s) + " contentInset : " + text(startingContentInsets_) + " and contentOffset : " +
+        if (enableDebugging) log(std::string(what) + logDescription(*s) + " contentInset : " + text(startingContentInsets_) + " and contentOffset : " +
             text(startingContentOffset_));
     };
     if (last && last != found) {
-        log("Restoring " + logDescription(*last) + " contentInset to : " + text(startingContentInsets_) + " and contentOffset to : " +
+        if (enableDebugging) log("Restoring " + logDescription(*last) + " contentInset to : " + text(startingContentInsets_) + " and contentOffset to : " +
             text(startingContentOffset_));
         auto insets = startingContentInsets_, indicators = startingScrollIndicatorInsets_;
         animate([&] {
@@ -162,8 +162,8 @@ void KBKeyboardManager::adjustPosition() {
                     move -= target - offsetY;
                 }
                 animate([&] {
-                    log("Adjusting " + number(offsetY - target) + " to " + logDescription(*s) + " ContentOffset");
-                    log("Remaining Move: " + number(move));
+                    if (enableDebugging) log("Adjusting " + number(offsetY - target) + " to " + logDescription(*s) + " ContentOffset");
+                    if (enableDebugging) log("Remaining Move: " + number(move));
                     s->setContentOffset({s->contentOffset().x, target}, false);
                 });
             }
@@ -177,7 +177,7 @@ void KBKeyboardManager::adjustPosition() {
         gfx::Rect r = scrolling->superview()->convertRect(scrolling->frame(), window.get());
         double bottom = (H - distance) - (windowHeight - r.maxY());
         double newBottom = maxOf(startingContentInsets_.bottom, bottom);
-        log(logDescription(*scrolling) + " old ContentInset : " + text(scrolling->contentInset()));
+        if (enableDebugging) log(logDescription(*scrolling) + " old ContentInset : " + text(scrolling->contentInset()));
         animate([&] {
             auto insets = scrolling->contentInset();
             insets.bottom = newBottom;
@@ -186,7 +186,7 @@ void KBKeyboardManager::adjustPosition() {
             indicators.bottom = newBottom;
             scrolling->setScrollIndicatorInsets(indicators);
         });
-        log(logDescription(*scrolling) + " new ContentInset : " + text(scrolling->contentInset()));
+        if (enableDebugging) log(logDescription(*scrolling) + " new ContentInset : " + text(scrolling->contentInset()));
     }
 
     // A text view taller than the room above the keyboard is inset instead of pushed up.
@@ -197,7 +197,7 @@ void KBKeyboardManager::adjustPosition() {
         double visible = minOf(textView->frame().height(), rootFrame.height() - topGuide - covered);
         if (visible < textView->frame().height() - textView->contentInset().bottom) {
             animate([&] {
-                log(logDescription(*textView) + " Old UITextView.contentInset : " + text(textView->contentInset()));
+                if (enableDebugging) log(logDescription(*textView) + " Old UITextView.contentInset : " + text(textView->contentInset()));
                 if (!isTextViewContentInsetChanged_) {
                     startingTextViewContentInsets_ = textView->contentInset();
                     startingTextViewScrollIndicatorInsets_ = textView->scrollIndicatorInsets();

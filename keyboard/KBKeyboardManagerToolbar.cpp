@@ -14,9 +14,9 @@ namespace keyboard {
 namespace {
 
 
-std::optional<std::size_t> indexIn(const Views& group, const ui::View* view) {
+std::optional<std::size_t> indexIn(const std::vector<ui::View*>& group, const ui::View* view) {
     for (std::size_t i = 0; i < group.size(); ++i)
-        if (group[i].get() == view) return i;
+        if (group[i] == view) return i;
     return std::nullopt;
 }
 
@@ -30,15 +30,19 @@ std::optional<Views> KBKeyboardManager::currentResponderGroup() const {
     return responderGroup(*input, toolbarPreviousNextAllowedClasses, toolbarManageBehaviour);
 }
 
+GroupList KBKeyboardManager::currentGroupList(const ui::View& input) const {
+    return cachedResponderGroup(input, toolbarPreviousNextAllowedClasses, toolbarManageBehaviour);
+}
+
 void KBKeyboardManager::addToolbarIfRequired() {
     double start = ca::currentMediaTime();
     logStarted("addToolbarIfRequired()");
-    auto group = currentResponderGroup();
     auto input = textFieldView();
+    auto group = input ? std::optional<GroupList>(currentGroupList(*input)) : std::nullopt;
     auto* host = dynamic_cast<ui::InputAccessoryHost*>(input.get());
-    if (group && !group->empty()) log("Found " + std::to_string(group->size()) + " responder sibling(s)");
+    if (group && !(*group)->empty()) log("Found " + std::to_string((*group)->size()) + " responder sibling(s)");
     bool owned = host && (!host->inputAccessoryView() || isManagersTag(host->inputAccessoryView()->tag()));
-    if (group && !group->empty() && owned) {
+    if (group && !(*group)->empty() && owned) {
         auto target = std::static_pointer_cast<void>(std::static_pointer_cast<KBKeyboardManager>(shared_from_this()));
         auto done = toolbarDoneBarButtonItemImage
                         ? KBBarButtonItemConfiguration(toolbarDoneBarButtonItemImage, ui::selector(&KBKeyboardManager::doneAction))
@@ -46,7 +50,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
                         ? KBBarButtonItemConfiguration(*toolbarDoneBarButtonItemText, ui::selector(&KBKeyboardManager::doneAction))
                         : KBBarButtonItemConfiguration(ui::BarButtonSystemItem::done, ui::selector(&KBKeyboardManager::doneAction));
         Title title = shouldShowToolbarPlaceholder ? drawingToolbarPlaceholder(*input) : std::nullopt;
-        std::size_t n = group->size();
+        std::size_t n = (*group)->size();
         auto mode = previousNextDisplayMode;
         if ((n == 1 && mode == KBPreviousNextDisplayMode::showWhenSeveral) || mode == KBPreviousNextDisplayMode::alwaysHidden) {
             addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, std::nullopt, std::nullopt);
@@ -88,7 +92,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
             titleItem->setTitle(std::nullopt);
         }
         // An input outside its own group (a container group leaving it out) can go nowhere.
-        auto index = indexIn(*group, input.get());
+        auto index = indexIn(**group, input.get());
         bool canPrevious = index && *index > 0;
         bool canNext = index && *index + 1 < n;
         toolbar->previousBarButton()->setEnabled(canPrevious);
@@ -101,7 +105,7 @@ void KBKeyboardManager::removeToolbarIfRequired() {
     double start = ca::currentMediaTime();
     logStarted("removeToolbarIfRequired()");
     if (auto group = currentResponderGroup()) {
-        log("Found " + std::to_string(group->size()) + " responder sibling(s)");
+        if (enableDebugging) log("Found " + std::to_string(group->size()) + " responder sibling(s)");
         for (const auto& member : *group) {
             auto* host = dynamic_cast<ui::InputAccessoryHost*>(member.get());
             if (!host) continue;
@@ -119,30 +123,30 @@ void KBKeyboardManager::removeToolbarIfRequired() {
 // ---- Moving between inputs
 
 bool KBKeyboardManager::canGoPrevious() const {
-    auto group = currentResponderGroup();
-    if (!group) return false;
-    auto index = indexIn(*group, textFieldView().get());
+    auto input = textFieldView();
+    if (!input) return false;
+    auto index = indexIn(*currentGroupList(*input), input.get());
     return index && *index >= 1;
 }
 
 bool KBKeyboardManager::canGoNext() const {
-    auto group = currentResponderGroup();
-    if (!group) return false;
-    auto index = indexIn(*group, textFieldView().get());
+    auto input = textFieldView();
+    if (!input) return false;
+    auto group = currentGroupList(*input);
+    auto index = indexIn(*group, input.get());
     return index && *index + 1 < group->size();
 }
 
 std::optional<bool> KBKeyboardManager::step(bool forward) {
     auto input = textFieldView();
     if (!input) return std::nullopt;
-    auto group = currentResponderGroup();
-    if (!group) return std::nullopt;
+    auto group = currentGroupList(*input);
     auto index = indexIn(*group, input.get());
     if (!index || (forward ? *index + 1 >= group->size() : *index == 0)) return std::nullopt;
-    auto target = (*group)[forward ? *index + 1 : *index - 1];
+    auto target = std::static_pointer_cast<ui::View>((*group)[forward ? *index + 1 : *index - 1]->shared_from_this());
     if (target->becomeFirstResponder()) return true;
     input->becomeFirstResponder();
-    log("Refuses to become first responder: " + logDescription(*target));
+    if (enableDebugging) log("Refuses to become first responder: " + logDescription(*target));
     return false;
 }
 
@@ -154,7 +158,7 @@ bool KBKeyboardManager::resignFirstResponder() {
     if (!input) return false;
     if (input->resignFirstResponder()) return true;
     input->becomeFirstResponder();
-    log("Refuses to resign first responder: " + logDescription(*input));
+    if (enableDebugging) log("Refuses to resign first responder: " + logDescription(*input));
     return false;
 }
 

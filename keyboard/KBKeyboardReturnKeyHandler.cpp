@@ -5,10 +5,7 @@
 namespace keyboard {
 namespace {
 
-Views groupOf(const ui::View& view) {
-    auto manager = KBKeyboardManager::shared();
-    return responderGroup(view, manager->toolbarPreviousNextAllowedClasses, manager->toolbarManageBehaviour);
-}
+GroupList groupOf(const ui::View& view) { return KBKeyboardManager::shared()->currentGroupList(view); }
 
 std::shared_ptr<KBKeyboardReturnKeyHandler> self(KBKeyboardReturnKeyHandler* handler) {
     return std::static_pointer_cast<KBKeyboardReturnKeyHandler>(handler->shared_from_this());
@@ -24,6 +21,7 @@ void KBKeyboardReturnKeyHandler::init() {
 KBKeyboardReturnKeyHandler::~KBKeyboardReturnKeyHandler() {
     for (const auto& record : textFieldInfoCache_) restore(record);
     textFieldInfoCache_.clear();
+    recordIndex_.clear();
 }
 
 void KBKeyboardReturnKeyHandler::restore(const Record& record) {
@@ -38,9 +36,18 @@ void KBKeyboardReturnKeyHandler::restore(const Record& record) {
 }
 
 const KBKeyboardReturnKeyHandler::Record* KBKeyboardReturnKeyHandler::recordFor(const ui::View& view) const {
-    for (const auto& record : textFieldInfoCache_)
-        if (record.textFieldView.lock().get() == &view) return &record;
-    return nullptr;
+    // The index names the first record made for a view at this address; a view that went and a new
+    // one at its address never match (the record's reference to the old one is expired).
+    auto it = recordIndex_.find(&view);
+    if (it == recordIndex_.end() || it->second >= textFieldInfoCache_.size()) return nullptr;
+    const Record& record = textFieldInfoCache_[it->second];
+    return record.textFieldView.lock().get() == &view ? &record : nullptr;
+}
+
+void KBKeyboardReturnKeyHandler::reindexRecords() {
+    recordIndex_.clear();
+    for (std::size_t i = 0; i < textFieldInfoCache_.size(); ++i)
+        if (auto view = textFieldInfoCache_[i].textFieldView.lock()) recordIndex_.try_emplace(view.get(), i);
 }
 
 std::shared_ptr<ui::TextFieldDelegate> KBKeyboardReturnKeyHandler::fieldDelegate(const ui::View& view) const {
@@ -69,6 +76,7 @@ void KBKeyboardReturnKeyHandler::addTextFieldView(const std::shared_ptr<ui::View
         text->setDelegate(std::static_pointer_cast<ui::TextViewDelegate>(self(this)));
     }
     textFieldInfoCache_.push_back(std::move(record));
+    if (!earlier) recordIndex_[view.get()] = textFieldInfoCache_.size() - 1;
 }
 
 void KBKeyboardReturnKeyHandler::removeTextFieldView(const std::shared_ptr<ui::View>& view) {
@@ -77,6 +85,7 @@ void KBKeyboardReturnKeyHandler::removeTextFieldView(const std::shared_ptr<ui::V
         if (it->textFieldView.lock() == view) {
             restore(*it);
             textFieldInfoCache_.erase(it);
+            reindexRecords();
             return;
         }
 }
@@ -98,8 +107,8 @@ void KBKeyboardReturnKeyHandler::setLastTextFieldReturnKeyType(ui::ReturnKeyType
 
 void KBKeyboardReturnKeyHandler::refreshReturnKeyTypes(ui::View& view) {
     auto group = groupOf(view);
-    if (group.empty()) return;
-    auto type = group.back().get() == &view ? lastTextFieldReturnKeyType_ : ui::ReturnKeyType::next;
+    if (group->empty()) return;
+    auto type = group->back() == &view ? lastTextFieldReturnKeyType_ : ui::ReturnKeyType::next;
     if (auto* field = dynamic_cast<ui::TextField*>(&view)) field->setReturnKeyType(type);
     else if (auto* text = dynamic_cast<ui::TextView*>(&view)) text->setReturnKeyType(type);
 }
@@ -107,13 +116,14 @@ void KBKeyboardReturnKeyHandler::refreshReturnKeyTypes(ui::View& view) {
 bool KBKeyboardReturnKeyHandler::advanceToNextResponder(ui::View& view) {
     auto group = groupOf(view);
     std::size_t i = 0;
-    while (i < group.size() && group[i].get() != &view) ++i;
-    if (i == group.size()) return true;
-    if (i + 1 >= group.size()) {
+    while (i < group->size() && (*group)[i] != &view) ++i;
+    if (i == group->size()) return true;
+    if (i + 1 >= group->size()) {
         view.resignFirstResponder();
         return true;
     }
-    group[i + 1]->becomeFirstResponder();
+    auto next = std::static_pointer_cast<ui::View>((*group)[i + 1]->shared_from_this());
+    next->becomeFirstResponder();
     return false;
 }
 

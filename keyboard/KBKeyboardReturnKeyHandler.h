@@ -12,6 +12,7 @@
 #include "platform/ui/ViewController.h"
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace keyboard {
@@ -71,6 +72,9 @@ private:
     std::weak_ptr<KBKeyboardReturnKeyDelegate> delegate_;
     ui::ReturnKeyType lastTextFieldReturnKeyType_ = ui::ReturnKeyType::default_;
     std::vector<Record> textFieldInfoCache_;
+    // Where a view's record is in textFieldInfoCache_ (its first one); checked on use, rebuilt on removal.
+    std::unordered_map<const ui::View*, std::size_t> recordIndex_;
+    void reindexRecords();
 };
 
 } // namespace keyboard

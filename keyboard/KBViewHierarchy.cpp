@@ -150,13 +150,17 @@ void sortByPlace(Views& views, RectOf rectOf) {
     for (std::size_t i = 0; i < views.size(); ++i) views[i] = std::move(placed[i].second);
 }
 
-void collectInto(const ui::View& container, Views& out) {
+// `entered` (when given) hears every view whose subviews are read.
+void collectInto(const ui::View& container, Views& out, std::vector<const ui::View*>* entered = nullptr) {
+    if (entered) entered->push_back(&container);
     ChildrenOf children(container);
     for (const auto& v : container.subviews()) {
         if (!ignoreSwitchingByNextPrevious(*v) && children.isNavigable(*v)) out.push_back(v);
-        else if (!v->subviews().empty() && shownAndInteractive(*v)) collectInto(*v, out);
+        else if (!v->subviews().empty() && shownAndInteractive(*v)) collectInto(*v, out, entered);
     }
 }
+
+std::uint64_t groupsFormed = 0;
 
 } // namespace
 
@@ -172,12 +176,18 @@ Views collectResponderSiblings(const ui::View& view) {
     return out;
 }
 
-Views collectResponderDescendants(const ui::View& container) {
+namespace {
+
+Views descendantsOf(const ui::View& container, std::vector<const ui::View*>* entered) {
     Views out;
-    collectInto(container, out);
+    collectInto(container, out, entered);
     sortByPlace(out, [&](const ui::View& v) { return v.convertRect(v.bounds(), &container); });
     return out;
 }
+
+} // namespace
+
+Views collectResponderDescendants(const ui::View& container) { return descendantsOf(container, nullptr); }
 
 void sortViewsByTag(Views& views) {
     std::stable_sort(views.begin(), views.end(), [](const auto& a, const auto& b) { return a->tag() < b->tag(); });
@@ -187,12 +197,128 @@ void sortViewsByPosition(Views& views) {
     sortByPlace(views, [](const ui::View& v) { return v.frame(); });
 }
 
-Views responderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order) {
-    for (const auto& type : allowedClasses)
-        if (auto container = superviewOfClassType(input, type)) return collectResponderDescendants(*container);
-    Views group = collectResponderSiblings(input);
+namespace {
+
+void sortSiblings(Views& group, KBAutoToolbarManageBehaviour order) {
     if (order == KBAutoToolbarManageBehaviour::tagOrder) sortViewsByTag(group);
     else if (order == KBAutoToolbarManageBehaviour::positionOrder) sortViewsByPosition(group);
+}
+
+// A kept group and what it was formed from.
+struct KeptGroup {
+    std::weak_ptr<const ui::View> root;  // the container, or the superview of siblings
+    bool container = false;
+    KBClassList classes;  // the allowed container classes it was looked up with
+    KBAutoToolbarManageBehaviour order = KBAutoToolbarManageBehaviour::subviewOrder;
+    std::uint64_t links = 0;
+    std::vector<std::pair<std::weak_ptr<const ui::View>, std::uint64_t>> watched;  // views and their children generation
+    std::vector<std::weak_ptr<const ui::View>> above;                              // the root's superviews, nearest first
+    GroupList members;
+
+    bool holdsFor(const ui::View& r, bool isContainer, KBAutoToolbarManageBehaviour o) const {
+        if (root.lock().get() != &r || container != isContainer || (!container && order != o)) return false;
+        if (links != ui::View::responderLinksGeneration()) return false;
+        for (const auto& [view, generation] : watched) {
+            auto v = view.lock();
+            if (!v || v->childrenGeneration() != generation) return false;
+        }
+        auto v = r.superview();
+        for (const auto& expected : above) {
+            if (!v || v != expected.lock()) return false;
+            v = v->superview();
+        }
+        return v == nullptr;
+    }
+};
+
+std::vector<KeptGroup>& keptGroups() {
+    static std::vector<KeptGroup> kept;
+    return kept;
+}
+
+constexpr std::size_t kKeptGroups = 4;
+
+std::weak_ptr<const ui::View> weakOf(const ui::View& v) {
+    return std::static_pointer_cast<const ui::View>(v.shared_from_this());
+}
+
+GroupList formGroup(const ui::View& input, const ui::View& root, bool isContainer, const KBClassList& classes,
+                    KBAutoToolbarManageBehaviour order, bool keep) {
+    ++groupsFormed;
+    KeptGroup kept;
+    kept.links = ui::View::responderLinksGeneration();
+    std::vector<const ui::View*> entered;
+    Views group;
+    if (isContainer) {
+        group = descendantsOf(root, &entered);
+        for (auto v = root.superview(); v; v = v->superview()) entered.push_back(v.get());
+    } else {
+        group = collectResponderSiblings(input);
+        sortSiblings(group, order);
+        entered.push_back(&root);
+    }
+    std::vector<ui::View*> list;
+    list.reserve(group.size());
+    for (const auto& v : group) list.push_back(v.get());
+    auto members = std::make_shared<const std::vector<ui::View*>>(std::move(list));
+    if (!keep) return members;
+    kept.root = weakOf(root);
+    kept.container = isContainer;
+    kept.classes = classes;
+    kept.order = order;
+    for (const ui::View* v : entered) kept.watched.emplace_back(weakOf(*v), v->childrenGeneration());
+    for (auto v = root.superview(); v; v = v->superview()) kept.above.push_back(v);
+    kept.members = members;
+    auto& all = keptGroups();
+    if (all.size() >= kKeptGroups) all.erase(all.begin());
+    all.push_back(std::move(kept));
+    return members;
+}
+
+} // namespace
+
+GroupList cachedResponderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order) {
+    auto& all = keptGroups();
+    // Siblings kept for this superview: their root's superviews are unchanged, and no view among
+    // them was of an allowed container class, so this input (whose ancestors they are) has no
+    // container either; no need to look for one.
+    if (auto parent = input.superview()) {
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (!it->container && it->classes == allowedClasses && it->holdsFor(*parent, false, order)) {
+                if (ignoreSwitchingByNextPrevious(input)) break;
+                return it->members;
+            }
+    }
+    std::shared_ptr<ui::View> root;
+    bool isContainer = false;
+    for (const auto& type : allowedClasses)
+        if ((root = superviewOfClassType(input, type))) {
+            isContainer = true;
+            break;
+        }
+    if (!root) root = input.superview();
+    if (!root) return std::make_shared<const std::vector<ui::View*>>();
+    // A marked input counts only in its own group, so that group is not the one others get.
+    bool keep = isContainer || !ignoreSwitchingByNextPrevious(input);
+    if (keep) {
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (it->classes == allowedClasses && it->holdsFor(*root, isContainer, order)) return it->members;
+        std::erase_if(all, [&](const KeptGroup& k) {
+            auto r = k.root.lock();
+            return !r || (r == root && k.container == isContainer && k.classes == allowedClasses && (isContainer || k.order == order));
+        });
+    }
+    return formGroup(input, *root, isContainer, allowedClasses, order, keep);
+}
+
+void clearResponderGroupCacheForTesting() { keptGroups().clear(); }
+std::uint64_t responderGroupsFormedForTesting() { return groupsFormed; }
+
+Views responderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order) {
+    auto members = cachedResponderGroup(input, allowedClasses, order);
+    Views group;
+    group.reserve(members->size());
+    for (ui::View* v : *members) group.push_back(std::static_pointer_cast<ui::View>(v->shared_from_this()));
     return group;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // What the keyboard manager reads from the view tree: class references for its class lists, the
 // controllers around a view (along the responder chain), the nearest ancestor of a class, the text
-// inputs that form one previous/next group, and the text that names a view in log lines. Nothing
-// is cached; every call reads the live tree. Main thread only.
+// inputs that form one previous/next group, and the text that names a view in log lines. Every
+// call reads the live tree, except that a formed group is kept and handed out again while nothing
+// it was formed from has changed (see cachedResponderGroup). Main thread only.
 
 #include "platform/core/Object.h"
 #include "platform/ui/SearchBar.h"
@@ -59,6 +60,21 @@ void sortViewsByPosition(Views& views);
 // The group of an input: all inputs of the first ancestor of an allowed class, else its siblings
 // in the given order.
 Views responderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order);
+// The group responderGroup forms, as plain pointers, kept between calls. A later call whose input
+// leads to the same container (or superview) and order gets the kept list while the tree it was
+// read from is unchanged: the responder-chain links (View::responderLinksGeneration), the chain
+// of superviews above the container, and the children generation of every view whose subviews
+// were read (for a container: every view entered and the container's ancestors, whose geometry
+// the positions pass through). Any change there forms the group anew. An input that is itself
+// marked ignoreSwitchingByNextPrevious is always formed anew (it counts only in its own group).
+// The pointers are for comparing and for picking a view at once; the list keeps nothing alive.
+using GroupList = std::shared_ptr<const std::vector<ui::View*>>;
+GroupList cachedResponderGroup(const ui::View& input, const KBClassList& allowedClasses, KBAutoToolbarManageBehaviour order);
+// Forgets every kept group (tests).
+void clearResponderGroupCacheForTesting();
+// How many groups were formed by reading the tree since the process started (tests).
+std::uint64_t responderGroupsFormedForTesting();
+
 // "<description 0x...>".
 std::string logDescription(const core::Object& object);
 

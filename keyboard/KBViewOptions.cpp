@@ -50,7 +50,10 @@ void setShouldRestoreScrollViewContentOffset(ui::ScrollView& v, bool value) { st
 double keyboardDistanceFromTextField(const ui::View& v) { return read(v, kKBKeyboardDistanceFromTextField, keyboardDistanceUseDefault); }
 void setKeyboardDistanceFromTextField(ui::View& v, double distance) { store(v, kKBKeyboardDistanceFromTextField, distance); }
 bool ignoreSwitchingByNextPrevious(const ui::View& v) { return read(v, kKBIgnoreSwitchingByNextPrevious, false); }
-void setIgnoreSwitchingByNextPrevious(ui::View& v, bool value) { store(v, kKBIgnoreSwitchingByNextPrevious, value); }
+void setIgnoreSwitchingByNextPrevious(ui::View& v, bool value) {
+    store(v, kKBIgnoreSwitchingByNextPrevious, value);
+    v.noteChildStateChanged();  // the groups its superviews take part in may change
+}
 KBEnableMode shouldResignOnTouchOutsideMode(const ui::View& v) {
     return read(v, kKBKeyboardShouldResignOnTouchOutsideMode, KBEnableMode::useManagerSetting);
 }
