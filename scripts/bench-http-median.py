@@ -32,7 +32,11 @@ def row_name(full):
 
 
 def run_once(binary, extra):
-    out = subprocess.run([binary, "--benchmark_format=json", *extra], check=True, capture_output=True, text=True).stdout
+    done = subprocess.run([binary, "--benchmark_format=json", *extra], capture_output=True, text=True)
+    if done.returncode != 0:
+        print(f"\n{binary} failed ({done.returncode}); that process is left out:\n{done.stderr[-2000:]}", file=sys.stderr)
+        return None
+    out = done.stdout
     rows = {}
     for b in json.loads(out)["benchmarks"]:
         if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
@@ -52,6 +56,9 @@ def spread(values, fmt):
 
 
 def summarise(label, binary, runs):
+    if not runs:
+        print(f"\n{label}: {binary}\n  no process succeeded")
+        return
     slow = sum(1 for r in runs if r.get(RAW, {}).get("raw_slow_mode") == 1)
     print(f"\n{label}: {binary}\n  {len(runs)} processes, raw libcurl in slow mode in {slow}")
     names = [n for n in runs[0]]
@@ -97,7 +104,9 @@ def main():
     for i in range(args.processes):
         order = range(len(args.binaries)) if i % 2 == 0 else reversed(range(len(args.binaries)))
         for b in order:
-            runs[b].append(run_once(args.binaries[b], extra))
+            rows = run_once(args.binaries[b], extra)
+            if rows:
+                runs[b].append(rows)
             print(".", end="", file=sys.stderr, flush=True)
     print(file=sys.stderr)
     print(f"load average after: {' '.join(f'{x:.2f}' for x in os.getloadavg())}")
@@ -105,7 +114,7 @@ def main():
     labels = ["before", "after"] if len(args.binaries) == 2 else ["bench_http"]
     for label, binary, got in zip(labels, args.binaries, runs):
         summarise(label, binary, got)
-    if len(args.binaries) == 2:
+    if len(args.binaries) == 2 and runs[0] and runs[1]:
         compare(runs[0], runs[1])
 
 
