@@ -231,25 +231,28 @@ void SessionEngine::run() {
 
 void SessionEngine::resumeOnThread(const std::shared_ptr<URLSessionTask>& task) {
     if (auto stream = std::dynamic_pointer_cast<URLSessionStreamTask>(task)) return streams_->resume(stream, invalidating_);
+    bool continuing = false;
     {
         std::lock_guard lock(task->mutex_);
         if (task->state_ == URLSessionTask::State::completed || task->state_ == URLSessionTask::State::canceling) return;
         task->state_ = URLSessionTask::State::running;
-        if (task->started_) {
-            // Continue a paused transfer.
-            std::vector<std::string> hosts;
-            for (auto& [easy, t] : transfers_) {
-                if (t->task == task && t->suspended) {
-                    t->suspended = false;
-                    t->lastActivity = now();
-                    if (t->inMulti) curl_easy_pause(easy, CURLPAUSE_CONT); else hosts.push_back(t->hostKey);
-                }
-            }
-            for (const auto& host : hosts) attachWaiting(host);
-            armTimeoutCheck();
-            return;
-        }
+        continuing = task->started_;
         task->started_ = true;
+    }
+    if (continuing) {
+        // Continue a paused transfer. Not under the task's lock: unpausing hands libcurl's buffered
+        // body to the write callback at once, and that takes the same lock.
+        std::vector<std::string> hosts;
+        for (auto& [easy, t] : transfers_) {
+            if (t->task == task && t->suspended) {
+                t->suspended = false;
+                t->lastActivity = now();
+                if (t->inMulti) curl_easy_pause(easy, CURLPAUSE_CONT); else hosts.push_back(t->hostKey);
+            }
+        }
+        for (const auto& host : hosts) attachWaiting(host);
+        armTimeoutCheck();
+        return;
     }
     if (invalidating_) {
         finish(task, nullptr, makeURLError(URLErrorCode::cancelled, urlOf(*task)));
