@@ -56,7 +56,7 @@ void SessionEngine::runBatch(session::Batch* batch) {
 // Any thread: `spent` goes back to the network thread, which frees it at its next loop turn,
 // or at once once the bytes given back pass kPromptReturnBytes.
 void SessionEngine::giveBack(session::Spent* spent) {
-    const std::size_t bytes = spent->isBatch ? 0 : static_cast<session::Event*>(spent)->bytes();
+    const std::size_t bytes = spent->bytes();
     home_->giveOrDispose(spent);
     if (bytes == 0) return;
     const std::size_t before = returnedBytes_.fetch_add(bytes, std::memory_order_relaxed);
@@ -75,7 +75,7 @@ void SessionEngine::drainReturns() {
             batch->clear();
             spareBatches_.push_back(batch);
         } else {
-            if (!spent->isBatch) bytes += static_cast<session::Event*>(spent)->bytes();
+            bytes += spent->bytes();
             spent->dispose();
         }
         spent = next;

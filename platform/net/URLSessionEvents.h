@@ -39,6 +39,8 @@ class Spent {
 public:
     virtual ~Spent() = default;
     virtual void dispose() { delete this; }
+    // Of the buffers it carries, for giving them back promptly.
+    virtual std::size_t bytes() const { return 0; }
     Spent* next = nullptr; // in a return list
     bool isBatch = false;
 };
@@ -48,7 +50,7 @@ class Event : public Spent {
 public:
     virtual void run() = 0;
     virtual void releaseFunction() = 0;
-    std::size_t bytes() const { return payload.size(); }
+    std::size_t bytes() const override { return payload.size(); }
     core::Bytes payload;       // bytes made on the network thread for the function to read
     bool keepOnCancel = false; // held for the response's answer: still delivered when the task is cancelled
 };
