@@ -244,9 +244,9 @@ void View::setContentMode(ContentMode mode) {
 }
 
 std::shared_ptr<Window> View::window() const {
-    auto self = std::const_pointer_cast<View>(std::static_pointer_cast<const View>(shared_from_this()));
-    for (auto v = self; v; v = v->superview())
-        if (auto w = std::dynamic_pointer_cast<Window>(v)) return w;
+    if (isWindow_) return std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(shared_from_this()));
+    for (auto v = superview(); v; v = v->superview())
+        if (v->isWindow_) return std::static_pointer_cast<Window>(v);
     return nullptr;
 }
 
@@ -435,7 +435,33 @@ gfx::Point View::convertPointFrom(gfx::Point p, const View* from) const {
 }
 
 gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
-    gfx::Point a = convertPoint(r.origin, to), b = convertPoint({r.maxX(), r.maxY()}, to);
+    // convertPoint for both corners, each transform made once and applied to both (the same
+    // arithmetic per point).
+    gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
+    const View* v = this;
+    for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
+        gfx::Transform3D t = v->layer_->model().toSuperlayer();
+        a = t.project(a), b = t.project(b);
+        v = parent.get();
+    }
+    if (to) {
+        const View* chain[32];
+        std::vector<const View*> more;
+        std::size_t n = 0;
+        for (const View* u = to; u; ) {
+            auto parent = u->superview_.lock();
+            if (!parent) break;
+            if (n < std::size(chain)) chain[n++] = u;
+            else more.push_back(u);
+            u = parent.get();
+        }
+        auto apply = [&](const View* u) {
+            gfx::Transform3D t = u->layer_->model().toSuperlayer().inverted();
+            a = t.project(a), b = t.project(b);
+        };
+        for (auto it = more.rbegin(); it != more.rend(); ++it) apply(*it);
+        for (std::size_t i = n; i-- > 0;) apply(chain[i]);
+    }
     return gfx::Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
 }
 

@@ -244,6 +244,7 @@ protected:
     void animateChange(const char* keyPath, const ca::PropertyValue& from, const ca::PropertyValue& to);
     void propagateDidMoveToWindow();
     void resizeSubviews(gfx::Size oldSize);
+    bool isWindow_ = false;  // set by Window: window() looks for it without a cast per ancestor
 
 private:
     friend class ViewController;

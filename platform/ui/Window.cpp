@@ -10,8 +10,8 @@
 
 namespace ui {
 
-Window::Window(gfx::Rect frame) : View(frame) {}
-Window::Window() : View(Screen::main().bounds()) {}
+Window::Window(gfx::Rect frame) : View(frame) { isWindow_ = true; }
+Window::Window() : View(Screen::main().bounds()) { isWindow_ = true; }
 
 void Window::makeKeyAndVisible() {
     setHidden(false);
