@@ -3,6 +3,7 @@
 #include "platform/core/Ascii.h"
 #include "platform/core/LargeBytes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -227,9 +228,11 @@ std::optional<HTTPError> MultipartFormData::readPartBody(BodyPart& part, core::B
     // stream keeps its small pieces).
     const std::size_t piece = stream.knownLength() ? kLargePiece : static_cast<std::size_t>(streamBufferSize_);
     while (stream.hasBytesAvailable()) {
-        // Gathering for a flush, a piece ends where the run is full.
+        // Gathering for a flush, a piece ends where the run is full; it stays within the room
+        // already made (a stream longer than declared grows it by small pieces, as before).
         const std::size_t room = flush ? kGatheredWrite - std::min(into.size(), kGatheredWrite - 1) : piece;
-        std::int64_t n = stream.readAppending(into, std::min(piece, room));
+        const std::size_t spare = std::max(into.capacity() - into.size(), static_cast<std::size_t>(streamBufferSize_));
+        std::int64_t n = stream.readAppending(into, std::min({piece, room, spare}));
         if (stream.streamError() || n < 0) return readFailed();
         if (n == 0) break;
         if (flush && into.size() >= kGatheredWrite) {

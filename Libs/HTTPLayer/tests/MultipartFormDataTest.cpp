@@ -116,44 +116,50 @@ TEST_F(MultipartFixture, BytesGivenUpMoveIntoTheirPartAndEncodeAsACopyWould) {
 }
 
 TEST_F(MultipartFixture, LargePartsOfEveryKindEncodeAndWriteToTheSameBytes) {
-    // Parts over the 1 MiB pieces and runs: bytes, a file, bytes given up and a caller's stream
-    // of unknown length, each with bytes that tell their place.
+    // Parts over the 1 MiB pieces and runs: bytes, bytes given up, a caller's stream of unknown
+    // length and, last, a file whose last piece is short, each with bytes that tell their place.
+    // The whole body ends less than 1 MiB short of the room made for it.
     const auto pattern = [](std::size_t size, std::uint8_t salt) {
         core::Bytes b(size);
         for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(i * 31 + salt + i / 4096);
         return b;
     };
-    const core::Bytes first = pattern((3 << 20) + 5, 1), second = pattern((2 << 20) - 3, 2), third = pattern(1 << 20, 3),
-                      fourth = pattern(70000, 4);
-    const std::string path = file("large.bin", text(second));
+    const core::Bytes first = pattern((3 << 20) + 5, 1), second = pattern(1 << 20, 2), third = pattern(70000, 3),
+                      fourth = pattern((3 << 20) + (1 << 19) + 1000, 4);
+    const std::string path = file("large.bin", text(fourth));
     const auto build = [&](MultipartFormData& form) {
         form.appendData(first, "first");
-        form.appendFile(net::URL::fileURL(path), "second");
-        form.appendData(core::Bytes(third), "third", "application/octet-stream");
+        form.appendData(core::Bytes(second), "second", "application/octet-stream");
         auto producer = core::ProducerStream::create();
-        producer->write(fourth);
+        producer->write(third);
         producer->finish();
-        form.appendStream(producer, fourth.size(), "fourth", "f.bin", "application/octet-stream");
+        form.appendStream(producer, third.size(), "third", "t.bin", "application/octet-stream");
+        form.appendFile(net::URL::fileURL(path), "fourth");
     };
     MultipartFormData encoded, written;
     build(encoded);
     build(written);
     written.setContentType(encoded.contentType());
     const std::string b = encoded.boundary();
+    const std::string mimeType = MultipartFormData::mimeTypeForExtension("bin");
     const std::string expected = "--" + b + "\r\nContent-Disposition: form-data; name=\"first\"\r\n\r\n" + text(first) +
-                                 "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"second\"; filename=\"large.bin\"\r\n" +
+                                 "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"second\"\r\n" +
                                  "Content-Type: application/octet-stream\r\n\r\n" + text(second) + "\r\n--" + b +
-                                 "\r\nContent-Disposition: form-data; name=\"third\"\r\nContent-Type: application/octet-stream" +
-                                 "\r\n\r\n" + text(third) + "\r\n--" + b +
-                                 "\r\nContent-Disposition: form-data; name=\"fourth\"; filename=\"f.bin\"\r\n" +
-                                 "Content-Type: application/octet-stream\r\n\r\n" + text(fourth) + "\r\n--" + b + "--\r\n";
-    EXPECT_TRUE(text(encoded.encodeAll().successValue()) == expected);
+                                 "\r\nContent-Disposition: form-data; name=\"third\"; filename=\"t.bin\"\r\n" +
+                                 "Content-Type: application/octet-stream\r\n\r\n" + text(third) + "\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"fourth\"; filename=\"large.bin\"\r\n" +
+                                 "Content-Type: " + mimeType + "\r\n\r\n" + text(fourth) + "\r\n--" + b + "--\r\n";
+    const core::Bytes body = encoded.encodeAll().successValue();
+    EXPECT_TRUE(text(body) == expected);
+    // Sized once: no piece read past the room made for the whole body.
+    EXPECT_LT(body.capacity(), expected.size() + (1 << 20));
     const std::string out = home.path() + "/large-form";
     ASSERT_TRUE(written.writeAll(net::URL::fileURL(out)).isSuccess());
-    std::string body = readFile(out);
-    for (std::size_t at; (at = body.find(written.boundary())) != std::string::npos;) body.replace(at, written.boundary().size(), b);
-    EXPECT_EQ(body.size(), expected.size());
-    EXPECT_TRUE(body == expected);
+    std::string fromFile = readFile(out);
+    for (std::size_t at; (at = fromFile.find(written.boundary())) != std::string::npos;)
+        fromFile.replace(at, written.boundary().size(), b);
+    EXPECT_EQ(fromFile.size(), expected.size());
+    EXPECT_TRUE(fromFile == expected);
 }
 
 TEST_F(MultipartFixture, TheBoundaryIsRandomAndTheContentTypeCanBeReplaced) {
