@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <thread>
 
 namespace dispatch {
@@ -22,11 +23,8 @@ Scheduler& Scheduler::shared() {
 Scheduler::Scheduler() : clock_(Clock::currentShared()) {
     Clock::setTimeJumpObserver([this] {
         fireDue();
-        {
-            std::lock_guard lock(mutex_);
-            ++generation_;
-        }
-        changed_.notify_all();
+        std::unique_lock lock(mutex_);
+        noteChange(lock);
     });
     std::thread([this] { run(); }).detach();
 }
@@ -41,13 +39,26 @@ void Scheduler::schedule(double delay, Fire fire) {
 }
 
 void Scheduler::scheduleAt(double deadline, Fire fire) {
-    {
-        std::lock_guard lock(mutex_);
-        heap_.push_back({deadline, nextSequence_++, std::move(fire)});
-        std::push_heap(heap_.begin(), heap_.end(), later<Entry, Entry>);
-        ++generation_;
-    }
-    changed_.notify_all();
+    std::unique_lock lock(mutex_);
+    heap_.push_back({deadline, nextSequence_++, std::move(fire)});
+    std::push_heap(heap_.begin(), heap_.end(), later<Entry, Entry>);
+    noteChange(lock);
+}
+
+bool Scheduler::sleepMissesSomething() const {
+    if (!sleeping_) return false;  // it looks at the heap again before sleeping
+    if (clock_.get() != sleepClock_) return true;
+    if (heap_.empty()) return false;
+    const double front = heap_.front().deadline;
+    if (sleepVirtual_) return front <= clock_->monotonicTime();
+    return front < sleepUntil_;
+}
+
+void Scheduler::noteChange(std::unique_lock<std::mutex>& lock) {
+    ++generation_;
+    const bool wake = sleepMissesSomething();
+    lock.unlock();
+    if (wake) changed_.notify_all();
 }
 
 void Scheduler::followCurrentClock() {
@@ -82,14 +93,21 @@ void Scheduler::run() {
         std::unique_lock lock(mutex_);
         const auto seen = generation_;
         const auto news = [&] { return generation_ != seen; };
-        // A virtual clock only moves when told to, and telling bumps the generation; sleeping
-        // on real time for a virtual deadline would only wake us for nothing.
-        if (heap_.empty() || dynamic_cast<VirtualClock*>(clock_.get())) {
+        sleeping_ = true;
+        sleepClock_ = clock_.get();
+        // A virtual clock only moves when told to, and the thread that moves it hands out what
+        // became due; sleeping on real time for a virtual deadline would only wake us for nothing.
+        sleepVirtual_ = dynamic_cast<VirtualClock*>(clock_.get()) != nullptr;
+        if (heap_.empty() || sleepVirtual_) {
+            sleepUntil_ = std::numeric_limits<double>::infinity();
             changed_.wait(lock, news);
         } else {
-            const double delay = std::min(heap_.front().deadline - clock_->monotonicTime(), 3600.0);
+            const double now = clock_->monotonicTime();
+            const double delay = std::min(heap_.front().deadline - now, 3600.0);
+            sleepUntil_ = std::min(heap_.front().deadline, now + 3600.0);
             changed_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, delay)), news);
         }
+        sleeping_ = false;
     }
 }
 

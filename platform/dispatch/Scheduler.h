@@ -9,6 +9,10 @@
 // until the next deadline on a real clock and only on news on a virtual one), the thread that
 // advances a VirtualClock or replaces the clock (through the clock's time-jump observer), and
 // the main run loop's pump(). Firing is serialised, so hand-out order holds across threads.
+// The scheduler thread is woken only when its sleep would miss something: an entry due before
+// the moment it sleeps until on a real clock, an entry already due on a virtual one (whose later
+// deadlines are handed out by the thread that advances it), or a replaced clock. A timer re-armed
+// for later than the next deadline therefore costs no system call.
 
 #include <condition_variable>
 #include <cstdint>
@@ -46,6 +50,8 @@ private:
     Scheduler();
     void run();
     void followCurrentClock();  // requires mutex_
+    bool sleepMissesSomething() const;  // requires mutex_
+    void noteChange(std::unique_lock<std::mutex>& lock);  // requires mutex_, releases it
 
     std::mutex firing_;  // serialises fireDue(); taken before mutex_
     std::mutex mutex_;
@@ -54,6 +60,13 @@ private:
     std::uint64_t nextSequence_ = 0;
     std::uint64_t generation_ = 0;  // bumped on every change the scheduler thread must see
     std::shared_ptr<Clock> clock_;
+    // What the scheduler thread sleeps for, valid while sleeping_: the clock it read and the
+    // deadline it wakes at by itself (infinity: only when told), and whether that clock is
+    // virtual (then only an entry already due needs the thread).
+    bool sleeping_ = false;
+    bool sleepVirtual_ = false;
+    const Clock* sleepClock_ = nullptr;
+    double sleepUntil_ = 0;
 };
 
 } // namespace dispatch
