@@ -135,6 +135,17 @@ gfx::Transform3D LayerProperties::toSuperlayer() const {
         .concat(gfx::Transform3D::translation(position.x, position.y, zPosition));
 }
 
+// With the translation above, project() computes x = (p.x·1 + p.y·0) + tx and w = 1. For a finite
+// point the inner sum is p.x except that -0 may become +0, which the addition of tx (never -0: it is
+// a sum that starts at +0) makes no difference to, so adding tx alone gives the same bits.
+gfx::Point LayerProperties::projectToSuperlayer(gfx::Point p) const {
+    if (std::isfinite(p.x) && std::isfinite(p.y) && isPlainOffset()) {
+        gfx::Point a = anchorInBounds();
+        return {p.x + ((0.0 - a.x) + position.x), p.y + ((0.0 - a.y) + position.y)};
+    }
+    return toSuperlayer().project(p);
+}
+
 gfx::Rect LayerProperties::frame() const {
     if (zPosition == 0 && isPlainOffset()) {
         // The bounding box of the offset bounds: what the affine path below computes for a pure

@@ -50,6 +50,9 @@ struct LayerProperties {
     bool isPlainOffset() const;
     // Maps points of the layer's bounds space into its superlayer's bounds space.
     gfx::Transform3D toSuperlayer() const;
+    // toSuperlayer().project(p), bit for bit, by adding the offset for a plain offset and a
+    // finite point (the product's zero terms and its w of 1 then change nothing).
+    gfx::Point projectToSuperlayer(gfx::Point p) const;
     // The superlayer-space frame: the bounding box of the transformed bounds.
     gfx::Rect frame() const;
 };

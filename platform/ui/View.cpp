@@ -411,7 +411,7 @@ gfx::Point View::convertPointToWindow(gfx::Point p) const {
     // The root (window) space is the result: the root itself adds nothing.
     const View* v = this;
     for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
-        p = v->layer_->model().toSuperlayer().project(p);
+        p = v->layer_->model().projectToSuperlayer(p);
         v = parent.get();
     }
     return p;
@@ -440,8 +440,13 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
     gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
     const View* v = this;
     for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
-        gfx::Transform3D t = v->layer_->model().toSuperlayer();
-        a = t.project(a), b = t.project(b);
+        const auto& model = v->layer_->model();
+        if (model.isPlainOffset()) {
+            a = model.projectToSuperlayer(a), b = model.projectToSuperlayer(b);
+        } else {
+            gfx::Transform3D t = model.toSuperlayer();
+            a = t.project(a), b = t.project(b);
+        }
         v = parent.get();
     }
     if (to) {

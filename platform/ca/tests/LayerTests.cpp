@@ -26,7 +26,7 @@ TEST_F(ca_Layer, FrameComesFromPositionAnchorBoundsAndTransform) {
 
 // Without a transform the frame and the conversion skip the matrix products: the values must be
 // the products' own, bit for bit (signs of zero included), with the products kept for the rest.
-TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsExactlyAsTheMatrixProductDoes) {
+TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsFramesAndPointsExactlyAsTheMatrixProductDoes) {
     auto product = [](const LayerProperties& p) {
         gfx::Point a = p.anchorInBounds();
         return gfx::Transform3D::translation(-a.x, -a.y, 0).concat(p.transform).concat(
@@ -80,6 +80,14 @@ TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsExactlyAsTheMatrixProductDoes) 
         EXPECT_TRUE(sameBits(got.x(), want.x()) && sameBits(got.y(), want.y()) && sameBits(got.width(), want.width()) &&
                     sameBits(got.height(), want.height()))
             << got.x() << " " << got.y() << " " << got.width() << " " << got.height();
+        // Points carried into the superlayer (view conversions take this way up).
+        for (gfx::Point q : {gfx::Point{0.0, 0.0}, gfx::Point{-0.0, -0.0}, gfx::Point{-0.0, 0.0}, gfx::Point{12.5, -7.25},
+                             gfx::Point{-60.0, -45.0}, gfx::Point{0.1, 1e-300}, gfx::Point{1.7e308, -1.7e308}, gfx::Point{inf, 3.0},
+                             gfx::Point{2.0, std::numeric_limits<double>::quiet_NaN()}}) {
+            gfx::Point viaMatrix = t.project(q), viaOffset = p.projectToSuperlayer(q);
+            EXPECT_TRUE(sameBits(viaOffset.x, viaMatrix.x) && sameBits(viaOffset.y, viaMatrix.y))
+                << q.x << "," << q.y << " -> " << viaOffset.x << "," << viaOffset.y << " vs " << viaMatrix.x << "," << viaMatrix.y;
+        }
     }
 }
 
