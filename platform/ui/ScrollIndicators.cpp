@@ -63,7 +63,7 @@ void ScrollView::layoutScrollIndicators() {
     const gfx::Rect b = bounds();
     const gfx::EdgeInsets in = adjustedContentInset();
     const gfx::EdgeInsets bar = indicatorInsets_;
-    const gfx::Point lo = minimumContentOffset(), hi = maximumContentOffset();
+    const gfx::Point lo = minimumContentOffset(in), hi = maximumContentOffset(in);
     bool vertical = showsVerticalIndicator_ && contentSize_.height + in.top + in.bottom > b.height();
     bool horizontal = showsHorizontalIndicator_ && contentSize_.width + in.left + in.right > b.width();
     verticalIndicator_->setHidden(!vertical);

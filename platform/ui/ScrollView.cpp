@@ -112,13 +112,13 @@ gfx::EdgeInsets ScrollView::adjustedContentInset() const {
     return inset;
 }
 
-gfx::Point ScrollView::minimumContentOffset() const {
-    gfx::EdgeInsets in = adjustedContentInset();
-    return {-in.left, -in.top};
-}
+gfx::Point ScrollView::minimumContentOffset() const { return minimumContentOffset(adjustedContentInset()); }
 
-gfx::Point ScrollView::maximumContentOffset() const {
-    gfx::EdgeInsets in = adjustedContentInset();
+gfx::Point ScrollView::maximumContentOffset() const { return maximumContentOffset(adjustedContentInset()); }
+
+gfx::Point ScrollView::minimumContentOffset(const gfx::EdgeInsets& in) { return {-in.left, -in.top}; }
+
+gfx::Point ScrollView::maximumContentOffset(const gfx::EdgeInsets& in) const {
     gfx::Size size = bounds().size;
     return {std::max(-in.left, contentSize_.width + in.right - size.width),
             std::max(-in.top, contentSize_.height + in.bottom - size.height)};
@@ -207,7 +207,7 @@ void ScrollView::clampAfterInsetChange(const gfx::EdgeInsets& oldAdjusted) {
     bool shrank = now.top < oldAdjusted.top || now.bottom < oldAdjusted.bottom || now.left < oldAdjusted.left ||
                   now.right < oldAdjusted.right;
     if (!shrank) return;
-    gfx::Point lo = minimumContentOffset(), hi = maximumContentOffset(), offset = contentOffset(), to = offset;
+    gfx::Point lo = minimumContentOffset(now), hi = maximumContentOffset(now), offset = contentOffset(), to = offset;
     if (now.top < oldAdjusted.top && to.y < lo.y) to.y = lo.y;
     if (now.bottom < oldAdjusted.bottom && to.y > hi.y) to.y = hi.y;
     if (now.left < oldAdjusted.left && to.x < lo.x) to.x = lo.x;

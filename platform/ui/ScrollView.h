@@ -174,6 +174,9 @@ protected:
     virtual void contentOffsetDidChange() {}
 
 private:
+    // The same range from an adjusted inset already at hand (finding it converts to the window).
+    static gfx::Point minimumContentOffset(const gfx::EdgeInsets& adjusted);
+    gfx::Point maximumContentOffset(const gfx::EdgeInsets& adjusted) const;
     void handlePan(PanGestureRecognizer& pan);
     void handlePinch(PinchGestureRecognizer& pinch);
     void setUpZooming();
