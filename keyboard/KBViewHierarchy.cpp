@@ -17,10 +17,32 @@ namespace {
 
 using ControllerPtr = std::shared_ptr<ui::ViewController>;
 
+// The controller whose root view `view` is, else null (then the view's next responder is its
+// superview).
+ControllerPtr controllerOfRootView(const ui::View& view) {
+    auto controller = view.owningViewController();
+    return controller && controller->isViewLoaded() && controller->view().get() == &view ? controller : nullptr;
+}
+
+// The first controller on the chain from `view` on, the view included: along a run of views the
+// chain is the superviews up to the first controller's root view, so they are climbed without
+// testing each one's type.
+ControllerPtr firstControllerFrom(const ui::View& view) {
+    std::shared_ptr<ui::View> hold;
+    for (const ui::View* v = &view;;) {
+        if (auto controller = controllerOfRootView(*v)) return controller;
+        hold = v->superview();
+        if (!hold) return nullptr;
+        v = hold.get();
+    }
+}
+
 // The first controller after `responder` along the chain (the responder itself is not tested).
 ControllerPtr nextController(const core::Object& responder) {
-    for (auto r = ui::nextResponder(responder); r; r = ui::nextResponder(*r))
+    for (auto r = ui::nextResponder(responder); r; r = ui::nextResponder(*r)) {
+        if (auto* view = dynamic_cast<const ui::View*>(r.get())) return firstControllerFrom(*view);
         if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(r)) return controller;
+    }
     return nullptr;
 }
 
@@ -42,7 +64,7 @@ bool isKindOfAny(const core::Object& object, const KBClassList& classes) {
     return std::any_of(classes.begin(), classes.end(), [&](const KBClass& c) { return c.matches(object); });
 }
 
-ControllerPtr viewContainingController(const ui::View& view) { return nextController(view); }
+ControllerPtr viewContainingController(const ui::View& view) { return firstControllerFrom(view); }
 
 ControllerPtr topMostController(const ui::View& view) {
     auto window = view.window();
@@ -86,18 +108,22 @@ std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBCla
 }
 
 std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
-    for (auto r = view.nextResponder(); r; r = ui::nextResponder(*r)) {
-        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(r)) return bar;
-        if (std::dynamic_pointer_cast<ui::ViewController>(r)) return nullptr;
+    // The chain's views are the superviews up to a controller's root view, whose next responder
+    // is the controller, where the search ends.
+    std::shared_ptr<ui::View> hold;
+    for (const ui::View* v = &view;;) {
+        if (controllerOfRootView(*v)) return nullptr;
+        hold = v->superview();
+        if (!hold) return nullptr;
+        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(hold)) return bar;
+        v = hold.get();
     }
-    return nullptr;
 }
 
 bool isInAlertController(const ui::View& view) {
-    auto controller = viewContainingController(view);
-    if (!controller) return false;
-    for (std::shared_ptr<core::Object> r = controller; r; r = ui::nextResponder(*r))
-        if (dynamic_cast<const ui::AlertController*>(r.get())) return true;
+    // Only controllers can be alerts, so the chain is taken controller by controller.
+    for (auto controller = viewContainingController(view); controller; controller = nextController(*controller))
+        if (dynamic_cast<const ui::AlertController*>(controller.get())) return true;
     return false;
 }
 
