@@ -84,14 +84,9 @@ void KBKeyboardManager::adjustPosition() {
     logStarted("adjustPosition()");
     gfx::Point rootOrigin = rootView->frame().origin;
 
-    double distance = keyboard::keyboardDistanceFromTextField(*input);
-    for (auto r = input->nextResponder(); r; r = ui::nextResponder(*r)) {
-        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(r)) {
-            distance = keyboard::keyboardDistanceFromTextField(*bar);
-            break;
-        }
-        if (std::dynamic_pointer_cast<ui::ViewController>(r)) break;
-    }
+    // A search bar on the chain before a controller decides the distance.
+    auto bar = enclosingSearchBar(*input);
+    double distance = keyboard::keyboardDistanceFromTextField(bar ? static_cast<ui::View&>(*bar) : *input);
     if (distance == keyboardDistanceUseDefault) distance = keyboardDistance_;
 
     double H = kbSize_.height + distance;
@@ -178,7 +173,8 @@ void KBKeyboardManager::adjustPosition() {
         double bottom = (H - distance) - (windowHeight - r.maxY());
         double newBottom = maxOf(startingContentInsets_.bottom, bottom);
         if (enableDebugging) log(logDescription(*scrolling) + " old ContentInset : " + text(scrolling->contentInset()));
-        animate([&] {
+        // Walking a form keeps the same inset from field to field: nothing to animate or lay out then.
+        if (scrolling->contentInset().bottom != newBottom || scrolling->scrollIndicatorInsets().bottom != newBottom) animate([&] {
             auto insets = scrolling->contentInset();
             insets.bottom = newBottom;
             scrolling->setContentInset(insets);
