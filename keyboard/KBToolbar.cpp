@@ -71,9 +71,11 @@ void KBToolbar::setTintColor(std::optional<gfx::Color> color) {
 void KBToolbar::setBarStyle(ui::BarStyle style) {
     ui::Toolbar::setBarStyle(style);
     auto title = titleBarButton();
-    if (!title->selectableTitleColor() && title->titleButton())
-        title->titleButton()->setTitleColor(style == ui::BarStyle::default_ ? KBTitleBarButtonItem::kSelectableColor : kYellow,
-                                            ui::stateNormal);
+    if (title->selectableTitleColor() || !title->titleButton()) return;
+    // Set only on a change: every rebuild of the bar passes here, and setting redraws the button.
+    // Neither colour is the button's white fallback, so an equal reading is one already set.
+    const gfx::Color color = style == ui::BarStyle::default_ ? KBTitleBarButtonItem::kSelectableColor : kYellow;
+    if (title->titleButton()->titleColorForState(ui::stateNormal) != color) title->titleButton()->setTitleColor(color, ui::stateNormal);
 }
 
 void KBToolbar::layoutSubviews() {
