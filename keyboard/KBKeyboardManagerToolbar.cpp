@@ -40,7 +40,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
     auto input = textFieldView();
     auto group = input ? std::optional<GroupList>(currentGroupList(*input)) : std::nullopt;
     auto* host = dynamic_cast<ui::InputAccessoryHost*>(input.get());
-    if (group && !(*group)->empty()) log("Found " + std::to_string((*group)->size()) + " responder sibling(s)");
+    if (enableDebugging && group && !(*group)->empty()) log("Found " + std::to_string((*group)->size()) + " responder sibling(s)");
     bool owned = host && (!host->inputAccessoryView() || isManagersTag(host->inputAccessoryView()->tag()));
     if (group && !(*group)->empty() && owned) {
         auto target = std::static_pointer_cast<void>(std::static_pointer_cast<KBKeyboardManager>(shared_from_this()));
