@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <numeric>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 #include "platform/dispatch/OperationQueue.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/dispatch/Semaphore.h"
+#include "platform/dispatch/Timer.h"
 #include "platform/dispatch/tests/DispatchTest.h"
 
 namespace dispatch {
@@ -158,6 +160,25 @@ TEST_F(dispatch_Queue, AfterOnBackgroundQueueIsDispatchedByAdvancingTheClock) {
     EXPECT_FALSE(ran.wait(0));
     clock->advance(1);  // no pump: background work must not depend on the main loop
     EXPECT_TRUE(ran.wait(kSafetyBound));
+}
+
+// The scheduler's thread is woken only when its sleep would miss something; these are the cases
+// where it must be: work already due on a virtual clock (nobody advances it), and on a real clock
+// work due long before the deadline the thread sleeps until (a far timer armed first).
+TEST_F(dispatch_Queue, WorkDueBeforeTheSchedulerWakesByItselfStillRuns) {
+    auto queue = Queue::serial("test.wake");
+    Semaphore dueNow;
+    queue->after(0, [&] { dueNow.signal(); });
+    EXPECT_TRUE(dueNow.wait(kSafetyBound));
+
+    Clock::setCurrent(nullptr);
+    auto far = Timer::start(queue, 3600, false, [] {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the thread go to sleep for the hour
+    Semaphore soon;
+    queue->after(0.01, [&] { soon.signal(); });
+    EXPECT_TRUE(soon.wait(kSafetyBound));
+    far->cancel();
+    Clock::setCurrent(clock);
 }
 
 // Each case posts through a different kind of queue and says how to wait until it is drained.
