@@ -96,13 +96,15 @@ struct Recorder {
         if (affine(toDevice) && toDevice.affine().determinant() == 0) return;
         alpha *= p.opacity;
         if (p.backgroundColor && p.backgroundColor->alpha > 0) {
-            Paint paint{Paint::fill, {}, {}};
+            Paint paint{};
+            paint.kind = Paint::fill;
             place(paint, gfx::Path::rect(p.bounds), toDevice);
             colour(paint, *p.backgroundColor, alpha);
             out.push_back(std::move(paint));
         }
         if (const auto& image = layer.contents()) {
-            Paint paint{Paint::image, {}, {}};
+            Paint paint{};
+            paint.kind = Paint::image;
             place(paint, {}, toDevice);
             paint.surface = surfaceOf(image);
             paint.rect = layer.contentsFrame() ? *layer.contentsFrame() : p.bounds;
@@ -111,7 +113,8 @@ struct Recorder {
         }
         if (dynamic_cast<ca::ShapeLayer*>(&layer) && !p.path.isEmpty()) {
             if (p.fillColor && p.fillColor->alpha > 0) {
-                Paint paint{Paint::fill, {}, {}};
+                Paint paint{};
+            paint.kind = Paint::fill;
                 place(paint, p.path, toDevice);
                 colour(paint, *p.fillColor, alpha);
                 out.push_back(std::move(paint));
@@ -126,7 +129,8 @@ struct Recorder {
                         for (size_t i = 1; i < line.points.size(); ++i) stroked.lineTo(line.points[i]);
                     }
                 }
-                Paint paint{Paint::stroke, {}, {}};
+                Paint paint{};
+                paint.kind = Paint::stroke;
                 place(paint, stroked, toDevice);
                 colour(paint, *p.strokeColor, alpha);
                 paint.width = p.lineWidth;
