@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -96,9 +97,20 @@ CountingSink& sink() {
     return *s;
 }
 
+// The files to send, made once a run and removed when the program ends.
+struct MadeFiles {
+    std::vector<std::string> paths;
+    ~MadeFiles() {
+        std::error_code ignored;
+        for (const auto& path : paths) std::filesystem::remove(path, ignored);
+    }
+};
+
 std::string makeFile(std::size_t size) {
+    static MadeFiles made;
     const std::string path = std::filesystem::temp_directory_path() / ("quillora-upload-bench-" + std::to_string(size));
-    if (std::filesystem::exists(path) && std::filesystem::file_size(path) == size) return path;
+    if (std::find(made.paths.begin(), made.paths.end(), path) != made.paths.end()) return path;
+    made.paths.push_back(path);
     std::string chunk(1 << 20, 'b');
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     for (std::size_t written = 0; written < size; written += chunk.size()) {
