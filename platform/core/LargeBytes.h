@@ -1,7 +1,7 @@
 #pragma once
 // Room for large byte buffers that are filled at once (an encoded body, a copy of one).
 //
-// The network layer fixes the allocator's mmap threshold (see URLSession.cpp), so every buffer
+// The network layer fixes the allocator's mmap threshold (see URLSessionEngine.cpp), so every buffer
 // from 128 KiB up is a fresh mapping whose pages fault in one by one when first written, and on a
 // virtual machine a fault can cost 10 µs or more: filling a new 8 MiB buffer took about 22 ms
 // instead of 0.3 ms. Room reserved here faults in 2 MiB at a time where the system offers
