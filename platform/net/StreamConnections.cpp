@@ -208,15 +208,9 @@ StreamConnections::Connection& StreamConnections::connectionFor(const std::share
 // ---- the task's life ----
 
 void StreamConnections::resume(const std::shared_ptr<URLSessionStreamTask>& task, bool invalidating) {
-    bool restarted = false;
-    {
-        std::lock_guard lock(task->mutex_);
-        if (task->state_ == URLSessionTask::State::completed || task->state_ == URLSessionTask::State::canceling) return;
-        task->state_ = URLSessionTask::State::running;
-        restarted = task->started_;
-        task->started_ = true;
-    }
-    if (restarted) {
+    const auto resumption = task->markRunning();
+    if (resumption == URLSessionTask::Resumption::ended) return;
+    if (resumption == URLSessionTask::Resumption::again) {
         if (auto it = connections_.find(task->taskIdentifier()); it != connections_.end()) {
             it->second->suspended = false;
             progress(*it->second);

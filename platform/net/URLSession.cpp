@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace net {
 
@@ -158,6 +159,13 @@ void URLSessionTask::setTaskDescription(std::optional<std::string> text) {
 
 void URLSessionTask::setPriority(float priority) {
     priority_.store(std::isnan(priority) ? kPriorityDefault : std::clamp(priority, 0.0f, 1.0f), std::memory_order_relaxed);
+}
+
+URLSessionTask::Resumption URLSessionTask::markRunning() {
+    std::lock_guard lock(mutex_);
+    if (state_ == State::completed || state_ == State::canceling) return Resumption::ended;
+    state_ = State::running;
+    return std::exchange(started_, true) ? Resumption::again : Resumption::first;
 }
 
 void URLSessionTask::resume() {

@@ -231,15 +231,9 @@ void SessionEngine::run() {
 
 void SessionEngine::resumeOnThread(const std::shared_ptr<URLSessionTask>& task) {
     if (auto stream = std::dynamic_pointer_cast<URLSessionStreamTask>(task)) return streams_->resume(stream, invalidating_);
-    bool continuing = false;
-    {
-        std::lock_guard lock(task->mutex_);
-        if (task->state_ == URLSessionTask::State::completed || task->state_ == URLSessionTask::State::canceling) return;
-        task->state_ = URLSessionTask::State::running;
-        continuing = task->started_;
-        task->started_ = true;
-    }
-    if (continuing) {
+    const auto resumption = task->markRunning();
+    if (resumption == URLSessionTask::Resumption::ended) return;
+    if (resumption == URLSessionTask::Resumption::again) {
         // Continue a paused transfer. Not under the task's lock: unpausing hands libcurl's buffered
         // body to the write callback at once, and that takes the same lock.
         std::vector<std::string> hosts;

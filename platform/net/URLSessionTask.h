@@ -81,6 +81,11 @@ protected:
     std::optional<std::string> description_;
     bool started_ = false;
 
+    // On the network thread, as a resume is carried out: marks the task running unless it has
+    // ended or is ending. `again` is a resume after a suspend, `first` the task's start.
+    enum class Resumption { ended, first, again };
+    Resumption markRunning();
+
     // Delegate events that must wait until the delegate has answered the response (data,
     // metrics, completion) are held here; nothing is held once the answer is known.
     // An event that is still worth delivering when the response is refused (the metrics) is
