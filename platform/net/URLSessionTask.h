@@ -67,6 +67,7 @@ class URLSessionTask : public core::Object {
 
 protected:
     friend class SessionEngine;
+    friend class StreamConnections;
 
     // Guarded by mutex_.
     mutable std::mutex mutex_;
