@@ -164,7 +164,7 @@ std::uint64_t& responderLinks() {
 void View::noteSubviewsChanged() { childrenGeneration_ = ++treeGeneration(); }
 
 void View::noteChildStateChanged() {
-    if (auto parent = superview_.lock()) parent->noteSubviewsChanged();
+    if (auto* parent = superviewPointer()) parent->noteSubviewsChanged();
     else noteSubviewsChanged();
 }
 
@@ -245,8 +245,8 @@ void View::setContentMode(ContentMode mode) {
 
 std::shared_ptr<Window> View::window() const {
     if (isWindow_) return std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(shared_from_this()));
-    for (auto v = superview(); v; v = v->superview())
-        if (v->isWindow_) return std::static_pointer_cast<Window>(v);
+    for (const View* v = superviewPointer(); v; v = v->superviewPointer())
+        if (v->isWindow_) return std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(v->shared_from_this()));
     return nullptr;
 }
 
@@ -268,6 +268,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self;
+    view->superviewPointer_ = this;
     layer_->insertSublayer(view->layer_, index);
     noteSubviewsChanged();
     if (!sameParent) {
@@ -287,6 +288,7 @@ void View::removeFromSuperview() {
     auto& list = parent->subviews_;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& v) { return v.get() == this; }), list.end());
     superview_.reset();
+    superviewPointer_ = nullptr;
     layer_->removeFromSuperlayer();
     parent->noteSubviewsChanged();
     parent->setNeedsLayout();
@@ -349,7 +351,7 @@ std::shared_ptr<View> View::viewWithTag(long tag) {
 }
 
 bool View::isDescendantOf(const View* view) const {
-    for (const View* v = this; v; v = v->superview_.lock().get())
+    for (const View* v = this; v; v = v->superviewPointer())
         if (v == view) return true;
     return false;
 }
@@ -409,17 +411,13 @@ void View::displayLayer(ca::Layer& layer) {
 
 gfx::Point View::convertPointToWindow(gfx::Point p) const {
     // The root (window) space is the result: the root itself adds nothing.
-    const View* v = this;
-    for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
-        p = v->layer_->model().projectToSuperlayer(p);
-        v = parent.get();
-    }
+    for (const View* v = this; const View* parent = v->superviewPointer(); v = parent) p = v->layer_->model().projectToSuperlayer(p);
     return p;
 }
 
 gfx::Point View::convertPointFromWindow(gfx::Point p) const {
     std::vector<const View*> chain;
-    for (const View* v = this; v && v->superview_.lock(); v = v->superview_.lock().get()) chain.push_back(v);
+    for (const View* v = this; v && v->superviewPointer(); v = v->superviewPointer()) chain.push_back(v);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->layer_->model().toSuperlayer().inverted().project(p);
     return p;
 }
@@ -438,8 +436,7 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
     // convertPoint for both corners, each transform made once and applied to both (the same
     // arithmetic per point).
     gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
-    const View* v = this;
-    for (auto parent = superview_.lock(); parent; parent = v->superview_.lock()) {
+    for (const View* v = this; const View* parent = v->superviewPointer(); v = parent) {
         const auto& model = v->layer_->model();
         if (model.isPlainOffset()) {
             a = model.projectToSuperlayer(a), b = model.projectToSuperlayer(b);
@@ -447,18 +444,17 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
             gfx::Transform3D t = model.toSuperlayer();
             a = t.project(a), b = t.project(b);
         }
-        v = parent.get();
     }
     if (to) {
         const View* chain[32];
         std::vector<const View*> more;
         std::size_t n = 0;
         for (const View* u = to; u; ) {
-            auto parent = u->superview_.lock();
+            const View* parent = u->superviewPointer();
             if (!parent) break;
             if (n < std::size(chain)) chain[n++] = u;
             else more.push_back(u);
-            u = parent.get();
+            u = parent;
         }
         auto apply = [&](const View* u) {
             gfx::Transform3D t = u->layer_->model().toSuperlayer().inverted();
@@ -531,7 +527,7 @@ gfx::EdgeInsets View::layoutMargins() const {
 }
 
 gfx::Color View::tintColor() const {
-    for (const View* v = this; v; v = v->superview_.lock().get())
+    for (const View* v = this; v; v = v->superviewPointer())
         if (v->tintColor_) return *v->tintColor_;
     return kDefaultTintColor;
 }

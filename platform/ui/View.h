@@ -125,6 +125,9 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
 
     // Hierarchy.
     std::shared_ptr<View> superview() const { return superview_.lock(); }
+    // The superview without taking a reference to it, for walks up the tree on the main thread
+    // (no view can go away during such a walk); null without one or once it has gone.
+    View* superviewPointer() const { return superview_.expired() ? nullptr : superviewPointer_; }
     const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
     std::shared_ptr<Window> window() const;
     void addSubview(const std::shared_ptr<View>& view);
@@ -252,6 +255,7 @@ private:
     std::weak_ptr<ViewController> controller_;
     std::shared_ptr<ca::Layer> layer_;
     std::weak_ptr<View> superview_;
+    View* superviewPointer_ = nullptr;  // the same view as superview_, read only while that lives
     std::vector<std::shared_ptr<View>> subviews_;
     std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
     ContentMode contentMode_ = ContentMode::scaleToFill;

@@ -105,6 +105,32 @@ TEST_F(ui_View, HierarchyTagsAndLayout) {
     EXPECT_EQ(b->window(), nullptr);
 }
 
+TEST_F(ui_View, TheUncountedSuperviewFollowsTheTreeAndGoesWithTheSuperview) {
+    auto child = viewAt({5, 5, 10, 10});
+    EXPECT_EQ(child->superviewPointer(), nullptr);
+    {
+        auto parent = viewAt({10, 20, 50, 50});
+        parent->addSubview(child);
+        EXPECT_EQ(child->superviewPointer(), parent.get());
+        auto other = viewAt({});
+        other->addSubview(child);
+        EXPECT_EQ(child->superviewPointer(), other.get());
+        child->removeFromSuperview();
+        EXPECT_EQ(child->superviewPointer(), nullptr);
+        parent->addSubview(child);
+        window->addSubview(parent);
+        EXPECT_EQ(child->window(), window);
+        EXPECT_EQ(child->convertRect(child->bounds(), nullptr), (gfx::Rect{15, 25, 10, 10}));
+        parent->removeFromSuperview();
+    }
+    // The superview went while the child lives on: no superview, no window, its own space.
+    EXPECT_EQ(child->superviewPointer(), nullptr);
+    EXPECT_EQ(child->superview(), nullptr);
+    EXPECT_EQ(child->window(), nullptr);
+    EXPECT_EQ(child->convertRect(child->bounds(), nullptr), (gfx::Rect{0, 0, 10, 10}));
+    EXPECT_EQ(child->tintColor(), View::kDefaultTintColor);
+}
+
 // Records each window change it hears of, as a native view's holder does to place its widget.
 class WindowWatcher : public View {
     QUILLORA_CLASS(WindowWatcher)
