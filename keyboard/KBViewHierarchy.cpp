@@ -28,26 +28,22 @@ ControllerPtr controllerOfRootView(const ui::View& view) {
 // chain is the superviews up to the first controller's root view, so they are climbed without
 // testing each one's type.
 ControllerPtr firstControllerFrom(const ui::View& view) {
-    std::shared_ptr<ui::View> hold;
-    for (const ui::View* v = &view;;) {
+    for (const ui::View* v = &view; v; v = v->superviewPointer())
         if (auto controller = controllerOfRootView(*v)) return controller;
-        hold = v->superview();
-        if (!hold) return nullptr;
-        v = hold.get();
-    }
+    return nullptr;
 }
 
 // The first controller after `responder` along the chain (the responder itself is not tested).
 ControllerPtr nextController(const core::Object& responder) {
     for (auto r = ui::nextResponder(responder); r; r = ui::nextResponder(*r)) {
-        if (auto* view = dynamic_cast<const ui::View*>(r.get())) return firstControllerFrom(*view);
-        if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(r)) return controller;
+        if (core::isKindOf<ui::View>(*r)) return firstControllerFrom(static_cast<const ui::View&>(*r));
+        if (core::isKindOf<ui::ViewController>(*r)) return std::static_pointer_cast<ui::ViewController>(r);
     }
     return nullptr;
 }
 
 bool isContainer(const ui::ViewController& c) {
-    return dynamic_cast<const ui::NavigationController*>(&c) || dynamic_cast<const ui::TabBarController*>(&c);
+    return core::isKindOf<ui::NavigationController>(c) || core::isKindOf<ui::TabBarController>(c);
 }
 
 ControllerPtr climbToContainer(ControllerPtr controller) {
@@ -97,12 +93,13 @@ ControllerPtr parentContainerViewController(const ui::View& view) {
 }
 
 std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type) {
-    for (auto v = view.superview(); v; v = v->superview()) {
+    for (ui::View* v = view.superviewPointer(); v; v = v->superviewPointer()) {
         if (!type.matches(*v)) continue;
-        if (!dynamic_cast<const ui::ScrollView*>(v.get())) return v;
-        auto above = v->superview();
-        bool inTable = above && (dynamic_cast<const ui::TableView*>(above.get()) || dynamic_cast<const ui::TableViewCell*>(above.get()));
-        if (above && !inTable && !v->className().starts_with("_")) return v;
+        auto found = [v] { return std::static_pointer_cast<ui::View>(v->shared_from_this()); };
+        if (!core::isKindOf<ui::ScrollView>(*v)) return found();
+        const ui::View* above = v->superviewPointer();
+        bool inTable = above && (core::isKindOf<ui::TableView>(*above) || core::isKindOf<ui::TableViewCell>(*above));
+        if (above && !inTable && !v->className().starts_with("_")) return found();
     }
     return nullptr;
 }
@@ -110,20 +107,20 @@ std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBCla
 std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
     // The chain's views are the superviews up to a controller's root view, whose next responder
     // is the controller, where the search ends.
-    std::shared_ptr<ui::View> hold;
     for (const ui::View* v = &view;;) {
         if (controllerOfRootView(*v)) return nullptr;
-        hold = v->superview();
-        if (!hold) return nullptr;
-        if (auto bar = std::dynamic_pointer_cast<ui::SearchBar>(hold)) return bar;
-        v = hold.get();
+        ui::View* above = v->superviewPointer();
+        if (!above) return nullptr;
+        if (core::isKindOf<ui::SearchBar>(*above))
+            return std::static_pointer_cast<ui::SearchBar>(std::static_pointer_cast<ui::View>(above->shared_from_this()));
+        v = above;
     }
 }
 
 bool isInAlertController(const ui::View& view) {
     // Only controllers can be alerts, so the chain is taken controller by controller.
     for (auto controller = viewContainingController(view); controller; controller = nextController(*controller))
-        if (dynamic_cast<const ui::AlertController*>(controller.get())) return true;
+        if (core::isKindOf<ui::AlertController>(*controller)) return true;
     return false;
 }
 

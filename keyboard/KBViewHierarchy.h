@@ -23,7 +23,7 @@ struct KBClass {
 
     template <class T>
     static KBClass of() {
-        return {T::kClassName, [](const core::Object& o) { return dynamic_cast<const T*>(&o) != nullptr; }};
+        return {T::kClassName, [](const core::Object& o) { return core::isKindOf<T>(o); }};
     }
     bool matches(const core::Object& object) const { return isKind && isKind(object); }
     bool operator==(const KBClass& other) const { return name == other.name && isKind == other.isKind; }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 namespace core {
 
@@ -39,6 +40,25 @@ public:
 public:                                                                        \
     static constexpr std::string_view kClassName = #Name;                      \
     std::string_view className() const override { return kClassName; }
+
+// Whether `object` is a T or of a class derived from it, as dynamic_cast tells, remembered per
+// class of object: a walk that tests many objects of few classes casts once per class.
+template <class T>
+bool isKindOf(const Object& object) {
+    struct Known {
+        const std::type_info* type = nullptr;
+        bool isKind = false;
+    };
+    constexpr unsigned kKnown = 8;
+    thread_local Known known[kKnown];
+    thread_local unsigned next = 0;
+    const std::type_info* type = &typeid(object);
+    for (const Known& k : known)
+        if (k.type == type) return k.isKind;
+    bool isKind = dynamic_cast<const T*>(&object) != nullptr;
+    known[next++ % kKnown] = {type, isKind};
+    return isKind;
+}
 
 // Creates an object in two phases: construct, then init().
 template <class T, class... Args>
