@@ -146,6 +146,18 @@ gfx::Point LayerProperties::projectToSuperlayer(gfx::Point p) const {
     return toSuperlayer().project(p);
 }
 
+void LayerProperties::projectToSuperlayer(gfx::Point& a, gfx::Point& b) const {
+    if (!isPlainOffset()) {
+        gfx::Transform3D t = toSuperlayer();
+        a = t.project(a), b = t.project(b);
+        return;
+    }
+    gfx::Point anchor = anchorInBounds();
+    double tx = (0.0 - anchor.x) + position.x, ty = (0.0 - anchor.y) + position.y;
+    for (gfx::Point* p : {&a, &b})
+        *p = std::isfinite(p->x) && std::isfinite(p->y) ? gfx::Point{p->x + tx, p->y + ty} : toSuperlayer().project(*p);
+}
+
 gfx::Rect LayerProperties::frame() const {
     if (zPosition == 0 && isPlainOffset()) {
         // The bounding box of the offset bounds: what the affine path below computes for a pure

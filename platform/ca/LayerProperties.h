@@ -53,6 +53,8 @@ struct LayerProperties {
     // toSuperlayer().project(p), bit for bit, by adding the offset for a plain offset and a
     // finite point (the product's zero terms and its w of 1 then change nothing).
     gfx::Point projectToSuperlayer(gfx::Point p) const;
+    // The same for two points, with the layer's offset or transform found once for both.
+    void projectToSuperlayer(gfx::Point& a, gfx::Point& b) const;
     // The superlayer-space frame: the bounding box of the transformed bounds.
     gfx::Rect frame() const;
 };

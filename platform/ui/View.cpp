@@ -11,6 +11,7 @@
 #include "platform/ui/Window.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ui {
 namespace {
@@ -136,6 +137,26 @@ void checkPartialViews() {
         gfx::Rect shown = shownPart(*view, view->bounds());
         if (!shown.isEmpty() && shown.intersection(p.drawn) != shown) view->setNeedsDisplay();
     }
+}
+
+// The inverse of a layer's transform into its superlayer. Conversions down the tree ask for the
+// inverses of the same few layers again and again (the views above an input seldom move), so the
+// last few are kept, found by the exact bits of the transform.
+gfx::Transform3D fromSuperlayer(const ca::LayerProperties& model) {
+    struct Kept {
+        gfx::Transform3D forward, inverse;
+    };
+    constexpr unsigned kKept = 8;
+    thread_local Kept kept[kKept];
+    thread_local unsigned used = 0, next = 0;
+    gfx::Transform3D t = model.toSuperlayer();
+    for (unsigned i = 0; i < used; ++i)
+        if (std::memcmp(&kept[i].forward, &t, sizeof t) == 0) return kept[i].inverse;
+    Kept& slot = kept[next];
+    next = (next + 1) % kKept;
+    used = std::max(used, next == 0 ? kKept : next);
+    slot = {t, t.inverted()};
+    return slot.inverse;
 }
 
 } // namespace
@@ -418,7 +439,7 @@ gfx::Point View::convertPointToWindow(gfx::Point p) const {
 gfx::Point View::convertPointFromWindow(gfx::Point p) const {
     std::vector<const View*> chain;
     for (const View* v = this; v && v->superviewPointer(); v = v->superviewPointer()) chain.push_back(v);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->layer_->model().toSuperlayer().inverted().project(p);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = fromSuperlayer((*it)->layer_->model()).project(p);
     return p;
 }
 
@@ -436,15 +457,7 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
     // convertPoint for both corners, each transform made once and applied to both (the same
     // arithmetic per point).
     gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
-    for (const View* v = this; const View* parent = v->superviewPointer(); v = parent) {
-        const auto& model = v->layer_->model();
-        if (model.isPlainOffset()) {
-            a = model.projectToSuperlayer(a), b = model.projectToSuperlayer(b);
-        } else {
-            gfx::Transform3D t = model.toSuperlayer();
-            a = t.project(a), b = t.project(b);
-        }
-    }
+    for (const View* v = this; v->superviewPointer(); v = v->superviewPointer()) v->layer_->model().projectToSuperlayer(a, b);
     if (to) {
         const View* chain[32];
         std::vector<const View*> more;
@@ -457,7 +470,7 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
             u = parent;
         }
         auto apply = [&](const View* u) {
-            gfx::Transform3D t = u->layer_->model().toSuperlayer().inverted();
+            gfx::Transform3D t = fromSuperlayer(u->layer_->model());
             a = t.project(a), b = t.project(b);
         };
         for (auto it = more.rbegin(); it != more.rend(); ++it) apply(*it);

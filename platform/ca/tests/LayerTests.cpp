@@ -81,12 +81,20 @@ TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsFramesAndPointsExactlyAsTheMatr
                     sameBits(got.height(), want.height()))
             << got.x() << " " << got.y() << " " << got.width() << " " << got.height();
         // Points carried into the superlayer (view conversions take this way up).
-        for (gfx::Point q : {gfx::Point{0.0, 0.0}, gfx::Point{-0.0, -0.0}, gfx::Point{-0.0, 0.0}, gfx::Point{12.5, -7.25},
-                             gfx::Point{-60.0, -45.0}, gfx::Point{0.1, 1e-300}, gfx::Point{1.7e308, -1.7e308}, gfx::Point{inf, 3.0},
-                             gfx::Point{2.0, std::numeric_limits<double>::quiet_NaN()}}) {
+        const gfx::Point points[] = {gfx::Point{0.0, 0.0}, gfx::Point{-0.0, -0.0}, gfx::Point{-0.0, 0.0}, gfx::Point{12.5, -7.25},
+                                     gfx::Point{-60.0, -45.0}, gfx::Point{0.1, 1e-300}, gfx::Point{1.7e308, -1.7e308}, gfx::Point{inf, 3.0},
+                                     gfx::Point{2.0, std::numeric_limits<double>::quiet_NaN()}};
+        auto same = [&](gfx::Point a, gfx::Point b) { return sameBits(a.x, b.x) && sameBits(a.y, b.y); };
+        for (gfx::Point q : points) {
             gfx::Point viaMatrix = t.project(q), viaOffset = p.projectToSuperlayer(q);
-            EXPECT_TRUE(sameBits(viaOffset.x, viaMatrix.x) && sameBits(viaOffset.y, viaMatrix.y))
+            EXPECT_TRUE(same(viaOffset, viaMatrix))
                 << q.x << "," << q.y << " -> " << viaOffset.x << "," << viaOffset.y << " vs " << viaMatrix.x << "," << viaMatrix.y;
+            // Two at once (both corners of a rectangle), each with a finite and with a non-finite partner.
+            for (gfx::Point partner : {gfx::Point{3.0, 4.0}, gfx::Point{inf, 3.0}}) {
+                gfx::Point a = q, b = partner;
+                p.projectToSuperlayer(a, b);
+                EXPECT_TRUE(same(a, viaMatrix) && same(b, t.project(partner))) << q.x << "," << q.y << " with " << partner.x;
+            }
         }
     }
 }

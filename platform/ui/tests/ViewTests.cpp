@@ -3,6 +3,11 @@
 #include "platform/ui/Label.h"
 #include "UiTest.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <limits>
+
 namespace ui {
 namespace {
 
@@ -40,6 +45,38 @@ TEST_F(ui_View, FrameBoundsCenterAndConversions) {
     gfx::Point back = window->convertPoint(inner->convertPoint({7, 9}, window.get()), inner.get());
     EXPECT_NEAR(back.x, 7, 1e-9);
     EXPECT_NEAR(back.y, 9, 1e-9);
+}
+
+// Conversions down a tree give what inverting each view's matrix gives, after every change of the
+// views on the way and with more views than any remembered inverses (signed zeros and NaN included).
+TEST_F(ui_View, ConversionsDownFollowEveryChangeOnTheWay) {
+    std::vector<std::shared_ptr<View>> chain;
+    std::shared_ptr<View> parent = window;
+    for (int i = 0; i < 12; ++i) {
+        auto v = viewAt({1.5 * i, 3.25 * i, 300, 300});
+        parent->addSubview(v);
+        chain.push_back(v);
+        parent = v;
+    }
+    auto bits = [](gfx::Point p) { return std::array<std::uint64_t, 2>{std::bit_cast<std::uint64_t>(p.x), std::bit_cast<std::uint64_t>(p.y)}; };
+    auto expected = [&](gfx::Point p, const View& to) {
+        std::vector<const View*> down;
+        for (const View* v = &to; v->superview(); v = v->superview().get()) down.push_back(v);
+        for (auto it = down.rbegin(); it != down.rend(); ++it) p = (*it)->layer()->model().toSuperlayer().inverted().project(p);
+        return p;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const gfx::Rect bounds[] = {{0, 40, 300, 300}, {0, -0.0, 300, 300}, {0, 0, 300, 300}, {-7.5, 1e-300, 300, 300}, {0, nan, 300, 300}};
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < chain.size(); ++i) {
+            if (round > 0) chain[i]->setBounds(bounds[(i + round) % std::size(bounds)]);
+            for (const auto& to : {chain[i], chain.back()}) {
+                gfx::Rect r = window->convertRect({2, 3, 0, 0}, to.get());
+                EXPECT_EQ(bits(r.origin), bits(expected({2, 3}, *to))) << round << " " << i;
+                EXPECT_EQ(bits(window->convertPoint({2, 3}, to.get())), bits(expected({2, 3}, *to))) << round << " " << i;
+            }
+        }
+    }
 }
 
 TEST_F(ui_View, HitTestingSkipsHiddenTransparentAndInertViews) {
