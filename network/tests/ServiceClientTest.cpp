@@ -355,9 +355,15 @@ TEST_F(ServiceClient, TricklingRepliesEndAtTheirDeadlines) {
     // The transport failure asks the switch, which trickles too and gives up after 10 s.
     ASSERT_TRUE(runUntil([&] { return server.requestCount() == 2; }));
     EXPECT_EQ(network->loadingView()->superview(), window);
-    host->advance(9.9);
+    // Its bytes keep coming on the real clock, so the app's clock moves in half seconds with a
+    // pause for the next byte after each: the switch's 4 s idle time-out never comes due, only its
+    // 10 s deadline. (One jump past 4 s would find it idle.)
+    for (int step = 0; step < 19; ++step) {
+        host->advance(0.5);
+        dispatch::RunLoop::main().runFor(0.06);
+    }
     EXPECT_EQ(network->showTimes, 1);
-    host->advance(0.2);
+    host->advance(0.6);
     ASSERT_TRUE(runUntil([&] { return network->showTimes == 0; }));
     EXPECT_EQ(network->loadingView()->superview(), nullptr);
     server.releaseStalls();
