@@ -71,8 +71,10 @@ void runBlock(BlockContext context, const std::function<void()>& animations) {
     if (animations) animations();
     blockStack().pop_back();
     if (completion->pending == 1) {
-        // Nothing animates: the completion still runs, on the next turn of the main loop.
-        dispatch::Queue::main()->async([completion] { completion->stopped(true); });
+        // Nothing animates: the completion still runs, on the next turn of the main loop (a block
+        // without one has nothing to wait for).
+        if (completion->completion) dispatch::Queue::main()->async([completion] { completion->stopped(true); });
+        else completion->pending = 0;
     } else {
         completion->stopped(true);
     }
