@@ -44,7 +44,10 @@ std::string yesNo(bool v) { return v ? "Yes" : "NO"; }
 
 
 ui::InputAccessoryHost* accessoryHost(ui::View* view) { return dynamic_cast<ui::InputAccessoryHost*>(view); }
-bool isTextInput(const ui::View* view) { return dynamic_cast<const ui::TextField*>(view) || dynamic_cast<const ui::TextView*>(view); }
+bool isTextInput(const ui::View* view) { return core::isKindOf<ui::TextField>(*view) || core::isKindOf<ui::TextView>(*view); }
+std::shared_ptr<ui::TextView> asTextView(const std::shared_ptr<ui::View>& view) {
+    return view && core::isKindOf<ui::TextView>(*view) ? std::static_pointer_cast<ui::TextView>(view) : nullptr;
+}
 
 std::mutex sharedMutex;
 std::shared_ptr<KBKeyboardManager>& sharedSlot() {
@@ -122,6 +125,8 @@ void KBKeyboardManager::log(const std::string& message) const {
 void KBKeyboardManager::logStarted(const char* name) const {
     if (enableDebugging) log(std::string("****** ") + name + " started ******");
 }
+
+double KBKeyboardManager::startTime() const { return enableDebugging ? ca::currentMediaTime() : 0; }
 
 void KBKeyboardManager::logEnded(const char* name, double start) const {
     if (!enableDebugging) return;
@@ -337,7 +342,7 @@ void KBKeyboardManager::keyboardWillShow(const core::Notification* notification)
     }
     if (!isDistanceHandlingEnabled()) return;
     logStarted("keyboardWillShow(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     auto input = textFieldView();
     if (input && topViewBeginOrigin_ == unsetOrigin) saveBeginOrigin();
     if (kbSize_ != oldSize && keyboardShowing_ && canQueueFor(input)) scheduleAdjustPosition();
@@ -347,7 +352,7 @@ void KBKeyboardManager::keyboardWillShow(const core::Notification* notification)
 void KBKeyboardManager::keyboardDidShow(const core::Notification*) {
     if (!isDistanceHandlingEnabled()) return;
     logStarted("keyboardDidShow(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     auto input = textFieldView();
     if (input) {
         auto controller = parentContainerViewController(*input);
@@ -367,7 +372,7 @@ void KBKeyboardManager::keyboardWillHide(const core::Notification* notification)
     }
     if (!isDistanceHandlingEnabled()) return;
     logStarted("keyboardWillHide(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     if (auto scroll = lastScrollView()) {
         animate([&] {
             scroll->setContentInset(startingContentInsets_);
@@ -398,7 +403,7 @@ void KBKeyboardManager::keyboardWillHide(const core::Notification* notification)
 
 void KBKeyboardManager::keyboardDidHide(const core::Notification*) {
     logStarted("keyboardDidHide(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     topViewBeginOrigin_ = unsetOrigin;
     kbSize_ = {};
     logEnded("keyboardDidHide(_:)", start);
@@ -428,8 +433,9 @@ void KBKeyboardManager::restoreRootViewPosition() {
 }
 
 void KBKeyboardManager::restoreTextViewInsets() {
-    auto textView = std::dynamic_pointer_cast<ui::TextView>(textFieldView());
-    if (!textView || !isTextViewContentInsetChanged_) return;
+    if (!isTextViewContentInsetChanged_) return;
+    auto textView = asTextView(textFieldView());
+    if (!textView) return;
     animate([&] {
         isTextViewContentInsetChanged_ = false;
         if (enableDebugging) log("Restoring " + logDescription(*textView) + " textView.contentInset to : " + text(startingTextViewContentInsets_));
@@ -442,8 +448,9 @@ void KBKeyboardManager::restoreTextViewInsets() {
 
 void KBKeyboardManager::textFieldViewDidBeginEditing(const core::Notification& notification) {
     logStarted("textFieldViewDidBeginEditing(_:)");
-    double start = ca::currentMediaTime();
-    auto input = std::dynamic_pointer_cast<ui::View>(notification.object);
+    double start = startTime();
+    auto input = notification.object && core::isKindOf<ui::View>(*notification.object) ? std::static_pointer_cast<ui::View>(notification.object)
+                                                                                         : nullptr;
     textFieldView_ = input;
     if (overrideKeyboardAppearance && input && isTextInput(input.get())) {
         auto* host = accessoryHost(input.get());
@@ -453,7 +460,7 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const core::Notification& n
         }
     }
     if (isAutoToolbarEnabled()) {
-        auto textView = std::dynamic_pointer_cast<ui::TextView>(input);
+        auto textView = asTextView(input);
         if (textView && !textView->inputAccessoryView()) {
             std::weak_ptr<ui::TextView> weakView = textView;
             ui::View::animate(0.00001, 0, static_cast<unsigned>(animationCurve_ | ui::animationBeginFromCurrentState),
@@ -483,7 +490,7 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const core::Notification& n
 
 void KBKeyboardManager::textFieldViewDidEndEditing(const core::Notification&) {
     logStarted("textFieldViewDidEndEditing(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     // The window the gesture was added to: a field leaving its window ends editing after leaving.
     if (auto window = gestureWindow_.lock()) window->removeGestureRecognizer(resignFirstResponderGesture());
     gestureWindow_.reset();
@@ -494,7 +501,7 @@ void KBKeyboardManager::textFieldViewDidEndEditing(const core::Notification&) {
 
 void KBKeyboardManager::willChangeStatusBarOrientation(const core::Notification&) {
     logStarted("willChangeStatusBarOrientation(_:)");
-    double start = ca::currentMediaTime();
+    double start = startTime();
     restoreTextViewInsets();
     restoreRootViewPosition();
     logEnded("willChangeStatusBarOrientation(_:)", start);

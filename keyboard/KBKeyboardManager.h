@@ -167,6 +167,8 @@ private:
     void log(const std::string& message) const;
     void logStarted(const char* name) const;
     void logEnded(const char* name, double start) const;
+    // The media time a "started" line counts from (read only while debugging: no line needs it otherwise).
+    double startTime() const;
     void animate(const std::function<void()>& animations, std::function<void(bool)> completion = {}) const;
     bool canQueueFor(const std::shared_ptr<ui::View>& input) const;
     void scheduleAdjustPosition();

@@ -80,7 +80,7 @@ void KBKeyboardManager::adjustPosition() {
     gfx::Rect inWindow = superview->convertRect(input->frame(), window.get());
     gfx::Rect inRoot = rootSuperview ? superview->convertRect(input->frame(), rootSuperview.get()) : inWindow;
 
-    double start = ca::currentMediaTime();
+    double start = startTime();
     logStarted("adjustPosition()");
     gfx::Point rootOrigin = rootView->frame().origin;
 
@@ -94,7 +94,7 @@ void KBKeyboardManager::adjustPosition() {
     if (auto nav = root->navigationController()) navigationArea += nav->navigationBar()->barHeight();
     double bottomMargin = rootView->layoutMargins().bottom;
     double topGuide = maxOf(navigationArea, bottomMargin) + 5.0;
-    bool isTextView = dynamic_cast<ui::TextView*>(input.get()) != nullptr;
+    bool isTextView = core::isKindOf<ui::TextView>(*input);
     double bottomGuide = isTextView ? 0 : bottomMargin;
     double windowHeight = window->frame().height();
 
@@ -186,7 +186,8 @@ void KBKeyboardManager::adjustPosition() {
     }
 
     // A text view taller than the room above the keyboard is inset instead of pushed up.
-    if (auto textView = std::dynamic_pointer_cast<ui::TextView>(input)) {
+    if (isTextView) {
+        auto textView = std::static_pointer_cast<ui::TextView>(input);
         gfx::Rect rootFrame = rootSuperview ? rootSuperview->convertRect(rootSuperview->bounds(), window.get()) : window->frame();
         double keyboardTop = windowHeight - (H - distance);
         double covered = rootFrame.maxY() - keyboardTop;

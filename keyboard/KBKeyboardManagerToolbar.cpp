@@ -35,7 +35,7 @@ GroupList KBKeyboardManager::currentGroupList(const ui::View& input) const {
 }
 
 void KBKeyboardManager::addToolbarIfRequired() {
-    double start = ca::currentMediaTime();
+    double start = startTime();
     logStarted("addToolbarIfRequired()");
     auto input = textFieldView();
     auto group = input ? std::optional<GroupList>(currentGroupList(*input)) : std::nullopt;
@@ -69,7 +69,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
             if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagPreviousNext);
         }
         auto toolbar = keyboardToolbar(*input);
-        if (dynamic_cast<ui::TextField*>(input.get()) || dynamic_cast<ui::TextView*>(input.get())) {
+        if (core::isKindOf<ui::TextField>(*input) || core::isKindOf<ui::TextView>(*input)) {
             if (host->keyboardAppearance() == ui::KeyboardAppearance::dark) {
                 toolbar->setBarStyle(ui::BarStyle::black);
                 toolbar->setTintColor(gfx::Color::whiteColor());
@@ -102,7 +102,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
 }
 
 void KBKeyboardManager::removeToolbarIfRequired() {
-    double start = ca::currentMediaTime();
+    double start = startTime();
     logStarted("removeToolbarIfRequired()");
     if (auto group = currentResponderGroup()) {
         if (enableDebugging) log("Found " + std::to_string(group->size()) + " responder sibling(s)");
