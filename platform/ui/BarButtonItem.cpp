@@ -64,10 +64,10 @@ std::string BarButtonItem::localizedTitle(BarButtonSystemItem item) {
 namespace {
 // Stores `value` and tells the bar, only when it differs (a bar rebuilt in place changes little).
 template <class T>
-void assign(T& field, T value, const std::function<void()>& changed) {
+void assign(T& field, T value, const BarButtonItem::ChangeHandler& changed) {
     if (field == value) return;
     field = std::move(value);
-    if (changed) changed();
+    if (changed && *changed) (*changed)();
 }
 } // namespace
 
@@ -79,9 +79,10 @@ void BarButtonItem::setWidth(double width) { assign(width_, width, changed_); }
 void BarButtonItem::setEnabled(bool enabled) { assign(enabled_, enabled, changed_); }
 void BarButtonItem::setTintColor(std::optional<gfx::Color> color) { assign(tintColor_, color, changed_); }
 
-TitleTextAttributes BarButtonItem::titleTextAttributes(unsigned state) const {
+const TitleTextAttributes& BarButtonItem::titleTextAttributes(unsigned state) const {
+    static const TitleTextAttributes none;
     auto it = titleAttributes_.find(state);
-    return it == titleAttributes_.end() ? TitleTextAttributes{} : it->second;
+    return it == titleAttributes_.end() ? none : it->second;
 }
 
 void BarButtonItem::setTitleTextAttributes(TitleTextAttributes attributes, unsigned state) {

@@ -77,7 +77,8 @@ class BarButtonItem : public core::Object {
     // The item's own tint (the bar's when absent).
     const std::optional<gfx::Color>& tintColor() const { return tintColor_; }
     virtual void setTintColor(std::optional<gfx::Color> color);
-    TitleTextAttributes titleTextAttributes(unsigned state) const;
+    // The attributes set for a state (all missing when none were).
+    const TitleTextAttributes& titleTextAttributes(unsigned state) const;
     void setTitleTextAttributes(TitleTextAttributes attributes, unsigned state);
     const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
     void setAccessibilityLabel(std::optional<std::string> label) { accessibilityLabel_ = std::move(label); }
@@ -85,12 +86,14 @@ class BarButtonItem : public core::Object {
     // Runs the action on the target (when the target lives; without an action nothing happens).
     void performAction();
 
-    // The toolbar that shows the item hears of changes through this.
-    void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+    // The toolbar that shows the item hears of changes through this (one handler serves all the
+    // items of a bar).
+    using ChangeHandler = std::shared_ptr<const std::function<void()>>;
+    void setChangeHandler(ChangeHandler handler) { changed_ = std::move(handler); }
 
 protected:
     void changed() const {
-        if (changed_) changed_();
+        if (changed_ && *changed_) (*changed_)();
     }
 
 private:
@@ -106,7 +109,7 @@ private:
     std::optional<gfx::Color> tintColor_;
     std::map<unsigned, TitleTextAttributes> titleAttributes_;
     std::optional<std::string> accessibilityLabel_;
-    std::function<void()> changed_;
+    ChangeHandler changed_;
 };
 
 } // namespace ui

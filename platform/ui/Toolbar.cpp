@@ -35,11 +35,13 @@ void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
     if (items == items_) return;
     for (auto& item : items_) item->setChangeHandler(nullptr);
     items_ = std::move(items);
-    std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
-    for (auto& item : items_)
-        item->setChangeHandler([weak] {
+    if (!itemChanged_) {
+        std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
+        itemChanged_ = std::make_shared<const std::function<void()>>([weak] {
             if (auto self = weak.lock()) self->rebuild();
         });
+    }
+    for (auto& item : items_) item->setChangeHandler(itemChanged_);
     rebuild();
 }
 

@@ -53,6 +53,7 @@ private:
     BarStyle barStyle_ = BarStyle::default_;
     std::optional<gfx::Color> barTintColor_;
     bool translucent_ = true;
+    BarButtonItem::ChangeHandler itemChanged_;  // what every item of the bar calls on a change
     bool rebuilding_ = false;
     bool needsRebuild_ = false;
 };
