@@ -33,12 +33,15 @@ void KBBarButtonItem::setTarget(const std::shared_ptr<void>& target, ui::Selecto
 
 void KBBarButtonItem::setTintColor(std::optional<gfx::Color> color) {
     ui::BarButtonItem::setTintColor(color);
-    auto attributes = titleTextAttributes(ui::stateNormal);
-    bool screensColour = attributes.foregroundColor && attributes.foregroundColor != tintTitleColor_;
+    const auto& current = titleTextAttributes(ui::stateNormal);
+    bool screensColour = current.foregroundColor && current.foregroundColor != tintTitleColor_;
     if (screensColour) return;
-    attributes.foregroundColor = color;
     tintTitleColor_ = color;
-    setTitleTextAttributes(attributes, ui::stateNormal);
+    // The title already has this colour (a colour is only there when attributes were set): nothing changes.
+    if (color && current.foregroundColor == color) return;
+    auto attributes = current;
+    attributes.foregroundColor = color;
+    setTitleTextAttributes(std::move(attributes), ui::stateNormal);
 }
 
 // ---- Title item

@@ -64,8 +64,11 @@ std::shared_ptr<KBBarButtonItem> KBToolbar::fixedSpaceBarButton() {
 gfx::Size KBToolbar::sizeThatFits(gfx::Size size) const { return {ui::Toolbar::sizeThatFits(size).width, kHeight}; }
 
 void KBToolbar::setTintColor(std::optional<gfx::Color> color) {
-    ui::Toolbar::setTintColor(color);
-    for (auto& item : items()) item->setTintColor(tintColor());
+    // The bar is rebuilt on every focus with the tint it had: only a new tint needs the bar and its
+    // views told (which remakes the item views).
+    if (color != ownTintColor()) ui::Toolbar::setTintColor(color);
+    const gfx::Color tint = tintColor();
+    for (auto& item : items()) item->setTintColor(tint);
 }
 
 void KBToolbar::setBarStyle(ui::BarStyle style) {

@@ -118,6 +118,7 @@ void addKeyboardToolbarWithTargetWithTarget(ui::View& view, const std::shared_pt
     if (!host) return;
     auto toolbar = keyboardToolbar(view);
     std::vector<std::shared_ptr<ui::BarButtonItem>> items;
+    items.reserve(7);
     if (previous) {
         auto item = fill(toolbar->previousBarButton(), *previous, target);
         toolbar->setPreviousBarButton(item);

@@ -68,7 +68,8 @@ void setKBLayoutGuideConstraint(ui::ViewController& c, std::shared_ptr<core::Obj
 
 std::shared_ptr<KBToolbar> keyboardToolbar(ui::View& view) {
     if (auto* host = dynamic_cast<ui::InputAccessoryHost*>(&view))
-        if (auto bar = std::dynamic_pointer_cast<KBToolbar>(host->inputAccessoryView())) return bar;
+        if (const auto& accessory = host->inputAccessoryView(); accessory && core::isKindOf<KBToolbar>(*accessory))
+            return std::static_pointer_cast<KBToolbar>(accessory);
     if (auto stored = std::static_pointer_cast<KBToolbar>(view.associatedObject(kKBKeyboardToolbar))) return stored;
     auto bar = core::make<KBToolbar>();
     view.setAssociatedObject(kKBKeyboardToolbar, bar);

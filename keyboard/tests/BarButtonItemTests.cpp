@@ -116,6 +116,8 @@ TEST(KBBarButtonItem, TintColoursTheTitleUnlessTheScreenChoseAColour) {
     } cases[] = {
         {"first tint colours", std::nullopt, {red}, red},
         {"a later tint follows", std::nullopt, {red, blue}, blue},
+        {"the same tint again keeps it", std::nullopt, {red, red}, red},
+        {"and still follows a new one", std::nullopt, {red, red, blue}, blue},
         {"nil removes the tint's colour", std::nullopt, {red, std::nullopt}, std::nullopt},
         {"nil on a fresh item", std::nullopt, {std::nullopt}, std::nullopt},
         {"the screen's colour stays", green, {red, blue}, green},
