@@ -29,26 +29,36 @@ NotificationCenter::Token NotificationCenter::addObserver(std::string name, std:
 
 void NotificationCenter::remove(std::uint64_t id) {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [id](const Entry& e) { return e.id == id; });
+    if (std::erase_if(entries_, [id](const Entry& e) { return e.id == id; }) > 0) removals_.fetch_add(1, std::memory_order_release);
 }
 
 void NotificationCenter::post(const Notification& notification) {
-    std::vector<std::pair<std::uint64_t, std::shared_ptr<Callback>>> matching;
+    // Most posts reach few observers: those fit here without an allocation.
+    constexpr std::size_t kInline = 4;
+    std::pair<std::uint64_t, std::shared_ptr<Callback>> inlineMatches[kInline];
+    std::vector<std::pair<std::uint64_t, std::shared_ptr<Callback>>> moreMatches;
+    std::size_t count = 0;
+    std::uint64_t removalsSeen;
     {
         std::lock_guard lock(mutex_);
+        removalsSeen = removals_.load(std::memory_order_relaxed);
         for (const auto& e : entries_) {
             if (!e.name.empty() && e.name != notification.name) continue;
             if (e.filtersSender) {
                 auto sender = e.sender.lock();
                 if (!sender || sender != notification.object) continue;
             }
-            matching.emplace_back(e.id, e.callback);
+            if (count < kInline) inlineMatches[count] = {e.id, e.callback};
+            else moreMatches.emplace_back(e.id, e.callback);
+            ++count;
         }
     }
-    for (const auto& [id, callback] : matching) {
-        // An earlier observer of this post may have removed a later one; honour that.
-        bool stillRegistered;
-        {
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& [id, callback] = i < kInline ? inlineMatches[i] : moreMatches[i - kInline];
+        // An earlier observer of this post may have removed a later one; honour that (nothing to
+        // look up while no observer at all has gone since the matches were taken).
+        bool stillRegistered = true;
+        if (removals_.load(std::memory_order_acquire) != removalsSeen) {
             std::lock_guard lock(mutex_);
             stillRegistered = std::any_of(entries_.begin(), entries_.end(), [id = id](const Entry& e) { return e.id == id; });
         }

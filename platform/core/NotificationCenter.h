@@ -11,6 +11,7 @@
 #include "platform/core/Object.h"
 #include "platform/core/Value.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,7 @@ private:
     std::weak_ptr<NotificationCenter> self_;
     std::mutex mutex_;
     std::uint64_t nextId_ = 1;
+    std::atomic<std::uint64_t> removals_{0};  // observers removed so far: a post that saw none go asks no more
     std::vector<Entry> entries_;
 };
 

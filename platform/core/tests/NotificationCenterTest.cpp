@@ -35,6 +35,29 @@ TEST(NotificationCenterTest, DroppingTheTokenStopsDeliveryEvenDuringAPost) {
     EXPECT_EQ(later, 0);
 }
 
+// Many observers of one post hear it in order; one that goes during the post (before or after
+// the first few) is skipped, and an observer added meanwhile hears only later posts.
+TEST(NotificationCenterTest, ManyObserversOfOnePostInOrderWithChangesMidway) {
+    auto center = NotificationCenter::create();
+    std::vector<int> heard;
+    std::vector<NotificationCenter::Token> tokens(8);
+    NotificationCenter::Token added;
+    for (int i = 0; i < 8; ++i)
+        tokens[i] = center->addObserver("n", [&, i](const Notification&) {
+            heard.push_back(i);
+            if (i == 1 && tokens[3]) {
+                tokens[3].reset();
+                tokens[6].reset();
+                added = center->addObserver("n", [&](const Notification&) { heard.push_back(100); });
+            }
+        });
+    center->post("n");
+    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, 4, 5, 7}));
+    heard.clear();
+    center->post("n");
+    EXPECT_EQ(heard, (std::vector<int>{0, 1, 2, 4, 5, 7, 100}));
+}
+
 TEST(NotificationCenterTest, AFilterOnADeadSenderMatchesNothing) {
     auto center = NotificationCenter::create();
     auto a = make<Sender>();
