@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace keyboard {
 namespace {
@@ -227,28 +228,35 @@ void sortSiblings(Views& group, KBAutoToolbarManageBehaviour order) {
     else if (order == KBAutoToolbarManageBehaviour::positionOrder) sortViewsByPosition(group);
 }
 
+// A view a kept group depends on: held weakly, its address compared and read only while it lives.
+struct KeptView {
+    std::weak_ptr<const ui::View> view;
+    const ui::View* pointer = nullptr;
+
+    explicit KeptView(const ui::View& v) : view(std::static_pointer_cast<const ui::View>(v.shared_from_this())), pointer(&v) {}
+    bool is(const ui::View* v) const { return v == pointer && !view.expired(); }
+};
+
 // A kept group and what it was formed from.
 struct KeptGroup {
-    std::weak_ptr<const ui::View> root;  // the container, or the superview of siblings
+    std::optional<KeptView> root;  // the container, or the superview of siblings
     bool container = false;
     KBClassList classes;  // the allowed container classes it was looked up with
     KBAutoToolbarManageBehaviour order = KBAutoToolbarManageBehaviour::subviewOrder;
     std::uint64_t links = 0;
-    std::vector<std::pair<std::weak_ptr<const ui::View>, std::uint64_t>> watched;  // views and their children generation
-    std::vector<std::weak_ptr<const ui::View>> above;                              // the root's superviews, nearest first
+    std::vector<std::pair<KeptView, std::uint64_t>> watched;  // views and their children generation
+    std::vector<KeptView> above;                              // the root's superviews, nearest first
     GroupList members;
 
     bool holdsFor(const ui::View& r, bool isContainer, KBAutoToolbarManageBehaviour o) const {
-        if (root.lock().get() != &r || container != isContainer || (!container && order != o)) return false;
+        if (!root || !root->is(&r) || container != isContainer || (!container && order != o)) return false;
         if (links != ui::View::responderLinksGeneration()) return false;
-        for (const auto& [view, generation] : watched) {
-            auto v = view.lock();
-            if (!v || v->childrenGeneration() != generation) return false;
-        }
-        auto v = r.superview();
+        for (const auto& [view, generation] : watched)
+            if (view.view.expired() || view.pointer->childrenGeneration() != generation) return false;
+        const ui::View* v = r.superviewPointer();
         for (const auto& expected : above) {
-            if (!v || v != expected.lock()) return false;
-            v = v->superview();
+            if (!v || !expected.is(v)) return false;
+            v = v->superviewPointer();
         }
         return v == nullptr;
     }
@@ -261,10 +269,6 @@ std::vector<KeptGroup>& keptGroups() {
 
 constexpr std::size_t kKeptGroups = 4;
 
-std::weak_ptr<const ui::View> weakOf(const ui::View& v) {
-    return std::static_pointer_cast<const ui::View>(v.shared_from_this());
-}
-
 GroupList formGroup(const ui::View& input, const ui::View& root, bool isContainer, const KBClassList& classes,
                     KBAutoToolbarManageBehaviour order, bool keep) {
     ++groupsFormed;
@@ -274,7 +278,7 @@ GroupList formGroup(const ui::View& input, const ui::View& root, bool isContaine
     Views group;
     if (isContainer) {
         group = descendantsOf(root, &entered);
-        for (auto v = root.superview(); v; v = v->superview()) entered.push_back(v.get());
+        for (const ui::View* v = root.superviewPointer(); v; v = v->superviewPointer()) entered.push_back(v);
     } else {
         group = collectResponderSiblings(input);
         sortSiblings(group, order);
@@ -285,12 +289,12 @@ GroupList formGroup(const ui::View& input, const ui::View& root, bool isContaine
     for (const auto& v : group) list.push_back(v.get());
     auto members = std::make_shared<const std::vector<ui::View*>>(std::move(list));
     if (!keep) return members;
-    kept.root = weakOf(root);
+    kept.root.emplace(root);
     kept.container = isContainer;
     kept.classes = classes;
     kept.order = order;
-    for (const ui::View* v : entered) kept.watched.emplace_back(weakOf(*v), v->childrenGeneration());
-    for (auto v = root.superview(); v; v = v->superview()) kept.above.push_back(v);
+    for (const ui::View* v : entered) kept.watched.emplace_back(KeptView(*v), v->childrenGeneration());
+    for (const ui::View* v = root.superviewPointer(); v; v = v->superviewPointer()) kept.above.emplace_back(*v);
     kept.members = members;
     auto& all = keptGroups();
     if (all.size() >= kKeptGroups) all.erase(all.begin());
@@ -305,7 +309,7 @@ GroupList cachedResponderGroup(const ui::View& input, const KBClassList& allowed
     // Siblings kept for this superview: their root's superviews are unchanged, and no view among
     // them was of an allowed container class, so this input (whose ancestors they are) has no
     // container either; no need to look for one.
-    if (auto parent = input.superview()) {
+    if (const ui::View* parent = input.superviewPointer()) {
         for (auto it = all.rbegin(); it != all.rend(); ++it)
             if (!it->container && it->classes == allowedClasses && it->holdsFor(*parent, false, order)) {
                 if (ignoreSwitchingByNextPrevious(input)) break;
@@ -327,8 +331,8 @@ GroupList cachedResponderGroup(const ui::View& input, const KBClassList& allowed
         for (auto it = all.rbegin(); it != all.rend(); ++it)
             if (it->classes == allowedClasses && it->holdsFor(*root, isContainer, order)) return it->members;
         std::erase_if(all, [&](const KeptGroup& k) {
-            auto r = k.root.lock();
-            return !r || (r == root && k.container == isContainer && k.classes == allowedClasses && (isContainer || k.order == order));
+            if (!k.root || k.root->view.expired()) return true;
+            return k.root->is(root.get()) && k.container == isContainer && k.classes == allowedClasses && (isContainer || k.order == order);
         });
     }
     return formGroup(input, *root, isContainer, allowedClasses, order, keep);
