@@ -143,22 +143,27 @@ void checkPartialViews() {
 
 // The inverse of a layer's transform into its superlayer. Conversions down the tree ask for the
 // inverses of the same few layers again and again (the views above an input seldom move), so the
-// last few are kept, found by the exact bits of the transform.
+// last used few are kept, found by the exact bits of the transform; a scrolled view's ever new
+// offsets push out only each other.
 gfx::Transform3D fromSuperlayer(const ca::LayerProperties& model) {
     struct Kept {
         gfx::Transform3D forward, inverse;
+        std::uint64_t used = 0;  // 0: empty
     };
     constexpr unsigned kKept = 8;
     thread_local Kept kept[kKept];
-    thread_local unsigned used = 0, next = 0;
+    thread_local std::uint64_t clock = 0;
     gfx::Transform3D t = model.toSuperlayer();
-    for (unsigned i = 0; i < used; ++i)
-        if (std::memcmp(&kept[i].forward, &t, sizeof t) == 0) return kept[i].inverse;
-    Kept& slot = kept[next];
-    next = (next + 1) % kKept;
-    used = std::max(used, next == 0 ? kKept : next);
-    slot = {t, t.inverted()};
-    return slot.inverse;
+    Kept* oldest = &kept[0];
+    for (Kept& k : kept) {
+        if (k.used && std::memcmp(&k.forward, &t, sizeof t) == 0) {
+            k.used = ++clock;
+            return k.inverse;
+        }
+        if (k.used < oldest->used) oldest = &k;
+    }
+    *oldest = {t, t.inverted(), ++clock};
+    return oldest->inverse;
 }
 
 } // namespace
@@ -445,39 +450,62 @@ gfx::Point View::convertPointFromWindow(gfx::Point p) const {
     return p;
 }
 
+namespace {
+
+// Carries values from `from`'s bounds space into `to`'s (the space of `from`'s root when null):
+// up through `from` and its superviews below the nearest view that `to` lies in (itself included),
+// then down through the views below that one to `to`. Views of two trees meet in their roots'
+// spaces, which count as one. `up` and `down` get each layer's model on the way.
+template <class Up, class Down>
+void convertBetween(const View& from, const View* to, Up up, Down down) {
+    // `to` and its superviews, nearest first.
+    const View* near[32];
+    std::vector<const View*> far;
+    std::size_t n = 0;
+    for (const View* u = to; u; u = u->superviewPointer(), ++n) {
+        if (n < std::size(near)) near[n] = u;
+        else far.push_back(u);
+    }
+    auto chain = [&](std::size_t i) { return i < std::size(near) ? near[i] : far[i - std::size(near)]; };
+    std::size_t meet = 0;  // the index in that chain of the view where the way turns down
+    for (const View* v = &from;;) {
+        bool found = false;
+        for (std::size_t i = 0; i < n && !found; ++i)
+            if (chain(i) == v) meet = i, found = true;
+        if (found) break;
+        const View* parent = v->superviewPointer();
+        if (!parent) {
+            meet = n == 0 ? 0 : n - 1;  // another tree: down from its root
+            break;
+        }
+        up(v->layer()->model());
+        v = parent;
+    }
+    for (std::size_t i = meet; i-- > 0;) down(chain(i)->layer()->model());
+}
+
+} // namespace
+
 gfx::Point View::convertPoint(gfx::Point p, const View* to) const {
-    gfx::Point w = convertPointToWindow(p);
-    return to ? to->convertPointFromWindow(w) : w;
+    if (!to) return convertPointToWindow(p);
+    convertBetween(*this, to, [&](const ca::LayerProperties& m) { p = m.projectToSuperlayer(p); },
+                   [&](const ca::LayerProperties& m) { p = fromSuperlayer(m).project(p); });
+    return p;
 }
 
 gfx::Point View::convertPointFrom(gfx::Point p, const View* from) const {
-    gfx::Point w = from ? from->convertPointToWindow(p) : p;
-    return convertPointFromWindow(w);
+    return from ? from->convertPoint(p, this) : convertPointFromWindow(p);
 }
 
 gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
     // convertPoint for both corners, each transform made once and applied to both (the same
     // arithmetic per point).
     gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
-    for (const View* v = this; v->superviewPointer(); v = v->superviewPointer()) v->layer_->model().projectToSuperlayer(a, b);
-    if (to) {
-        const View* chain[32];
-        std::vector<const View*> more;
-        std::size_t n = 0;
-        for (const View* u = to; u; ) {
-            const View* parent = u->superviewPointer();
-            if (!parent) break;
-            if (n < std::size(chain)) chain[n++] = u;
-            else more.push_back(u);
-            u = parent;
-        }
-        auto apply = [&](const View* u) {
-            gfx::Transform3D t = fromSuperlayer(u->layer_->model());
-            a = t.project(a), b = t.project(b);
-        };
-        for (auto it = more.rbegin(); it != more.rend(); ++it) apply(*it);
-        for (std::size_t i = n; i-- > 0;) apply(chain[i]);
-    }
+    convertBetween(*this, to, [&](const ca::LayerProperties& m) { m.projectToSuperlayer(a, b); },
+                   [&](const ca::LayerProperties& m) {
+                       gfx::Transform3D t = fromSuperlayer(m);
+                       a = t.project(a), b = t.project(b);
+                   });
     return gfx::Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
 }
 

@@ -47,6 +47,47 @@ TEST_F(ui_View, FrameBoundsCenterAndConversions) {
     EXPECT_NEAR(back.y, 9, 1e-9);
 }
 
+// A conversion turns down at the nearest view both lie in, so what lies above it (even a transform
+// that cannot be undone) plays no part; a view converts to itself without any arithmetic.
+TEST_F(ui_View, ConversionsTurnAtTheNearestSharedView) {
+    auto a = viewAt({10, 20, 200, 200}), b = viewAt({5, 6, 100, 100}), c = viewAt({1, 2, 50, 50}), d = viewAt({30, 40, 50, 50});
+    window->addSubview(a);
+    a->addSubview(b);
+    b->addSubview(c);
+    a->addSubview(d);
+    auto other = viewAt({0, 0, 100, 100}), inOther = viewAt({7, 8, 10, 10});
+    other->addSubview(inOther);
+    const gfx::Rect r{0.1, 0.2, 3.3, 4.4};
+    struct Case {
+        const char* name;
+        const View* from;
+        const View* to;
+        gfx::Point origin;
+    } cases[] = {
+        {"itself", c.get(), c.get(), r.origin},
+        {"to a sibling's subview", c.get(), d.get(), {0.1 + 6 - 30, 0.2 + 8 - 40}},
+        {"up to an ancestor", c.get(), a.get(), {0.1 + 6, 0.2 + 8}},
+        {"down to a descendant", a.get(), c.get(), {0.1 - 6, 0.2 - 8}},
+        {"from another tree, meeting in the roots' space", inOther.get(), c.get(), {0.1 + 7 - 16, 0.2 + 8 - 28}},
+    };
+    for (bool squashed : {false, true}) {
+        // Squashing the shared ancestor leaves conversions below it as they were.
+        if (squashed) a->setTransform(gfx::AffineTransform::scale(0, 0));
+        for (const auto& k : cases) {
+            if (squashed && k.from == inOther.get()) continue;  // that way passes through the squashed view
+            SCOPED_TRACE(std::string(k.name) + (squashed ? " (squashed)" : ""));
+            gfx::Rect got = k.from->convertRect(r, k.to);
+            EXPECT_NEAR(got.x(), k.origin.x, 1e-12);
+            EXPECT_NEAR(got.y(), k.origin.y, 1e-12);
+            EXPECT_NEAR(got.width(), r.width(), 1e-12);
+            gfx::Point p = k.from->convertPoint(r.origin, k.to);
+            EXPECT_EQ(p, got.origin);
+            EXPECT_EQ(k.to->convertPointFrom(r.origin, k.from), p);
+        }
+        EXPECT_EQ(c->convertRect(r, c.get()), r);  // bit for bit
+    }
+}
+
 // Conversions down a tree give what inverting each view's matrix gives, after every change of the
 // views on the way and with more views than any remembered inverses (signed zeros and NaN included).
 TEST_F(ui_View, ConversionsDownFollowEveryChangeOnTheWay) {
