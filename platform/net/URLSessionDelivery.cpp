@@ -18,6 +18,7 @@ namespace net {
 void SessionEngine::deliverEvent(session::Event* event) {
     if (!batch_) batch_ = takeBatch();
     batch_->events.push_back(event);
+    if (!event->mayWait) batch_->urgent = true;
 }
 
 session::Batch* SessionEngine::takeBatch() {

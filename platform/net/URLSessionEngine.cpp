@@ -191,9 +191,11 @@ void SessionEngine::run() {
         // When more than one socket was ready, more are likely to be ready by the time this turn
         // is done: its events wait for the next turn, polled without sleeping, and up to
         // kTurnsPerBatch turns' events go to the delegate queue in one submission, which wakes
-        // its worker once instead of once a turn. Events never wait through a sleep (nor, so,
-        // past libcurl's next timer): a turn that finds nothing ready hands them over at once.
-        const bool gather = ready > 1 && batch_ && !batch_->events.empty() && ++gathered < kTurnsPerBatch;
+        // its worker once instead of once a turn. So do events that may wait (an upload's
+        // progress, a turn for each piece sent) when nothing more pressing joined them. Events
+        // never wait through a sleep (nor, so, past libcurl's next timer): a turn that finds
+        // nothing ready hands them over at once.
+        const bool gather = batch_ && !batch_->events.empty() && (ready > 1 || !batch_->urgent) && ++gathered < kTurnsPerBatch;
         if (!gather) {
             flushBatch();
             gathered = 0;

@@ -248,8 +248,8 @@ private:
     // Network thread only.
     std::atomic<std::thread::id> networkThread_{};
     std::vector<std::function<void()>> takenCommands_; // the commands of this turn (their room kept)
-    // When the poll finds more than one socket ready, the events of up to kTurnsPerBatch turns go
-    // to the delegate queue together (see run()).
+    // When the poll finds more than one socket ready, or the events may wait, the events of up to
+    // kTurnsPerBatch turns go to the delegate queue together (see run()).
     static constexpr int kTurnsPerBatch = 4;
     session::Batch* batch_ = nullptr;          // events of this turn of the loop, in order
     static constexpr std::size_t kSpareBatches = 8;

@@ -53,6 +53,9 @@ public:
     std::size_t bytes() const override { return payload.size(); }
     core::Bytes payload;       // bytes made on the network thread for the function to read
     bool keepOnCancel = false; // held for the response's answer: still delivered when the task is cancelled
+    // The delegate may hear it a few busy loop turns late (an upload's progress): alone in a
+    // batch, it does not make the batch go at the end of its turn.
+    bool mayWait = false;
 };
 
 // F is called with the payload, or with nothing.
@@ -89,9 +92,11 @@ public:
     void clear() {
         for (Event* event : events) delete event;
         events.clear();
+        urgent = false;
     }
 
     std::vector<Event*> events;              // an event already given back leaves a null here
+    bool urgent = false;                     // holds an event that may not wait (see Event::mayWait)
     std::shared_ptr<SessionEngine> engine;   // while handed over: where it goes back to
 };
 

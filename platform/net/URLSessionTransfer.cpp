@@ -298,9 +298,13 @@ int SessionEngine::onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ult
             std::int64_t total = ultotal > 0 ? ultotal
                                  : t.uploadBody ? t.uploadBody->length()
                                                 : static_cast<std::int64_t>(t.sentBody().size());
-            engine->deliverAfterResponse(task, [engine = engine->shared_from_this(), task, sent, ulnow, total] {
+            // Sending a large body takes a loop turn per piece: the delegate queue hears a few
+            // pieces' progress at once instead of being woken for each.
+            session::Event* event = session::makeEvent([engine = engine->shared_from_this(), task, sent, ulnow, total] {
                 if (auto d = engine->delegate()) d->didSendBodyData(task->session(), task, sent, ulnow, total);
             });
+            event->mayWait = true;
+            engine->holdOrDeliver(task, event);
         }
     }
     return 0;

@@ -35,8 +35,11 @@ public:
         completion(next);
     }
     void didSendBodyData(const Session&, const Task&, std::int64_t, std::int64_t total, std::int64_t expected) override {
-        std::lock_guard lock(mutex_);
-        lastSent_ = {total, expected};
+        {
+            std::lock_guard lock(mutex_);
+            lastSent_ = {total, expected};
+        }
+        changed_.notify_all();
     }
     void didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>& error) override {
         {
@@ -50,6 +53,10 @@ public:
     bool waitUntilDone() {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return done_; });
+    }
+    bool waitUntilSent(std::int64_t n) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return lastSent_.first >= n; });
     }
     bool waitUntilAsked(std::size_t n) {
         std::unique_lock lock(mutex_);
@@ -159,6 +166,24 @@ TEST_F(UploadFixture, AStreamedUploadGoesChunkedAndWaitsForItsProducer) {
     EXPECT_TRUE(seen.body == "piece0;piece1;piece2;piece3;piece4;" + pattern(70000));
     EXPECT_EQ(task->countOfBytesExpectedToSend(), -1);
     EXPECT_EQ(recorder->asked(), 1u);
+}
+
+// Progress reports may wait a few busy loop turns to reach the delegate together, never while
+// the transfer waits: here for its producer's next bytes.
+TEST_F(UploadFixture, WhatWasSentIsReportedWhileTheUploadWaitsForMore) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    auto producer = core::ProducerStream::create();
+    recorder->streams = {producer};
+    auto task = session->streamedUploadTask(post(server.url("/stream")));
+    task->resume();
+    ASSERT_TRUE(recorder->waitUntilAsked(1));
+    const std::string first = pattern(1500000); // several pieces, a loop turn each
+    producer->write(first);
+    EXPECT_TRUE(recorder->waitUntilSent(static_cast<std::int64_t>(first.size())));
+    producer->finish();
+    ASSERT_TRUE(recorder->waitUntilDone());
+    EXPECT_FALSE(recorder->error());
+    EXPECT_TRUE(server.requests().at(0).body == first);
 }
 
 TEST_F(UploadFixture, AStreamedUploadWithoutAStreamOrWithAFailingOneFails) {
