@@ -22,7 +22,7 @@ void initCurlOnce() {
         // carved from the threads' arenas, whose freed pages stay resident (malloc_trim does not
         // shrink an arena's top): each big body left 10-20 MiB behind. Fixing the threshold at its
         // default keeps them mapped on their own and handed back when freed.
-        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+        mallopt(M_MMAP_THRESHOLD, static_cast<int>(kMmapThreshold));
         return true;
     }();
     (void)initialised;

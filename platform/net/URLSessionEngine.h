@@ -45,6 +45,10 @@ struct LegAuth {
     int proxyFailures = 0;
 };
 
+// The allocator's mmap threshold, which the first engine fixes (see initCurlOnce()): blocks from
+// this size up are mappings of their own, handed back to the system when freed.
+inline constexpr std::size_t kMmapThreshold = 128 * 1024;
+
 class SessionEngine : public std::enable_shared_from_this<SessionEngine> {
 public:
     using Callback = URLSessionDelegate::Callback;
@@ -229,6 +233,9 @@ private:
 
     void armTimeoutCheck();
     void checkTimeouts();
+
+    // libcurl's upload buffer for a body of bytes (see configure()).
+    static constexpr std::size_t kBytesUploadBuffer = kMmapThreshold - 8 * 1024;
 
     const URLSessionConfiguration configuration_;
     const std::string defaultUserAgent_; // for requests that name none, made once: the bundle does not change

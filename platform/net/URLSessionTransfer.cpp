@@ -174,6 +174,12 @@ void SessionEngine::configure(Transfer& t) {
         if (!t.sentBody().empty() || method == "POST" || method == "PUT" || method == "PATCH") {
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.sentBody().size()));
             curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.sentBody().empty() ? "" : reinterpret_cast<const char*>(t.sentBody().data()));
+            // libcurl copies the bytes into its upload buffer and sends one buffer a loop turn.
+            // Larger than its 64 KiB, a large body takes half the turns (and system calls); kept
+            // below the allocator's mmap threshold, the buffer is heap memory the next leg
+            // reuses rather than a fresh mapping that faults in page by page.
+            if (t.sentBody().size() > kBytesUploadBuffer)
+                curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kBytesUploadBuffer));
         }
         if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }

@@ -218,7 +218,7 @@ TEST_F(UploadFixture, RedirectsThatKeepTheMethodSendTheBodyAgain) {
         {"bytes", 308, "PUT", "PUT", true},    {"file", 308, "POST", "POST", true},   {"stream", 308, "PUT", "PUT", true},
         {"file", 303, "POST", "GET", false},   {"stream", 302, "POST", "GET", false}, {"file", 301, "PUT", "PUT", true},
     };
-    const std::string content = pattern(5000);
+    const std::string content = pattern(300000); // several pieces of every kind of body
     auto path = writeFile("redirected.bin", content);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + std::to_string(c.status) + " " + c.method);
