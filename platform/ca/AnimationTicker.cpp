@@ -14,7 +14,8 @@ AnimationTicker& AnimationTicker::shared() {
 }
 
 void AnimationTicker::watch(const std::shared_ptr<Layer>& layer) {
-    bool known = std::any_of(layers_.begin(), layers_.end(), [&](const auto& w) { return w.lock() == layer; });
+    // The same object as a watched layer (compared by owner: an expired entry belongs to none alive).
+    bool known = std::any_of(layers_.begin(), layers_.end(), [&](const auto& w) { return !w.owner_before(layer) && !layer.owner_before(w); });
     if (!known) layers_.push_back(layer);
     if (!timer_) timer_ = dispatch::Timer::start(dispatch::Queue::main(), 1.0 / 60, true, [] { shared().tick(); });
 }

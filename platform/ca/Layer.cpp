@@ -81,6 +81,7 @@ void Layer::insertSublayer(const std::shared_ptr<Layer>& layer, size_t index) {
     index = std::min(index, sublayers_.size());
     sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
     layer->superlayer_ = self;
+    layer->superlayerPointer_ = this;
     changed();
 }
 
@@ -94,6 +95,7 @@ void Layer::setSublayers(const std::vector<std::shared_ptr<Layer>>& layers) {
 void Layer::removeFromSuperlayer() {
     auto parent = superlayer();
     superlayer_.reset();
+    superlayerPointer_ = nullptr;
     if (!parent) return;
     auto& list = parent->sublayers_;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& l) { return l.get() == this; }), list.end());
@@ -140,7 +142,7 @@ std::vector<std::string> Layer::animationKeys() const {
 }
 
 double Layer::convertMediaTime(double mediaTime) const {
-    auto parent = superlayer();
+    const Layer* parent = superlayer_.expired() ? nullptr : superlayerPointer_;
     double parentTime = parent ? parent->convertMediaTime(mediaTime) : mediaTime;
     return localTimeFromParent(parentTime);
 }

@@ -179,6 +179,7 @@ protected:
 
 private:
     std::weak_ptr<Layer> superlayer_;
+    Layer* superlayerPointer_ = nullptr;  // the same layer, read only while superlayer_ lives (time walks)
     std::vector<std::shared_ptr<Layer>> sublayers_;
     std::vector<std::pair<std::string, std::shared_ptr<Animation>>> animations_;
     std::weak_ptr<LayerDelegate> delegate_;

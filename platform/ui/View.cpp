@@ -611,19 +611,22 @@ void View::animateChange(const char* keyPath, const ca::PropertyValue& from, con
     if (blockStack().empty() || from == to) return;
     const BlockContext& block = blockStack().back();
     auto animation = ca::BasicAnimation::make(keyPath);
+    const std::string key = std::string("view.") + keyPath;
+    const double now = layer_->localTime();
     // The animation starts from what is on screen now, so an interrupted animation carries on
     // smoothly from where it was.
-    auto shown = layer_->presentationAt(layer_->localTime()).get(keyPath);
-    animation->fromValue = layer_->animation(std::string("view.") + keyPath) && shown ? *shown : from;
+    std::optional<ca::PropertyValue> shown;
+    if (layer_->animation(key)) shown = layer_->presentationAt(now).get(keyPath);
+    animation->fromValue = shown ? *shown : from;
     animation->toValue = to;
     animation->duration = block.duration;
     animation->timingFunction = block.timing;
-    animation->beginTime = layer_->localTime() + block.delay;
+    animation->beginTime = now + block.delay;
     if (block.delay > 0) animation->fillMode = ca::FillMode::backwards;
     auto completion = block.completion;
     ++completion->pending;
     animation->onStop = [completion](bool finished) { completion->stopped(finished); };
-    layer_->addAnimation(animation, std::string("view.") + keyPath);
+    layer_->addAnimation(animation, key);
 }
 
 void View::animate(double duration, const std::function<void()>& animations, std::function<void(bool)> completion) {
