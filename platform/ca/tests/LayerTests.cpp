@@ -1,4 +1,5 @@
 #include "platform/ca/Layer.h"
+#include "platform/ca/MediaTime.h"
 #include "platform/ca/ShapeLayer.h"
 #include "CaTest.h"
 
@@ -145,6 +146,14 @@ TEST_F(ca_Layer, LayerSpeedAndTimeOffsetReachTheSublayers) {
     parent->setSpeed(0);
     parent->setTimeOffset(child->animation("fade")->beginTime + 0.1);
     EXPECT_NEAR(child->presentationLayer()->model().opacity, 0.1, 1e-9);
+    // Moved to another superlayer, then left alone when that one goes: the media time itself.
+    auto other = Layer::make();
+    other->setTimeOffset(100);
+    other->addSublayer(child);
+    EXPECT_EQ(child->localTime(), currentMediaTime() + 100);
+    other.reset();
+    EXPECT_EQ(child->superlayer(), nullptr);
+    EXPECT_EQ(child->localTime(), currentMediaTime());
 }
 
 TEST_F(ca_Layer, FinishedAnimationsLeaveAndSayWhetherTheyFinished) {
