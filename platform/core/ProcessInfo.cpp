@@ -1,6 +1,8 @@
 #include "platform/core/ProcessInfo.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cstdlib>
 #include <mutex>
 #include <unistd.h>
@@ -11,7 +13,6 @@ namespace {
 
 struct State {
     std::mutex mutex;
-    OperatingSystemVersion version;
     std::optional<std::vector<std::string>> languages;
     bool infoOverridden = false;
     std::optional<Dictionary> info;
@@ -21,6 +22,19 @@ struct State {
 State& state() {
     static State* s = new State; // read during exit by late loggers; never destroyed
     return *s;
+}
+
+// Views ask for the version while they lay out, so it is read without a lock: the current one
+// through a pointer. Versions that tests set are all kept (a reader may still hold the one it
+// took), never destroyed.
+std::atomic<const OperatingSystemVersion*>& currentVersion() {
+    static const OperatingSystemVersion first{};
+    static std::atomic<const OperatingSystemVersion*> version{&first};
+    return version;
+}
+std::vector<std::unique_ptr<const OperatingSystemVersion>>& setVersions() {
+    static auto* versions = new std::vector<std::unique_ptr<const OperatingSystemVersion>>();
+    return *versions;
 }
 
 std::string env(const char* name) {
@@ -60,14 +74,12 @@ std::string languageTag(std::string locale) {
 
 } // namespace
 
-OperatingSystemVersion ProcessInfo::operatingSystemVersion() {
-    std::lock_guard lock(state().mutex);
-    return state().version;
-}
+OperatingSystemVersion ProcessInfo::operatingSystemVersion() { return *currentVersion().load(std::memory_order_acquire); }
 
 void ProcessInfo::setOperatingSystemVersionForTesting(OperatingSystemVersion version) {
     std::lock_guard lock(state().mutex);
-    state().version = version;
+    setVersions().push_back(std::make_unique<const OperatingSystemVersion>(version));
+    currentVersion().store(setVersions().back().get(), std::memory_order_release);
 }
 
 bool ProcessInfo::isOperatingSystemAtLeast(OperatingSystemVersion v) {
