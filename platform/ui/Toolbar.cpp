@@ -50,7 +50,11 @@ void Toolbar::setBarStyle(BarStyle style) {
     barStyle_ = style;
     refreshColors();
 }
-void Toolbar::setBarTintColor(std::optional<gfx::Color> color) { barTintColor_ = color; refreshColors(); }
+void Toolbar::setBarTintColor(std::optional<gfx::Color> color) {
+    if (color == barTintColor_) return;
+    barTintColor_ = color;
+    refreshColors();
+}
 void Toolbar::setTranslucent(bool translucent) { translucent_ = translucent; refreshColors(); }
 void Toolbar::tintColorDidChange() { rebuild(); }
 
