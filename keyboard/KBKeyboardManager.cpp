@@ -43,7 +43,7 @@ std::string text(const gfx::EdgeInsets& e) {
 std::string yesNo(bool v) { return v ? "Yes" : "NO"; }
 
 
-ui::InputAccessoryHost* accessoryHost(ui::View* view) { return dynamic_cast<ui::InputAccessoryHost*>(view); }
+ui::InputAccessoryHost* accessoryHost(ui::View* view) { return view->inputAccessoryHost(); }
 bool isTextInput(const ui::View* view) { return core::isKindOf<ui::TextField>(*view) || core::isKindOf<ui::TextView>(*view); }
 std::shared_ptr<ui::TextView> asTextView(const std::shared_ptr<ui::View>& view) {
     return view && core::isKindOf<ui::TextView>(*view) ? std::static_pointer_cast<ui::TextView>(view) : nullptr;

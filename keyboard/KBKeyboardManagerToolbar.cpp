@@ -39,7 +39,7 @@ void KBKeyboardManager::addToolbarIfRequired() {
     logStarted("addToolbarIfRequired()");
     auto input = textFieldView();
     auto group = input ? std::optional<GroupList>(currentGroupList(*input)) : std::nullopt;
-    auto* host = dynamic_cast<ui::InputAccessoryHost*>(input.get());
+    auto* host = input ? input->inputAccessoryHost() : nullptr;
     if (enableDebugging && group && !(*group)->empty()) log("Found " + std::to_string((*group)->size()) + " responder sibling(s)");
     bool owned = host && (!host->inputAccessoryView() || isManagersTag(host->inputAccessoryView()->tag()));
     if (group && !(*group)->empty() && owned) {
@@ -107,7 +107,7 @@ void KBKeyboardManager::removeToolbarIfRequired() {
     if (auto group = currentResponderGroup()) {
         if (enableDebugging) log("Found " + std::to_string(group->size()) + " responder sibling(s)");
         for (const auto& member : *group) {
-            auto* host = dynamic_cast<ui::InputAccessoryHost*>(member.get());
+            auto* host = member->inputAccessoryHost();
             if (!host) continue;
             auto bar = std::dynamic_pointer_cast<KBToolbar>(host->inputAccessoryView());
             bool input = dynamic_cast<ui::TextField*>(member.get()) || dynamic_cast<ui::TextView*>(member.get());

@@ -104,9 +104,11 @@ void setToolbarPlaceholder(ui::View& view, Title placeholder) {
 Title drawingToolbarPlaceholder(const ui::View& view) {
     if (shouldHideToolbarPlaceholder(view)) return std::nullopt;
     if (auto explicitText = toolbarPlaceholder(view); explicitText && !explicitText->empty()) return explicitText;
-    if (auto* field = dynamic_cast<const ui::TextField*>(&view))
-        return field->placeholder().empty() ? Title{} : Title{field->placeholder()};
-    if (auto* textView = dynamic_cast<const KBTextView*>(&view)) return textView->placeholder();
+    if (core::isKindOf<ui::TextField>(view)) {
+        const auto& field = static_cast<const ui::TextField&>(view);
+        return field.placeholder().empty() ? Title{} : Title{field.placeholder()};
+    }
+    if (core::isKindOf<KBTextView>(view)) return static_cast<const KBTextView&>(view).placeholder();
     return std::nullopt;
 }
 
@@ -114,7 +116,7 @@ Title drawingToolbarPlaceholder(const ui::View& view) {
 
 void addKeyboardToolbarWithTargetWithTarget(ui::View& view, const std::shared_ptr<void>& target, Title titleText,
                                             const Configuration& right, const Configuration& previous, const Configuration& next) {
-    auto* host = dynamic_cast<ui::InputAccessoryHost*>(&view);
+    auto* host = view.inputAccessoryHost();
     if (!host) return;
     auto toolbar = keyboardToolbar(view);
     std::vector<std::shared_ptr<ui::BarButtonItem>> items;
@@ -143,7 +145,7 @@ void addKeyboardToolbarWithTargetWithTarget(ui::View& view, const std::shared_pt
         items.push_back(item);
     }
     toolbar->setItems(std::move(items));
-    if (dynamic_cast<ui::TextField*>(&view) || dynamic_cast<ui::TextView*>(&view)) {
+    if (core::isKindOf<ui::TextField>(view) || core::isKindOf<ui::TextView>(view)) {
         host->setInputAccessoryView(toolbar);
         toolbar->setBarStyle(host->keyboardAppearance() == ui::KeyboardAppearance::dark ? ui::BarStyle::black : ui::BarStyle::default_);
     }

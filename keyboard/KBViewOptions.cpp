@@ -67,7 +67,7 @@ void setKBLayoutGuideConstraint(ui::ViewController& c, std::shared_ptr<core::Obj
 }
 
 std::shared_ptr<KBToolbar> keyboardToolbar(ui::View& view) {
-    if (auto* host = dynamic_cast<ui::InputAccessoryHost*>(&view))
+    if (auto* host = view.inputAccessoryHost())
         if (const auto& accessory = host->inputAccessoryView(); accessory && core::isKindOf<KBToolbar>(*accessory))
             return std::static_pointer_cast<KBToolbar>(accessory);
     if (auto stored = std::static_pointer_cast<KBToolbar>(view.associatedObject(kKBKeyboardToolbar))) return stored;

@@ -2,7 +2,7 @@
 // What a text input offers besides typing: a view that rides above the keyboard while the input
 // has the focus (its accessory, for instance a bar of buttons) and the look of the keyboard it
 // asks for. Text fields, text views and search bars have these; a caller tells them apart from
-// other views by a cast to InputAccessoryHost. Main thread only.
+// other views by View::inputAccessoryHost(). Main thread only.
 
 #include <memory>
 

@@ -26,7 +26,7 @@ public:
 // one (a search bar's field takes the bar's).
 std::shared_ptr<View> accessoryFor(const std::shared_ptr<View>& focused) {
     for (auto v = focused; v; v = v->superview())
-        if (auto* host = dynamic_cast<InputAccessoryHost*>(v.get()); host && host->inputAccessoryView())
+        if (auto* host = v->inputAccessoryHost(); host && host->inputAccessoryView())
             return host->inputAccessoryView();
     return nullptr;
 }
@@ -88,7 +88,7 @@ void Keyboard::update() {
     if (show) {
         place(accessory);
         auto& kv = keyboardView();
-        auto* host = dynamic_cast<InputAccessoryHost*>(view.get());
+        auto* host = view->inputAccessoryHost();
         kv->setBackgroundColor(host && host->keyboardAppearance() == KeyboardAppearance::dark ? kDarkKeysColor : kKeysColor);
         if (auto window = view->window(); window && kv->superview() != window) {
             kv->setFrame(frame());

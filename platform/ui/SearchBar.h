@@ -25,6 +25,7 @@ class SearchBar : public View, public InputAccessoryHost {
 
     gfx::Size sizeThatFits(gfx::Size size) const override { return {size.width, 56}; }
     void layoutSubviews() override;
+    InputAccessoryHost* inputAccessoryHost() override { return this; }
 
 protected:
     const View* focusView() const override { return this; }

@@ -85,6 +85,7 @@ class TextField : public Control, public TextInput, public InputAccessoryHost {
     void didMoveToWindow() override;
     void touchesEnded(const TouchSet& touches) override;
     std::optional<std::string> dumpText() const override { return text_.empty() ? placeholder_ : text_; }
+    InputAccessoryHost* inputAccessoryHost() override { return this; }
 
 protected:
     const View* focusView() const override { return this; }

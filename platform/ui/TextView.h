@@ -76,6 +76,7 @@ class TextView : public ScrollView, public TextInput, public InputAccessoryHost 
     void didMoveToWindow() override;
     void touchesEnded(const TouchSet& touches) override;
     std::optional<std::string> dumpText() const override { return text_; }
+    InputAccessoryHost* inputAccessoryHost() override { return this; }
 
 protected:
     const View* focusView() const override { return this; }

@@ -32,6 +32,7 @@ namespace ui {
 
 class Window;
 class GestureRecognizer;
+class InputAccessoryHost;
 class ViewController;
 
 enum class ContentMode { scaleToFill, scaleAspectFit, scaleAspectFill, redraw, center, top, bottom, left, right,
@@ -226,6 +227,10 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
 
     // The text a view-tree dump shows for this view (labels and buttons have one).
     virtual std::optional<std::string> dumpText() const { return std::nullopt; }
+
+    // This view as an input that can have an accessory above the keyboard (text fields, text views
+    // and search bars), else null.
+    virtual InputAccessoryHost* inputAccessoryHost() { return nullptr; }
 
     // Animation blocks.
     static void animate(double duration, const std::function<void()>& animations,
