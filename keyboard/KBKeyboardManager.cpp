@@ -16,6 +16,7 @@
 #include "platform/ui/Window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <mutex>
@@ -54,6 +55,8 @@ std::shared_ptr<KBKeyboardManager>& sharedSlot() {
     static std::shared_ptr<KBKeyboardManager> slot;
     return slot;
 }
+// The slot's manager, read without the lock.
+std::atomic<KBKeyboardManager*> sharedPointer{nullptr};
 
 // The weak cache of currentKeyWindow.
 std::weak_ptr<ui::Window>& cachedKeyWindow() {
@@ -68,8 +71,16 @@ std::weak_ptr<ui::Window>& cachedKeyWindow() {
 std::shared_ptr<KBKeyboardManager> KBKeyboardManager::shared() {
     std::lock_guard lock(sharedMutex);
     auto& slot = sharedSlot();
-    if (!slot) slot = core::make<KBKeyboardManager>();
+    if (!slot) {
+        slot = core::make<KBKeyboardManager>();
+        sharedPointer.store(slot.get(), std::memory_order_release);
+    }
     return slot;
+}
+
+KBKeyboardManager& KBKeyboardManager::sharedReference() {
+    if (auto* manager = sharedPointer.load(std::memory_order_acquire)) return *manager;
+    return *shared();  // the slot keeps it
 }
 
 void KBKeyboardManager::resetSharedForTesting() {
@@ -77,6 +88,7 @@ void KBKeyboardManager::resetSharedForTesting() {
     {
         std::lock_guard lock(sharedMutex);
         old.swap(sharedSlot());
+        sharedPointer.store(nullptr, std::memory_order_release);
     }
 }
 

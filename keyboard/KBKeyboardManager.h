@@ -43,6 +43,8 @@ class KBKeyboardManager : public core::Object, public ui::GestureRecognizerDeleg
 
     // The one manager, made on first use and kept for the life of the process.
     static std::shared_ptr<KBKeyboardManager> shared();
+    // The same manager without a reference to it, for a use that ends before the main thread goes on.
+    static KBKeyboardManager& sharedReference();
     // Drops the shared manager (its observers go with it) so the next read makes a new one.
     static void resetSharedForTesting();
 

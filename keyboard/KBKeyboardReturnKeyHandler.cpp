@@ -5,7 +5,7 @@
 namespace keyboard {
 namespace {
 
-GroupList groupOf(const ui::View& view) { return KBKeyboardManager::shared()->currentGroupList(view); }
+GroupList groupOf(const ui::View& view) { return KBKeyboardManager::sharedReference().currentGroupList(view); }
 
 std::shared_ptr<KBKeyboardReturnKeyHandler> self(KBKeyboardReturnKeyHandler* handler) {
     return std::static_pointer_cast<KBKeyboardReturnKeyHandler>(handler->shared_from_this());
@@ -41,7 +41,8 @@ const KBKeyboardReturnKeyHandler::Record* KBKeyboardReturnKeyHandler::recordFor(
     auto it = recordIndex_.find(&view);
     if (it == recordIndex_.end() || it->second >= textFieldInfoCache_.size()) return nullptr;
     const Record& record = textFieldInfoCache_[it->second];
-    return record.textFieldView.lock().get() == &view ? &record : nullptr;
+    // Made for a view at this address: while that view lives, it is this one.
+    return record.textFieldView.expired() ? nullptr : &record;
 }
 
 void KBKeyboardReturnKeyHandler::reindexRecords() {
@@ -109,8 +110,8 @@ void KBKeyboardReturnKeyHandler::refreshReturnKeyTypes(ui::View& view) {
     auto group = groupOf(view);
     if (group->empty()) return;
     auto type = group->back() == &view ? lastTextFieldReturnKeyType_ : ui::ReturnKeyType::next;
-    if (auto* field = dynamic_cast<ui::TextField*>(&view)) field->setReturnKeyType(type);
-    else if (auto* text = dynamic_cast<ui::TextView*>(&view)) text->setReturnKeyType(type);
+    if (core::isKindOf<ui::TextField>(view)) static_cast<ui::TextField&>(view).setReturnKeyType(type);
+    else if (core::isKindOf<ui::TextView>(view)) static_cast<ui::TextView&>(view).setReturnKeyType(type);
 }
 
 bool KBKeyboardReturnKeyHandler::advanceToNextResponder(ui::View& view) {
