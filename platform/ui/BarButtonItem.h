@@ -89,7 +89,9 @@ class BarButtonItem : public core::Object {
     // The toolbar that shows the item hears of changes through this (one handler serves all the
     // items of a bar).
     using ChangeHandler = std::shared_ptr<const std::function<void()>>;
-    void setChangeHandler(ChangeHandler handler) { changed_ = std::move(handler); }
+    void setChangeHandler(const ChangeHandler& handler) {
+        if (changed_ != handler) changed_ = handler;
+    }
 
 protected:
     void changed() const {

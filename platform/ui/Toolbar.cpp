@@ -33,7 +33,9 @@ Toolbar::~Toolbar() {
 
 void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
     if (items == items_) return;
-    for (auto& item : items_) item->setChangeHandler(nullptr);
+    // Items that leave the bar stop telling it of their changes; the others tell it.
+    for (auto& item : items_)
+        if (std::find(items.begin(), items.end(), item) == items.end()) item->setChangeHandler(nullptr);
     items_ = std::move(items);
     if (!itemChanged_) {
         std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
