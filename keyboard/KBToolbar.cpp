@@ -15,7 +15,7 @@ void KBToolbar::init() {
 
 KBToolbar::~KBToolbar() = default;  // the bar lets go of its items' change handlers
 
-std::shared_ptr<KBBarButtonItem> KBToolbar::previousBarButton() {
+const std::shared_ptr<KBBarButtonItem>& KBToolbar::previousBarButton() {
     if (!previous_) {
         previous_ = core::make<KBBarButtonItem>();
         previous_->initWithImage(nullptr, ui::BarButtonItemStyle::plain, {}, {});
@@ -24,7 +24,7 @@ std::shared_ptr<KBBarButtonItem> KBToolbar::previousBarButton() {
     return previous_;
 }
 
-std::shared_ptr<KBBarButtonItem> KBToolbar::nextBarButton() {
+const std::shared_ptr<KBBarButtonItem>& KBToolbar::nextBarButton() {
     if (!next_) {
         next_ = core::make<KBBarButtonItem>();
         next_->initWithImage(nullptr, ui::BarButtonItemStyle::plain, {}, {});
@@ -33,7 +33,7 @@ std::shared_ptr<KBBarButtonItem> KBToolbar::nextBarButton() {
     return next_;
 }
 
-std::shared_ptr<KBTitleBarButtonItem> KBToolbar::titleBarButton() {
+const std::shared_ptr<KBTitleBarButtonItem>& KBToolbar::titleBarButton() {
     if (!title_) {
         title_ = core::make<KBTitleBarButtonItem>();
         title_->initWithTitle(std::nullopt);
@@ -42,7 +42,7 @@ std::shared_ptr<KBTitleBarButtonItem> KBToolbar::titleBarButton() {
     return title_;
 }
 
-std::shared_ptr<KBBarButtonItem> KBToolbar::doneBarButton() {
+const std::shared_ptr<KBBarButtonItem>& KBToolbar::doneBarButton() {
     if (!done_) {
         done_ = core::make<KBBarButtonItem>();
         done_->initWithTitle(std::nullopt, ui::BarButtonItemStyle::done, {}, {});
@@ -51,7 +51,7 @@ std::shared_ptr<KBBarButtonItem> KBToolbar::doneBarButton() {
     return done_;
 }
 
-std::shared_ptr<KBBarButtonItem> KBToolbar::fixedSpaceBarButton() {
+const std::shared_ptr<KBBarButtonItem>& KBToolbar::fixedSpaceBarButton() {
     if (!fixedSpace_) {
         fixedSpace_ = core::make<KBBarButtonItem>();
         fixedSpace_->initWithBarButtonSystemItem(ui::BarButtonSystemItem::fixedSpace, {}, {});

@@ -19,16 +19,16 @@ class KBToolbar : public ui::Toolbar {
     void init() override;
     ~KBToolbar() override;
 
-    std::shared_ptr<KBBarButtonItem> previousBarButton();
+    const std::shared_ptr<KBBarButtonItem>& previousBarButton();
     void setPreviousBarButton(std::shared_ptr<KBBarButtonItem> item) { previous_ = std::move(item); }
-    std::shared_ptr<KBBarButtonItem> nextBarButton();
+    const std::shared_ptr<KBBarButtonItem>& nextBarButton();
     void setNextBarButton(std::shared_ptr<KBBarButtonItem> item) { next_ = std::move(item); }
-    std::shared_ptr<KBTitleBarButtonItem> titleBarButton();
+    const std::shared_ptr<KBTitleBarButtonItem>& titleBarButton();
     void setTitleBarButton(std::shared_ptr<KBTitleBarButtonItem> item) { title_ = std::move(item); }
-    std::shared_ptr<KBBarButtonItem> doneBarButton();
+    const std::shared_ptr<KBBarButtonItem>& doneBarButton();
     void setDoneBarButton(std::shared_ptr<KBBarButtonItem> item) { done_ = std::move(item); }
     // Every read marks the item a system item and sets its width: 20 before system 10, else 6.
-    std::shared_ptr<KBBarButtonItem> fixedSpaceBarButton();
+    const std::shared_ptr<KBBarButtonItem>& fixedSpaceBarButton();
     void setFixedSpaceBarButton(std::shared_ptr<KBBarButtonItem> item) { fixedSpace_ = std::move(item); }
 
     gfx::Size sizeThatFits(gfx::Size size) const override;
