@@ -4,6 +4,7 @@
 #include "platform/ca/MediaTime.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ca {
 namespace {
@@ -37,8 +38,13 @@ void Layer::setZPosition(double z) { model_.zPosition = z; geometryChanged(); }
 
 void Layer::setFrame(const gfx::Rect& frame) {
     gfx::Rect r = frame.standardized();
-    setBounds({model_.bounds.origin, r.size});
-    setPosition({r.x() + model_.anchorPoint.x * r.width(), r.y() + model_.anchorPoint.y * r.height()});
+    gfx::Rect bounds{model_.bounds.origin, r.size};
+    gfx::Point position{r.x() + model_.anchorPoint.x * r.width(), r.y() + model_.anchorPoint.y * r.height()};
+    // The same geometry, to the bit (a page set back where it is): nothing moves, nobody is told.
+    auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    if (same(bounds, model_.bounds) && same(position, model_.position)) return;
+    setBounds(bounds);
+    setPosition(position);
 }
 
 void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; geometryChanged(); }

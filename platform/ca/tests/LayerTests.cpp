@@ -25,6 +25,37 @@ TEST_F(ca_Layer, FrameComesFromPositionAnchorBoundsAndTransform) {
     EXPECT_EQ(layer->frame(), gfx::Rect(-40, -5, 200, 100));
 }
 
+// A frame that gives the geometry the layer has, to the bit, changes nothing and tells nobody.
+TEST_F(ca_Layer, SettingTheFrameItHasTellsNobody) {
+    struct Delegate : LayerDelegate {
+        int told = 0;
+        void displayLayer(Layer&) override {}
+        void layerGeometryDidChange(Layer&) override { ++told; }
+    };
+    auto delegate = std::make_shared<Delegate>();
+    auto layer = Layer::make();
+    layer->setDelegate(delegate);
+    int changes = 0;
+    Layer::setChangeObserver([&] { ++changes; });
+    layer->setFrame({10, 20, 100, 50});
+    const int toldFirst = delegate->told, changesFirst = changes;
+    EXPECT_GT(toldFirst, 0);
+    layer->setFrame({10, 20, 100, 50});
+    EXPECT_EQ(delegate->told, toldFirst);
+    EXPECT_EQ(changes, changesFirst);
+    layer->setFrame({10, 21, 100, 50});  // moved
+    EXPECT_GT(delegate->told, toldFirst);
+    EXPECT_EQ(layer->position(), gfx::Point(60, 46));
+    layer->setAnchorPoint({-0.0, 0.0});
+    layer->setFrame({0.0, 0.0, 100, 50});
+    EXPECT_FALSE(std::signbit(layer->position().x));
+    const int toldBefore = delegate->told;
+    layer->setFrame({-0.0, 0.0, 100, 50});  // a zero of the other sign is a change of the position
+    EXPECT_GT(delegate->told, toldBefore);
+    EXPECT_TRUE(std::signbit(layer->position().x));
+    Layer::setChangeObserver(nullptr);
+}
+
 // Without a transform the frame and the conversion skip the matrix products: the values must be
 // the products' own, bit for bit (signs of zero included), with the products kept for the rest.
 TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsFramesAndPointsExactlyAsTheMatrixProductDoes) {
