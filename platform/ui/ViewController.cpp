@@ -83,14 +83,14 @@ void ViewController::removeFromParentViewController() {
 std::shared_ptr<NavigationController> ViewController::navigationController() const {
     for (auto c = std::const_pointer_cast<ViewController>(std::static_pointer_cast<const ViewController>(shared_from_this()));
          c; c = c->parentViewController())
-        if (auto nav = std::dynamic_pointer_cast<NavigationController>(c)) return nav;
+        if (core::isKindOf<NavigationController>(*c)) return std::static_pointer_cast<NavigationController>(c);
     return nullptr;
 }
 
 std::shared_ptr<TabBarController> ViewController::tabBarController() const {
     for (auto c = std::const_pointer_cast<ViewController>(std::static_pointer_cast<const ViewController>(shared_from_this()));
          c; c = c->parentViewController())
-        if (auto tab = std::dynamic_pointer_cast<TabBarController>(c)) return tab;
+        if (core::isKindOf<TabBarController>(*c)) return std::static_pointer_cast<TabBarController>(c);
     return nullptr;
 }
 
