@@ -91,29 +91,23 @@ double RealClock::monotonicTime() const {
 
 VirtualClock::VirtualClock(double wallStart, double monotonicStart) : wall_(wallStart), monotonic_(monotonicStart) {}
 
-double VirtualClock::wallTime() const {
-    std::lock_guard lock(mutex_);
-    return wall_;
-}
+double VirtualClock::wallTime() const { return wall_.load(std::memory_order_acquire); }
 
-double VirtualClock::monotonicTime() const {
-    std::lock_guard lock(mutex_);
-    return monotonic_;
-}
+double VirtualClock::monotonicTime() const { return monotonic_.load(std::memory_order_acquire); }
 
 void VirtualClock::advance(double seconds) {
     if (!(seconds > 0)) return;
     {
         std::lock_guard lock(mutex_);
-        wall_ += seconds;
-        monotonic_ += seconds;
+        wall_.store(wall_.load(std::memory_order_relaxed) + seconds, std::memory_order_release);
+        monotonic_.store(monotonic_.load(std::memory_order_relaxed) + seconds, std::memory_order_release);
     }
     notifyTimeJump();
 }
 
 void VirtualClock::setWallTime(double seconds) {
     std::lock_guard lock(mutex_);
-    wall_ = seconds;
+    wall_.store(seconds, std::memory_order_release);
 }
 
 } // namespace dispatch

@@ -64,9 +64,9 @@ public:
     void setWallTime(double seconds);
 
 private:
-    mutable std::mutex mutex_;
-    double wall_;
-    double monotonic_;
+    std::mutex mutex_;  // writers take turns; readers read each value without it
+    std::atomic<double> wall_;
+    std::atomic<double> monotonic_;
 };
 
 } // namespace dispatch
