@@ -160,6 +160,8 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     static void noteResponderLinksChanged();
     // The controller whose root view this is (held weakly), if any.
     std::shared_ptr<ViewController> owningViewController() const { return controller_.lock(); }
+    // The same without taking a reference to it (walks on the main thread); null once it has gone.
+    ViewController* owningViewControllerPointer() const { return controller_.expired() ? nullptr : controllerPointer_; }
     // Called before the view joins `newSuperview` (null: before it leaves its superview).
     virtual void willMoveToSuperview(const std::shared_ptr<View>& newSuperview) { (void)newSuperview; }
     virtual void didMoveToSuperview() {}
@@ -258,6 +260,7 @@ private:
     friend class ViewController;
     gfx::Rect initialFrame_;
     std::weak_ptr<ViewController> controller_;
+    ViewController* controllerPointer_ = nullptr;  // the same controller, read only while controller_ lives
     std::shared_ptr<ca::Layer> layer_;
     std::weak_ptr<View> superview_;
     View* superviewPointer_ = nullptr;  // the same view as superview_, read only while that lives

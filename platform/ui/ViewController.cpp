@@ -35,6 +35,7 @@ const std::shared_ptr<View>& ViewController::view() {
         loadView();
         if (!view_) view_ = core::make<View>(Screen::main().bounds());
         view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+        view_->controllerPointer_ = this;
         View::noteResponderLinksChanged();
         viewDidLoad();
     }
@@ -43,7 +44,10 @@ const std::shared_ptr<View>& ViewController::view() {
 
 void ViewController::setView(std::shared_ptr<View> view) {
     view_ = std::move(view);
-    if (view_) view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+    if (view_) {
+        view_->controller_ = std::static_pointer_cast<ViewController>(shared_from_this());
+        view_->controllerPointer_ = this;
+    }
     View::noteResponderLinksChanged();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/core/Json.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ViewController.h"
 #include "UiTest.h"
 
 #include <array>
@@ -207,6 +208,13 @@ TEST_F(ui_View, TheUncountedSuperviewFollowsTheTreeAndGoesWithTheSuperview) {
     EXPECT_EQ(child->window(), nullptr);
     EXPECT_EQ(child->convertRect(child->bounds(), nullptr), (gfx::Rect{0, 0, 10, 10}));
     EXPECT_EQ(child->tintColor(), View::kDefaultTintColor);
+
+    // The same for the controller whose root view a view is.
+    auto controller = core::make<ViewController>();
+    auto root = controller->view();
+    EXPECT_EQ(root->owningViewControllerPointer(), controller.get());
+    controller.reset();
+    EXPECT_EQ(root->owningViewControllerPointer(), nullptr);
 }
 
 // Records each window change it hears of, as a native view's holder does to place its widget.
