@@ -215,9 +215,9 @@ const std::shared_ptr<ui::TapGestureRecognizer>& KBKeyboardManager::resignFirstR
 }
 
 bool KBKeyboardManager::resolveControllerSetting(bool flag, const KBClassList& enabled, const KBClassList& disabled) const {
-    auto input = textFieldView();
+    const ui::View* input = focusedInput();
     if (!input) return flag;
-    auto controller = viewContainingController(*input);
+    const ui::ViewController* controller = viewContainingControllerPointer(*input);
     if (!controller) return flag;
     if (!flag && !isKindOfAny(*controller, enabled)) return false;
     if (isKindOfAny(*controller, disabled)) return false;
@@ -234,7 +234,7 @@ bool KBKeyboardManager::isAutoToolbarEnabled() const {
 }
 
 bool KBKeyboardManager::isResignOnTouchOutsideEnabled() const {
-    if (auto input = textFieldView()) {
+    if (const ui::View* input = focusedInput()) {
         auto mode = shouldResignOnTouchOutsideMode(*input);
         if (mode == KBEnableMode::alwaysEnabled) return true;
         if (mode == KBEnableMode::alwaysDisabled) return false;
@@ -464,6 +464,7 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const core::Notification& n
     auto input = notification.object && core::isKindOf<ui::View>(*notification.object) ? std::static_pointer_cast<ui::View>(notification.object)
                                                                                          : nullptr;
     textFieldView_ = input;
+    textFieldViewPointer_ = input.get();
     if (overrideKeyboardAppearance && input && isTextInput(input.get())) {
         auto* host = accessoryHost(input.get());
         if (host->keyboardAppearance() != keyboardAppearance) {
@@ -508,6 +509,7 @@ void KBKeyboardManager::textFieldViewDidEndEditing(const core::Notification&) {
     gestureWindow_.reset();
     restoreTextViewInsets();
     textFieldView_.reset();
+    textFieldViewPointer_ = nullptr;
     logEnded("textFieldViewDidEndEditing(_:)", start);
 }
 

@@ -196,6 +196,9 @@ private:
     gfx::EdgeInsets startingTextViewScrollIndicatorInsets_;
     bool isTextViewContentInsetChanged_ = false;
     std::weak_ptr<ui::View> textFieldView_;
+    ui::View* textFieldViewPointer_ = nullptr;  // the same view, read only while textFieldView_ lives
+    // The focused input without taking a reference to it (for a use that ends before the main thread goes on).
+    ui::View* focusedInput() const { return textFieldView_.expired() ? nullptr : textFieldViewPointer_; }
     gfx::Point topViewBeginOrigin_ = unsetOrigin;
     std::weak_ptr<ui::ViewController> rootViewControllerWhilePopGestureRecognizerActive_;
     gfx::Point topViewBeginOriginWhilePopGestureRecognizerActive_ = unsetOrigin;

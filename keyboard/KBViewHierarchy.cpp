@@ -18,30 +18,38 @@ namespace {
 
 using ControllerPtr = std::shared_ptr<ui::ViewController>;
 
+// The walks below take no reference to the views and controllers they pass (main thread: nothing
+// goes away during a walk); a controller they hand out is taken by reference only at the end.
+
+ControllerPtr shared(ui::ViewController* controller) {
+    return controller ? std::static_pointer_cast<ui::ViewController>(controller->shared_from_this()) : nullptr;
+}
+
 // The controller whose root view `view` is, else null (then the view's next responder is its
 // superview).
-ControllerPtr controllerOfRootView(const ui::View& view) {
-    auto controller = view.owningViewController();
+ui::ViewController* rootControllerOf(const ui::View& view) {
+    auto* controller = view.owningViewControllerPointer();
     return controller && controller->isViewLoaded() && controller->view().get() == &view ? controller : nullptr;
 }
 
 // The first controller on the chain from `view` on, the view included: along a run of views the
 // chain is the superviews up to the first controller's root view, so they are climbed without
 // testing each one's type.
-ControllerPtr firstControllerFrom(const ui::View& view) {
+ui::ViewController* firstControllerIn(const ui::View& view) {
     for (const ui::View* v = &view; v; v = v->superviewPointer())
-        if (auto controller = controllerOfRootView(*v)) return controller;
+        if (auto* controller = rootControllerOf(*v)) return controller;
     return nullptr;
 }
+ControllerPtr firstControllerFrom(const ui::View& view) { return shared(firstControllerIn(view)); }
 
-// The first controller after `responder` along the chain (the responder itself is not tested).
-ControllerPtr nextController(const core::Object& responder) {
-    for (auto r = ui::nextResponder(responder); r; r = ui::nextResponder(*r)) {
-        if (core::isKindOf<ui::View>(*r)) return firstControllerFrom(static_cast<const ui::View&>(*r));
-        if (core::isKindOf<ui::ViewController>(*r)) return std::static_pointer_cast<ui::ViewController>(r);
-    }
-    return nullptr;
+// The first controller after `controller` along the chain. A controller's next responder
+// (ViewController::nextResponder) is its view's superview, else the controller that presented it.
+ui::ViewController* nextControllerAfter(ui::ViewController& controller) {
+    if (controller.isViewLoaded())
+        if (const ui::View* above = controller.view()->superviewPointer()) return firstControllerIn(*above);
+    return controller.presentingViewController().get();  // the presentation keeps it
 }
+ControllerPtr nextController(ui::ViewController& controller) { return shared(nextControllerAfter(controller)); }
 
 bool isContainer(const ui::ViewController& c) {
     return core::isKindOf<ui::NavigationController>(c) || core::isKindOf<ui::TabBarController>(c);
@@ -62,6 +70,7 @@ bool isKindOfAny(const core::Object& object, const KBClassList& classes) {
 }
 
 ControllerPtr viewContainingController(const ui::View& view) { return firstControllerFrom(view); }
+ui::ViewController* viewContainingControllerPointer(const ui::View& view) { return firstControllerIn(view); }
 
 ControllerPtr topMostController(const ui::View& view) {
     auto window = view.window();
@@ -109,7 +118,7 @@ std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
     // The chain's views are the superviews up to a controller's root view, whose next responder
     // is the controller, where the search ends.
     for (const ui::View* v = &view;;) {
-        if (controllerOfRootView(*v)) return nullptr;
+        if (rootControllerOf(*v)) return nullptr;
         ui::View* above = v->superviewPointer();
         if (!above) return nullptr;
         if (core::isKindOf<ui::SearchBar>(*above))
@@ -120,7 +129,7 @@ std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
 
 bool isInAlertController(const ui::View& view) {
     // Only controllers can be alerts, so the chain is taken controller by controller.
-    for (auto controller = viewContainingController(view); controller; controller = nextController(*controller))
+    for (auto* controller = firstControllerIn(view); controller; controller = nextControllerAfter(*controller))
         if (core::isKindOf<ui::AlertController>(*controller)) return true;
     return false;
 }

@@ -37,6 +37,8 @@ using Views = std::vector<std::shared_ptr<ui::View>>;
 
 // The first controller along the view's responder chain (the view itself is not tested).
 std::shared_ptr<ui::ViewController> viewContainingController(const ui::View& view);
+// The same without taking a reference to it, for a use that ends before the main thread goes on.
+ui::ViewController* viewContainingControllerPointer(const ui::View& view);
 // The containing controller, or the first controller above it that the window's presentation
 // chain holds.
 std::shared_ptr<ui::ViewController> topMostController(const ui::View& view);
