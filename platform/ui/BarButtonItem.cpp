@@ -72,7 +72,11 @@ void assign(T& field, T value, const BarButtonItem::ChangeHandler& changed) {
 } // namespace
 
 void BarButtonItem::setTitle(std::optional<std::string> title) { assign(title_, std::move(title), changed_); }
-void BarButtonItem::setImage(gfx::ImagePtr image) { assign(image_, std::move(image), changed_); }
+void BarButtonItem::setImage(const gfx::ImagePtr& image) {
+    if (image_ == image) return;  // compared before any copy: a bar rebuilt in place sets the same image
+    image_ = image;
+    if (changed_ && *changed_) (*changed_)();
+}
 void BarButtonItem::setCustomView(std::shared_ptr<View> view) { assign(customView_, std::move(view), changed_); }
 void BarButtonItem::setStyle(BarButtonItemStyle style) { assign(style_, style, changed_); }
 void BarButtonItem::setWidth(double width) { assign(width_, width, changed_); }

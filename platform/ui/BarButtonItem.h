@@ -60,7 +60,7 @@ class BarButtonItem : public core::Object {
     const std::optional<std::string>& title() const { return title_; }
     virtual void setTitle(std::optional<std::string> title);
     const gfx::ImagePtr& image() const { return image_; }
-    void setImage(gfx::ImagePtr image);
+    void setImage(const gfx::ImagePtr& image);
     const std::shared_ptr<View>& customView() const { return customView_; }
     void setCustomView(std::shared_ptr<View> view);
     std::optional<BarButtonSystemItem> systemItem() const { return systemItem_; }
