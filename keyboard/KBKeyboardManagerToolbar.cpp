@@ -59,7 +59,8 @@ void KBKeyboardManager::addToolbarIfRequired() {
             auto arrow = [](const gfx::ImagePtr& image, const std::optional<std::string>& text, gfx::ImagePtr fallback, ui::Selector action) {
                 if (image) return KBBarButtonItemConfiguration(image, std::move(action));
                 if (text) return KBBarButtonItemConfiguration(*text, std::move(action));
-                return KBBarButtonItemConfiguration(fallback ? fallback : std::make_shared<gfx::Image>(0, 0, 1, std::vector<uint32_t>{}), std::move(action));
+                if (!fallback) fallback = std::make_shared<gfx::Image>(0, 0, 1, std::vector<uint32_t>{});
+                return KBBarButtonItemConfiguration(std::move(fallback), std::move(action));
             };
             auto previous = arrow(toolbarPreviousBarButtonItemImage, toolbarPreviousBarButtonItemText, keyboardPreviousImage(),
                                   ui::selector(&KBKeyboardManager::previousAction));
@@ -68,20 +69,20 @@ void KBKeyboardManager::addToolbarIfRequired() {
             addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, previous, next);
             if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagPreviousNext);
         }
-        auto toolbar = keyboardToolbar(*input);
+        KBToolbar& toolbar = keyboardToolbarOf(*input);
         if (core::isKindOf<ui::TextField>(*input) || core::isKindOf<ui::TextView>(*input)) {
             if (host->keyboardAppearance() == ui::KeyboardAppearance::dark) {
-                toolbar->setBarStyle(ui::BarStyle::black);
-                toolbar->setTintColor(gfx::Color::whiteColor());
-                toolbar->setBarTintColor(std::nullopt);
+                toolbar.setBarStyle(ui::BarStyle::black);
+                toolbar.setTintColor(gfx::Color::whiteColor());
+                toolbar.setBarTintColor(std::nullopt);
             } else {
-                toolbar->setBarStyle(ui::BarStyle::default_);
-                toolbar->setBarTintColor(toolbarBarTintColor);
-                if (shouldToolbarUsesTextFieldTintColor) toolbar->setTintColor(input->tintColor());
-                else toolbar->setTintColor(toolbarTintColor ? *toolbarTintColor : gfx::Color::black());
+                toolbar.setBarStyle(ui::BarStyle::default_);
+                toolbar.setBarTintColor(toolbarBarTintColor);
+                if (shouldToolbarUsesTextFieldTintColor) toolbar.setTintColor(input->tintColor());
+                else toolbar.setTintColor(toolbarTintColor ? *toolbarTintColor : gfx::Color::black());
             }
         }
-        auto titleItem = toolbar->titleBarButton();
+        const auto& titleItem = toolbar.titleBarButton();
         if (shouldShowToolbarPlaceholder && !shouldHideToolbarPlaceholder(*input)) {
             auto placeholder = drawingToolbarPlaceholder(*input);
             if (!(titleItem->title() && titleItem->title() == placeholder)) titleItem->setTitle(placeholder);
@@ -95,8 +96,8 @@ void KBKeyboardManager::addToolbarIfRequired() {
         auto index = indexIn(**group, input.get());
         bool canPrevious = index && *index > 0;
         bool canNext = index && *index + 1 < n;
-        toolbar->previousBarButton()->setEnabled(canPrevious);
-        toolbar->nextBarButton()->setEnabled(canNext);
+        toolbar.previousBarButton()->setEnabled(canPrevious);
+        toolbar.nextBarButton()->setEnabled(canNext);
     }
     logEnded("addToolbarIfRequired()", start);
 }

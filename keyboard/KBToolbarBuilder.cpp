@@ -16,7 +16,7 @@ const char kKBShouldHideToolbarPlaceholder[] = "kKBShouldHideToolbarPlaceholder"
 const char kKBToolbarPlaceholder[] = "kKBToolbarPlaceholder";
 const char kBundleName[] = "KBKeyboardManager";
 
-void retitleToolbar(ui::View& view) { keyboardToolbar(view)->titleBarButton()->setTitle(drawingToolbarPlaceholder(view)); }
+void retitleToolbar(ui::View& view) { keyboardToolbarOf(view).titleBarButton()->setTitle(drawingToolbarPlaceholder(view)); }
 
 // The one flexible space that stands on both sides of every title.
 const std::shared_ptr<KBBarButtonItem>& flexibleBarButtonItem() {
@@ -28,7 +28,8 @@ const std::shared_ptr<KBBarButtonItem>& flexibleBarButtonItem() {
     return item;
 }
 
-// Step of the builder for one role: the current item retitled, or a new one in its place.
+// Step of the builder for one role: the current item retitled (then nothing is returned), or a new
+// one to put in its place.
 std::shared_ptr<KBBarButtonItem> fill(const std::shared_ptr<KBBarButtonItem>& current, const KBBarButtonItemConfiguration& config,
                                       const std::shared_ptr<void>& target) {
     if (!config.barButtonSystemItem() && !current->isSystemItem()) {
@@ -36,7 +37,7 @@ std::shared_ptr<KBBarButtonItem> fill(const std::shared_ptr<KBBarButtonItem>& cu
         current->setImage(config.image());
         current->setTarget(std::weak_ptr<void>(target));
         current->setAction(config.action());
-        return current;
+        return nullptr;
     }
     auto item = core::make<KBBarButtonItem>();
     if (auto system = config.barButtonSystemItem()) {
@@ -118,36 +119,35 @@ void addKeyboardToolbarWithTargetWithTarget(ui::View& view, const std::shared_pt
                                             const Configuration& right, const Configuration& previous, const Configuration& next) {
     auto* host = view.inputAccessoryHost();
     if (!host) return;
-    auto toolbar = keyboardToolbar(view);
+    KBToolbar& toolbar = keyboardToolbarOf(view);
     std::vector<std::shared_ptr<ui::BarButtonItem>> items;
     items.reserve(7);
     if (previous) {
-        auto item = fill(toolbar->previousBarButton(), *previous, target);
-        toolbar->setPreviousBarButton(item);
-        items.push_back(item);
+        if (auto made = fill(toolbar.previousBarButton(), *previous, target)) toolbar.setPreviousBarButton(std::move(made));
+        items.push_back(toolbar.previousBarButton());
     }
-    if (previous && next) items.push_back(toolbar->fixedSpaceBarButton());
+    if (previous && next) items.push_back(toolbar.fixedSpaceBarButton());
     if (next) {
-        auto item = fill(toolbar->nextBarButton(), *next, target);
-        toolbar->setNextBarButton(item);
-        items.push_back(item);
+        if (auto made = fill(toolbar.nextBarButton(), *next, target)) toolbar.setNextBarButton(std::move(made));
+        items.push_back(toolbar.nextBarButton());
     }
-    flexibleBarButtonItem()->setIsSystemItem(true);
-    items.push_back(flexibleBarButtonItem());
-    auto title = toolbar->titleBarButton();
+    const auto& flexible = flexibleBarButtonItem();
+    flexible->setIsSystemItem(true);
+    items.push_back(flexible);
+    const auto& title = toolbar.titleBarButton();
     title->setTitle(std::move(titleText));
     if (!systemVersionAtLeast(11) && title->customView()) title->customView()->setFrame({});
     items.push_back(title);
-    items.push_back(flexibleBarButtonItem());
+    items.push_back(flexible);
     if (right) {
-        auto item = fill(toolbar->doneBarButton(), *right, target);
-        toolbar->setDoneBarButton(item);
-        items.push_back(item);
+        if (auto made = fill(toolbar.doneBarButton(), *right, target)) toolbar.setDoneBarButton(std::move(made));
+        items.push_back(toolbar.doneBarButton());
     }
-    toolbar->setItems(std::move(items));
+    toolbar.setItems(std::move(items));
     if (core::isKindOf<ui::TextField>(view) || core::isKindOf<ui::TextView>(view)) {
-        host->setInputAccessoryView(toolbar);
-        toolbar->setBarStyle(host->keyboardAppearance() == ui::KeyboardAppearance::dark ? ui::BarStyle::black : ui::BarStyle::default_);
+        if (host->inputAccessoryView().get() != &toolbar)
+            host->setInputAccessoryView(std::static_pointer_cast<ui::View>(toolbar.shared_from_this()));
+        toolbar.setBarStyle(host->keyboardAppearance() == ui::KeyboardAppearance::dark ? ui::BarStyle::black : ui::BarStyle::default_);
     }
 }
 

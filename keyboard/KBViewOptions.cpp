@@ -66,14 +66,18 @@ void setKBLayoutGuideConstraint(ui::ViewController& c, std::shared_ptr<core::Obj
     store(c, kKBLayoutGuideConstraint, std::move(constraint));
 }
 
-std::shared_ptr<KBToolbar> keyboardToolbar(ui::View& view) {
+KBToolbar& keyboardToolbarOf(ui::View& view) {
     if (auto* host = view.inputAccessoryHost())
         if (const auto& accessory = host->inputAccessoryView(); accessory && core::isKindOf<KBToolbar>(*accessory))
-            return std::static_pointer_cast<KBToolbar>(accessory);
-    if (auto stored = std::static_pointer_cast<KBToolbar>(view.associatedObject(kKBKeyboardToolbar))) return stored;
+            return static_cast<KBToolbar&>(*accessory);
+    if (auto stored = std::static_pointer_cast<KBToolbar>(view.associatedObject(kKBKeyboardToolbar))) return *stored;
     auto bar = core::make<KBToolbar>();
     view.setAssociatedObject(kKBKeyboardToolbar, bar);
-    return bar;
+    return *bar;
+}
+
+std::shared_ptr<KBToolbar> keyboardToolbar(ui::View& view) {
+    return std::static_pointer_cast<KBToolbar>(std::static_pointer_cast<ui::View>(keyboardToolbarOf(view).shared_from_this()));
 }
 
 } // namespace keyboard

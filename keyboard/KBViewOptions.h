@@ -35,6 +35,9 @@ std::shared_ptr<core::Object> KBLayoutGuideConstraint(const ui::ViewController& 
 void setKBLayoutGuideConstraint(ui::ViewController& controller, std::shared_ptr<core::Object> constraint);
 
 std::shared_ptr<KBToolbar> keyboardToolbar(ui::View& view);
+// The same bar without taking a reference to it (the view keeps it), for a use that ends before the
+// main thread goes on.
+KBToolbar& keyboardToolbarOf(ui::View& view);
 
 // Storage shared with the toolbar options: a value of any type under a key, or nothing.
 namespace detail {
