@@ -77,7 +77,7 @@ void Layer::addSublayer(const std::shared_ptr<Layer>& layer) { insertSublayer(la
 void Layer::insertSublayer(const std::shared_ptr<Layer>& layer, size_t index) {
     if (!layer || layer.get() == this) return;
     auto self = std::static_pointer_cast<Layer>(shared_from_this());
-    if (layer->superlayer() == self) {
+    if (!layer->superlayer_.expired() && layer->superlayerPointer_ == this) {
         // Moving within the same superlayer: the index counts without the moved layer.
         auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
         sublayers_.erase(it);
@@ -99,7 +99,7 @@ void Layer::setSublayers(const std::vector<std::shared_ptr<Layer>>& layers) {
 }
 
 void Layer::removeFromSuperlayer() {
-    auto parent = superlayer();
+    Layer* parent = superlayer_.expired() ? nullptr : superlayerPointer_;
     superlayer_.reset();
     superlayerPointer_ = nullptr;
     if (!parent) return;

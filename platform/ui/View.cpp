@@ -271,11 +271,15 @@ void View::setContentMode(ContentMode mode) {
     layer_->setContentsGravity(gravityFor(mode));
 }
 
-std::shared_ptr<Window> View::window() const {
-    if (isWindow_) return std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(shared_from_this()));
-    for (const View* v = superviewPointer(); v; v = v->superviewPointer())
-        if (v->isWindow_) return std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(v->shared_from_this()));
+const View* View::windowView() const {
+    for (const View* v = this; v; v = v->superviewPointer())
+        if (v->isWindow_) return v;
     return nullptr;
+}
+
+std::shared_ptr<Window> View::window() const {
+    const View* w = windowView();
+    return w ? std::static_pointer_cast<Window>(std::const_pointer_cast<core::Object>(w->shared_from_this())) : nullptr;
 }
 
 void View::addSubview(const std::shared_ptr<View>& view) { insertSubview(view, subviews_.size()); }
@@ -283,7 +287,7 @@ void View::addSubview(const std::shared_ptr<View>& view) { insertSubview(view, s
 void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     if (!view || view.get() == this || isDescendantOf(view.get())) return;
     auto self = std::static_pointer_cast<View>(shared_from_this());
-    bool sameParent = view->superview() == self;
+    bool sameParent = view->superviewPointer() == this;
     if (sameParent) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
     } else {
@@ -291,8 +295,10 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
         view->willMoveToSuperview(self);
     }
     // Compared with the window after the removal, which has already told the view it left its
-    // old one: a view moved within one window hears that it left and that it is back.
-    auto oldWindow = view->window();
+    // old one: a view moved within one window hears that it left and that it is back. (Held, so
+    // that no other window can take its address meanwhile.)
+    const View* oldWindow = view->windowView();
+    auto oldWindowHold = oldWindow ? oldWindow->shared_from_this() : nullptr;
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self;
@@ -301,7 +307,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     noteSubviewsChanged();
     if (!sameParent) {
         view->didMoveToSuperview();
-        if (view->window() != oldWindow) view->propagateDidMoveToWindow();
+        if (view->windowView() != oldWindow) view->propagateDidMoveToWindow();
     }
     setNeedsLayout();
 }
@@ -309,10 +315,10 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
 void View::removeFromSuperview() {
     auto parent = superview();
     if (!parent) return;
-    bool hadWindow = window() != nullptr;
+    bool hadWindow = windowView() != nullptr;
     auto keep = shared_from_this();  // the superview may hold the last reference
     willMoveToSuperview(nullptr);
-    if (superview() != parent) return;  // the callback moved it already
+    if (superviewPointer() != parent.get()) return;  // the callback moved it already
     auto& list = parent->subviews_;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& v) { return v.get() == this; }), list.end());
     superview_.reset();
@@ -326,7 +332,8 @@ void View::removeFromSuperview() {
 
 void View::propagateDidMoveToWindow() {
     didMoveToWindow();
-    auto children = subviews_;
+    if (subviews_.empty()) return;
+    auto children = subviews_;  // a callback may change them
     for (auto& child : children) child->propagateDidMoveToWindow();
 }
 

@@ -255,6 +255,8 @@ protected:
     void propagateDidMoveToWindow();
     void resizeSubviews(gfx::Size oldSize);
     bool isWindow_ = false;  // set by Window: window() looks for it without a cast per ancestor
+    // The window this view is in (itself when it is one), without taking a reference to it.
+    const View* windowView() const;
 
 private:
     friend class ViewController;
