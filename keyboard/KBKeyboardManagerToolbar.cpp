@@ -170,7 +170,7 @@ void KBKeyboardManager::moveAction(core::Object* sender, bool forward) {
     auto stepped = step(forward);
     if (!stepped) return;
     bool moved = *stepped;
-    auto* item = dynamic_cast<KBBarButtonItem*>(sender);
+    auto* item = sender && core::isKindOf<KBBarButtonItem>(*sender) ? static_cast<KBBarButtonItem*>(sender) : nullptr;
     auto invocation = item ? item->invocation() : nullptr;
     if (auto bar = enclosingSearchBar(*origin)) {
         auto toolbar = keyboardToolbar(*bar);
@@ -187,7 +187,7 @@ void KBKeyboardManager::doneAction(core::Object* sender) {
     auto origin = textFieldView();
     if (!origin) return;
     bool resigned = resignFirstResponder();
-    auto* item = dynamic_cast<KBBarButtonItem*>(sender);
+    auto* item = sender && core::isKindOf<KBBarButtonItem>(*sender) ? static_cast<KBBarButtonItem*>(sender) : nullptr;
     auto invocation = item ? item->invocation() : nullptr;
     if (auto bar = enclosingSearchBar(*origin)) invocation = keyboardToolbar(*bar)->doneBarButton()->invocation();
     if (resigned && invocation) invocation->invokeFrom(origin.get());
