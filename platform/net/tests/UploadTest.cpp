@@ -101,6 +101,17 @@ struct UploadFixture : ::testing::Test {
         EXPECT_TRUE(core::files::writeAtomically(path, std::string_view(content)));
         return path;
     }
+    // Starts a streamed upload to `url` whose body is the returned producer's, once the session
+    // has asked the delegate for it.
+    std::shared_ptr<core::ProducerStream> startStreamedUpload(const std::string& url) {
+        auto producer = core::ProducerStream::create();
+        recorder->streams = {producer};
+        streamedTask = session->streamedUploadTask(post(url));
+        streamedTask->resume();
+        EXPECT_TRUE(recorder->waitUntilAsked(1));
+        return producer;
+    }
+    std::shared_ptr<URLSessionUploadTask> streamedTask;
 };
 
 std::string pattern(std::size_t size) {
@@ -146,11 +157,7 @@ TEST_F(UploadFixture, AMissingFileFailsTheTaskWithoutARequest) {
 
 TEST_F(UploadFixture, AStreamedUploadGoesChunkedAndWaitsForItsProducer) {
     LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
-    auto producer = core::ProducerStream::create();
-    recorder->streams = {producer};
-    auto task = session->streamedUploadTask(post(server.url("/stream")));
-    task->resume();
-    ASSERT_TRUE(recorder->waitUntilAsked(1));
+    auto producer = startStreamedUpload(server.url("/stream"));
     // The pieces come from another thread while the transfer is paused for want of bytes.
     std::thread writer([&] {
         for (int i = 0; i < 5; ++i) producer->write("piece" + std::to_string(i) + ";");
@@ -164,7 +171,7 @@ TEST_F(UploadFixture, AStreamedUploadGoesChunkedAndWaitsForItsProducer) {
     EXPECT_EQ(seen.headers.value("Transfer-Encoding"), "chunked");
     EXPECT_FALSE(seen.headers.contains("Content-Length"));
     EXPECT_TRUE(seen.body == "piece0;piece1;piece2;piece3;piece4;" + pattern(70000));
-    EXPECT_EQ(task->countOfBytesExpectedToSend(), -1);
+    EXPECT_EQ(streamedTask->countOfBytesExpectedToSend(), -1);
     EXPECT_EQ(recorder->asked(), 1u);
 }
 
@@ -172,11 +179,7 @@ TEST_F(UploadFixture, AStreamedUploadGoesChunkedAndWaitsForItsProducer) {
 // the transfer waits: here for its producer's next bytes.
 TEST_F(UploadFixture, WhatWasSentIsReportedWhileTheUploadWaitsForMore) {
     LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
-    auto producer = core::ProducerStream::create();
-    recorder->streams = {producer};
-    auto task = session->streamedUploadTask(post(server.url("/stream")));
-    task->resume();
-    ASSERT_TRUE(recorder->waitUntilAsked(1));
+    auto producer = startStreamedUpload(server.url("/stream"));
     const std::string first = pattern(1500000); // several pieces, a loop turn each
     producer->write(first);
     EXPECT_TRUE(recorder->waitUntilSent(static_cast<std::int64_t>(first.size())));
