@@ -12,6 +12,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <utility>
 
 namespace http {
 
@@ -80,6 +81,65 @@ core::Error streamFailure(const std::optional<core::Error>& error, const char* w
     return error.value_or(core::Error{std::string(core::kStreamErrorDomain), 0, what, {}});
 }
 
+// A copied part's bytes in a buffer that holds, in front of them, the lines that open the body
+// with this part (see appendCopy()). The stream gives the part's bytes only. encodeAll() takes
+// the buffer whole as the body's start when the part still opens the body with those very lines,
+// instead of moving all the bytes along to make room for them, or copying them again.
+class FramedBytesStream final : public core::InputStream {
+public:
+    FramedBytesStream(core::Bytes framed, std::size_t front) : framed_(std::move(framed)), front_(front), at_(front) {}
+
+    void open() override {
+        if (status_ == core::StreamStatus::notOpen) status_ = core::StreamStatus::open;
+    }
+    bool hasBytesAvailable() const override { return status_ == core::StreamStatus::open && at_ < framed_.size(); }
+    std::int64_t read(std::uint8_t* buffer, std::size_t maxLength) override {
+        if (status_ != core::StreamStatus::open && status_ != core::StreamStatus::atEnd) return -1;
+        const std::size_t n = std::min(maxLength, framed_.size() - at_);
+        if (n > 0) std::memcpy(buffer, framed_.data() + at_, n);
+        advance(n);
+        return static_cast<std::int64_t>(n);
+    }
+    std::int64_t readAppending(core::Bytes& into, std::size_t maxLength) override {
+        if (status_ != core::StreamStatus::open && status_ != core::StreamStatus::atEnd) return -1;
+        const std::size_t n = std::min(maxLength, framed_.size() - at_);
+        const auto from = framed_.begin() + static_cast<std::ptrdiff_t>(at_);
+        into.insert(into.end(), from, from + static_cast<std::ptrdiff_t>(n));
+        advance(n);
+        return static_cast<std::int64_t>(n);
+    }
+    core::StreamStatus streamStatus() const override { return status_; }
+    std::optional<core::Error> streamError() const override { return std::nullopt; }
+    void close() override { status_ = core::StreamStatus::closed; }
+    std::optional<std::uint64_t> knownLength() const override { return framed_.size() - front_; }
+    bool seek(std::uint64_t offset) override {
+        if (offset > framed_.size() - front_ || status_ == core::StreamStatus::closed) return false;
+        at_ = front_ + static_cast<std::size_t>(offset);
+        status_ = at_ == framed_.size() ? core::StreamStatus::atEnd : core::StreamStatus::open;
+        return true;
+    }
+
+    // The whole buffer, when nothing has been read and the bytes in front are exactly `front`;
+    // the stream is then closed, as if read to its end.
+    std::optional<core::Bytes> takeFramed(std::string_view front) {
+        const bool unread = (status_ == core::StreamStatus::notOpen || status_ == core::StreamStatus::open) && at_ == front_;
+        if (!unread || front.size() != front_ || std::memcmp(framed_.data(), front.data(), front_) != 0) return std::nullopt;
+        status_ = core::StreamStatus::closed;
+        return std::exchange(framed_, {});
+    }
+
+private:
+    void advance(std::size_t n) {
+        at_ += n;
+        if (at_ == framed_.size()) status_ = core::StreamStatus::atEnd;
+    }
+
+    core::Bytes framed_;
+    std::size_t front_;
+    std::size_t at_;
+    core::StreamStatus status_ = core::StreamStatus::notOpen;
+};
+
 } // namespace
 
 MultipartFormData::MultipartFormData() : boundary_(makeBoundary()) {}
@@ -117,10 +177,25 @@ std::map<std::string, std::string> MultipartFormData::partHeaders(const std::str
 
 // ---- appending ----
 
-// The copy of a large part is made in room that faults in at once (see LargeBytes.h), with room
-// for what encodeAll() puts in front of a first part.
+// The copy of a large part is made in room that faults in at once (see LargeBytes.h).
+void MultipartFormData::appendCopy(const core::Bytes& data, std::map<std::string, std::string> headers) {
+    const std::uint64_t length = data.size();
+    if (!bodyParts_.empty()) {
+        appendStream(core::InputStream::withBytes(core::copyLarge(data)), length, std::move(headers));
+        return;
+    }
+    BodyPart part(std::move(headers), nullptr, length);
+    part.hasInitialBoundary = true;
+    const std::string front = openingBoundary(part) + headerBlock(part);
+    core::Bytes framed;
+    core::reserveLarge(framed, front.size() + data.size() + kFramingRoom);
+    framed.assign(front.begin(), front.end());
+    framed.insert(framed.end(), data.begin(), data.end());
+    appendStream(std::make_shared<FramedBytesStream>(std::move(framed), front.size()), length, std::move(part.headers));
+}
+
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name) {
-    appendData(core::copyLarge(data, kFramingRoom), name);
+    appendCopy(data, partHeaders(name, std::nullopt, std::nullopt));
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name) {
@@ -129,7 +204,7 @@ void MultipartFormData::appendData(core::Bytes&& data, const std::string& name) 
 }
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& mimeType) {
-    appendData(core::copyLarge(data, kFramingRoom), name, mimeType);
+    appendCopy(data, partHeaders(name, std::nullopt, mimeType));
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& mimeType) {
@@ -139,7 +214,7 @@ void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, 
 
 void MultipartFormData::appendData(const core::Bytes& data, const std::string& name, const std::string& fileName,
                                    const std::string& mimeType) {
-    appendData(core::copyLarge(data, kFramingRoom), name, fileName, mimeType);
+    appendCopy(data, partHeaders(name, fileName, mimeType));
 }
 
 void MultipartFormData::appendData(core::Bytes&& data, const std::string& name, const std::string& fileName,
@@ -257,12 +332,18 @@ Result<core::Bytes> MultipartFormData::encodeAll() {
     core::Bytes body;
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
     auto part = bodyParts_.begin();
-    // A first part that holds its bytes with room to spare becomes the body: its boundary and
-    // headers go in front of them, a move within memory already in use, instead of a copy of it
-    // all into memory that must first be faulted in.
+    // A first part that holds its bytes becomes the body's start instead of being copied into
+    // memory that must first be faulted in: a copy made behind the lines that open the body is
+    // taken whole; bytes given up with room to spare get those lines in front of them, a move
+    // within memory already in use.
     if (part != bodyParts_.end()) {
         const std::string front = openingBoundary(**part) + headerBlock(**part);
-        if (auto taken = (*part)->bodyStream->takeBytes()) {
+        auto* framed = dynamic_cast<FramedBytesStream*>((*part)->bodyStream.get());
+        if (auto whole = framed ? framed->takeFramed(front) : std::nullopt) {
+            body = std::move(*whole);
+            append(closingBoundary(**part));
+            ++part;
+        } else if (auto taken = (*part)->bodyStream->takeBytes()) {
             if (taken->capacity() >= size) {
                 body = std::move(*taken);
                 body.insert(body.begin(), front.begin(), front.end());

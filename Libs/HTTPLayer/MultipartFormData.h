@@ -85,6 +85,9 @@ private:
     static std::string makeBoundary();
     static std::map<std::string, std::string> partHeaders(const std::string& name, const std::optional<std::string>& fileName,
                                                           const std::optional<std::string>& mimeType);
+    // Appends a copy of the caller's bytes: a form's first part is copied behind the lines that
+    // open the body, so that encodeAll() can take the copy whole as the body's start.
+    void appendCopy(const core::Bytes& data, std::map<std::string, std::string> headers);
     void markBoundaries();
     std::string headerBlock(const BodyPart& part) const;
     std::string openingBoundary(const BodyPart& part) const;
@@ -99,7 +102,7 @@ private:
     // writeAll() hands its stream runs of about this many bytes rather than one per chunk read.
     static constexpr std::size_t kGatheredWrite = 1024 * 1024;
     static constexpr std::size_t kLargePiece = 1024 * 1024;
-    // Room a large copied part keeps for the boundary and header lines put in front of it.
+    // Room a form's copied first part keeps behind its bytes for what follows them in the body.
     static constexpr std::size_t kFramingRoom = 4096;
 
     std::optional<std::string> contentType_;

@@ -115,6 +115,21 @@ TEST_F(MultipartFixture, BytesGivenUpMoveIntoTheirPartAndEncodeAsACopyWould) {
     EXPECT_EQ(text(moved.encodeAll().successValue()), expected);
 }
 
+// A first part's copy is made behind the lines that open the body with it; headers changed
+// after the append are still the ones encoded.
+TEST_F(MultipartFixture, APartsHeadersChangedAfterTheAppendAreTheOnesEncoded) {
+    for (bool copied : {true, false}) {
+        SCOPED_TRACE(copied ? "copied" : "given up");
+        const core::Bytes data = bytes("payload");
+        MultipartFormData form;
+        if (copied) form.appendData(data, "a", "text/plain"); else form.appendData(core::Bytes(data), "a", "text/plain");
+        form.bodyParts()[0]->headers["Content-Disposition"] = "form-data; name=\"renamed\"";
+        const std::string& b = form.boundary();
+        EXPECT_EQ(text(form.encodeAll().successValue()), "--" + b + "\r\nContent-Disposition: form-data; name=\"renamed\"\r\n" +
+                                                             "Content-Type: text/plain\r\n\r\npayload\r\n--" + b + "--\r\n");
+    }
+}
+
 TEST_F(MultipartFixture, LargePartsOfEveryKindEncodeAndWriteToTheSameBytes) {
     // Parts over the 1 MiB pieces and runs: bytes, bytes given up, a caller's stream of unknown
     // length and, last, a file whose last piece is short, each with bytes that tell their place.
