@@ -96,8 +96,8 @@ ScrollView::~ScrollView() {
 gfx::EdgeInsets ScrollView::adjustedContentInset() const {
     gfx::EdgeInsets inset = contentInset_;
     if (adjustment_ == ContentInsetAdjustmentBehavior::never) return inset;
-    auto parent = superview();
-    auto win = window();
+    const View* parent = superviewPointer();
+    const View* win = windowView();
     if (!parent || !win) return inset;
     // The window's safe area: the status bar at the top, the device's own insets elsewhere.
     const DeviceProfile& profile = Screen::main().profile();
