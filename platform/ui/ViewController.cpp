@@ -74,6 +74,7 @@ void ViewController::addChildViewController(const std::shared_ptr<ViewController
     child->removeFromParentViewController();
     children_.push_back(child);
     child->parent_ = std::static_pointer_cast<ViewController>(shared_from_this());
+    child->parentPointer_ = this;
 }
 
 void ViewController::removeFromParentViewController() {
@@ -82,19 +83,21 @@ void ViewController::removeFromParentViewController() {
     auto& list = parent->children_;
     list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& c) { return c.get() == this; }), list.end());
     parent_.reset();
+    parentPointer_ = nullptr;
 }
 
+// The controllers above are climbed without taking a reference to each; only the one found is taken.
 std::shared_ptr<NavigationController> ViewController::navigationController() const {
-    for (auto c = std::const_pointer_cast<ViewController>(std::static_pointer_cast<const ViewController>(shared_from_this()));
-         c; c = c->parentViewController())
-        if (core::isKindOf<NavigationController>(*c)) return std::static_pointer_cast<NavigationController>(c);
+    for (const ViewController* c = this; c; c = c->parentViewControllerPointer())
+        if (core::isKindOf<NavigationController>(*c))
+            return std::static_pointer_cast<NavigationController>(std::const_pointer_cast<core::Object>(c->shared_from_this()));
     return nullptr;
 }
 
 std::shared_ptr<TabBarController> ViewController::tabBarController() const {
-    for (auto c = std::const_pointer_cast<ViewController>(std::static_pointer_cast<const ViewController>(shared_from_this()));
-         c; c = c->parentViewController())
-        if (core::isKindOf<TabBarController>(*c)) return std::static_pointer_cast<TabBarController>(c);
+    for (const ViewController* c = this; c; c = c->parentViewControllerPointer())
+        if (core::isKindOf<TabBarController>(*c))
+            return std::static_pointer_cast<TabBarController>(std::const_pointer_cast<core::Object>(c->shared_from_this()));
     return nullptr;
 }
 

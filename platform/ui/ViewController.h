@@ -69,6 +69,8 @@ class ViewController : public core::Object, public AssociatedObjects {
 
     // The containment tree.
     std::shared_ptr<ViewController> parentViewController() const { return parent_.lock(); }
+    // The same without taking a reference to it (walks on the main thread); null once it has gone.
+    ViewController* parentViewControllerPointer() const { return parent_.expired() ? nullptr : parentPointer_; }
     const std::vector<std::shared_ptr<ViewController>>& childViewControllers() const { return children_; }
     void addChildViewController(const std::shared_ptr<ViewController>& child);
     void removeFromParentViewController();
@@ -120,6 +122,7 @@ private:
     std::string title_;
     bool extendedLayoutIncludesOpaqueBars_ = false;
     std::weak_ptr<ViewController> parent_;
+    ViewController* parentPointer_ = nullptr;  // the same controller, read only while parent_ lives
     std::vector<std::shared_ptr<ViewController>> children_;
     ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::fullScreen;
     std::shared_ptr<ViewController> presented_;

@@ -215,6 +215,15 @@ TEST_F(ui_View, TheUncountedSuperviewFollowsTheTreeAndGoesWithTheSuperview) {
     EXPECT_EQ(root->owningViewControllerPointer(), controller.get());
     controller.reset();
     EXPECT_EQ(root->owningViewControllerPointer(), nullptr);
+    // And for a controller's parent.
+    auto parent = core::make<ViewController>(), child = core::make<ViewController>();
+    parent->addChildViewController(child);
+    EXPECT_EQ(child->parentViewControllerPointer(), parent.get());
+    child->removeFromParentViewController();
+    EXPECT_EQ(child->parentViewControllerPointer(), nullptr);
+    parent->addChildViewController(child);
+    parent.reset();
+    EXPECT_EQ(child->parentViewControllerPointer(), nullptr);
 }
 
 // Records each window change it hears of, as a native view's holder does to place its widget.
