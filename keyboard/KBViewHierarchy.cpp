@@ -55,10 +55,43 @@ bool isContainer(const ui::ViewController& c) {
     return core::isKindOf<ui::NavigationController>(c) || core::isKindOf<ui::TabBarController>(c);
 }
 
-ControllerPtr climbToContainer(ControllerPtr controller) {
-    for (auto parent = controller->parentViewController(); parent && !isContainer(*parent); parent = parent->parentViewController())
+ui::ViewController* climbToContainer(ui::ViewController* controller) {
+    for (auto* parent = controller->parentViewControllerPointer(); parent && !isContainer(*parent);
+         parent = parent->parentViewControllerPointer())
         controller = parent;
     return controller;
+}
+
+template <class Container>
+Container* containerOf(ui::ViewController& controller) {
+    for (auto* c = &controller; c; c = c->parentViewControllerPointer())
+        if (core::isKindOf<Container>(*c)) return static_cast<Container*>(c);
+    return nullptr;
+}
+
+// parentContainerViewController without taking references on the way.
+ui::ViewController* parentContainerIn(const ui::View& view) {
+    auto* controller = firstControllerIn(view);
+    if (!controller) return nullptr;
+    if (auto* nav = containerOf<ui::NavigationController>(*controller)) {
+        for (auto* parent = nav->parentViewControllerPointer(); parent; parent = nav->parentViewControllerPointer()) {
+            auto* outer = containerOf<ui::NavigationController>(*parent);
+            if (!outer) break;
+            nav = outer;
+        }
+        auto* top = climbToContainer(nav);
+        if (top != nav) return top;
+        return nav->viewControllers().empty() ? nullptr : nav->viewControllers().back().get();
+    }
+    if (auto* tabs = containerOf<ui::TabBarController>(*controller)) {
+        auto selected = tabs->selectedViewController();  // the bar keeps it
+        if (selected && core::isKindOf<ui::NavigationController>(*selected)) {
+            const auto& stack = static_cast<ui::NavigationController&>(*selected).viewControllers();
+            return stack.empty() ? nullptr : stack.back().get();
+        }
+        return selected.get();
+    }
+    return climbToContainer(controller);
 }
 
 bool shownAndInteractive(const ui::View& v) { return v.isUserInteractionEnabled() && !v.isHidden() && v.alpha() != 0.0; }
@@ -82,25 +115,7 @@ ControllerPtr topMostController(const ui::View& view) {
     return candidate;
 }
 
-ControllerPtr parentContainerViewController(const ui::View& view) {
-    auto controller = viewContainingController(view);
-    if (!controller) return nullptr;
-    if (auto nav = controller->navigationController()) {
-        for (auto parent = nav->parentViewController(); parent; parent = nav->parentViewController()) {
-            auto outer = parent->navigationController();
-            if (!outer) break;
-            nav = outer;
-        }
-        auto top = climbToContainer(nav);
-        return top == nav ? nav->topViewController() : top;
-    }
-    if (auto tabs = controller->tabBarController()) {
-        auto selected = tabs->selectedViewController();
-        if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(selected)) return nav->topViewController();
-        return selected;
-    }
-    return climbToContainer(controller);
-}
+ControllerPtr parentContainerViewController(const ui::View& view) { return shared(parentContainerIn(view)); }
 
 std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type) {
     for (ui::View* v = view.superviewPointer(); v; v = v->superviewPointer()) {
