@@ -216,14 +216,14 @@ TEST_F(ui_View, TheUncountedSuperviewFollowsTheTreeAndGoesWithTheSuperview) {
     controller.reset();
     EXPECT_EQ(root->owningViewControllerPointer(), nullptr);
     // And for a controller's parent.
-    auto parent = core::make<ViewController>(), child = core::make<ViewController>();
-    parent->addChildViewController(child);
-    EXPECT_EQ(child->parentViewControllerPointer(), parent.get());
-    child->removeFromParentViewController();
-    EXPECT_EQ(child->parentViewControllerPointer(), nullptr);
-    parent->addChildViewController(child);
-    parent.reset();
-    EXPECT_EQ(child->parentViewControllerPointer(), nullptr);
+    auto outer = core::make<ViewController>(), inner = core::make<ViewController>();
+    outer->addChildViewController(inner);
+    EXPECT_EQ(inner->parentViewControllerPointer(), outer.get());
+    inner->removeFromParentViewController();
+    EXPECT_EQ(inner->parentViewControllerPointer(), nullptr);
+    outer->addChildViewController(inner);
+    outer.reset();
+    EXPECT_EQ(inner->parentViewControllerPointer(), nullptr);
 }
 
 // Records each window change it hears of, as a native view's holder does to place its widget.
