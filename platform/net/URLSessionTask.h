@@ -113,6 +113,7 @@ class URLSessionUploadTask : public URLSessionDataTask {
                          std::optional<core::Bytes> body, std::optional<URL> file, bool streamed = false)
         : URLSessionDataTask(std::move(session), identifier, std::move(request)), body_(std::move(body)),
           file_(std::move(file)), streamed_(streamed) {}
+    ~URLSessionUploadTask() override;
 
     const std::optional<core::Bytes>& bodyData() const { return body_; }
     const std::optional<URL>& bodyFile() const { return file_; }
