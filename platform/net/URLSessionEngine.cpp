@@ -183,7 +183,15 @@ void SessionEngine::run() {
         for (auto& c : takenCommands_) c();
         takenCommands_.clear();
         int running = 0;
+        // libcurl sends a transfer one piece of its body per call. When a piece went out the
+        // socket most likely takes the next one at once: up to kPiecesPerTurn pieces go before
+        // the thread polls, instead of a poll (a system call) for each.
+        std::uint64_t sent = piecesSent_;
         curl_multi_perform(multi_, &running);
+        for (int more = 1; more < kPiecesPerTurn && piecesSent_ != sent; ++more) {
+            sent = piecesSent_;
+            curl_multi_perform(multi_, &running);
+        }
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
             if (msg->msg == CURLMSG_DONE) transferDone(msg->easy_handle, msg->data.result);

@@ -258,6 +258,9 @@ private:
     // When the poll finds more than one socket ready, or the events may wait, the events of up to
     // kTurnsPerBatch turns go to the delegate queue together (see run()).
     static constexpr int kTurnsPerBatch = 4;
+    // How many pieces of upload bodies one loop turn sends at the most (see run()).
+    static constexpr int kPiecesPerTurn = 4;
+    std::uint64_t piecesSent_ = 0; // pieces of upload bodies sent so far, counted by onProgress()
     session::Batch* batch_ = nullptr;          // events of this turn of the loop, in order
     static constexpr std::size_t kSpareBatches = 8;
     std::vector<session::Batch*> spareBatches_; // came back, kept for the next turns

@@ -291,6 +291,7 @@ std::size_t SessionEngine::onData(char* data, std::size_t size, std::size_t coun
 int SessionEngine::onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow) {
     auto& t = *static_cast<Transfer*>(user);
     if (ulnow > t.uploaded) {
+        ++t.engine->piecesSent_;
         std::int64_t sent = ulnow - t.uploaded;
         t.uploaded = ulnow;
         t.lastActivity = now();
