@@ -36,13 +36,26 @@ void Layer::setPosition(gfx::Point p) { model_.position = p; geometryChanged(); 
 void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; geometryChanged(); }
 void Layer::setZPosition(double z) { model_.zPosition = z; geometryChanged(); }
 
-void Layer::setFrame(const gfx::Rect& frame) {
+namespace {
+
+// The bounds and position a frame gives a layer with the model `m`.
+std::pair<gfx::Rect, gfx::Point> geometryForFrame(const LayerProperties& m, const gfx::Rect& frame) {
     gfx::Rect r = frame.standardized();
-    gfx::Rect bounds{model_.bounds.origin, r.size};
-    gfx::Point position{r.x() + model_.anchorPoint.x * r.width(), r.y() + model_.anchorPoint.y * r.height()};
-    // The same geometry, to the bit (a page set back where it is): nothing moves, nobody is told.
+    return {{m.bounds.origin, r.size}, {r.x() + m.anchorPoint.x * r.width(), r.y() + m.anchorPoint.y * r.height()}};
+}
+
+} // namespace
+
+bool Layer::hasFrame(const gfx::Rect& frame) const {
+    auto [bounds, position] = geometryForFrame(model_, frame);
     auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
-    if (same(bounds, model_.bounds) && same(position, model_.position)) return;
+    return same(bounds, model_.bounds) && same(position, model_.position);
+}
+
+void Layer::setFrame(const gfx::Rect& frame) {
+    // The same geometry, to the bit (a page set back where it is): nothing moves, nobody is told.
+    if (hasFrame(frame)) return;
+    auto [bounds, position] = geometryForFrame(model_, frame);
     setBounds(bounds);
     setPosition(position);
 }

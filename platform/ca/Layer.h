@@ -63,6 +63,8 @@ class Layer : public core::Object {
     // Sets position and bounds size so that the untransformed frame is `r` (with a transform,
     // the bounds size comes from `r` and the centre is kept where the platform keeps it).
     void setFrame(const gfx::Rect& r);
+    // Whether setFrame(r) would leave the bounds and position as they are, to the bit.
+    bool hasFrame(const gfx::Rect& r) const;
     const gfx::Transform3D& transform() const { return model_.transform; }
     void setTransform(const gfx::Transform3D& t);
     gfx::AffineTransform affineTransform() const { return model_.transform.affine(); }

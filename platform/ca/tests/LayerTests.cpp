@@ -40,6 +40,8 @@ TEST_F(ca_Layer, SettingTheFrameItHasTellsNobody) {
     layer->setFrame({10, 20, 100, 50});
     const int toldFirst = delegate->told, changesFirst = changes;
     EXPECT_GT(toldFirst, 0);
+    EXPECT_TRUE(layer->hasFrame({10, 20, 100, 50}));
+    EXPECT_FALSE(layer->hasFrame({10, 20, 100, 51}));
     layer->setFrame({10, 20, 100, 50});
     EXPECT_EQ(delegate->told, toldFirst);
     EXPECT_EQ(changes, changesFirst);
