@@ -44,6 +44,10 @@ std::shared_ptr<ui::ScrollView> adjustableScrollView(std::shared_ptr<ui::View> c
 } // namespace
 
 void KBKeyboardManager::applyRootViewOrigin(const std::shared_ptr<ui::ViewController>& controller, gfx::Point origin) {
+    // A page already there (walking a form that its scroll view carries): the block would change
+    // nothing, run no layout and write no line.
+    const auto& page = controller->view();
+    if (!layoutIfNeededOnUpdate && !enableDebugging && page->layer()->hasFrame({origin, page->frame().size})) return;
     animate([&] {
         const auto& view = controller->view();
         view->setFrame({origin, view->frame().size});
