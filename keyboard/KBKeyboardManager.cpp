@@ -176,7 +176,7 @@ void KBKeyboardManager::setEnable(bool enable) {
         }
         restoreTextViewInsets();
         restoreRootViewPosition();
-        lastScrollView_.reset();
+        setLastScrollView(nullptr);
         startingContentInsets_ = startingScrollIndicatorInsets_ = {};
         startingContentOffset_ = {};
         log("Disabled");
@@ -310,6 +310,12 @@ void KBKeyboardManager::scheduleAdjustPosition() {
     });
 }
 
+void KBKeyboardManager::setLastScrollView(ui::ScrollView* scroll) {
+    if (scroll) lastScrollView_ = std::static_pointer_cast<ui::ScrollView>(std::static_pointer_cast<ui::View>(scroll->shared_from_this()));
+    else lastScrollView_.reset();
+    lastScrollViewPointer_ = scroll;
+}
+
 void KBKeyboardManager::saveBeginOrigin() {
     auto input = textFieldView();
     auto controller = input ? parentContainerViewController(*input) : nullptr;
@@ -406,7 +412,7 @@ void KBKeyboardManager::keyboardWillHide(const core::Notification* notification)
         });
     }
     restoreRootViewPosition();
-    lastScrollView_.reset();
+    setLastScrollView(nullptr);
     kbSize_ = {};
     startingContentInsets_ = startingScrollIndicatorInsets_ = {};
     startingContentOffset_ = {};

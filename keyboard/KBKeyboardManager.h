@@ -204,6 +204,9 @@ private:
     gfx::Point topViewBeginOriginWhilePopGestureRecognizerActive_ = unsetOrigin;
     std::weak_ptr<ui::ViewController> rootViewController_;
     std::weak_ptr<ui::ScrollView> lastScrollView_;
+    ui::ScrollView* lastScrollViewPointer_ = nullptr;  // the same view, read only while lastScrollView_ lives
+    ui::ScrollView* lastScrollViewPointer() const { return lastScrollView_.expired() ? nullptr : lastScrollViewPointer_; }
+    void setLastScrollView(ui::ScrollView* scroll);
     gfx::Point startingContentOffset_;
     gfx::EdgeInsets startingScrollIndicatorInsets_;
     gfx::EdgeInsets startingContentInsets_;

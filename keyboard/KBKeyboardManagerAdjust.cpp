@@ -32,13 +32,17 @@ std::string text(const gfx::EdgeInsets& e) {
 
 // The scroll view to adjust from `candidate` upward: the first that scrolls and is not told to
 // stay out.
-std::shared_ptr<ui::ScrollView> adjustableScrollView(std::shared_ptr<ui::View> candidate) {
+ui::ScrollView* adjustableScrollView(ui::View* candidate) {
     while (candidate) {
-        auto scroll = std::static_pointer_cast<ui::ScrollView>(candidate);
+        auto* scroll = static_cast<ui::ScrollView*>(candidate);
         if (scroll->isScrollEnabled() && !shouldIgnoreScrollingAdjustment(*scroll)) return scroll;
-        candidate = superviewOfClassType(*candidate, KBClass::of<ui::ScrollView>());
+        candidate = superviewOfClassTypePointer(*candidate, KBClass::of<ui::ScrollView>());
     }
     return nullptr;
+}
+
+std::shared_ptr<ui::ScrollView> held(ui::ScrollView* scroll) {
+    return scroll ? std::static_pointer_cast<ui::ScrollView>(std::static_pointer_cast<ui::View>(scroll->shared_from_this())) : nullptr;
 }
 
 } // namespace
@@ -61,36 +65,42 @@ void KBKeyboardManager::applyRootViewOrigin(const std::shared_ptr<ui::ViewContro
 
 void KBKeyboardManager::adjustPosition() {
     if (!hasPendingAdjustRequest_) return;
+    // The run takes references only to what outlives a call out of it (an animation block, a
+    // scroll view's delegate): the input, its page, its window and the scroll view it moves. The
+    // rest is read through plain pointers right where it is found.
     auto input = textFieldView();
     if (!input) return;
-    auto root = parentContainerViewController(*input);
-    if (!root) return;
-    auto window = currentKeyWindow();
+    ui::ViewController* page = parentContainerViewControllerPointer(*input);
+    if (!page) return;
+    auto window = input->window();  // the key window the manager would find first
+    if (!window) window = currentKeyWindow();
     if (!window) return;
-    auto superview = input->superview();
+    const ui::View* superview = input->superviewPointer();
     if (!superview) return;
+    auto root = std::static_pointer_cast<ui::ViewController>(page->shared_from_this());
 
     // The focus may have moved to another page while the keyboard stayed: that page's origin is
     // saved now, after the page moved so far is put back; a run without a saved origin saves one.
-    if (rootViewController() != root) {
-        if (rootViewController()) restoreRootViewPosition();
+    bool samePage = !rootViewController_.expired() && !rootViewController_.owner_before(root) && !root.owner_before(rootViewController_);
+    if (!samePage) {
+        if (!rootViewController_.expired()) restoreRootViewPosition();
         hasPendingAdjustRequest_ = true;
         topViewBeginOrigin_ = unsetOrigin;
     }
     if (topViewBeginOrigin_ == unsetOrigin) saveBeginOrigin();
 
     const auto& rootView = root->view();
-    auto rootSuperview = rootView->superview();
+    const ui::View* rootSuperview = rootView->superviewPointer();
     gfx::Rect inWindow = superview->convertRect(input->frame(), window.get());
-    gfx::Rect inRoot = rootSuperview ? superview->convertRect(input->frame(), rootSuperview.get()) : inWindow;
+    gfx::Rect inRoot = rootSuperview ? superview->convertRect(input->frame(), rootSuperview) : inWindow;
 
     double start = startTime();
     logStarted("adjustPosition()");
     gfx::Point rootOrigin = rootView->frame().origin;
 
     // A search bar on the chain before a controller decides the distance.
-    auto bar = enclosingSearchBar(*input);
-    double distance = keyboard::keyboardDistanceFromTextField(bar ? static_cast<ui::View&>(*bar) : *input);
+    const ui::SearchBar* bar = enclosingSearchBarPointer(*input);
+    double distance = keyboard::keyboardDistanceFromTextField(bar ? static_cast<const ui::View&>(*bar) : *input);
     if (distance == keyboardDistanceUseDefault) distance = keyboardDistance_;
 
     double H = kbSize_.height + distance;
@@ -106,10 +116,10 @@ void KBKeyboardManager::adjustPosition() {
     if (enableDebugging) log("Need to move: " + number(move));
 
     // The scroll view to adjust, and the one adjusted before.
-    auto found = adjustableScrollView(superviewOfClassType(*input, KBClass::of<ui::ScrollView>()));
-    auto last = lastScrollView();
-    auto save = [&](const std::shared_ptr<ui::ScrollView>& s, const char* what) {
-        lastScrollView_ = s;
+    ui::ScrollView* found = adjustableScrollView(superviewOfClassTypePointer(*input, KBClass::of<ui::ScrollView>()));
+    ui::ScrollView* last = lastScrollViewPointer();
+    auto save = [&](ui::ScrollView* s, const char* what) {
+        setLastScrollView(s);
         startingContentInsets_ = s->contentInset();
         startingScrollIndicatorInsets_ = s->scrollIndicatorInsets();
         startingContentOffset_ = s->contentOffset();
@@ -117,39 +127,42 @@ void KBKeyboardManager::adjustPosition() {
             text(startingContentOffset_));
     };
     if (last && last != found) {
-        if (enableDebugging) log("Restoring " + logDescription(*last) + " contentInset to : " + text(startingContentInsets_) + " and contentOffset to : " +
+        auto restoring = held(last);
+        auto kept = held(found);
+        if (enableDebugging) log("Restoring " + logDescription(*restoring) + " contentInset to : " + text(startingContentInsets_) + " and contentOffset to : " +
             text(startingContentOffset_));
         auto insets = startingContentInsets_, indicators = startingScrollIndicatorInsets_;
         animate([&] {
-            last->setContentInset(insets);
-            last->setScrollIndicatorInsets(indicators);
+            restoring->setContentInset(insets);
+            restoring->setScrollIndicatorInsets(indicators);
         });
-        if (shouldRestoreScrollViewContentOffset(*last)) last->setContentOffset(startingContentOffset_, true);
-        if (!found) {
+        if (shouldRestoreScrollViewContentOffset(*restoring)) restoring->setContentOffset(startingContentOffset_, true);
+        if (!kept) {
             startingContentInsets_ = startingScrollIndicatorInsets_ = {};
             startingContentOffset_ = {};
-            lastScrollView_.reset();
+            setLastScrollView(nullptr);
         } else {
-            save(found, "Saving New ");
+            save(kept.get(), "Saving New ");
         }
     } else if (!last && found) {
         save(found, "Saving ");
     }
 
     // Scroll the adjusted scroll view and those above it.
-    if (auto scrolling = lastScrollView()) {
-        std::shared_ptr<ui::View> lastView = input;
-        for (std::shared_ptr<ui::ScrollView> s = scrolling; s;) {
+    if (auto scrolling = held(lastScrollViewPointer())) {
+        const ui::View* lastView = input.get();
+        std::shared_ptr<ui::ScrollView> lastHeld;  // keeps the view whose frame the next round reads
+        for (std::shared_ptr<ui::ScrollView> s = std::move(scrolling); s;) {
             double offsetY = s->contentOffset().y;
             bool goOn = move > 0 ? (-offsetY - s->contentInset().top) < move : offsetY > 0;
             if (!goOn) break;
-            auto next = adjustableScrollView(superviewOfClassType(*s, KBClass::of<ui::ScrollView>()));
-            if (auto lastSuper = lastView->superview()) {
+            auto next = held(adjustableScrollView(superviewOfClassTypePointer(*s, KBClass::of<ui::ScrollView>())));
+            if (const ui::View* lastSuper = lastView->superviewPointer()) {
                 gfx::Rect inS = lastSuper->convertRect(lastView->frame(), s.get());
                 double target = offsetY - minOf(offsetY, -move);
                 target = minOf(target, inS.minY());
                 if (isTextView && !next && target >= 0) {
-                    if (auto inputSuper = input->superview()) {
+                    if (const ui::View* inputSuper = input->superviewPointer()) {
                         gfx::Rect r = inputSuper->convertRect(input->frame(), window.get());
                         double fix = r.minY() - topGuide;
                         target = minOf(target, offsetY + fix);
@@ -166,33 +179,39 @@ void KBKeyboardManager::adjustPosition() {
                     s->setContentOffset({s->contentOffset().x, target}, false);
                 });
             }
-            lastView = s;
-            s = next;
+            lastView = s.get();
+            lastHeld = std::move(s);
+            s = std::move(next);
         }
     }
 
     // The adjusted scroll view's bottom inset reaches the keyboard's top.
-    if (auto scrolling = lastScrollView(); scrolling && scrolling->superview()) {
-        gfx::Rect r = scrolling->superview()->convertRect(scrolling->frame(), window.get());
+    if (ui::ScrollView* scrolling = lastScrollViewPointer(); scrolling && scrolling->superviewPointer()) {
+        gfx::Rect r = scrolling->superviewPointer()->convertRect(scrolling->frame(), window.get());
         double bottom = (H - distance) - (windowHeight - r.maxY());
         double newBottom = maxOf(startingContentInsets_.bottom, bottom);
-        if (enableDebugging) log(logDescription(*scrolling) + " old ContentInset : " + text(scrolling->contentInset()));
         // Walking a form keeps the same inset from field to field: nothing to animate or lay out then.
-        if (scrolling->contentInset().bottom != newBottom || scrolling->scrollIndicatorInsets().bottom != newBottom) animate([&] {
-            auto insets = scrolling->contentInset();
-            insets.bottom = newBottom;
-            scrolling->setContentInset(insets);
-            auto indicators = scrolling->scrollIndicatorInsets();
-            indicators.bottom = newBottom;
-            scrolling->setScrollIndicatorInsets(indicators);
-        });
-        if (enableDebugging) log(logDescription(*scrolling) + " new ContentInset : " + text(scrolling->contentInset()));
+        bool changed = scrolling->contentInset().bottom != newBottom || scrolling->scrollIndicatorInsets().bottom != newBottom;
+        if (changed || enableDebugging) {
+            auto kept = held(scrolling);
+            if (enableDebugging) log(logDescription(*kept) + " old ContentInset : " + text(kept->contentInset()));
+            if (changed) animate([&] {
+                auto insets = kept->contentInset();
+                insets.bottom = newBottom;
+                kept->setContentInset(insets);
+                auto indicators = kept->scrollIndicatorInsets();
+                indicators.bottom = newBottom;
+                kept->setScrollIndicatorInsets(indicators);
+            });
+            if (enableDebugging) log(logDescription(*kept) + " new ContentInset : " + text(kept->contentInset()));
+        }
     }
 
     // A text view taller than the room above the keyboard is inset instead of pushed up.
     if (isTextView) {
         auto textView = std::static_pointer_cast<ui::TextView>(input);
-        gfx::Rect rootFrame = rootSuperview ? rootSuperview->convertRect(rootSuperview->bounds(), window.get()) : window->frame();
+        const ui::View* rootAbove = rootView->superviewPointer();  // read again: the blocks above may have moved things
+        gfx::Rect rootFrame = rootAbove ? rootAbove->convertRect(rootAbove->bounds(), window.get()) : window->frame();
         double keyboardTop = windowHeight - (H - distance);
         double covered = rootFrame.maxY() - keyboardTop;
         double visible = minOf(textView->frame().height(), rootFrame.height() - topGuide - covered);

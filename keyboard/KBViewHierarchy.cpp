@@ -116,30 +116,39 @@ ControllerPtr topMostController(const ui::View& view) {
 }
 
 ControllerPtr parentContainerViewController(const ui::View& view) { return shared(parentContainerIn(view)); }
+ui::ViewController* parentContainerViewControllerPointer(const ui::View& view) { return parentContainerIn(view); }
 
-std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type) {
+ui::View* superviewOfClassTypePointer(const ui::View& view, const KBClass& type) {
     for (ui::View* v = view.superviewPointer(); v; v = v->superviewPointer()) {
         if (!type.matches(*v)) continue;
-        auto found = [v] { return std::static_pointer_cast<ui::View>(v->shared_from_this()); };
-        if (!core::isKindOf<ui::ScrollView>(*v)) return found();
+        if (!core::isKindOf<ui::ScrollView>(*v)) return v;
         const ui::View* above = v->superviewPointer();
         bool inTable = above && (core::isKindOf<ui::TableView>(*above) || core::isKindOf<ui::TableViewCell>(*above));
-        if (above && !inTable && !v->className().starts_with("_")) return found();
+        if (above && !inTable && !v->className().starts_with("_")) return v;
     }
     return nullptr;
 }
 
-std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
+std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type) {
+    ui::View* found = superviewOfClassTypePointer(view, type);
+    return found ? std::static_pointer_cast<ui::View>(found->shared_from_this()) : nullptr;
+}
+
+ui::SearchBar* enclosingSearchBarPointer(const ui::View& view) {
     // The chain's views are the superviews up to a controller's root view, whose next responder
     // is the controller, where the search ends.
     for (const ui::View* v = &view;;) {
         if (rootControllerOf(*v)) return nullptr;
         ui::View* above = v->superviewPointer();
         if (!above) return nullptr;
-        if (core::isKindOf<ui::SearchBar>(*above))
-            return std::static_pointer_cast<ui::SearchBar>(std::static_pointer_cast<ui::View>(above->shared_from_this()));
+        if (core::isKindOf<ui::SearchBar>(*above)) return static_cast<ui::SearchBar*>(above);
         v = above;
     }
+}
+
+std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view) {
+    ui::SearchBar* bar = enclosingSearchBarPointer(view);
+    return bar ? std::static_pointer_cast<ui::SearchBar>(std::static_pointer_cast<ui::View>(bar->shared_from_this())) : nullptr;
 }
 
 bool isInAlertController(const ui::View& view) {

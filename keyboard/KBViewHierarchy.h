@@ -45,13 +45,17 @@ std::shared_ptr<ui::ViewController> topMostController(const ui::View& view);
 // The page whose root view the manager moves: a navigation stack's top page, a tab's page, or the
 // outermost controller below any container.
 std::shared_ptr<ui::ViewController> parentContainerViewController(const ui::View& view);
+ui::ViewController* parentContainerViewControllerPointer(const ui::View& view);
 // The nearest ancestor that is a kind of `type`; a scroll view counts only when its superview is no
 // table view or cell and its class name does not start with "_".
 std::shared_ptr<ui::View> superviewOfClassType(const ui::View& view, const KBClass& type);
+ui::View* superviewOfClassTypePointer(const ui::View& view, const KBClass& type);
 
 bool isNavigableTextInput(const ui::View& view);
 bool isInAlertController(const ui::View& view);
 std::shared_ptr<ui::SearchBar> enclosingSearchBar(const ui::View& view);
+// The pointer forms take no reference, for a use that ends before the main thread goes on.
+ui::SearchBar* enclosingSearchBarPointer(const ui::View& view);
 // The inputs beside the view in its superview (the view itself always counts when it can take part).
 Views collectResponderSiblings(const ui::View& view);
 // The inputs anywhere inside a container, in position order within it; only shown, interactive,
