@@ -15,8 +15,13 @@ namespace {
 
 
 std::optional<std::size_t> indexIn(const std::vector<ui::View*>& group, const ui::View* view) {
+    // Walking a form looks up a place and then its neighbour: the last place found is tried first
+    // (only a hint: whatever group it came from, the entry is compared before it is believed).
+    static std::size_t hint = 0;
+    for (std::size_t i : {hint + 1, hint, hint - 1})
+        if (i < group.size() && group[i] == view) return hint = i;
     for (std::size_t i = 0; i < group.size(); ++i)
-        if (group[i] == view) return i;
+        if (group[i] == view) return hint = i;
     return std::nullopt;
 }
 
@@ -44,29 +49,29 @@ void KBKeyboardManager::addToolbarIfRequired() {
     bool owned = host && (!host->inputAccessoryView() || isManagersTag(host->inputAccessoryView()->tag()));
     if (group && !(*group)->empty() && owned) {
         auto target = std::static_pointer_cast<void>(std::static_pointer_cast<KBKeyboardManager>(shared_from_this()));
-        auto done = toolbarDoneBarButtonItemImage
-                        ? KBBarButtonItemConfiguration(toolbarDoneBarButtonItemImage, ui::selector(&KBKeyboardManager::doneAction))
-                    : toolbarDoneBarButtonItemText
-                        ? KBBarButtonItemConfiguration(*toolbarDoneBarButtonItemText, ui::selector(&KBKeyboardManager::doneAction))
-                        : KBBarButtonItemConfiguration(ui::BarButtonSystemItem::done, ui::selector(&KBKeyboardManager::doneAction));
-        Title title = shouldShowToolbarPlaceholder ? drawingToolbarPlaceholder(*input) : std::nullopt;
+        // Made in place: handing the builder a configuration to wrap would copy it.
+        Configuration done;
+        if (toolbarDoneBarButtonItemImage) done.emplace(toolbarDoneBarButtonItemImage, ui::selector(&KBKeyboardManager::doneAction));
+        else if (toolbarDoneBarButtonItemText) done.emplace(*toolbarDoneBarButtonItemText, ui::selector(&KBKeyboardManager::doneAction));
+        else done.emplace(ui::BarButtonSystemItem::done, ui::selector(&KBKeyboardManager::doneAction));
+        Title placeholder = shouldShowToolbarPlaceholder ? drawingToolbarPlaceholder(*input) : std::nullopt;
         std::size_t n = (*group)->size();
         auto mode = previousNextDisplayMode;
         if ((n == 1 && mode == KBPreviousNextDisplayMode::showWhenSeveral) || mode == KBPreviousNextDisplayMode::alwaysHidden) {
-            addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, std::nullopt, std::nullopt);
+            addKeyboardToolbarWithTargetWithTarget(*input, target, placeholder, done, std::nullopt, std::nullopt);
             if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagDone);
         } else {
-            auto arrow = [](const gfx::ImagePtr& image, const std::optional<std::string>& text, gfx::ImagePtr fallback, ui::Selector action) {
-                if (image) return KBBarButtonItemConfiguration(image, std::move(action));
-                if (text) return KBBarButtonItemConfiguration(*text, std::move(action));
-                if (!fallback) fallback = std::make_shared<gfx::Image>(0, 0, 1, std::vector<uint32_t>{});
-                return KBBarButtonItemConfiguration(std::move(fallback), std::move(action));
+            auto arrow = [](Configuration& config, const gfx::ImagePtr& image, const std::optional<std::string>& text, gfx::ImagePtr fallback,
+                            ui::Selector action) {
+                if (image) config.emplace(image, std::move(action));
+                else if (text) config.emplace(*text, std::move(action));
+                else config.emplace(fallback ? std::move(fallback) : std::make_shared<gfx::Image>(0, 0, 1, std::vector<uint32_t>{}), std::move(action));
             };
-            auto previous = arrow(toolbarPreviousBarButtonItemImage, toolbarPreviousBarButtonItemText, keyboardPreviousImage(),
-                                  ui::selector(&KBKeyboardManager::previousAction));
-            auto next = arrow(toolbarNextBarButtonItemImage, toolbarNextBarButtonItemText, keyboardNextImage(),
-                              ui::selector(&KBKeyboardManager::nextAction));
-            addKeyboardToolbarWithTargetWithTarget(*input, target, title, done, previous, next);
+            Configuration previous, next;
+            arrow(previous, toolbarPreviousBarButtonItemImage, toolbarPreviousBarButtonItemText, keyboardPreviousImage(),
+                  ui::selector(&KBKeyboardManager::previousAction));
+            arrow(next, toolbarNextBarButtonItemImage, toolbarNextBarButtonItemText, keyboardNextImage(), ui::selector(&KBKeyboardManager::nextAction));
+            addKeyboardToolbarWithTargetWithTarget(*input, target, placeholder, done, previous, next);
             if (auto& bar = host->inputAccessoryView()) bar->setTag(kToolbarTagPreviousNext);
         }
         KBToolbar& toolbar = keyboardToolbarOf(*input);
@@ -83,8 +88,8 @@ void KBKeyboardManager::addToolbarIfRequired() {
             }
         }
         const auto& titleItem = toolbar.titleBarButton();
+        // The placeholder read above: nothing between reads the input's options or its texts.
         if (shouldShowToolbarPlaceholder && !shouldHideToolbarPlaceholder(*input)) {
-            auto placeholder = drawingToolbarPlaceholder(*input);
             if (!(titleItem->title() && titleItem->title() == placeholder)) titleItem->setTitle(placeholder);
             if (placeholderFont) titleItem->setTitleFont(placeholderFont);
             if (placeholderColor) titleItem->setTitleColor(placeholderColor);

@@ -73,7 +73,7 @@ void KBToolbar::setTintColor(std::optional<gfx::Color> color) {
 
 void KBToolbar::setBarStyle(ui::BarStyle style) {
     ui::Toolbar::setBarStyle(style);
-    auto title = titleBarButton();
+    const auto& title = titleBarButton();
     if (title->selectableTitleColor() || !title->titleButton()) return;
     // Set only on a change: every rebuild of the bar passes here, and setting redraws the button.
     // Neither colour is the button's white fallback, so an equal reading is one already set.

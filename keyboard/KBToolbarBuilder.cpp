@@ -68,7 +68,7 @@ Slots& slots() {
     return s;
 }
 
-gfx::ImagePtr load(gfx::ImagePtr& slot, const std::string& name) {
+const gfx::ImagePtr& load(gfx::ImagePtr& slot, const char* name) {
     if (slot) return slot;
     // The arrows' own bundle when it ships beside the program, else the program's resources.
     std::string bundlePath = core::Bundle::resourcePath() + "/" + kBundleName + ".bundle";
