@@ -300,11 +300,14 @@ bool KBKeyboardManager::canQueueFor(const std::shared_ptr<ui::View>& input) cons
 void KBKeyboardManager::scheduleAdjustPosition() {
     if (hasPendingAdjustRequest_) return;
     hasPendingAdjustRequest_ = true;
-    std::weak_ptr<KBKeyboardManager> weak = std::static_pointer_cast<KBKeyboardManager>(shared_from_this());
-    std::uint64_t generation = adjustGeneration_;
-    dispatch::Queue::main()->async([weak, generation] {
-        auto self = weak.lock();
-        if (!self || generation != self->adjustGeneration_) return;
+    if (!adjustTicket_ || adjustTicket_.use_count() > 1) {
+        adjustTicket_ = std::make_shared<AdjustTicket>();
+        adjustTicket_->manager = std::static_pointer_cast<KBKeyboardManager>(shared_from_this());
+    }
+    adjustTicket_->generation = adjustGeneration_;
+    dispatch::Queue::main()->async([ticket = adjustTicket_] {
+        auto self = ticket->manager.lock();
+        if (!self || ticket->generation != self->adjustGeneration_) return;
         self->adjustPosition();
         self->hasPendingAdjustRequest_ = false;
     });

@@ -218,6 +218,13 @@ private:
     double movedDistance_ = 0;
     bool hasPendingAdjustRequest_ = false;
     std::uint64_t adjustGeneration_ = 0;  // a queued run that no longer matches does nothing
+    // What a queued run carries: the manager and the generation it was queued in. One ticket
+    // serves run after run; a new one is made only while a cancelled run still holds the last.
+    struct AdjustTicket {
+        std::weak_ptr<KBKeyboardManager> manager;
+        std::uint64_t generation = 0;
+    };
+    std::shared_ptr<AdjustTicket> adjustTicket_;
 
     std::vector<core::NotificationCenter::Token> tokens_;
     std::vector<std::pair<std::string, core::NotificationCenter::Token>> editingTokens_;
