@@ -4,6 +4,7 @@
 #include "platform/ca/MediaTime.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace ca {
@@ -30,11 +31,49 @@ void Layer::geometryChanged() {
 void Layer::setBounds(const gfx::Rect& r) {
     if (r.size != model_.bounds.size) needsDisplay_ = needsDisplay_ || !delegate_.expired();
     model_.bounds = r;
+    geometryMoved();
     geometryChanged();
 }
-void Layer::setPosition(gfx::Point p) { model_.position = p; geometryChanged(); }
-void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; geometryChanged(); }
-void Layer::setZPosition(double z) { model_.zPosition = z; geometryChanged(); }
+void Layer::setPosition(gfx::Point p) { model_.position = p; geometryMoved(); geometryChanged(); }
+void Layer::setAnchorPoint(gfx::Point p) { model_.anchorPoint = p; geometryMoved(); geometryChanged(); }
+void Layer::setZPosition(double z) { model_.zPosition = z; geometryMoved(); geometryChanged(); }
+
+const Layer::Placement& Layer::plainPlacement() const {
+    Placement& p = placement_;
+    if (!p.plainKnown) {
+        p.plain = model_.isPlainOffset();
+        if (p.plain) {
+            // The terms of LayerProperties::projectToSuperlayer, in the same order.
+            gfx::Point anchor = model_.anchorInBounds();
+            p.tx = (0.0 - anchor.x) + model_.position.x;
+            p.ty = (0.0 - anchor.y) + model_.position.y;
+        }
+        p.plainKnown = true;
+    }
+    return p;
+}
+
+gfx::Rect Layer::frame() const {
+    if (!placement_.frameKnown) {
+        placement_.frame = model_.frame();
+        placement_.frameKnown = true;
+    }
+    return placement_.frame;
+}
+
+gfx::Point Layer::projectToSuperlayer(gfx::Point p) const {
+    const Placement& placement = plainPlacement();
+    if (placement.plain && std::isfinite(p.x) && std::isfinite(p.y)) return {p.x + placement.tx, p.y + placement.ty};
+    return model_.projectToSuperlayer(p);
+}
+
+void Layer::projectToSuperlayer(gfx::Point& a, gfx::Point& b) const {
+    const Placement& placement = plainPlacement();
+    if (!placement.plain) return model_.projectToSuperlayer(a, b);
+    for (gfx::Point* p : {&a, &b})
+        *p = std::isfinite(p->x) && std::isfinite(p->y) ? gfx::Point{p->x + placement.tx, p->y + placement.ty}
+                                                         : model_.toSuperlayer().project(*p);
+}
 
 namespace {
 
@@ -60,7 +99,7 @@ void Layer::setFrame(const gfx::Rect& frame) {
     setPosition(position);
 }
 
-void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; geometryChanged(); }
+void Layer::setTransform(const gfx::Transform3D& t) { model_.transform = t; geometryMoved(); geometryChanged(); }
 void Layer::setSublayerTransform(const gfx::Transform3D& t) { model_.sublayerTransform = t; changed(); }
 void Layer::setOpacity(double o) { model_.opacity = o; geometryChanged(); }
 void Layer::setHidden(bool h) { model_.hidden = h; geometryChanged(); }
@@ -177,6 +216,7 @@ LayerProperties Layer::presentationAt(double time) const {
 std::shared_ptr<Layer> Layer::presentationLayer() const {
     auto copy = core::make<Layer>();
     copy->model_ = presentationAt(localTime());
+    copy->geometryMoved();
     copy->contents_ = contents_;
     copy->gravity_ = gravity_;
     copy->contentsFrame_ = contentsFrame_;

@@ -59,7 +59,8 @@ class Layer : public core::Object {
     void setAnchorPoint(gfx::Point p);
     double zPosition() const { return model_.zPosition; }
     void setZPosition(double z);
-    gfx::Rect frame() const { return model_.frame(); }
+    // model().frame(), worked out once after each change of the geometry.
+    gfx::Rect frame() const;
     // Sets position and bounds size so that the untransformed frame is `r` (with a transform,
     // the bounds size comes from `r` and the centre is kept where the platform keeps it).
     void setFrame(const gfx::Rect& r);
@@ -153,6 +154,11 @@ class Layer : public core::Object {
 
     // Model and presentation.
     const LayerProperties& model() const { return model_; }
+    // model().projectToSuperlayer(...), the same bits, with the layer's offset into its superlayer
+    // worked out once after each change of the geometry (conversions between views pass through
+    // the same few layers again and again).
+    gfx::Point projectToSuperlayer(gfx::Point p) const;
+    void projectToSuperlayer(gfx::Point& a, gfx::Point& b) const;
     // The model values with the animations applied at the given local time.
     LayerProperties presentationAt(double localTime) const;
     // A detached copy of this layer (without sublayers or animations) showing the presentation
@@ -177,9 +183,23 @@ protected:
     void changed();
     // changed(), and the delegate hears that the geometry or visibility changed.
     void geometryChanged();
+    // Subclasses change the bounds, position, anchor point, z position and transform only through
+    // the setters, which forget what was worked out from them (see `placement_`).
     LayerProperties model_;
 
 private:
+    // What frame() and projectToSuperlayer() work out from the model's geometry, kept until a
+    // setter changes it.
+    struct Placement {
+        bool plainKnown = false, frameKnown = false;
+        bool plain = false;  // model_.isPlainOffset()
+        double tx = 0, ty = 0;  // the offset into the superlayer, when plain
+        gfx::Rect frame;
+    };
+    const Placement& plainPlacement() const;
+    void geometryMoved() { placement_.plainKnown = placement_.frameKnown = false; }
+    mutable Placement placement_;
+
     std::weak_ptr<Layer> superlayer_;
     Layer* superlayerPointer_ = nullptr;  // the same layer, read only while superlayer_ lives (time walks)
     std::vector<std::shared_ptr<Layer>> sublayers_;

@@ -446,7 +446,7 @@ void View::displayLayer(ca::Layer& layer) {
 
 gfx::Point View::convertPointToWindow(gfx::Point p) const {
     // The root (window) space is the result: the root itself adds nothing.
-    for (const View* v = this; const View* parent = v->superviewPointer(); v = parent) p = v->layer_->model().projectToSuperlayer(p);
+    for (const View* v = this; const View* parent = v->superviewPointer(); v = parent) p = v->layer_->projectToSuperlayer(p);
     return p;
 }
 
@@ -462,7 +462,7 @@ namespace {
 // Carries values from `from`'s bounds space into `to`'s (the space of `from`'s root when null):
 // up through `from` and its superviews below the nearest view that `to` lies in (itself included),
 // then down through the views below that one to `to`. Views of two trees meet in their roots'
-// spaces, which count as one. `up` and `down` get each layer's model on the way.
+// spaces, which count as one. `up` and `down` get each layer on the way.
 template <class Up, class Down>
 void convertBetween(const View& from, const View* to, Up up, Down down) {
     // `to` and its superviews, nearest first.
@@ -485,18 +485,18 @@ void convertBetween(const View& from, const View* to, Up up, Down down) {
             meet = n == 0 ? 0 : n - 1;  // another tree: down from its root
             break;
         }
-        up(v->layer()->model());
+        up(*v->layer());
         v = parent;
     }
-    for (std::size_t i = meet; i-- > 0;) down(chain(i)->layer()->model());
+    for (std::size_t i = meet; i-- > 0;) down(*chain(i)->layer());
 }
 
 } // namespace
 
 gfx::Point View::convertPoint(gfx::Point p, const View* to) const {
     if (!to) return convertPointToWindow(p);
-    convertBetween(*this, to, [&](const ca::LayerProperties& m) { p = m.projectToSuperlayer(p); },
-                   [&](const ca::LayerProperties& m) { p = fromSuperlayer(m).project(p); });
+    convertBetween(*this, to, [&](const ca::Layer& l) { p = l.projectToSuperlayer(p); },
+                   [&](const ca::Layer& l) { p = fromSuperlayer(l.model()).project(p); });
     return p;
 }
 
@@ -508,9 +508,9 @@ gfx::Rect View::convertRect(const gfx::Rect& r, const View* to) const {
     // convertPoint for both corners, each transform made once and applied to both (the same
     // arithmetic per point).
     gfx::Point a = r.origin, b{r.maxX(), r.maxY()};
-    convertBetween(*this, to, [&](const ca::LayerProperties& m) { m.projectToSuperlayer(a, b); },
-                   [&](const ca::LayerProperties& m) {
-                       gfx::Transform3D t = fromSuperlayer(m);
+    convertBetween(*this, to, [&](const ca::Layer& l) { l.projectToSuperlayer(a, b); },
+                   [&](const ca::Layer& l) {
+                       gfx::Transform3D t = fromSuperlayer(l.model());
                        a = t.project(a), b = t.project(b);
                    });
     return gfx::Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <numbers>
 
@@ -131,6 +132,55 @@ TEST_F(ca_Layer, AnOffsetWithoutTransformConvertsFramesAndPointsExactlyAsTheMatr
             }
         }
     }
+}
+
+// A layer keeps its frame and its offset into the superlayer between changes: after every kind of
+// change of its geometry they must be the model's own again, bit for bit.
+TEST_F(ca_Layer, TheKeptFrameAndOffsetFollowEveryChangeOfTheGeometry) {
+    auto layer = Layer::make();
+    auto sameBits = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); };
+    auto samePoint = [&](gfx::Point a, gfx::Point b) { return sameBits(a.x, b.x) && sameBits(a.y, b.y); };
+    auto check = [&](const Layer& l) {
+        gfx::Rect got = l.frame(), want = l.model().frame();
+        EXPECT_TRUE(samePoint(got.origin, want.origin) && sameBits(got.width(), want.width()) &&
+                    sameBits(got.height(), want.height()));
+        for (gfx::Point q : {gfx::Point{0, 0}, gfx::Point{12.5, -7.25}, gfx::Point{std::numeric_limits<double>::infinity(), 1}}) {
+            EXPECT_TRUE(samePoint(l.projectToSuperlayer(q), l.model().projectToSuperlayer(q)));
+            gfx::Point a = q, b{3, 4}, wantA = q, wantB{3, 4};
+            l.projectToSuperlayer(a, b);
+            l.model().projectToSuperlayer(wantA, wantB);
+            EXPECT_TRUE(samePoint(a, wantA) && samePoint(b, wantB));
+        }
+    };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"frame", [&] { layer->setFrame({10, 20, 100, 50}); }},
+        {"bounds origin", [&] { layer->setBounds({0.1, 480.5, 100, 50}); }},
+        {"bounds size", [&] { layer->setBounds({0.1, 480.5, 33.3, 17.9}); }},
+        {"position", [&] { layer->setPosition({-5.5, 7}); }},
+        {"anchor point", [&] { layer->setAnchorPoint({0.3, 0.9}); }},
+        {"z position", [&] { layer->setZPosition(4); }},
+        {"transform", [&] { layer->setAffineTransform(gfx::AffineTransform::scale(2, 3)); }},
+        {"no transform", [&] { layer->setTransform(gfx::Transform3D::identity()); }},
+        {"non-finite position", [&] { layer->setPosition({std::numeric_limits<double>::infinity(), 0}); }},
+        {"frame again", [&] { layer->setFrame({1, 2, 3, 4}); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        check(*layer);  // read before the change, so that the change must replace what was kept
+        change();
+        check(*layer);
+    }
+    // A presentation copy shows the animated geometry, not the model's that it was copied from.
+    layer->setFrame({0, 0, 100, 100});
+    check(*layer);
+    auto move = BasicAnimation::make("position");
+    move->fromValue = gfx::Point{0, 0};
+    move->toValue = gfx::Point{200, 200};
+    move->duration = 1;
+    layer->addAnimation(move, "move");
+    auto shown = layer->presentationLayer();
+    check(*shown);
+    EXPECT_NE(shown->frame(), layer->frame());
 }
 
 TEST_F(ca_Layer, TreeKeepsOneSuperlayerAndOrder) {
