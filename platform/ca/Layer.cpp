@@ -161,11 +161,14 @@ void Layer::removeFromSuperlayer() {
 }
 
 void Layer::addAnimation(const std::shared_ptr<const Animation>& animation, const std::string& key) {
+    if (animation) adoptAnimation(animation->copy(), key);
+}
+
+void Layer::adoptAnimation(std::shared_ptr<Animation> animation, const std::string& key) {
     if (!animation) return;
-    auto copy = animation->copy();
-    if (copy->beginTime == 0) copy->beginTime = localTime();
+    if (animation->beginTime == 0) animation->beginTime = localTime();
     removeAnimation(key);
-    animations_.emplace_back(key, std::move(copy));
+    animations_.emplace_back(key, std::move(animation));
     AnimationTicker::shared().watch(std::static_pointer_cast<Layer>(shared_from_this()));
     changed();
 }
@@ -173,7 +176,7 @@ void Layer::addAnimation(const std::shared_ptr<const Animation>& animation, cons
 void Layer::removeAnimation(const std::string& key) {
     auto it = std::find_if(animations_.begin(), animations_.end(), [&](const auto& a) { return a.first == key; });
     if (it == animations_.end()) return;
-    auto removed = it->second;
+    auto removed = std::move(it->second);
     animations_.erase(it);
     changed();
     if (removed->onStop) removed->onStop(false);
@@ -191,6 +194,10 @@ std::shared_ptr<const Animation> Layer::animation(const std::string& key) const 
     for (const auto& [k, a] : animations_)
         if (k == key) return a;
     return nullptr;
+}
+
+bool Layer::hasAnimation(const std::string& key) const {
+    return std::any_of(animations_.begin(), animations_.end(), [&](const auto& a) { return a.first == key; });
 }
 
 std::vector<std::string> Layer::animationKeys() const {

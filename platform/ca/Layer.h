@@ -139,9 +139,13 @@ class Layer : public core::Object {
     // at the layer's current local time. Adding under a key that is in use replaces (and stops)
     // the animation there.
     void addAnimation(const std::shared_ptr<const Animation>& animation, const std::string& key);
+    // addAnimation for an animation that no one else holds or changes afterwards (a view's own,
+    // made for one change): the layer takes it as it is instead of a copy.
+    void adoptAnimation(std::shared_ptr<Animation> animation, const std::string& key);
     void removeAnimation(const std::string& key);
     void removeAllAnimations();
     std::shared_ptr<const Animation> animation(const std::string& key) const;
+    bool hasAnimation(const std::string& key) const;
     std::vector<std::string> animationKeys() const;
     bool hasAnimations() const { return !animations_.empty(); }
 

@@ -623,17 +623,16 @@ void View::animateChange(const char* keyPath, const ca::PropertyValue& from, con
     // The animation starts from what is on screen now, so an interrupted animation carries on
     // smoothly from where it was.
     std::optional<ca::PropertyValue> shown;
-    if (layer_->animation(key)) shown = layer_->presentationAt(now).get(keyPath);
+    if (layer_->hasAnimation(key)) shown = layer_->presentationAt(now).get(keyPath);
     animation->fromValue = shown ? *shown : from;
     animation->toValue = to;
     animation->duration = block.duration;
     animation->timingFunction = block.timing;
     animation->beginTime = now + block.delay;
     if (block.delay > 0) animation->fillMode = ca::FillMode::backwards;
-    auto completion = block.completion;
-    ++completion->pending;
-    animation->onStop = [completion](bool finished) { completion->stopped(finished); };
-    layer_->addAnimation(animation, key);
+    ++block.completion->pending;
+    animation->onStop = [completion = block.completion](bool finished) { completion->stopped(finished); };
+    layer_->adoptAnimation(std::move(animation), key);
 }
 
 void View::animate(double duration, const std::function<void()>& animations, std::function<void(bool)> completion) {
