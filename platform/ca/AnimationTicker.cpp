@@ -21,10 +21,18 @@ void AnimationTicker::watch(const std::shared_ptr<Layer>& layer) {
 }
 
 void AnimationTicker::tick() {
-    // A stop handler may add animations (and so layers); work on a snapshot.
-    auto snapshot = layers_;
-    for (auto& weak : snapshot)
-        if (auto layer = weak.lock()) layer->removeFinishedAnimations();
+    // A stop handler may add animations, and so layers at the end of the list: the layers
+    // watched when the tick began are visited by their place (no copy of the list to make). A
+    // tick run from a stop handler drops no layer, so the places stay put until the outer one
+    // has visited them all.
+    const std::size_t watched = layers_.size();
+    ++depth_;
+    for (std::size_t i = 0; i < watched; ++i)
+        if (auto layer = layers_[i].lock()) layer->removeFinishedAnimations();
+    if (--depth_ > 0) {
+        if (frameObserver_) frameObserver_();
+        return;
+    }
     std::erase_if(layers_, [](const auto& weak) {
         auto layer = weak.lock();
         return !layer || !layer->hasAnimations();

@@ -30,6 +30,7 @@ public:
 
 private:
     std::vector<std::weak_ptr<Layer>> layers_;
+    int depth_ = 0;  // ticks under way (a stop handler may run one)
     std::shared_ptr<dispatch::Timer> timer_;
     std::function<void()> frameObserver_;
 };

@@ -130,6 +130,7 @@ void Queue::after(double seconds, Block block) {
     if (!(seconds > 0)) return async(std::move(block));
     Scheduler::shared().schedule(seconds, [self = shared_from_this(), block = std::move(block)](double, double) mutable {
         self->async(std::move(block));
+        return std::optional<double>();
     });
 }
 

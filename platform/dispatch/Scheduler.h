@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/dispatch/Clock.h"
@@ -28,8 +29,9 @@ namespace dispatch {
 class Scheduler {
 public:
     // Called once the deadline has passed, with that deadline and the time now, both in the
-    // scheduler's time base. It must only hand work on (e.g. Queue::async), never block.
-    using Fire = std::function<void(double deadline, double now)>;
+    // scheduler's time base. It must only hand work on (e.g. Queue::async), never block. It
+    // returns the deadline to be fired at again (a repeating timer's next tick), or nothing.
+    using Fire = std::function<std::optional<double>(double deadline, double now)>;
 
     static Scheduler& shared();
 

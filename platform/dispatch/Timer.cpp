@@ -12,7 +12,7 @@ std::shared_ptr<Timer> Timer::start(std::shared_ptr<Queue> queue, double interva
                                     std::function<void()> block) {
     std::shared_ptr<Timer> timer(new Timer(std::move(queue), interval, repeats, std::move(block)));
     Scheduler::shared().schedule(timer->interval_, [weak = std::weak_ptr(timer)](double deadline, double now) {
-        fire(weak, deadline, now);
+        return fire(weak, deadline, now);
     });
     return timer;
 }
@@ -27,22 +27,19 @@ void Timer::cancel() { valid_ = false; }
 
 bool Timer::isValid() const { return valid_; }
 
-void Timer::arm(std::weak_ptr<Timer> timer, double deadline) {
-    Scheduler::shared().scheduleAt(deadline, [weak = std::move(timer)](double due, double now) { fire(weak, due, now); });
-}
-
-// Runs on the scheduler: queues one tick and, for a repeating timer, arms the next one after now.
-void Timer::fire(const std::weak_ptr<Timer>& weak, double deadline, double now) {
+// Runs on the scheduler: queues one tick and, for a repeating timer, gives the next deadline after
+// now, for which the scheduler fires the same function again.
+std::optional<double> Timer::fire(const std::weak_ptr<Timer>& weak, double deadline, double now) {
     auto timer = weak.lock();
-    if (!timer || !timer->valid_) return;
+    if (!timer || !timer->valid_) return std::nullopt;
     timer->queue_->async([weak] {
         if (auto t = weak.lock()) t->tick();
     });
-    if (!timer->repeats_) return;
+    if (!timer->repeats_) return std::nullopt;
     const double interval = timer->interval_;
     double next = deadline + interval * (std::floor((now - deadline) / interval) + 1);
     while (next <= now) next += interval;  // guards against rounding landing on `now`
-    arm(weak, next);
+    return next;
 }
 
 void Timer::tick() {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace dispatch {
 
@@ -30,8 +31,8 @@ public:
 
 private:
     Timer(std::shared_ptr<Queue> queue, double interval, bool repeats, std::function<void()> block);
-    static void arm(std::weak_ptr<Timer> timer, double deadline);
-    static void fire(const std::weak_ptr<Timer>& weak, double deadline, double now);
+    // Queues one tick; for a repeating timer, returns when the next one is due.
+    static std::optional<double> fire(const std::weak_ptr<Timer>& weak, double deadline, double now);
     void tick();
 
     const std::shared_ptr<Queue> queue_;
