@@ -10,17 +10,19 @@
 namespace ca {
 namespace {
 
-std::function<void()>& changeObserver() {
-    static std::function<void()> observer;
-    return observer;
-}
+// Every setter of every layer asks for it, so it is a plain pointer (no guard of a function's
+// static to pass each time); the function it points to, once made, lives for ever. Main thread.
+std::function<void()>* changeObserver = nullptr;
 
 } // namespace
 
-void Layer::setChangeObserver(std::function<void()> observer) { changeObserver() = std::move(observer); }
+void Layer::setChangeObserver(std::function<void()> observer) {
+    if (!changeObserver) changeObserver = new std::function<void()>;
+    *changeObserver = std::move(observer);
+}
 
 void Layer::changed() {
-    if (auto& observer = changeObserver()) observer();
+    if (changeObserver && *changeObserver) (*changeObserver)();
 }
 
 void Layer::geometryChanged() {
@@ -70,6 +72,11 @@ gfx::Point Layer::projectToSuperlayer(gfx::Point p) const {
 void Layer::projectToSuperlayer(gfx::Point& a, gfx::Point& b) const {
     const Placement& placement = plainPlacement();
     if (!placement.plain) return model_.projectToSuperlayer(a, b);
+    if (std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y)) {
+        a = {a.x + placement.tx, a.y + placement.ty};
+        b = {b.x + placement.tx, b.y + placement.ty};
+        return;
+    }
     for (gfx::Point* p : {&a, &b})
         *p = std::isfinite(p->x) && std::isfinite(p->y) ? gfx::Point{p->x + placement.tx, p->y + placement.ty}
                                                          : model_.toSuperlayer().project(*p);

@@ -565,7 +565,7 @@ std::shared_ptr<core::Object> View::nextResponder() const {
 }
 
 gfx::EdgeInsets View::layoutMargins() const {
-    auto controller = owningViewController();
+    ViewController* controller = owningViewControllerPointer();
     if (!controller || !controller->isViewLoaded() || controller->view().get() != this) return {8, 8, 8, 8};
     const auto& profile = Screen::main().profile();
     gfx::Rect inWindow = convertRect(bounds(), nullptr);
