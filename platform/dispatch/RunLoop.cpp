@@ -16,29 +16,36 @@ std::atomic<std::thread::id> mainThreadId{};
 
 class ConditionDriver final : public RunLoopDriver {
 public:
+    // A wake-up that is still pending (no wait has taken it) needs no other: only the first
+    // one takes the lock and signals. (Headless, no one waits between pumps, so that is nearly
+    // every wake-up.)
     void wake() override {
+        if (woken_.exchange(true)) return;
         {
+            // Taken between the flag and the signal, so that a waiter that found the flag clear
+            // is already waiting when the signal comes.
             std::lock_guard lock(mutex_);
-            woken_ = true;
         }
         cv_.notify_one();
     }
 
     void waitUntil(std::chrono::steady_clock::time_point deadline) override {
         std::unique_lock lock(mutex_);
-        const auto woken = [this] { return woken_; };
+        const auto woken = [this] { return woken_.load(); };
         if (deadline == std::chrono::steady_clock::time_point::max()) {
             cv_.wait(lock, woken);
         } else {
             cv_.wait_until(lock, deadline, woken);
         }
-        woken_ = false;
+        // Read as well as cleared: a wake-up that came after this one and returned at once (the
+        // flag was still set) then happens before the pump that follows, which sees its work.
+        woken_.exchange(false);
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable cv_;
-    bool woken_ = false;
+    std::atomic<bool> woken_{false};
 };
 
 std::chrono::steady_clock::time_point deadlineAfter(double seconds) {
@@ -50,7 +57,7 @@ std::chrono::steady_clock::time_point deadlineAfter(double seconds) {
 
 } // namespace
 
-RunLoop::RunLoop() : driver_(std::make_shared<ConditionDriver>()) {}
+RunLoop::RunLoop() { setDriver(nullptr); }
 
 RunLoop& RunLoop::instance() {
     // Never destroyed: other threads may still post to the main queue while the process exits.
@@ -70,15 +77,11 @@ bool RunLoop::isMainThread() { return mainThreadId.load() == std::this_thread::g
 
 void RunLoop::setDriver(std::shared_ptr<RunLoopDriver> driver) {
     std::lock_guard lock(mutex_);
-    driver_ = driver ? std::move(driver) : std::make_shared<ConditionDriver>();
+    drivers_.push_back(driver ? std::move(driver) : std::make_shared<ConditionDriver>());
+    driver_.store(drivers_.back().get(), std::memory_order_release);
 }
 
-std::shared_ptr<RunLoopDriver> RunLoop::driver() const {
-    std::lock_guard lock(mutex_);
-    return driver_;
-}
-
-void RunLoop::wake() { driver()->wake(); }
+void RunLoop::wake() { driver().wake(); }
 
 void RunLoop::requireMainThread(const char* what) const {
     if (isMainThread()) return;
@@ -103,7 +106,7 @@ bool RunLoop::runUntil(const std::function<bool()>& predicate, double timeoutSec
         if (predicate()) return true;
         const auto now = std::chrono::steady_clock::now();
         if (now >= bound) return false;
-        driver()->waitUntil(std::min(bound, now + kRecheck));
+        driver().waitUntil(std::min(bound, now + kRecheck));
     }
 }
 
@@ -114,7 +117,7 @@ void RunLoop::runFor(double seconds) {
     for (;;) {
         pump();
         if (stopRequested_.exchange(false) || std::chrono::steady_clock::now() >= bound) return;
-        driver()->waitUntil(bound);
+        driver().waitUntil(bound);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace dispatch {
 
@@ -57,10 +58,15 @@ private:
     static RunLoop& instance();  // like main(), without claiming the main thread
     friend class Queue;
     void requireMainThread(const char* what) const;
-    std::shared_ptr<RunLoopDriver> driver() const;
+    RunLoopDriver& driver() const { return *driver_.load(std::memory_order_acquire); }
 
-    mutable std::mutex mutex_;
-    std::shared_ptr<RunLoopDriver> driver_;
+    // Every post that finds the main queue empty wakes the loop, from any thread, so the driver
+    // is read without a lock or a shared count: a plain pointer to the current one. Drivers that
+    // setDriver replaces are kept, never destroyed, since a thread may still be waking the one
+    // it just read (and a GUI host's driver may still have a wake-up pending in its event loop).
+    std::mutex mutex_;  // serialises setDriver
+    std::vector<std::shared_ptr<RunLoopDriver>> drivers_;
+    std::atomic<RunLoopDriver*> driver_{nullptr};
     std::atomic<bool> stopRequested_{false};
 };
 
