@@ -36,8 +36,12 @@ class KBToolbar : public ui::Toolbar {
     void setBarStyle(ui::BarStyle style) override;
     void layoutSubviews() override;
     bool enableInputClicksWhenVisible() const { return true; }
+    // The list the builder last handed the bar, kept so that the next build changes only the
+    // entries that differ (see Toolbar::setItems).
+    std::vector<std::shared_ptr<ui::BarButtonItem>>& builtItems() { return builtItems_; }
 
 private:
+    std::vector<std::shared_ptr<ui::BarButtonItem>> builtItems_;
     std::shared_ptr<KBBarButtonItem> previous_;
     std::shared_ptr<KBBarButtonItem> next_;
     std::shared_ptr<KBTitleBarButtonItem> title_;

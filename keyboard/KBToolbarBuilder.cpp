@@ -120,30 +120,36 @@ void addKeyboardToolbarWithTargetWithTarget(ui::View& view, const std::shared_pt
     auto* host = view.inputAccessoryHost();
     if (!host) return;
     KBToolbar& toolbar = keyboardToolbarOf(view);
-    std::vector<std::shared_ptr<ui::BarButtonItem>> items;
-    items.reserve(7);
+    auto& items = toolbar.builtItems();
+    std::size_t count = 0;
+    auto put = [&](const auto& item) {
+        if (count == items.size()) items.push_back(item);
+        else if (items[count].get() != item.get()) items[count] = item;
+        ++count;
+    };
     if (previous) {
         if (auto made = fill(toolbar.previousBarButton(), *previous, target)) toolbar.setPreviousBarButton(std::move(made));
-        items.push_back(toolbar.previousBarButton());
+        put(toolbar.previousBarButton());
     }
-    if (previous && next) items.push_back(toolbar.fixedSpaceBarButton());
+    if (previous && next) put(toolbar.fixedSpaceBarButton());
     if (next) {
         if (auto made = fill(toolbar.nextBarButton(), *next, target)) toolbar.setNextBarButton(std::move(made));
-        items.push_back(toolbar.nextBarButton());
+        put(toolbar.nextBarButton());
     }
     const auto& flexible = flexibleBarButtonItem();
     flexible->setIsSystemItem(true);
-    items.push_back(flexible);
+    put(flexible);
     const auto& title = toolbar.titleBarButton();
     title->setTitle(std::move(titleText));
     if (!systemVersionAtLeast(11) && title->customView()) title->customView()->setFrame({});
-    items.push_back(title);
-    items.push_back(flexible);
+    put(title);
+    put(flexible);
     if (right) {
         if (auto made = fill(toolbar.doneBarButton(), *right, target)) toolbar.setDoneBarButton(std::move(made));
-        items.push_back(toolbar.doneBarButton());
+        put(toolbar.doneBarButton());
     }
-    toolbar.setItems(std::move(items));
+    items.resize(count);
+    toolbar.setItems(items);
     if (core::isKindOf<ui::TextField>(view) || core::isKindOf<ui::TextView>(view)) {
         if (host->inputAccessoryView().get() != &toolbar)
             host->setInputAccessoryView(std::static_pointer_cast<ui::View>(toolbar.shared_from_this()));

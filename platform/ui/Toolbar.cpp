@@ -31,12 +31,14 @@ Toolbar::~Toolbar() {
     for (auto& item : items_) item->setChangeHandler(nullptr);
 }
 
-void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items) {
+void Toolbar::setItems(const std::vector<std::shared_ptr<BarButtonItem>>& items) {
     if (items == items_) return;
     // Items that leave the bar stop telling it of their changes; the others tell it.
     for (auto& item : items_)
         if (std::find(items.begin(), items.end(), item) == items.end()) item->setChangeHandler(nullptr);
-    items_ = std::move(items);
+    items_.resize(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items_[i] != items[i]) items_[i] = items[i];
     if (!itemChanged_) {
         std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
         itemChanged_ = std::make_shared<const std::function<void()>>([weak] {

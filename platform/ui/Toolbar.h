@@ -27,7 +27,9 @@ class Toolbar : public View {
     ~Toolbar() override;
 
     const std::vector<std::shared_ptr<BarButtonItem>>& items() const { return items_; }
-    void setItems(std::vector<std::shared_ptr<BarButtonItem>> items);
+    // Slot by slot: an item already in its place is left as it is, so a bar rebuilt with one new
+    // item takes and drops a reference only for that one.
+    void setItems(const std::vector<std::shared_ptr<BarButtonItem>>& items);
     BarStyle barStyle() const { return barStyle_; }
     virtual void setBarStyle(BarStyle style);
     const std::optional<gfx::Color>& barTintColor() const { return barTintColor_; }
