@@ -40,10 +40,10 @@ void Toolbar::setItems(const std::vector<std::shared_ptr<BarButtonItem>>& items)
     for (std::size_t i = 0; i < items.size(); ++i)
         if (items_[i] != items[i]) items_[i] = items[i];
     if (!itemChanged_) {
-        std::weak_ptr<Toolbar> weak = std::static_pointer_cast<Toolbar>(shared_from_this());
-        itemChanged_ = std::make_shared<const std::function<void()>>([weak] {
-            if (auto self = weak.lock()) self->rebuild();
-        });
+        // A plain pointer: an item holds this handler only while it is one of the bar's items (the
+        // bar takes it back from items that leave and from all of them when it goes).
+        Toolbar* self = this;
+        itemChanged_ = std::make_shared<const std::function<void()>>([self] { self->rebuild(); });
     }
     for (auto& item : items_) item->setChangeHandler(itemChanged_);
     rebuild();

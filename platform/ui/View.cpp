@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 namespace ui {
 namespace {
@@ -39,6 +40,17 @@ struct BlockContext {
     ca::MediaTimingFunction timing;
     std::shared_ptr<BlockCompletion> completion;
 };
+
+// "view." and the key path: the key a view's own animation of that property runs under. The few
+// key paths are literals, found again by address. A deque: keys handed out stay where they are.
+const std::string& animationKey(const char* keyPath) {
+    static std::deque<std::pair<const char*, std::string>> keys;
+    for (const auto& [path, key] : keys)
+        if (path == keyPath) return key;
+    for (const auto& [path, key] : keys)
+        if (std::strcmp(path, keyPath) == 0) return key;
+    return keys.emplace_back(keyPath, std::string("view.") + keyPath).second;
+}
 
 std::vector<BlockContext>& blockStack() {
     static std::vector<BlockContext> stack;
@@ -618,7 +630,7 @@ void View::animateChange(const char* keyPath, const ca::PropertyValue& from, con
     if (blockStack().empty() || from == to) return;
     const BlockContext& block = blockStack().back();
     auto animation = ca::BasicAnimation::make(keyPath);
-    const std::string key = std::string("view.") + keyPath;
+    const std::string& key = animationKey(keyPath);
     const double now = layer_->localTime();
     // The animation starts from what is on screen now, so an interrupted animation carries on
     // smoothly from where it was.
