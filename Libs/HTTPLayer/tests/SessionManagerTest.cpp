@@ -314,16 +314,28 @@ TEST_F(ManagerFixture, ARequestsCredentialAnswersTheServersChallenge) {
         {std::pair<std::string, std::string>{"u", "wrong"}, 2, "Response status code was unacceptable: 401."},
         {std::nullopt, 1, "Response status code was unacceptable: 401."},
     };
-    for (const auto& c : cases) {
+    // Each case answers into its own slot, kept to the end, and counts its answers: an answer that
+    // came twice, or late, shows as such instead of landing in the next case.
+    std::vector<std::optional<DefaultDataResponse>> answers(std::size(cases));
+    std::vector<int> deliveries(std::size(cases), 0);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
         const std::size_t sentBefore = server.requestCount();
         auto request = manager->request(server.url("/private"));
         if (c.credential) request->setCredential(c.credential->first, c.credential->second);
-        std::optional<DefaultDataResponse> answer;
-        request->validateDefaults()->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
-        const auto& r = await(answer);
-        EXPECT_EQ(r.error() ? r.error()->description() : "ok", c.expected);
-        EXPECT_EQ(server.requestCount() - sentBefore, c.requests);
+        request->validateDefaults()->response(nullptr, [&answers, &deliveries, i](const DefaultDataResponse& r) {
+            answers[i] = r;
+            ++deliveries[i];
+        });
+        const auto& r = await(answers[i]);
+        std::string sent;  // the Authorization of each request of this case, for the message
+        const auto all = server.requests();
+        for (std::size_t k = sentBefore; k < all.size(); ++k) sent += "[" + all[k].headers.value("Authorization").value_or("none") + "]";
+        EXPECT_EQ(r.error() ? r.error()->description() : "ok", c.expected) << "case " << i << ", sent " << sent;
+        EXPECT_EQ(server.requestCount() - sentBefore, c.requests) << "case " << i << ", sent " << sent;
     }
+    dispatch::RunLoop::main().runFor(0.05);
+    EXPECT_EQ(deliveries, std::vector<int>(std::size(cases), 1));
 }
 
 TEST_F(ManagerFixture, TheFirstFailingValidationWins) {
