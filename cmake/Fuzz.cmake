@@ -19,7 +19,11 @@ if(QUILLORA_FUZZERS)
   endif()
 endif()
 
-set(QUILLORA_FUZZ_REPLAY_MAIN ${CMAKE_CURRENT_LIST_DIR}/fuzz/ReplayMain.cpp)
+# The replay main(), compiled once for every target that is not a libFuzzer binary.
+if(NOT QUILLORA_LIBFUZZER)
+  add_library(quillora_fuzz_replay_main OBJECT ${CMAKE_CURRENT_LIST_DIR}/fuzz/ReplayMain.cpp)
+  target_link_libraries(quillora_fuzz_replay_main PRIVATE quillora_warnings)
+endif()
 
 function(quillora_add_fuzzer name)
   cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
@@ -34,7 +38,8 @@ function(quillora_add_fuzzer name)
     # -runs=0 executes every corpus file once and stops.
     add_test(NAME ${name}_corpus COMMAND ${name} -runs=0 ${corpus})
   else()
-    add_executable(${name} ${ARG_SOURCES} ${QUILLORA_FUZZ_REPLAY_MAIN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE quillora_fuzz_replay_main)
     add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
   endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillora_warnings)

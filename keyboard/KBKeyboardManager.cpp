@@ -1,4 +1,5 @@
 #include "keyboard/KBKeyboardManager.h"
+#include "keyboard/KBLogText.h"
 
 #include "keyboard/KBToolbarBuilder.h"
 #include "keyboard/KBViewOptions.h"
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <mutex>
 
@@ -29,18 +29,8 @@ std::function<void(const std::string&)>& logSink() {
     return sink;
 }
 
-std::string number(double v) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    std::string s(buffer, ec == std::errc() ? end : buffer);
-    if (s.find_first_of(".einf") == std::string::npos) s += ".0";
-    return s;
-}
-std::string text(gfx::Point p) { return "(" + number(p.x) + ", " + number(p.y) + ")"; }
-std::string text(gfx::Size s) { return "(" + number(s.width) + ", " + number(s.height) + ")"; }
-std::string text(const gfx::EdgeInsets& e) {
-    return "(" + number(e.top) + ", " + number(e.left) + ", " + number(e.bottom) + ", " + number(e.right) + ")";
-}
+using logtext::number;
+using logtext::text;
 std::string yesNo(bool v) { return v ? "Yes" : "NO"; }
 
 

@@ -2,6 +2,7 @@
 // views, raising the adjusted scroll view's bottom inset, insetting a tall text view and shifting
 // the page's root view.
 #include "keyboard/KBKeyboardManager.h"
+#include "keyboard/KBLogText.h"
 
 #include "keyboard/KBViewOptions.h"
 #include "platform/ca/MediaTime.h"
@@ -10,7 +11,6 @@
 #include "platform/ui/TextView.h"
 #include "platform/ui/Window.h"
 
-#include <charconv>
 
 namespace keyboard {
 namespace {
@@ -18,17 +18,8 @@ namespace {
 double maxOf(double a, double b) { return b > a ? b : a; }
 double minOf(double a, double b) { return b < a ? b : a; }
 
-std::string number(double v) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    std::string s(buffer, ec == std::errc() ? end : buffer);
-    if (s.find_first_of(".einf") == std::string::npos) s += ".0";
-    return s;
-}
-std::string text(gfx::Point p) { return "(" + number(p.x) + ", " + number(p.y) + ")"; }
-std::string text(const gfx::EdgeInsets& e) {
-    return "(" + number(e.top) + ", " + number(e.left) + ", " + number(e.bottom) + ", " + number(e.right) + ")";
-}
+using logtext::number;
+using logtext::text;
 
 // The scroll view to adjust from `candidate` upward: the first that scrolls and is not told to
 // stay out.

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  ccache lld  # a compiler cache and a faster linker: the build uses them when they are there
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev uuid-dev
   media-types  # /etc/mime.types, the MIME types of multipart file parts

@@ -13,7 +13,6 @@
 namespace kit {
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // "k=v&k2=v2": pieces without "=" are skipped, a later key replaces an earlier one, nothing is
 // decoded.
@@ -95,19 +94,19 @@ void BYWebViewController::decidePolicyForNavigationAction(web::WebView&, const w
     const std::string& text = action.urlText;
     const size_t question = text.find('?');
     const std::string head = text.substr(0, question);
-    if (startsWith(head, "oc://")) {
+    if (head.starts_with("oc://")) {
         std::map<std::string, std::string> parameters;
         if (question != std::string::npos) parameters = bridgeParameters(std::string_view(text).substr(question + 1));
         if (jsFunctionWithOc) jsFunctionWithOc(head.substr(5), parameters);
         return decisionHandler(web::NavigationActionPolicy::cancel);
     }
     auto& application = ui::Application::shared();
-    if (startsWith(head, "tel:")) {
+    if (head.starts_with("tel:")) {
         if (!application.canOpenURL(text)) return decisionHandler(web::NavigationActionPolicy::allow);
         application.openURL(text);
         return decisionHandler(web::NavigationActionPolicy::cancel);
     }
-    if (startsWith(head, "alipay://")) {
+    if (head.starts_with("alipay://")) {
         std::weak_ptr<BYWebViewController> weak = std::static_pointer_cast<BYWebViewController>(shared_from_this());
         application.openURL(text, [weak](bool opened) {
             if (auto self = weak.lock(); self && opened) self->backClick();

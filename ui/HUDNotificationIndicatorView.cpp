@@ -10,7 +10,7 @@ namespace kit {
 
 namespace {
 double statusBar() { return ui::Screen::main().statusBarHeight(); }
-double screenWidth() { return ui::Screen::main().bounds().size.width; }
+double bannerWidth() { return ui::Screen::main().bounds().size.width; }
 } // namespace
 
 HUDNotificationIndicatorView::HUDNotificationIndicatorView(gfx::Rect frame)
@@ -28,7 +28,7 @@ const std::shared_ptr<ui::ImageView>& HUDNotificationIndicatorView::iconImageVie
 
 const std::shared_ptr<ui::Label>& HUDNotificationIndicatorView::titleLabel() {
     if (!titleLabel_) {
-        titleLabel_ = core::make<ui::Label>(gfx::Rect{50, statusBar(), screenWidth() - 50, 24});
+        titleLabel_ = core::make<ui::Label>(gfx::Rect{50, statusBar(), bannerWidth() - 50, 24});
         titleLabel_->setFont(gfx::Font::boldSystemFont(15));
         titleLabel_->setTextColor(gfx::Color::black());
         titleLabel_->setNumberOfLines(1);
@@ -39,7 +39,7 @@ const std::shared_ptr<ui::Label>& HUDNotificationIndicatorView::titleLabel() {
 
 const std::shared_ptr<ui::Label>& HUDNotificationIndicatorView::messageLabel() {
     if (!messageLabel_) {
-        messageLabel_ = core::make<ui::Label>(gfx::Rect{50, statusBar() + 24, screenWidth() - 50, 40});
+        messageLabel_ = core::make<ui::Label>(gfx::Rect{50, statusBar() + 24, bannerWidth() - 50, 40});
         messageLabel_->setTextColor(gfx::Color::black());
         messageLabel_->setFont(gfx::Font::systemFont(13));
         messageLabel_->setNumberOfLines(0);
@@ -54,7 +54,7 @@ gfx::Color HUDNotificationIndicatorView::getTextColorWithStyle(long style) {
 
 double HUDNotificationIndicatorView::getFrameForNotificationMessageLabelWithImage(
     const gfx::ImagePtr& image, const std::optional<std::string>& message) {
-    const double width = screenWidth() - (image ? 60 : 20);
+    const double width = bannerWidth() - (image ? 60 : 20);
     const double measured = measureText(message.value_or(""), gfx::Font::systemFont(13), width).height;
     return std::min(measured, 176 - statusBar() - 10);
 }
@@ -77,7 +77,7 @@ void HUDNotificationIndicatorView::showWithImage(gfx::ImagePtr image, const std:
     titleLabel()->setTextColor(colour);
     messageLabel()->setTextColor(colour);
     const double b = statusBar();
-    const double s = screenWidth();
+    const double s = bannerWidth();
     const double x = image ? 50 : 10;
     iconImageView()->setFrame({10, b + 10, 30, 30});
     titleLabel()->setFrame({x, b, s - 10 - x, 24});

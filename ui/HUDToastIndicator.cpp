@@ -13,9 +13,9 @@
 namespace kit {
 
 namespace {
-constexpr double kStartScale = 0.2;
-constexpr double kAnimationDuration = 0.2;
-constexpr double kDeferral = 0.4;
+constexpr double kToastStartScale = 0.2;
+constexpr double kToastAnimationDuration = 0.2;
+constexpr double kToastDeferral = 0.4;
 constexpr double kBottomGap = 20;
 } // namespace
 
@@ -65,7 +65,7 @@ void HUDToastIndicator::show(std::optional<std::string> message) {
         self->stopDismissTimer();
         ++self->showCount_;
         if (self->isDuringAnimation_) {
-            dispatch::Queue::main()->after(kDeferral, [weak] {
+            dispatch::Queue::main()->after(kToastDeferral, [weak] {
                 if (auto later = weak.lock()) later->adjustIndicatorFrame();
             });
         } else {
@@ -84,17 +84,17 @@ void HUDToastIndicator::adjustIndicatorFrame() {
                     screen.size.height - keyboardHeight() - kBottomGap - size.height, size.width, size.height});
     view->showToastMessage(toastMessage_, indicatorStyle_);
     if (auto window = backgroundWindow()) window->addSubview(view);
-    view->setTransform(gfx::AffineTransform::scale(kStartScale, kStartScale));
+    view->setTransform(gfx::AffineTransform::scale(kToastStartScale, kToastStartScale));
     startShowingToastView();
 }
 
 void HUDToastIndicator::startShowingToastView() {
     isDuringAnimation_ = true;
-    toastView_->setTransform(gfx::AffineTransform::scale(kStartScale, kStartScale));
+    toastView_->setTransform(gfx::AffineTransform::scale(kToastStartScale, kToastStartScale));
     auto weak = weakSelf();
     const unsigned long long shown = showCount_;
     ui::View::animateWithSpring(
-        kAnimationDuration, 0, 0.5, 0, ui::animationCurveEaseIn,
+        kToastAnimationDuration, 0, 0.5, 0, ui::animationCurveEaseIn,
         [weak] {
             if (auto self = weak.lock()) self->toastView_->setTransform(gfx::AffineTransform::identity());
         },
@@ -129,9 +129,9 @@ void HUDToastIndicator::dismissingToastView() {
     isDuringAnimation_ = true;
     auto weak = weakSelf();
     ui::View::animate(
-        kAnimationDuration, 0, ui::animationCurveEaseIn,
+        kToastAnimationDuration, 0, ui::animationCurveEaseIn,
         [weak] {
-            if (auto self = weak.lock()) self->toastView()->setTransform(gfx::AffineTransform::scale(kStartScale, kStartScale));
+            if (auto self = weak.lock()) self->toastView()->setTransform(gfx::AffineTransform::scale(kToastStartScale, kToastStartScale));
         },
         [weak](bool) {
             auto self = weak.lock();

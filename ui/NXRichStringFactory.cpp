@@ -12,10 +12,6 @@
 
 namespace kit {
 namespace {
-
-// The layout unit: design pixels of a 1080-wide screen to points.
-double unit() { return c::shortSide() / 1080; }
-
 // One colour part from two UTF-16 units of the colour text, by the shared digit rule. Texts that
 // are not hexadecimal digits still give a value; it is kept within a colour part's range.
 double colourPart(const std::u16string& digits, std::size_t at) {
@@ -73,7 +69,7 @@ void NXRichStringFactory::attributedString(const std::map<std::string, std::stri
 
     if (auto v = fields.find("v"); v != fields.end()) target.append(text::AttributedString(replaceAll(v->second, "：：", ":")));
 
-    double u = unit();
+    double u = c::unit();
     text::Attributes attributes;
     if (baseline) attributes.set(std::string(kBaselineOffsetAttributeName), core::Value((2 * defaultSize - size - offset) * u));
     attributes.set(std::string(text::kFontAttributeName), text::box(gfx::Font::systemFont(size * u)));

@@ -32,10 +32,6 @@ bool sameOrigin(const net::URL& base, const net::URL& url) {
            core::ascii::equalsIgnoringCase(*base.host(), *url.host()) && effectivePort(base) == effectivePort(url);
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
 
 // The text of a script's result; nothing for an error or a value of another kind.
 const std::string* textOf(const core::Expected<core::Value>& result) { return result.ok() ? result->string() : nullptr; }
@@ -93,10 +89,10 @@ void QNWebController::load(const std::string& path) {
 void QNWebController::decidePolicyForNavigationAction(web::WebView&, const web::NavigationAction& action,
                                                       std::function<void(web::NavigationActionPolicy)> decisionHandler) {
     const std::string& text = action.urlText;
-    if (endsWith(text, "app_action://")) return decisionHandler(web::NavigationActionPolicy::cancel);
-    if (startsWith(text, "recharge://") || endsWith(text, "recharge://"))
+    if (text.ends_with("app_action://")) return decisionHandler(web::NavigationActionPolicy::cancel);
+    if (text.starts_with("recharge://") || text.ends_with("recharge://"))
         return decisionHandler(web::NavigationActionPolicy::cancel);
-    if (startsWith(text, "alipay://")) {
+    if (text.starts_with("alipay://")) {
         ui::Application::shared().openURL(text);
         if (auto navigation = navigationController()) navigation->popViewControllerAnimated(true);
     }

@@ -32,6 +32,8 @@ public:
     // The smaller and the larger side of the window's frame (0 without a window).
     static double shortSide();
     static double longSide();
+    // One design pixel of a 1080-wide screen, in points: shortSide / 1080.
+    static double unit() { return shortSide() / 1080; }
 
     // System fonts whose size is design pixels of a 1080-wide screen times shortSide / 1080.
     static gfx::Font fontBold48();

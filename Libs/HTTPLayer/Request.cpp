@@ -132,7 +132,7 @@ std::shared_ptr<Request> Request::setCredential(const std::string& user, const s
 }
 
 std::shared_ptr<Request> Request::setCredential(net::URLCredential credential) {
-    delegate()->credential = std::move(credential);
+    delegate()->setCredential(std::move(credential));
     return self<Request>();
 }
 
@@ -203,7 +203,7 @@ std::string Request::debugDescription() const {
             for (const auto& c : stored) {
                 if (!c.user.empty() && !c.password.empty()) parts.push_back("-u " + c.user + ":" + c.password);
             }
-        } else if (const auto& c = delegate()->credential; c && !c->user.empty() && !c->password.empty()) {
+        } else if (const auto c = delegate()->credential(); c && !c->user.empty() && !c->password.empty()) {
             parts.push_back("-u " + c->user + ":" + c->password);
         }
     }

@@ -54,6 +54,21 @@ void TaskDelegate::willPerformHTTPRedirection(const Session& session, const Task
     }
 }
 
+std::optional<net::URLCredential> TaskDelegate::credential() const {
+    std::lock_guard lock(credentialLock_);
+    return credential_;
+}
+
+void TaskDelegate::setCredential(net::URLCredential credential) {
+    std::lock_guard lock(credentialLock_);
+    credential_ = std::move(credential);
+}
+
+void TaskDelegate::clearCredential() {
+    std::lock_guard lock(credentialLock_);
+    credential_.reset();
+}
+
 void TaskDelegate::didReceiveChallenge(const Session& session, const Task& task,
                                        const net::URLAuthenticationChallenge& challenge, net::ChallengeCompletion completion) {
     using D = net::AuthChallengeDisposition;
@@ -68,8 +83,8 @@ void TaskDelegate::didReceiveChallenge(const Session& session, const Task& task,
         completion(disposition, std::move(answer));
     } else if (challenge.previousFailureCount > 0) {
         completion(D::rejectProtectionSpace, std::nullopt);
-    } else if (credential) {
-        completion(D::useCredential, net::URLChallengeCredential{credential, nullptr});
+    } else if (auto own = credential()) {
+        completion(D::useCredential, net::URLChallengeCredential{std::move(own), nullptr});
     } else if (const auto& storage = session ? session->configuration().urlCredentialStorage : nullptr) {
         if (auto stored = storage->defaultCredential(space)) {
             completion(D::useCredential, net::URLChallengeCredential{stored, nullptr});

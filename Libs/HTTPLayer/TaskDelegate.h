@@ -53,7 +53,11 @@ public:
     std::optional<Error> error;
     // When the first body bytes arrived, were written or were sent (absolute time).
     std::optional<double> initialResponseTime;
-    std::optional<net::URLCredential> credential;
+    // The request's own credential. A caller may set it after the task has started, while a
+    // challenge reads it on the delegate queue, so it has a lock of its own.
+    std::optional<net::URLCredential> credential() const;
+    void setCredential(net::URLCredential credential);
+    void clearCredential();
     // The task's metrics as the session reported them (any object; records keep task metrics only).
     std::shared_ptr<core::Object> metrics;
 
@@ -88,6 +92,8 @@ protected:
 private:
     const std::shared_ptr<dispatch::OperationQueue> queue_;
     mutable std::mutex taskLock_;
+    mutable std::mutex credentialLock_;
+    std::optional<net::URLCredential> credential_; // guarded by credentialLock_
     std::shared_ptr<net::URLSessionTask> task_;
 };
 

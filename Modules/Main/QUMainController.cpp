@@ -13,12 +13,10 @@ namespace kit {
 
 namespace {
 
-double unit() { return c::shortSide() / 1080; }
-
 } // namespace
 
 QUMainController::QUMainController() {
-    const double u = unit();
+    const double u = c::unit();
     topBgImageView_ = core::make<ui::ImageView>(gfx::Rect{44 * u, 43.5 * u, 998 * u, 89 * u});
     searchView_ = core::make<QUMainSearchView>(gfx::Rect{0, 176 * u, 1080 * u, 126 * u});
     classSeg_ = core::make<SegmentView>(gfx::Rect{0, 372 * u, 1080 * u, 126 * u});
@@ -98,7 +96,7 @@ void QUMainController::reloadView() {
 void QUMainController::buildGroup(std::int64_t index, SegmentItemView& item, double& totalHeight) {
     if (!listModel_ || index < 0 || index >= static_cast<std::int64_t>(listModel_->list.size())) return;
     const auto& model = listModel_->list[static_cast<std::size_t>(index)];
-    auto group = core::make<QUMainItemSeg>(gfx::Rect{0, 0, 1080 * unit(), 0});
+    auto group = core::make<QUMainItemSeg>(gfx::Rect{0, 0, 1080 * c::unit(), 0});
     group->setController(std::static_pointer_cast<QUMainController>(shared_from_this()));
     item.addSubview(group);
     group->titleLabel()->setText(model->title);

@@ -20,15 +20,13 @@ namespace kit {
 
 namespace {
 
-double unit() { return c::shortSide() / 1080; }
-
 // The page's background and the history table's: grey 245.
 constexpr gfx::Color kPageGrey = c::colorF5F5F5();
 
 } // namespace
 
 QUMainDetailController::QUMainDetailController(std::optional<std::string> content)
-    : searchView_(core::make<QUMainSearchView>(gfx::Rect{0, 20 * unit(), c::shortSide(), 126 * unit()})),
+    : searchView_(core::make<QUMainSearchView>(gfx::Rect{0, 20 * c::unit(), c::shortSide(), 126 * c::unit()})),
       result_(network::QNStorge::history()),
       resultTableView_(core::make<MWTableView>(gfx::Rect{}, ui::TableViewStyle::plain)),
       mContent_(std::move(content)) {}
@@ -116,7 +114,7 @@ void QUMainDetailController::reloadView() {
 
 void QUMainDetailController::layoutPage() {
     MWRootController::layoutPage();
-    const double u = unit();
+    const double u = c::unit();
     const double s = c::shortSide();
     const double h = scrollView()->frame().height();
     const gfx::Rect below{0, 146 * u, s, h - 146 * u};
@@ -198,7 +196,7 @@ long QUMainDetailController::numberOfRowsInSection(ui::TableView& tableView, lon
 
 std::optional<double> QUMainDetailController::heightForRowAtIndexPath(ui::TableView& tableView,
                                                                       const ui::IndexPath& indexPath) {
-    const double u = unit();
+    const double u = c::unit();
     if (isHistory(tableView)) return 146 * u;
     const auto& answer = anserList_.at(static_cast<std::size_t>(indexPath.section));
     if (indexPath.row == 0) {
@@ -222,7 +220,7 @@ double QUMainDetailController::answerHeight(const std::string& content) {
 }
 
 std::optional<double> QUMainDetailController::heightForHeaderInSection(ui::TableView& tableView, long section) {
-    const double u = unit();
+    const double u = c::unit();
     if (isHistory(tableView) && section == 0) return result_.empty() ? 0.0001 : 148 * u;
     return 20 * u;
 }
@@ -235,7 +233,7 @@ std::shared_ptr<ui::View> QUMainDetailController::viewForHeaderInSection(ui::Tab
 }
 
 std::shared_ptr<ui::View> QUMainDetailController::historyHeader() {
-    const double u = unit();
+    const double u = c::unit();
     const double s = c::shortSide();
     auto header = core::make<ui::View>(gfx::Rect{0, 0, s, 148 * u});
     header->setBackgroundColor(c::colorFFFFFF());

@@ -10,14 +10,12 @@ namespace kit {
 
 namespace {
 
-double unit() { return c::shortSide() / 1080; }
-
 constexpr std::int64_t kTagsPerLine = 3;
 
 } // namespace
 
 QUMainItemSeg::QUMainItemSeg(gfx::Rect frame) : ui::View(frame) {
-    const double u = unit();
+    const double u = c::unit();
     colorView_ = core::make<ui::View>(gfx::Rect{40 * u, 0, 10 * u, 60 * u});
     titleLabel_ = core::make<ui::Label>(gfx::Rect{100 * u, 0, 940 * u, 60 * u});
     seg_ = core::make<SegmentView>(gfx::Rect{15 * u, 110 * u, 1050 * u, 100 * u});
@@ -49,7 +47,7 @@ void QUMainItemSeg::setModel(const std::shared_ptr<network::MWMainModel>& model)
     modelContent_ = model;
     if (!model) return;
     colorView_->setBackgroundColor(c::colorFromHex(model->color));
-    const double u = unit();
+    const double u = c::unit();
     const auto count = static_cast<std::int64_t>(model->content.size());
     setHeight(*seg_, static_cast<double>(SegmentView::getLinesFromCount(count, kTagsPerLine)) * 138 * u);
     seg_->setItemCount(count, kTagsPerLine);
@@ -58,7 +56,7 @@ void QUMainItemSeg::setModel(const std::shared_ptr<network::MWMainModel>& model)
 
 void QUMainItemSeg::buildTag(std::int64_t index, SegmentItemView& item) {
     if (!modelContent_ || index < 0 || index >= static_cast<std::int64_t>(modelContent_->content.size())) return;
-    const double u = unit();
+    const double u = c::unit();
     auto label = core::make<ui::Label>(gfx::Rect{25 * u, 21 * u, 300 * u, 96 * u});
     label->setTextColor(c::color4D4D4D());
     label->setTextAlignment(ui::TextAlignment::center);

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 namespace image_cache {
-namespace {
+namespace web_cache_view_test {
 
 using net::testkit::LoopbackServer;
 using net::testkit::RecordedRequest;
@@ -244,5 +244,5 @@ TEST_F(image_cache_WebCacheView, HighlightedImagesLoadInTheirOwnSlot) {
     EXPECT_EQ(firstPixel(view->highlightedImage()), 0xff999999u);
 }
 
-} // namespace
+} // namespace web_cache_view_test
 } // namespace image_cache

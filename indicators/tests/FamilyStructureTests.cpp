@@ -10,7 +10,7 @@
 #include <sstream>
 
 namespace indicators {
-namespace {
+namespace family_structure_test {
 
 constexpr double forever = std::numeric_limits<float>::max();
 constexpr double none = std::numeric_limits<double>::quiet_NaN();
@@ -193,5 +193,5 @@ TEST_F(FamilyStructure, LayersFramesAndAnimationsOfEachType) {
     }
 }
 
-} // namespace
+} // namespace family_structure_test
 } // namespace indicators

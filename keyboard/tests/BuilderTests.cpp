@@ -8,7 +8,7 @@
 #include "UiTest.h"
 
 namespace keyboard {
-namespace {
+namespace builder_test {
 
 struct Page : core::Object {
     void act(core::Object*) {}
@@ -261,5 +261,5 @@ TEST_F(BuilderTest, TheBarHoldsNoReferenceBackToItsPage) {
     EXPECT_TRUE(weak.expired());
 }
 
-} // namespace
+} // namespace builder_test
 } // namespace keyboard

@@ -10,7 +10,7 @@
 #include "UiTest.h"
 
 namespace keyboard {
-namespace {
+namespace golden_test {
 
 struct Page : core::Object {
     void act(core::Object*) {}
@@ -99,5 +99,5 @@ TEST_F(KeyboardGolden, TheManagerLiftsAFormsBottomField) {
     EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_lifted_by_manager.png"));
 }
 
-} // namespace
+} // namespace golden_test
 } // namespace keyboard

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 
 using namespace network;
@@ -344,6 +345,17 @@ TEST_F(ServiceClient, TricklingRepliesEndAtTheirDeadlines) {
     answer = trickle;
     switchAnswer = trickle;
     auto network = MWNetwork::shared();
+    // The switch's bytes are counted as its session hands them over (and dropped: the reply never
+    // completes anyway).
+    auto switchBytes = std::make_shared<std::atomic<std::size_t>>(0);
+    const auto& switchDelegate = serverSwitchManager()->delegate();
+    switchDelegate->dataTaskDidReceiveData = [switchBytes](const auto&, const auto&, const core::Bytes& data) {
+        *switchBytes += data.size();
+    };
+    struct Restore {
+        std::shared_ptr<http::SessionDelegate> delegate;
+        ~Restore() { delegate->dataTaskDidReceiveData = nullptr; }
+    } restore{switchDelegate};
     bool failed = false;
     network->request(Api::kTagListPath, {}, nullptr, true, true, [&](const auto&, const auto&) { ADD_FAILURE(); },
                      [&](const auto&, const auto&) { failed = true; });
@@ -355,12 +367,14 @@ TEST_F(ServiceClient, TricklingRepliesEndAtTheirDeadlines) {
     // The transport failure asks the switch, which trickles too and gives up after 10 s.
     ASSERT_TRUE(runUntil([&] { return server.requestCount() == 2; }));
     EXPECT_EQ(network->loadingView()->superview(), window);
-    // Its bytes keep coming on the real clock, so the app's clock moves in half seconds with a
-    // pause for the next byte after each: the switch's 4 s idle time-out never comes due, only its
-    // 10 s deadline. (One jump past 4 s would find it idle.)
+    // Its bytes keep coming on the real clock, so the app's clock moves in half seconds, each
+    // only after the session has taken another byte: the switch's 4 s idle time-out never comes
+    // due, however slowly the machine runs, only its 10 s deadline. (One jump past 4 s would find
+    // it idle.)
     for (int step = 0; step < 19; ++step) {
         host->advance(0.5);
-        dispatch::RunLoop::main().runFor(0.06);
+        const std::size_t before = *switchBytes;
+        ASSERT_TRUE(runUntil([&] { return *switchBytes > before; })) << "step " << step;
     }
     EXPECT_EQ(network->showTimes, 1);
     host->advance(0.6);

@@ -8,7 +8,7 @@
 
 using namespace rltest;
 
-namespace {
+namespace selection_view_test {
 
 using Span = std::pair<std::int64_t, std::int64_t>;
 
@@ -123,7 +123,7 @@ TEST_F(RLSelectionView, Goldens) {
     EXPECT_EQ(rltest::render(*shadowed, 2)->pixels(), rltest::render(*plain, 2)->pixels());
 }
 
-} // namespace
+} // namespace selection_view_test
 
 namespace {
 

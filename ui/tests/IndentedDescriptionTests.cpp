@@ -12,7 +12,7 @@ TEST(IndentedDescription, NestedContainersDoubleTheIndent) {
         {Array{}, "[\n]"},
         {Dictionary{}, "{\n};"},
         {Array{1, Dictionary{{"a", 2}}}, "[\n\t1,\n\t{\n\t\ta = 2\n\t};\n]"},
-        {Array{Array{1, 2}}, "[\n\t\t[\n\t\t1,\n\t\t2,\n\t]\n]"},
+        {Array{core::Value(Array{1, 2})}, "[\n\t\t[\n\t\t1,\n\t\t2,\n\t]\n]"},
         {Array{"聊天", 1.5, true, nullptr}, "[\n\t聊天,\n\t1.5,\n\t1,\n\t<null>,\n]"},
         // Keys come sorted whatever the insertion order.
         {Dictionary{{"b", "二"}, {"a", "一"}}, "{\n\ta = 一\n\tb = 二\n};"},

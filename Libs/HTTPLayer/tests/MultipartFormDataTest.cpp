@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace multipart_test {
+
 using namespace http;
 using Case = MultipartEncodingFailureReason::Case;
 
@@ -352,3 +354,5 @@ TEST_F(MultipartFixture, AFileThatCannotTakeTheFormFailsEvenWhenTheLastBytesWait
     ASSERT_TRUE(reason);
     EXPECT_EQ(reason->kind(), Case::outputStreamWriteFailed);
 }
+
+} // namespace multipart_test

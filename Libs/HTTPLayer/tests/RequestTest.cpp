@@ -164,7 +164,7 @@ TEST_F(RequestFixture, ANewTaskResetsThePerAttemptStateOnly) {
     EXPECT_TRUE(delegate->mutableData.empty());
     EXPECT_EQ(delegate->totalBytesReceived, 0);
     EXPECT_NE(request->progress(), oldProgress);
-    EXPECT_TRUE(delegate->credential);
+    EXPECT_TRUE(delegate->credential());
     EXPECT_TRUE(delegate->dataStream);
     request->setDataStream(nullptr);
     EXPECT_EQ(delegate->data(), core::Bytes{}); // collecting again: empty, not absent
@@ -230,7 +230,7 @@ TEST_F(RequestFixture, ChallengesAreRoutedByTheirOrderOfRules) {
         {"unregistered", {basic, 0, nullptr, nullptr}, true, false, D::performDefaultHandling, ""},
     };
     for (const auto& c : cases) {
-        if (c.useRequestCredential) request->setCredential("u", "p"); else request->delegate()->credential.reset();
+        if (c.useRequestCredential) request->setCredential("u", "p"); else request->delegate()->clearCredential();
         delegate->setRequestForTask(*task, c.registered ? request : nullptr);
         std::optional<D> disposition;
         std::string user;

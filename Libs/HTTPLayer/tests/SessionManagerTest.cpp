@@ -281,12 +281,16 @@ TEST_F(ManagerFixture, ValidationByStatusCodeAndContentType) {
          "Response Content-Type was missing and acceptable content types (application/json) do not match \"*/*\"."},
     };
     std::vector<std::optional<DefaultDataResponse>> answers(std::size(cases));
+    // Validations run when the task completes, and only those added by then: each request starts
+    // once it has its validation, or a quick answer could complete unvalidated.
+    manager->setStartRequestsImmediately(false);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         HTTPHeaders headers;
         if (cases[i].accept) headers.set("Accept", *cases[i].accept);
         auto request = manager->request(server.url(cases[i].path), HTTPMethod::get, std::nullopt, URLEncoding::default_(), headers);
         if (cases[i].types.empty()) request->validateDefaults(); else request->validateContentType(cases[i].types);
         request->response(nullptr, [&answers, i](const DefaultDataResponse& r) { answers[i] = r; });
+        request->resume();
     }
     ASSERT_TRUE(dispatch::RunLoop::main().runUntil([&] {
         return std::all_of(answers.begin(), answers.end(), [](const auto& a) { return a.has_value(); });
@@ -318,6 +322,11 @@ TEST_F(ManagerFixture, ARequestsCredentialAnswersTheServersChallenge) {
     // came twice, or late, shows as such instead of landing in the next case.
     std::vector<std::optional<DefaultDataResponse>> answers(std::size(cases));
     std::vector<int> deliveries(std::size(cases), 0);
+    // The credential is read when the challenge comes and the validations when the task completes,
+    // both on the delegate queue: each request starts only once it has them. Started at once, a
+    // request can be challenged (with no credential yet) and complete (with no validation yet)
+    // before the next line runs, and its 401 then reads as ok after a single request.
+    manager->setStartRequestsImmediately(false);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         const std::size_t sentBefore = server.requestCount();
@@ -327,6 +336,7 @@ TEST_F(ManagerFixture, ARequestsCredentialAnswersTheServersChallenge) {
             answers[i] = r;
             ++deliveries[i];
         });
+        request->resume();
         const auto& r = await(answers[i]);
         std::string sent;  // the Authorization of each request of this case, for the message
         const auto all = server.requests();
@@ -342,13 +352,16 @@ TEST_F(ManagerFixture, TheFirstFailingValidationWins) {
     LoopbackServer server([](const RecordedRequest&) { return Reply::json("{}", 500); });
     std::vector<std::string> ran;
     std::optional<JSONResponse> answer;
+    // Started once both validations are added, so that the task cannot complete before them.
+    manager->setStartRequestsImmediately(false);
     manager->request(server.url("/"))
         ->addValidation([&](const auto&, const net::HTTPURLResponse&, const std::optional<core::Bytes>& data) {
             ran.push_back("own " + text(data));
             return Request::ValidationResult::failure(HTTPError::invalidURL("first"));
         })
         ->validateStatusCode({200})
-        ->responseJSON([&](const JSONResponse& r) { answer = r; });
+        ->responseJSON([&](const JSONResponse& r) { answer = r; })
+        ->resume();
     const auto& r = await(answer);
     EXPECT_EQ(ran, std::vector<std::string>{"own {}"});
     EXPECT_EQ(r.error()->description(), "URL is not valid: first");
@@ -549,7 +562,12 @@ TEST_F(ManagerFixture, AValidationFailureIsWhatTheRetrierSees) {
     retrier->retries = 1;
     manager->setRetrier(retrier);
     std::optional<DefaultDataResponse> answer;
-    manager->request(server.url("/"))->validateDefaults()->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
+    // Started once validated: a first attempt completed before its validation is not retried.
+    manager->setStartRequestsImmediately(false);
+    manager->request(server.url("/"))
+        ->validateDefaults()
+        ->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; })
+        ->resume();
     EXPECT_EQ(await(answer).error()->description(), "Response status code was unacceptable: 503.");
     // The validations belong to the request, so they run again for the retried task.
     EXPECT_EQ(retrier->errors, std::vector<std::string>(2, "Response status code was unacceptable: 503."));
@@ -578,9 +596,12 @@ TEST_F(ManagerFixture, ADataStreamTakesTheBodyInsteadOfTheRecord) {
         std::string(Notification::Name::Task::DidComplete),
         [&](const core::Notification& n) { completed = std::make_shared<core::Notification>(n); });
     std::optional<DefaultDataResponse> answer;
+    // Started once the stream is set: bytes that came before it would go to the record.
+    manager->setStartRequestsImmediately(false);
     auto request = manager->request(server.url("/"));
     request->setDataStream([&](const core::Bytes& chunk) { streamed += chunk.size(); })
         ->response(nullptr, [&](const DefaultDataResponse& r) { answer = r; });
+    request->resume();
     EXPECT_FALSE(await(answer).data());
     EXPECT_EQ(streamed, 100000u);
     EXPECT_EQ(request->progress()->completedUnitCount(), 100000);

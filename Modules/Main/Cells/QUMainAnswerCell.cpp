@@ -17,12 +17,10 @@ namespace kit {
 
 namespace {
 
-double unit() { return c::shortSide() / 1080; }
-
 // The answer's lines stand 20u apart, in the label and in every measurement of the row.
 void addAnswerLineSpacing(text::AttributedString& string) {
     text::ParagraphStyle style;
-    style.lineSpacing = 20 * unit();
+    style.lineSpacing = 20 * c::unit();
     string.addAttribute(text::kParagraphStyleAttributeName, text::box(style), {0, string.length()});
 }
 
@@ -30,7 +28,7 @@ void addAnswerLineSpacing(text::AttributedString& string) {
 
 QUMainAnswerCell::QUMainAnswerCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
     : MWTableViewCell(style, std::move(reuseIdentifier)) {
-    const double u = unit();
+    const double u = c::unit();
     answerSeg_ = core::make<SegmentView>(gfx::Rect{20 * u, 20 * u, 940 * u, 0});
     copyBtn_ = core::make<NXButton>(gfx::Rect{940 * u, 20 * u, 120 * u, 120 * u});
 }
@@ -60,13 +58,13 @@ void QUMainAnswerCell::configure(std::string_view content, std::optional<std::st
     };
     answerSeg_->setIsAutoSize(true);
     answerSeg_->setItemCount(1);
-    const double u = unit();
+    const double u = c::unit();
     setY(*copyBtn_, std::max(0.0, y(*answerSeg_) + height(*answerSeg_) - 120 * u));
 }
 
 void QUMainAnswerCell::buildAnswerView(SegmentItemView& item, const std::string& content,
                                        const std::optional<std::string>& searchText) {
-    const double u = unit();
+    const double u = c::unit();
     auto label = core::make<RLLabel>(gfx::Rect{0, 0, 920 * u, 0});
     label->setEnableCopy(true);
     label->setTextColor(c::color999999());
@@ -92,7 +90,7 @@ double QUMainAnswerCell::answerHeight(std::string_view content) {
                                            {std::string(text::kForegroundColorAttributeName),
                                             text::box(c::color999999())}});
     addAnswerLineSpacing(plain);
-    const double u = unit();
+    const double u = c::unit();
     return rowTextHeight(plain, 900 * u) + 80 * u;
 }
 

@@ -9,13 +9,9 @@
 
 namespace kit {
 
-namespace {
-double unit() { return c::shortSide() / 1080; }
-} // namespace
-
 QUMainProblemCell::QUMainProblemCell(ui::TableViewCellStyle style, std::string reuseIdentifier)
     : MWTableViewCell(style, std::move(reuseIdentifier)) {
-    const double u = unit();
+    const double u = c::unit();
     problemLabel_ = core::make<RLLabel>(gfx::Rect{40 * u, 30 * u, 1000 * u, 0});
     problemLabel_->setNumberOfLines(0);
     problemLabel_->setFont(c::font36());
@@ -35,12 +31,12 @@ void QUMainProblemCell::setupSubviews() {
 
 double QUMainProblemCell::titleHeight(std::string_view title) {
     const text::AttributedString plain(title, {{std::string(text::kFontAttributeName), text::box(c::font36())}});
-    return rowTextHeight(plain, 1000 * unit());
+    return rowTextHeight(plain, 1000 * c::unit());
 }
 
 void QUMainProblemCell::configure(std::string_view title, std::optional<std::string_view> tagTitle,
                                   std::optional<std::string_view> searchText) {
-    const double u = unit();
+    const double u = c::unit();
     setY(*problemLabel_, tagTitle ? 120 * u : 30 * u);
     titleLabel_->setHidden(!tagTitle);
     titleLabel_->setText(std::string(tagTitle.value_or("")));

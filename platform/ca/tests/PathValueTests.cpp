@@ -10,7 +10,7 @@
 namespace ca {
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 // A key-frame animation of paths under "path", one second, linear, read at a parent time.
 LayerProperties shownAt(const KeyframeAnimation& a, const LayerProperties& model, double time) {

@@ -12,7 +12,7 @@ namespace ca {
 namespace {
 
 using ca_Render = CaTest;
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 std::shared_ptr<const gfx::Image> render(Layer& root, gfx::Size size, double scale, double mediaTime) {
     gfx::BitmapContext ctx(size, scale);

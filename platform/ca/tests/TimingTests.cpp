@@ -10,7 +10,7 @@
 namespace ca {
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 constexpr double none = std::numeric_limits<double>::quiet_NaN();
 
 // Opacity from 0 to 1 over one second, linear, so the shown opacity is the progress; a case

@@ -88,8 +88,6 @@ std::string threeFrameGif(int loops = 3) {
     return makeGif(4, 4, global, frames, loops);
 }
 
-std::vector<uint32_t> expectedPixels(std::initializer_list<uint32_t> rows) { return rows; }
-
 TEST(gfx_Gif, FramesAreCompositedWithTheirDelaysAndLoopCount) {
     auto gif = decodeGif(threeFrameGif());
     ASSERT_TRUE(gif.ok()) << gif.error().description;

@@ -9,7 +9,7 @@
 namespace gfx {
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 void expectNear(const Transform3D& a, const Transform3D& b, double eps = 1e-9) {
     auto ea = a.elements(), eb = b.elements();

@@ -7,7 +7,7 @@
 namespace gfx {
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 int cubics(const Path& p) {
     int n = 0;

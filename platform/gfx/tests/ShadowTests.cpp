@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace gfx {
-namespace {
+namespace shadow_test {
 
 uint32_t alphaOf(uint32_t p) { return p >> 24; }
 uint32_t redOf(uint32_t p) { return (p >> 16) & 0xff; }
@@ -65,5 +65,5 @@ TEST(gfx_Shadow, TransparencyLayerCastsOneShadowAndRestoreClearsIt) {
     EXPECT_EQ(c.alphaAt(*image, 5, 34), 0u);
 }
 
-} // namespace
+} // namespace shadow_test
 } // namespace gfx
