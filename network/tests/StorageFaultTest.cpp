@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Fault { truncated, random, permissionDenied, directory, fullDisk, expansionBomb };
+enum class Fault { truncated, random, permissionDenied, directory, fullDisk, expansionBomb, deepNesting };
 
 const char* nameOf(Fault f) {
     switch (f) {
@@ -34,6 +34,7 @@ const char* nameOf(Fault f) {
     case Fault::directory: return "a directory in its place";
     case Fault::fullDisk: return "full disk";
     case Fault::expansionBomb: return "shared references that double at each level";
+    case Fault::deepNesting: return "200,000 unclosed arrays";
     }
     return "";
 }
@@ -74,6 +75,12 @@ std::string damage(Fault fault, const std::string& path, const std::string& bomb
     case Fault::truncated: original.resize(original.size() / 2); break;
     case Fault::random: original = randomBytes(200); break;
     case Fault::expansionBomb: original = bomb; break;
+    case Fault::deepNesting: {
+        // Deep enough to overflow the stack of any reader that builds, or frees, it recursively.
+        original = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)";
+        for (int i = 0; i < 200'000; ++i) original += "<array>";
+        break;
+    }
     case Fault::directory:
         fs::remove(path);
         fs::create_directories(path);
@@ -88,7 +95,7 @@ std::string damage(Fault fault, const std::string& path, const std::string& bomb
 }
 
 const Fault kFaults[] = {Fault::truncated, Fault::random, Fault::permissionDenied,
-                         Fault::directory, Fault::fullDisk, Fault::expansionBomb};
+                         Fault::directory, Fault::fullDisk, Fault::expansionBomb, Fault::deepNesting};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "platform/core/PropertyList.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace core::plist {
@@ -9,6 +10,7 @@ namespace core::plist {
 namespace {
 
 constexpr std::uint64_t kNodeOverhead = 16; // what a node costs beyond its payload, roughly
+constexpr const char* kTooDeep = "property list is nested too deeply";
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
 
@@ -34,6 +36,7 @@ public:
         state_.assign(count_, 0);
         nodes_.assign(count_, 0);
         bytes_.assign(count_, 0);
+        heights_.assign(count_, 0);
         if (auto problem = visit(top, 0)) return problem;
         return std::nullopt;
     }
@@ -99,9 +102,11 @@ private:
     }
 
     std::optional<std::string> visit(std::uint64_t object, int depth) {
-        if (depth > kMaxDepth) return "property list is nested too deeply";
+        if (depth > kMaxDepth) return kTooDeep;
         if (object >= count_) return "binary property list refers to a missing object";
-        if (state_[object] == 2) return std::nullopt;
+        // A shared object is built again wherever it is referred from, so its height counts at
+        // this depth too.
+        if (state_[object] == 2) return depth + heights_[object] > kMaxDepth ? std::optional<std::string>(kTooDeep) : std::nullopt;
         if (state_[object] == 1) return "binary property list refers to itself";
         state_[object] = 1;
         std::uint64_t offset = 0;
@@ -111,6 +116,7 @@ private:
         const std::uint8_t marker = data_[at];
         const std::uint8_t low = marker & 0x0F;
         std::uint64_t nodes = 1, bytes = kNodeOverhead;
+        int height = 0;
         switch (marker >> 4) {
         case 0x0: case 0x1: case 0x2: case 0x3: case 0x8: break; // scalars: fixed, small sizes
         case 0x4: case 0x5: case 0x6: case 0x7: { // data and texts: their payload
@@ -134,6 +140,7 @@ private:
                 // A key must be a text: the parser underneath aborts the process on any other.
                 if ((marker >> 4) == 0xD && i < count && !isText(child)) return "binary property list has a key that is not a text without NUL";
                 if (auto problem = visit(child, depth + 1)) return problem;
+                height = std::max(height, heights_[child] + 1);
                 nodes = saturatingAdd(nodes, nodes_[child]);
                 bytes = saturatingAdd(bytes, bytes_[child]);
                 if (nodes > budget_.nodes || bytes > budget_.bytes) break;
@@ -147,6 +154,7 @@ private:
                    std::to_string(budget_.bytes) + " bytes";
         nodes_[object] = nodes;
         bytes_[object] = bytes;
+        heights_[object] = height;
         state_[object] = 2;
         return std::nullopt;
     }
@@ -158,6 +166,7 @@ private:
     std::uint64_t count_ = 0, tableOffset_ = 0;
     std::vector<std::uint8_t> state_; // 0 not seen, 1 being walked, 2 done
     std::vector<std::uint64_t> nodes_, bytes_;
+    std::vector<int> heights_; // levels below the object in its expanded tree
 };
 
 } // namespace
@@ -165,6 +174,70 @@ private:
 std::optional<std::string> checkBinaryExpansion(std::string_view bytes, ExpansionBudget budget) {
     if (bytes.substr(0, 8) != "bplist00") return std::nullopt;
     return Walker(bytes, budget).run();
+}
+
+// The rules below follow the parser underneath where they must agree with it exactly (a comment
+// ends at the first "-->" after its "<!--", an instruction at the first "?>" from its "?", a
+// character section at the first "]]>"; a tag at its first '>', which a tag without an apostrophe
+// and with paired quotation marks leaves no doubt about), and refuse what they cannot be sure
+// of, so that no element the parser would open goes uncounted.
+std::optional<std::string> checkXmlNesting(std::string_view xml, ExpansionBudget budget) {
+    if (xml.substr(0, 8) == "bplist00") return std::nullopt;
+    constexpr auto npos = std::string_view::npos;
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // Views into the input: a name costs nothing however long it is.
+    std::vector<std::string_view> open;
+    std::uint64_t elements = 0;
+    std::size_t at = 0;
+    while ((at = xml.find('<', at)) != npos) {
+        const std::string_view rest = xml.substr(at);
+        if (rest.starts_with("<!--")) {
+            const std::size_t end = xml.find("-->", at + 4);
+            if (end == npos) return "XML property list has an unterminated comment";
+            at = end + 3;
+        } else if (rest.starts_with("<?")) {
+            const std::size_t end = xml.find("?>", at + 1);
+            if (end == npos) return "XML property list has an unterminated processing instruction";
+            at = end + 2;
+        } else if (rest.starts_with("<![CDATA[")) {
+            const std::size_t end = xml.find("]]>", at + 9);
+            if (end == npos) return "XML property list has an unterminated character section";
+            at = end + 3;
+        } else if (rest.starts_with("<!DOCTYPE")) {
+            const std::size_t end = xml.find('>', at);
+            if (end == npos) return "XML property list has an unterminated document type";
+            const std::string_view type = xml.substr(at + 1, end - at - 1);
+            if (type.find_first_of("[<'") != npos || std::count(type.begin(), type.end(), '"') % 2 != 0)
+                return "XML property list has a document type with declarations";
+            at = end + 1;
+        } else if (rest.starts_with("<!")) {
+            return "XML property list has unknown markup";
+        } else {
+            const std::size_t end = xml.find('>', at);
+            if (end == npos) return "XML property list has an unterminated tag";
+            const std::string_view tag = xml.substr(at + 1, end - at - 1);
+            if (tag.find('\'') != npos || std::count(tag.begin(), tag.end(), '"') % 2 != 0)
+                return "XML property list has a tag with unpaired quotes";
+            if (tag.starts_with('/')) {
+                std::string_view name = tag.substr(1);
+                while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+                if (open.empty() || name != open.back()) return "XML property list has a closing tag that matches no element";
+                open.pop_back();
+            } else {
+                std::size_t length = 0;
+                while (length < tag.size() && !isBlank(tag[length]) && tag[length] != '/') ++length;
+                if (length == 0) return "XML property list has a tag without a name";
+                if (++elements > budget.nodes)
+                    return "property list has more than " + std::to_string(budget.nodes) + " elements";
+                if (!tag.ends_with('/')) {
+                    open.push_back(tag.substr(0, length));
+                    if (open.size() > kMaxXmlElementDepth) return kTooDeep;
+                }
+            }
+            at = end + 1;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace core::plist

@@ -211,8 +211,12 @@ bool hasEmbeddedNul(const Value& v) {
 Expected<ReadResult> read(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > UINT32_MAX) return makeError(3840, "Property list is empty or too large");
     // Shared references in the binary format would be expanded while parsing: refuse a list
-    // that would grow past its budget before anything is built.
-    if (auto problem = checkBinaryExpansion(bytes, ExpansionBudget::forInput(bytes.size()))) return makeError(3840, *problem);
+    // that would grow past its budget, or nest too deeply, before anything is built.
+    const auto budget = ExpansionBudget::forInput(bytes.size());
+    if (auto problem = checkBinaryExpansion(bytes, budget)) return makeError(3840, *problem);
+    // The XML parser underneath builds a tree as deep as the text nests and frees it (also when
+    // the text turns out to be broken) recursively: the nesting is bounded before it starts.
+    if (auto problem = checkXmlNesting(bytes, budget)) return makeError(3840, *problem);
     plist_t root = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
     if (!root) return makeError(3840, "The data is not a property list");
