@@ -4,15 +4,19 @@
 # A compiler cache, when there is one, makes a rebuild of unchanged sources (a second checkout, a
 # switch of branch, CI after a session) nearly free. Paths under the checkout are hashed relative
 # to it, and the working folder not at all, so that two checkouts in different places share their
-# results; what differs between them (the absolute paths that some targets compile in) is still
-# hashed. An object taken from another checkout's build names that checkout's folder in its
-# debug information.
+# results; test programs find their data through paths relative to themselves
+# (quillora_test_paths) for the same reason. Only the benchmarks compile in absolute paths. An
+# object taken from another checkout's build names that checkout's build folder in its debug
+# information.
 find_program(QUILLORA_CCACHE ccache)
 find_program(QUILLORA_ENV env)
 if(QUILLORA_CCACHE AND QUILLORA_ENV AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   set(launcher ${QUILLORA_ENV} CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${QUILLORA_CCACHE})
   set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+  # __FILE__ (in every assertion) and the debug information name sources relative to the
+  # checkout, so that another checkout's objects are the same and come from the cache.
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
 endif()
 
 # Unity builds compile a target's sources in batches, one compiler run per batch: the headers
@@ -67,6 +71,21 @@ include(${CMAKE_CURRENT_LIST_DIR}/Fuzz.cmake)
 # quillora_add_test(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <ctest properties...>])
 # Builds one GoogleTest binary and registers each of its cases with CTest.
 # Tests run in a private HOME so that settings and the keychain never touch the developer's own.
+# Gives a test program the paths of its data as macros (NAME PATH ...), each relative to the
+# program's folder and resolved when it runs (platform/core/testing/BuildPaths.h): an absolute
+# path compiled in would differ between checkouts, and so would every object that uses it.
+function(quillora_test_paths target)
+  get_target_property(folder ${target} BINARY_DIR)
+  set(definitions "")
+  while(ARGN)
+    list(POP_FRONT ARGN name path)
+    file(RELATIVE_PATH relative ${folder} ${path})
+    list(APPEND definitions "${name}=::core::testkit::besideProgram(\"${relative}\")")
+  endwhile()
+  target_compile_definitions(${target} PRIVATE ${definitions})
+  target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/platform/core/testing/BuildPaths.h)
+endfunction()
+
 function(quillora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

@@ -217,7 +217,7 @@ TEST_F(AppShell, TheMenuOverTheBlurredHomePage) {
     root->mainController()->backBtn()->actionWithSender(*root->mainController()->backBtn());
     ASSERT_TRUE(runUntil([&] { return menuIsOpen(); }));
     settle(0.6);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/side_menu_over_home.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/side_menu_over_home.png"));
 }
 
 TEST_F(AppShell, TheAboutRowBeforeAnyTagListOnlySwitchesPages) {

@@ -34,7 +34,7 @@ TEST_F(Gallery, AllTypes) {
     IndicatorGallery gallery;
     EXPECT_EQ(gallery.view()->subviews().size(), 33u);
     EXPECT_EQ(gallery.view()->bounds().size, (gfx::Size{6 * IndicatorGallery::kCellWidth, 6 * IndicatorGallery::kCellHeight}));
-    EXPECT_TRUE(gfx::testing::matchesGolden(*gallery.render(0.5, 1), QUILLORA_GOLDEN_DIR "/gallery.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*gallery.render(0.5, 1), std::string(QUILLORA_GOLDEN_DIR) + "/gallery.png"));
 }
 
 } // namespace

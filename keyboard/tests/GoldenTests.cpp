@@ -53,12 +53,12 @@ protected:
 
 TEST_F(KeyboardGolden, AFormsMiddleFieldWithItsBarOverThePhoneKeyboard) {
     form(ui::KeyboardAppearance::default_);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_bar.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/form_bar.png"));
 }
 
 TEST_F(KeyboardGolden, TheSameFormWithADarkKeyboard) {
     form(ui::KeyboardAppearance::dark);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_bar_dark.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/form_bar_dark.png"));
 }
 
 TEST_F(KeyboardGolden, PlaceholderTextViewsEmptyAndTyped) {
@@ -71,7 +71,7 @@ TEST_F(KeyboardGolden, PlaceholderTextViewsEmptyAndTyped) {
         if (i == 1) view->setText("Hello! I saw your post about hiking.\nWhere do you like to go?");
         window->addSubview(view);
     }
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/placeholder_text_view.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/placeholder_text_view.png"));
 }
 
 // A form under a navigation bar whose bottom field the manager lifts ten points above its bar and
@@ -96,7 +96,7 @@ TEST_F(KeyboardGolden, TheManagerLiftsAFormsBottomField) {
     EXPECT_LT(form->view()->frame().y(), 64);
     host->snapshot();  // the lift animates from the first frame drawn
     host->advance(0.6);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/form_lifted_by_manager.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/form_lifted_by_manager.png"));
 }
 
 } // namespace golden_test

@@ -132,11 +132,11 @@ TEST_F(RefreshHeaderTest, TheHeaderWhilePullingAndRefreshingInSimplifiedChinese)
     dragTo({100, 20}, {100, 160}, false);  // 70 points out
     ASSERT_EQ(header->state(), State::Pulling);
     settle(0.3);  // the arrow has turned over
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/header_pulling_zh.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/header_pulling_zh.png"));
     host->touchUp({100, 160});
     settle(0.4);
     ASSERT_EQ(header->state(), State::Refreshing);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/header_refreshing_zh.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/header_refreshing_zh.png"));
 }
 
 TEST_F(RefreshHeaderTest, AnAnimatedHeaderShowsTheImageForThePull) {

@@ -45,7 +45,7 @@ TEST_F(KitSnapshot, LabelsButtonAndImageInTheSharedLook) {
     EXPECT_EQ(icon->image()->size(), (gfx::Size{70, 70}));
 
     for (auto v : std::initializer_list<std::shared_ptr<ui::View>>{heading, line, button, icon}) window->addSubview(v);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/kit.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/kit.png"));
 }
 
 } // namespace

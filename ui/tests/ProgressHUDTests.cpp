@@ -189,7 +189,7 @@ TEST_F(ProgressHUD, Snapshot) {
     window->setBackgroundColor(c::colorFAD54D());
     HUDIndicator::showInfoWithMessage("网络不可用，请检查网络");
     run(0.3);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/hud_info.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/hud_info.png"));
 }
 
 } // namespace

@@ -35,7 +35,7 @@ TEST_F(SearchBar, ATapAnywhereRunsTheBarsAction) {
 }
 
 TEST_F(SearchBar, SnapshotWithPlaceholder) {
-    EXPECT_TRUE(gfx::testing::matchesGolden(*snapshot(), QUILLORA_GOLDEN_DIR "/search_placeholder.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/search_placeholder.png"));
 }
 
 TEST_F(SearchBar, SnapshotWithTypedChineseText) {
@@ -46,7 +46,7 @@ TEST_F(SearchBar, SnapshotWithTypedChineseText) {
     host->advance(0.1);
     host->typeText("怎么回复");
     EXPECT_EQ(field->text(), "怎么回复");
-    EXPECT_TRUE(gfx::testing::matchesGolden(*snapshot(), QUILLORA_GOLDEN_DIR "/search_typed.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/search_typed.png"));
 }
 
 } // namespace

@@ -104,7 +104,7 @@ TEST_F(SegmentIconTest, RemoteIconsLoadNormalAndSelectedIntoTheirOwnSlots) {
     EXPECT_FALSE(items[0]->iconImageView()->isHighlighted());
     items[3]->removeFromSuperview();
     items[2]->removeFromSuperview();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/segment_remote_icons.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/segment_remote_icons.png"));
 }
 
 } // namespace

@@ -144,7 +144,7 @@ TEST_F(Toast, Snapshot) {
     HUDToastIndicator::showToastMessage("已复制到剪贴板");
     run(0.3);
     const auto shot = host->snapshot();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*shot, QUILLORA_GOLDEN_DIR "/toast.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*shot, std::string(QUILLORA_GOLDEN_DIR) + "/toast.png"));
 }
 
 } // namespace

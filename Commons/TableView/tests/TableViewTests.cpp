@@ -150,7 +150,7 @@ TEST_F(PageViews, DequeueKeepsTheQueuesOfCellClassesApart) {
 
 TEST_F(PageViews, EmptyPageSnapshot) {
     reload(1, 0);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/empty_page.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/empty_page.png"));
 }
 
 } // namespace

@@ -40,14 +40,14 @@ protected:
 
 TEST_F(HeadSnapshots, ViewPage) {
     show(core::make<MWTPersonalHeadController>(0, defaultHead()));
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/head_view_page.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/head_view_page.png"));
 }
 
 TEST_F(HeadSnapshots, CropPage) {
     auto crop = core::make<MWTPersonalHeadController>(1, defaultHead());
     crop->edit()->setEditImage(fixturePhoto());
     show(crop);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/head_crop_page.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/head_crop_page.png"));
 }
 
 } // namespace

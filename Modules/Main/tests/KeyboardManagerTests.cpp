@@ -48,7 +48,7 @@ TEST_F(AnswerListWithManager, TheSearchFieldStaysPutUnderItsBarAndDoneResigns) {
     ASSERT_TRUE(bar);
     EXPECT_EQ(bar->titleBarButton()->title(), "搜索聊天话术");
     EXPECT_TRUE(bar->doneBarButton()->isSystemItem());
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/answer_list_keyboard_manager.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/answer_list_keyboard_manager.png"));
 
     manager->doneAction(bar->doneBarButton().get());
     settle();

@@ -21,7 +21,7 @@ protected:
     ::testing::AssertionResult looksLike(const char* golden) {
         settle();
         window->layoutIfNeeded();
-        return gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR "/") + golden);
+        return gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/" + golden);
     }
 };
 
@@ -136,7 +136,7 @@ TEST_F(ScreenSnapshots, AnswerListMidScroll) {
     }
     run(0.3);
     window->layoutIfNeeded();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/answer_list_mid_scroll.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/answer_list_mid_scroll.png"));
     host->touchUp({180, 300});
 }
 
@@ -152,7 +152,7 @@ TEST_F(ScreenSnapshots, ToastOverTheHomePage) {
     HUDToastIndicator::showToastMessage("已复制到剪贴板");
     run(0.4);
     window->layoutIfNeeded();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/toast_over_home.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/toast_over_home.png"));
 }
 
 } // namespace

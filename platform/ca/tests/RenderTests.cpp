@@ -44,7 +44,7 @@ TEST_F(ca_Render, BackgroundsBordersCornersAndMasks) {
     root->addSublayer(card);
     root->addSublayer(faded);
     auto image = render(*root, {100, 100}, 2, now());
-    EXPECT_TRUE(gfx::testing::matchesGolden(*image, QUILLORA_GOLDEN_DIR "/rounded-bordered.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*image, std::string(QUILLORA_GOLDEN_DIR) + "/rounded-bordered.png"));
     // Geometry where the pixels are unambiguous: the clipped corner shows the root's white.
     EXPECT_EQ(image->pixel(2 * 89, 2 * 69), 0xffffffffu);
     uint32_t grey = image->pixel(2 * 50, 2 * 85) & 0xff;
@@ -119,7 +119,7 @@ TEST_F(ca_Render, PerspectiveFlipsProjectThePath) {
     square->setTransform(gfx::Transform3D::rotation(pi / 3, 0, 1, 0).concat(perspective));
     root->addSublayer(square);
     auto image = render(*root, {60, 60}, 1, now());
-    EXPECT_TRUE(gfx::testing::matchesGolden(*image, QUILLORA_GOLDEN_DIR "/perspective-flip.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*image, std::string(QUILLORA_GOLDEN_DIR) + "/perspective-flip.png"));
     auto columnHeight = [&](int x) {
         int n = 0;
         for (int y = 0; y < 60; ++y) n += alphaAt(*image, x, y) > 128;

@@ -34,7 +34,7 @@ protected:
 
 TEST_F(AlertTest, AnAlertWithTwoButtons) {
     auto alert = show(AlertControllerStyle::alert, {"确定", "取消"});
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/alert_two_buttons.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/alert_two_buttons.png"));
     // The cancel button is shown on the left but reports its place in the list.
     auto buttons = alert->buttons();
     ASSERT_EQ(buttons.size(), 2u);

@@ -34,7 +34,7 @@ TEST_F(ui_SnapshotSmall, LabelsInChineseAndEnglish) {
     centred->setTextAlignment(TextAlignment::center);
     centred->setBackgroundColor(gfx::Color::rgb(245, 245, 245));
     for (auto& l : {title, body, centred}) window->addSubview(l);
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/labels.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/labels.png"));
     EXPECT_EQ(body->sizeThatFits({180, 0}).width, 180);
     EXPECT_EQ(title->sizeThatFits({0, 0}).height, std::ceil(gfx::Font::boldSystemFont(18).lineHeight()));
 }
@@ -72,7 +72,7 @@ TEST_F(ui_SnapshotSmall, RoundedBorderedViewsAndAnImageView) {
     window->addSubview(card);
     window->addSubview(overlay);
     auto shot = host->snapshot();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*shot, QUILLORA_GOLDEN_DIR "/views.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*shot, std::string(QUILLORA_GOLDEN_DIR) + "/views.png"));
     // Aspect fit: a 50 x 25 picture centred in the 50 x 50 box, grey above and below.
     auto at = [&](double x, double y) { return shot->pixel(int(x * 2), int(y * 2)); };
     EXPECT_EQ(at(95, 105), 0xffe5e5e5u);

@@ -280,7 +280,7 @@ TEST_F(AnswerCells, RowsSnapshot) {
     window->addSubview(table);
     table->reloadData();
     window->layoutIfNeeded();
-    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), QUILLORA_GOLDEN_DIR "/answer_rows.png"));
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/answer_rows.png"));
 }
 
 } // namespace
