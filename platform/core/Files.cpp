@@ -67,14 +67,15 @@ Expected<Bytes> read(const std::string& path) {
     if (int e = injectedReadError(path)) return errnoError(e, "cannot open", path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errnoError(errno, "cannot open", path);
-    // Read straight into the result, sized by the file's length (one read for most files); a
-    // file that grows meanwhile is read on to its end.
+    // Read straight into the result, sized by the file's length: a regular file takes one read.
+    // A file without a length (a pipe, a /proc file) is read to its end.
     Bytes out;
     struct stat info {};
-    std::size_t room = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
+    const std::size_t length = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    out.resize(length > 0 ? length : 65536);
     std::size_t size = 0;
     for (;;) {
-        if (out.size() < size + room) out.resize(size + room);
+        if (size == out.size()) out.resize(size + 65536);
         ssize_t n = ::read(fd, out.data() + size, out.size() - size);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -84,7 +85,7 @@ Expected<Bytes> read(const std::string& path) {
         }
         if (n == 0) break;
         size += static_cast<std::size_t>(n);
-        room = 65536;
+        if (size == length) break;
     }
     out.resize(size);
     ::close(fd);

@@ -1,13 +1,17 @@
 #include "platform/net/URLCache.h"
 
-#include "platform/core/Digest.h"
 #include "platform/core/Files.h"
 #include "platform/core/Log.h"
 #include "platform/core/Paths.h"
 #include "platform/core/PropertyList.h"
 #include "platform/dispatch/Clock.h"
 
+// The x86 build picks the widest vector unit at run time (the same checksum either way).
+#if defined(__x86_64__)
+#include <xxh_x86dispatch.h>
+#else
 #include <xxhash.h>
+#endif
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -231,7 +235,18 @@ std::size_t URLCache::costOf(const caching::StoredEntry& entry) {
     return cost;
 }
 
-std::string URLCache::fileNameFor(const std::string& key) const { return core::sha256Hex(key) + ".entry"; }
+// A file name per URL: 32 hexadecimal digits of the key's 128-bit hash. Names of two URLs that
+// collide only share a file; the key inside tells them apart.
+std::string URLCache::fileNameFor(const std::string& key) const {
+    const XXH128_hash_t hash = XXH3_128bits(key.data(), key.size());
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string name(32, '0');
+    for (int i = 0; i < 16; ++i) {
+        name[static_cast<std::size_t>(i)] = kDigits[(hash.high64 >> (60 - 4 * i)) & 0xf];
+        name[static_cast<std::size_t>(16 + i)] = kDigits[(hash.low64 >> (60 - 4 * i)) & 0xf];
+    }
+    return name + ".entry";
+}
 
 std::shared_ptr<const CachedURLResponse> URLCache::cachedResponse(const URLRequest& request) {
     if (!request.url || request.method() != "GET") return nullptr;
@@ -387,7 +402,7 @@ void URLCache::loadDiskIndex() {
         if (name == "." || name == "..") continue;
         struct stat info{};
         if (::lstat(pathOf(name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        if (name.size() == 64 + 6 && name.ends_with(".entry")) found.push_back({name, static_cast<std::size_t>(info.st_size), info.st_mtim});
+        if (name.size() == 32 + 6 && name.ends_with(".entry")) found.push_back({name, static_cast<std::size_t>(info.st_size), info.st_mtim});
         else if (name.find(".entry.tmp-") != std::string::npos) strays.push_back(name);
     }
     ::closedir(dir);
@@ -418,8 +433,12 @@ URLCache::Entry URLCache::readFromDisk(const std::string& key, const std::string
     if (decoded->key != key) return nullptr; // another URL with the same digest
     indexed->second.lastUse = ++useCounter_;
     auto entry = std::make_shared<const caching::StoredEntry>(std::move(*decoded));
-    // The file's time keeps its place in the order of use for the next process.
-    diskQueue_->async([path = pathOf(fileName)] { ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0); });
+    // The file's time keeps its place in the order of use for the next process; to the minute is
+    // close enough, and spares a hit the hand-off to the disk queue.
+    if (const double now = dispatch::Clock::current().monotonicTime(); indexed->second.touched < 0 || now - indexed->second.touched >= 60) {
+        indexed->second.touched = now;
+        diskQueue_->async([path = pathOf(fileName)] { ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0); });
+    }
     if (entry->cached->storagePolicy == URLCacheStoragePolicy::allowed) keepInMemory(key, entry);
     return entry;
 }

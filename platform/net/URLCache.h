@@ -101,6 +101,7 @@ private:
     struct DiskEntry {
         std::size_t size = 0;
         std::uint64_t lastUse = 0;
+        double touched = -1; // when its file's time was last set (monotonic seconds)
     };
 
     static std::string keyFor(const URLRequest& request);

@@ -228,11 +228,11 @@ TEST(URLCacheDisk, LeastRecentlyUsedFilesGoPastTheCapacity) {
     EXPECT_EQ(entryFiles(folder).size(), 1u);
     EXPECT_EQ(URLCache::create(0, 10 * 1024, folder)->currentDiskUsage(), cache->currentDiskUsage());
     // A temporary file left by a crash mid-write is cleared away.
-    ASSERT_TRUE(core::files::writeAtomically(folder + "/" + std::string(64, 'a') + ".entry.tmp-XYZabc", std::string("partial")));
+    ASSERT_TRUE(core::files::writeAtomically(folder + "/" + std::string(32, 'a') + ".entry.tmp-XYZabc", std::string("partial")));
     auto later = URLCache::create(0, 10 * 1024, folder);
     EXPECT_EQ(later->currentDiskUsage(), cache->currentDiskUsage());
     later->waitForQueuedFileWork();
-    EXPECT_FALSE(fs::exists(folder + "/" + std::string(64, 'a') + ".entry.tmp-XYZabc"));
+    EXPECT_FALSE(fs::exists(folder + "/" + std::string(32, 'a') + ".entry.tmp-XYZabc"));
 }
 
 TEST(URLCacheShared, ThreadsStoreAndReadOneCache) {
