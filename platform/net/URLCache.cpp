@@ -30,7 +30,6 @@ namespace {
 constexpr char kMagic[8] = {'Q', 'U', 'R', 'L', 'C', 'A', 'C', 'H'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kTrailerSize = 8 + 4 + 4 + 8 + 8; // magic, version, head length, body length, checksum
-constexpr std::string_view kEntrySuffix = ".entry";
 
 class Writer {
 public:
@@ -443,12 +442,15 @@ URLCache::Entry URLCache::readFromDisk(const std::string& key, const std::string
     return entry;
 }
 
+// A file still being written is removed by its writer, which finds it no longer wanted; so only
+// a written file needs the disk queue (most calls, from requests that change a resource the
+// cache never held, need nothing).
 void URLCache::forgetOnDisk(const std::string& fileName) {
     loadDiskIndex();
-    if (auto it = diskIndex_.find(fileName); it != diskIndex_.end()) {
-        diskUsage_ -= it->second.size;
-        diskIndex_.erase(it);
-    }
+    auto it = diskIndex_.find(fileName);
+    if (it == diskIndex_.end()) return;
+    diskUsage_ -= it->second.size;
+    diskIndex_.erase(it);
     diskQueue_->async([self = shared_from_this(), fileName] { self->removeFiles({fileName}); });
 }
 

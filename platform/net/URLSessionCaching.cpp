@@ -21,8 +21,6 @@ bool usesCache(const URLSessionTask& task) {
     return dynamic_cast<const URLSessionDataTask*>(&task) && !dynamic_cast<const URLSessionUploadTask*>(&task);
 }
 
-double wallNow() { return dispatch::Clock::current().wallTime(); }
-
 // A body larger than a twentieth of the cache's larger part is not kept: one response should not
 // push out everything else.
 constexpr std::size_t kEntryShare = 20;
@@ -52,7 +50,7 @@ bool SessionEngine::answerFromCache(const std::shared_ptr<URLSessionTask>& task,
         request.cachePolicy == CachePolicy::useProtocolCachePolicy ? configuration_.requestCachePolicy : request.cachePolicy;
     const URLRequest keyed = cacheRequestOf(*task);
     auto stored = policy == CachePolicy::reloadIgnoringLocalCacheData ? nullptr : cache->cachedResponse(keyed);
-    switch (caching::decide(policy, keyed.allHTTPHeaderFields, stored.get(), wallNow())) {
+    switch (caching::decide(policy, keyed.allHTTPHeaderFields, stored.get(), dispatch::Clock::current().wallTime())) {
     case caching::Use::load: return false;
     case caching::Use::revalidate:
         for (const auto& [name, value] : caching::conditionalFields(stored->response->allHeaderFields())) request.setValue(value, name);
