@@ -151,7 +151,7 @@ std::optional<StoredEntry> decodeEntry(core::Bytes file) {
     entry.key = std::string(r.text());
     auto url = URL::parse(r.text());
     const std::uint32_t status = r.u32();
-    std::string version_(r.text());
+    std::string httpVersion(r.text());
     HTTPHeaders fields;
     for (std::uint32_t n = r.u32(); r.ok() && n > 0; --n) {
         auto name = r.text();
@@ -177,7 +177,7 @@ std::optional<StoredEntry> decodeEntry(core::Bytes file) {
         if (!read || !read->value.isDictionary()) return std::nullopt;
         cached->userInfo = read->value.asDictionary();
     }
-    cached->response = std::make_shared<const HTTPURLResponse>(std::move(*url), static_cast<int>(status), std::move(version_), std::move(fields));
+    cached->response = std::make_shared<const HTTPURLResponse>(std::move(*url), static_cast<int>(status), std::move(httpVersion), std::move(fields));
     file.resize(bodyLength);
     cached->data = std::move(file);
     entry.cached = std::move(cached);
@@ -346,6 +346,7 @@ std::size_t URLCache::currentMemoryUsage() const {
 
 std::size_t URLCache::currentDiskUsage() const {
     std::lock_guard guard(lock_);
+    // The folder is read at first need; a question about its size is such a need.
     const_cast<URLCache*>(this)->loadDiskIndex();
     return diskUsage_;
 }
