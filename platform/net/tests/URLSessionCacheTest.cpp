@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <set>
+#include <thread>
 
 using namespace net;
 using net::testkit::LoopbackServer;
@@ -30,6 +32,9 @@ class CacheRecorder : public URLSessionDelegate {
 public:
     // The answer to an offer to cache; by default the proposal.
     std::function<std::shared_ptr<const CachedURLResponse>(std::shared_ptr<const CachedURLResponse>)> answerCaching;
+    // When set, the offer's completion is handed here instead of being called.
+    std::function<void(std::function<void(std::shared_ptr<const CachedURLResponse>)>, std::shared_ptr<const CachedURLResponse>)>
+        holdCaching;
     bool asksAboutCaching = true;
 
     bool respondsTo(Callback c) const override { return c != Callback::dataTaskWillCacheResponse || asksAboutCaching; }
@@ -56,6 +61,7 @@ public:
             std::lock_guard lock(mutex_);
             reports_[task->taskIdentifier()].events.push_back("cache " + std::string(proposed->data.begin(), proposed->data.end()));
         }
+        if (holdCaching) return holdCaching(std::move(completion), std::move(proposed));
         completion(answerCaching ? answerCaching(proposed) : proposed);
     }
     void didFinishCollectingMetrics(const Session&, const Task& task, std::shared_ptr<URLSessionTaskMetrics> metrics) override {
@@ -251,6 +257,40 @@ TEST_F(URLSessionCache, WhatTheDelegateAnswersIsStored) {
         EXPECT_EQ(server.requestCount() - before, c.next.empty() ? 1u : 0u);
         EXPECT_EQ(next.body, c.next.empty() ? "v1" : c.next);
     }
+}
+
+TEST_F(URLSessionCache, ATaskWaitsForTheCachingAnswerAndACancelMeanwhileStoresNothing) {
+    std::mutex mutex;
+    std::condition_variable offered;
+    std::function<void(std::shared_ptr<const CachedURLResponse>)> held;
+    std::shared_ptr<const CachedURLResponse> proposal;
+    recorder->holdCaching = [&](auto completion, auto proposed) {
+        std::lock_guard lock(mutex);
+        held = std::move(completion);
+        proposal = std::move(proposed);
+        offered.notify_all();
+    };
+    auto task = session->dataTask(URLRequest(URL::parse(server.url("/held"))));
+    task->resume();
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(offered.wait_for(lock, std::chrono::seconds(20), [&] { return held != nullptr; }));
+    }
+    // Not complete while the delegate has not answered.
+    EXPECT_NE(task->state(), URLSessionTask::State::completed);
+    task->cancel();
+    auto report = recorder->waitFor(task);
+    EXPECT_EQ(report.events.back(), "complete -999");
+    held(proposal); // too late: nothing is stored
+    recorder->holdCaching = nullptr;
+    EXPECT_EQ(run("/held").body, "v1");
+    EXPECT_EQ(server.requestCount(), 2u);
+    // A late answer given from another thread completes the task and stores.
+    recorder->holdCaching = [&](auto completion, auto proposed) { std::thread([=] { completion(proposed); }).detach(); };
+    run("/late");
+    recorder->holdCaching = nullptr;
+    run("/late");
+    EXPECT_EQ(server.requestCount(), 3u);
 }
 
 TEST_F(URLSessionCache, WhatIsNeverStoredAndWhatInvalidates) {
