@@ -29,6 +29,11 @@ public:
     void didReceiveData(const Session&, const DataTask& task, const core::Bytes& data) override {
         if (auto op = find(task)) op->didReceiveData(data);
     }
+    void willCacheResponse(const Session&, const DataTask& task, std::shared_ptr<const net::CachedURLResponse> proposed,
+                           std::function<void(std::shared_ptr<const net::CachedURLResponse>)> completion) override {
+        if (auto op = find(task)) op->willCacheResponse(std::move(proposed), std::move(completion));
+        else completion(std::move(proposed));
+    }
     void didCompleteWithError(const Session&, const Task& task, const std::optional<core::Error>& error) override {
         if (auto op = find(task)) op->didCompleteWithError(error);
     }
@@ -124,7 +129,18 @@ void RIImageDownloaderOperation::main() {
         }));
     }
     std::shared_ptr<net::URLSessionDataTask> task;
-    if (auto session = unownedSession_.lock()) task = session->dataTask(request_);
+    if (auto session = unownedSession_.lock()) {
+        if (options_ & RIImageDownloaderIgnoreCachedResponse) {
+            // What the URL cache holds now: a body equal to it brings nothing new.
+            auto cache = session->configuration().urlCache ? session->configuration().urlCache : net::URLCache::shared();
+            std::lock_guard cacheLock(*cache);
+            if (auto stored = cache->cachedResponse(request_)) {
+                std::lock_guard lock(lock_);
+                cachedData_ = std::string(stored->data.begin(), stored->data.end());
+            }
+        }
+        task = session->dataTask(request_);
+    }
     {
         std::lock_guard lock(lock_);
         dataTask_ = task;
@@ -148,10 +164,11 @@ void RIImageDownloaderOperation::didReceiveResponse(std::shared_ptr<const net::H
                                                     std::function<void(net::ResponseDisposition)> completion) {
     std::int64_t expected = response ? std::max<std::int64_t>(0, response->expectedContentLength()) : 0;
     int status = response ? response->statusCode() : 0;
-    // No URL cache exists, so a 304 never has a cached body to stand for.
-    bool valid = !response || (status < 400 && status != 304);
+    bool valid;
     {
         std::lock_guard lock(lock_);
+        // A 304 stands for the cached body, so it is an answer only when there is one.
+        valid = !response || (status < 400 && (status != 304 || cachedData_));
         expectedSize_ = expected;
         if (!valid) refusedStatus_ = status;
     }
@@ -214,10 +231,16 @@ void RIImageDownloaderOperation::didReceiveData(const core::Bytes& data) {
     callProgress(received, expected);
 }
 
+void RIImageDownloaderOperation::willCacheResponse(std::shared_ptr<const net::CachedURLResponse> proposed,
+                                                   std::function<void(std::shared_ptr<const net::CachedURLResponse>)> completion) {
+    completion((options_ & RIImageDownloaderUseURLCache) ? std::move(proposed) : nullptr);
+}
+
 void RIImageDownloaderOperation::didCompleteWithError(const std::optional<core::Error>& sessionError) {
     std::optional<core::Error> error = sessionError;
     std::string data;
     bool anyCompletion = false;
+    bool unchanged = false;
     {
         std::lock_guard lock(lock_);
         dataTask_.reset();
@@ -228,6 +251,7 @@ void RIImageDownloaderOperation::didCompleteWithError(const std::optional<core::
                                 "The server refused the request with status " + std::to_string(refusedStatus_) + ".", info};
         }
         data = std::move(imageData_);  // nothing arrives after the end
+        unchanged = (options_ & RIImageDownloaderIgnoreCachedResponse) && cachedData_ && !data.empty() && data == *cachedData_;
         for (const auto& record : callbackBlocks_) anyCompletion = anyCompletion || static_cast<bool>(record->completed);
         stopPosted_ = true;
     }
@@ -235,11 +259,14 @@ void RIImageDownloaderOperation::didCompleteWithError(const std::optional<core::
     if (!error) post(kRIImageDownloadFinishNotification);
     // Every answer goes through the coder queue, behind any partial decode already queued.
     auto self = std::static_pointer_cast<RIImageDownloaderOperation>(shared_from_this());
-    coderQueue_->async([self, error, data = std::move(data), anyCompletion]() mutable {
+    coderQueue_->async([self, error, data = std::move(data), anyCompletion, unchanged]() mutable {
         if (error) {
             self->completeCallers(nullptr, std::nullopt, error, true);
         } else if (anyCompletion) {
-            if (data.empty()) {
+            if (unchanged) {
+                // The picture the caller has already: nothing new to report.
+                self->completeCallers(nullptr, std::nullopt, std::nullopt, true);
+            } else if (data.empty()) {
                 self->completeCallers(nullptr, std::nullopt, imageError("Image data is nil"), true);
             } else {
                 Data bytes = std::move(data);

@@ -76,6 +76,9 @@ public:
     // Session events, forwarded by the downloader.
     void didReceiveResponse(std::shared_ptr<const net::HTTPURLResponse> response, std::function<void(net::ResponseDisposition)> completion);
     void didReceiveData(const core::Bytes& data);
+    // The session's offer of the response to its URL cache goes on only with useURLCache.
+    void willCacheResponse(std::shared_ptr<const net::CachedURLResponse> proposed,
+                           std::function<void(std::shared_ptr<const net::CachedURLResponse>)> completion);
     void didCompleteWithError(const std::optional<core::Error>& error);
 
     // The largest buffer reserved up front, whatever the announced length.
@@ -102,6 +105,8 @@ private:
     int refusedStatus_ = 0;
     std::string imageData_;
     bool receivedData_ = false;
+    // With ignoreCachedResponse: the body the URL cache held for the request when it started.
+    Data cachedData_;
     std::vector<std::shared_ptr<RIImageDownloaderCallbacks>> callbackBlocks_;
     std::shared_ptr<dispatch::Queue> coderQueue_;
     std::shared_ptr<RIImageProgressiveCoder> progressiveCoder_;

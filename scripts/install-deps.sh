@@ -11,6 +11,7 @@ packages=(
   media-types  # /etc/mime.types, the MIME types of multipart file parts
   nlohmann-json3-dev libplist-dev
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
+  libxxhash-dev  # checksums of the URL cache's files
   libjs-jquery
   libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev libgif-dev libtiff-dev fonts-noto-cjk xvfb xauth
   libwebkit2gtk-4.1-dev

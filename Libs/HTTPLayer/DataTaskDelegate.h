@@ -35,6 +35,9 @@ public:
         dataTaskDidReceiveResponse;
     std::function<void(const Session&, const DataTask&, const DownloadTask&)> dataTaskDidBecomeDownloadTask;
     std::function<void(const Session&, const DataTask&, const core::Bytes&)> dataTaskDidReceiveData;
+    using CachedResponse = std::shared_ptr<const net::CachedURLResponse>;
+    // The answer to the session's offer of a response to its URL cache (nothing stores nothing).
+    std::function<CachedResponse(const Session&, const DataTask&, CachedResponse)> dataTaskWillCacheResponse;
 
     // The collected body, or nothing while a data stream is set.
     std::optional<core::Bytes> data() const override;
@@ -48,6 +51,8 @@ public:
                                     std::function<void(net::ResponseDisposition)> completion);
     virtual void didBecomeDownloadTask(const Session& session, const DataTask& task, const DownloadTask& downloadTask);
     virtual void didReceiveData(const Session& session, const DataTask& task, const core::Bytes& data);
+    // What to store: the closure's answer when it is set, else the proposed response.
+    virtual CachedResponse willCacheResponse(const Session& session, const DataTask& task, CachedResponse proposed);
 
 protected:
     mutable std::mutex progressLock_;

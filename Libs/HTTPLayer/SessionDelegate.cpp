@@ -260,6 +260,19 @@ void SessionDelegate::didReceiveData(const Session& session, const DataTask& tas
     }
 }
 
+void SessionDelegate::willCacheResponse(const Session& session, const DataTask& task, CachedResponse proposed,
+                                        std::function<void(CachedResponse)> completion) {
+    if (dataTaskWillCacheResponseWithCompletion) {
+        dataTaskWillCacheResponseWithCompletion(session, task, std::move(proposed), std::move(completion));
+    } else if (dataTaskWillCacheResponse) {
+        completion(dataTaskWillCacheResponse(session, task, std::move(proposed)));
+    } else if (auto dataDelegate = delegateAs<DataTaskDelegate>(requestForTask(*task))) {
+        completion(dataDelegate->willCacheResponse(session, task, std::move(proposed)));
+    } else {
+        completion(std::move(proposed));
+    }
+}
+
 // ---- download task events ----
 
 void SessionDelegate::didFinishDownloadingToURL(const Session& session, const DownloadTask& task, const net::URL& location) {

@@ -39,6 +39,7 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
 
     using ChallengeAnswer = std::pair<net::AuthChallengeDisposition, std::optional<net::URLChallengeCredential>>;
     using Response = std::shared_ptr<const net::HTTPURLResponse>;
+    using CachedResponse = std::shared_ptr<const net::CachedURLResponse>;
 
     static std::shared_ptr<SessionDelegate> create() { return core::make<SessionDelegate>(); }
     SessionDelegate() = default;
@@ -68,6 +69,10 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
         dataTaskDidReceiveResponseWithCompletion;
     std::function<void(const Session&, const DataTask&, const DownloadTask&)> dataTaskDidBecomeDownloadTask;
     std::function<void(const Session&, const DataTask&, const core::Bytes&)> dataTaskDidReceiveData;
+    // Nothing stores nothing.
+    std::function<CachedResponse(const Session&, const DataTask&, CachedResponse)> dataTaskWillCacheResponse;
+    std::function<void(const Session&, const DataTask&, CachedResponse, std::function<void(CachedResponse)>)>
+        dataTaskWillCacheResponseWithCompletion;
     std::function<void(const Session&, const DownloadTask&, const net::URL&)> downloadTaskDidFinishDownloadingToURL;
     std::function<void(const Session&, const DownloadTask&, std::int64_t, std::int64_t, std::int64_t)> downloadTaskDidWriteData;
     std::function<void(const Session&, const DownloadTask&, std::int64_t, std::int64_t)> downloadTaskDidResumeAtOffset;
@@ -117,6 +122,8 @@ class SessionDelegate : public core::Object, public net::URLSessionDelegate {
                             std::function<void(net::ResponseDisposition)> completion) override;
     void didBecomeDownloadTask(const Session&, const DataTask&, const DownloadTask&) override;
     void didReceiveData(const Session&, const DataTask&, const core::Bytes&) override;
+    void willCacheResponse(const Session&, const DataTask&, CachedResponse proposed,
+                           std::function<void(CachedResponse)> completion) override;
 
     void didFinishDownloadingToURL(const Session&, const DownloadTask&, const net::URL& location) override;
     void didWriteData(const Session&, const DownloadTask&, std::int64_t bytesWritten, std::int64_t totalBytesWritten,

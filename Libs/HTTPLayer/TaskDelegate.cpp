@@ -184,6 +184,11 @@ void DataTaskDelegate::didReceiveData(const Session& session, const DataTask& ta
     }
 }
 
+DataTaskDelegate::CachedResponse DataTaskDelegate::willCacheResponse(const Session& session, const DataTask& task,
+                                                                    CachedResponse proposed) {
+    return dataTaskWillCacheResponse ? dataTaskWillCacheResponse(session, task, std::move(proposed)) : std::move(proposed);
+}
+
 void deliverProgress(const ProgressHandler& handler, std::function<std::shared_ptr<Progress>()> read) {
     auto queue = handler.queue ? handler.queue : dispatch::Queue::main();
     queue->async([closure = handler.closure, read = std::move(read)] {

@@ -67,10 +67,16 @@ Expected<Bytes> read(const std::string& path) {
     if (int e = injectedReadError(path)) return errnoError(e, "cannot open", path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errnoError(errno, "cannot open", path);
+    // Read straight into the result, sized by the file's length: a regular file takes one read.
+    // A file without a length (a pipe, a /proc file) is read to its end.
     Bytes out;
-    char buffer[65536];
+    struct stat info {};
+    const std::size_t length = ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    out.resize(length > 0 ? length : 65536);
+    std::size_t size = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (size == out.size()) out.resize(size + 65536);
+        ssize_t n = ::read(fd, out.data() + size, out.size() - size);
         if (n < 0) {
             if (errno == EINTR) continue;
             int e = errno;
@@ -78,8 +84,10 @@ Expected<Bytes> read(const std::string& path) {
             return errnoError(e, "cannot read", path);
         }
         if (n == 0) break;
-        out.insert(out.end(), buffer, buffer + n);
+        size += static_cast<std::size_t>(n);
+        if (size == length) break;
     }
+    out.resize(size);
     ::close(fd);
     return out;
 }

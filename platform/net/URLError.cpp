@@ -14,6 +14,7 @@ const char* textFor(URLErrorCode code) {
     case URLErrorCode::cannotConnectToHost: return "Could not connect to the server.";
     case URLErrorCode::networkConnectionLost: return "The network connection was lost.";
     case URLErrorCode::httpTooManyRedirects: return "too many HTTP redirects";
+    case URLErrorCode::resourceUnavailable: return "resource unavailable";
     case URLErrorCode::badServerResponse: return "bad server response";
     case URLErrorCode::cannotDecodeContentData: return "cannot decode content data";
     case URLErrorCode::cannotParseResponse: return "cannot parse response";

@@ -24,6 +24,7 @@ enum class URLErrorCode : long {
     cannotConnectToHost = -1004,
     networkConnectionLost = -1005,
     httpTooManyRedirects = -1007,
+    resourceUnavailable = -1008,
     badServerResponse = -1011,
     cannotDecodeContentData = -1016,
     cannotParseResponse = -1017,

@@ -199,6 +199,7 @@ URLSessionConfiguration URLSessionConfiguration::defaultConfiguration() {
     URLSessionConfiguration c;
     c.httpCookieStorage = HTTPCookieStorage::shared();
     c.urlCredentialStorage = URLCredentialStorage::shared();
+    c.urlCache = URLCache::shared();
     return c;
 }
 
@@ -206,6 +207,7 @@ URLSessionConfiguration URLSessionConfiguration::ephemeralConfiguration() {
     URLSessionConfiguration c;
     c.httpCookieStorage = HTTPCookieStorage::create();
     c.urlCredentialStorage = URLCredentialStorage::create();
+    c.urlCache = URLCache::create(URLCache::kSharedMemoryCapacity, 0);
     return c;
 }
 

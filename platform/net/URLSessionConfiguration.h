@@ -1,6 +1,6 @@
 #pragma once
 // How a URL session behaves: the header fields it adds to every request, its time-outs and
-// where it keeps cookies and credentials.
+// where it keeps cookies, credentials and responses.
 //
 // Time-outs follow the platform's meaning and the app's clock: a request times out when no byte
 // has moved for the smaller of its own timeoutInterval and timeoutIntervalForRequest, and a task
@@ -8,6 +8,7 @@
 
 #include "platform/net/HTTPCookieStorage.h"
 #include "platform/net/HTTPHeaders.h"
+#include "platform/net/URLCache.h"
 #include "platform/net/URLCredentialStorage.h"
 #include "platform/net/URLRequest.h"
 
@@ -19,9 +20,9 @@
 namespace net {
 
 struct URLSessionConfiguration {
-    // Shared cookie and credential storage.
+    // Shared cookie and credential storage, and the shared URL cache.
     static URLSessionConfiguration defaultConfiguration();
-    // Storage private to the session.
+    // Storage private to the session; its URL cache keeps responses in memory only.
     static URLSessionConfiguration ephemeralConfiguration();
 
     HTTPHeaders httpAdditionalHeaders;
@@ -31,7 +32,10 @@ struct URLSessionConfiguration {
     // -1: no limit. Downloads to a file stream to disk and are not limited.
     std::int64_t maximumBodyLength = -1;
     int httpMaximumConnectionsPerHost = 6;
+    // The cache policy of requests that ask for the protocol's rules (a request that names
+    // another policy keeps its own).
     CachePolicy requestCachePolicy = CachePolicy::useProtocolCachePolicy;
+    std::shared_ptr<URLCache> urlCache; // nothing: responses are neither looked up nor stored
     bool httpShouldSetCookies = true;
     std::shared_ptr<HTTPCookieStorage> httpCookieStorage;       // nothing: no cookies
     std::shared_ptr<URLCredentialStorage> urlCredentialStorage; // nothing: no stored credentials

@@ -6,10 +6,12 @@
 // the response, default handling of authentication challenges). Callbacks that take a completion
 // must call it exactly once, on any thread; the session waits for it.
 //
-// Order for one task: redirections, the response, data, metrics, completion.
+// Order for one task: redirections, the response, data, whether to cache the response, metrics,
+// completion.
 
 #include "platform/core/Error.h"
 #include "platform/core/Stream.h"
+#include "platform/net/CachedURLResponse.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLCredentialStorage.h"
 #include "platform/net/URLRequest.h"
@@ -139,6 +141,13 @@ public:
     }
     virtual void didBecomeDownloadTask(const Session&, const DataTask&, const DownloadTask&) {}
     virtual void didReceiveData(const Session&, const DataTask&, const core::Bytes&) {}
+    // Asked, once a data task has its whole answer, with the response the session proposes to
+    // store in its URL cache; what the completion hands back is stored (nothing: nothing is).
+    // The task completes once it has answered. Not asked of answers the cache itself gave.
+    virtual void willCacheResponse(const Session&, const DataTask&, std::shared_ptr<const CachedURLResponse> proposed,
+                                   std::function<void(std::shared_ptr<const CachedURLResponse>)> completion) {
+        completion(std::move(proposed));
+    }
 
     // Download task events. The file at `location` is removed when the callback returns, unless
     // the callback calls the task's keepDownloadedFile().

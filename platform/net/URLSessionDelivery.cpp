@@ -128,6 +128,7 @@ void SessionEngine::finish(const std::shared_ptr<URLSessionTask>& task, Transfer
         metrics->taskInterval.duration = dispatch::absoluteTime() - metrics->taskInterval.startDate;
         if (attached && transfer->easy) {
             if (!transfer->legRecorded) recordLegMetrics(*transfer); // cancelled or timed out mid-way
+            if (error && transfer->isDownload) keepForResuming(*transfer, *error);
             handOverRequest(*transfer);
             if (!transfer->filePath.empty()) {
                 if (transfer->file) std::fclose(transfer->file);

@@ -3,11 +3,13 @@
 
 #include "platform/net/URLSessionEngine.h"
 
+#include "platform/core/Ascii.h"
 #include "platform/core/Digest.h"
 #include "platform/core/Files.h"
 #include "platform/core/Paths.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/core/PropertyList.h"
+#include "platform/net/URLError.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,6 +74,22 @@ std::optional<core::Bytes> SessionEngine::makeResumeData(Transfer& t) {
     auto bytes = core::plist::write(core::Value(std::move(fields)), core::plist::Format::Binary);
     if (!bytes) return std::nullopt;
     return *bytes;
+}
+
+void SessionEngine::keepForResuming(Transfer& t, core::Error& error) {
+    // A cancel makes its own resume data, when asked for it.
+    if (isURLError(error, URLErrorCode::cancelled) || error.userInfo.find(kDownloadTaskResumeDataKey)) return;
+    // Only the body of a success is worth continuing, and only from a server that can be asked
+    // for the rest of the very same resource: a validator for If-Range and ranges not refused.
+    if (!t.response || (t.status != 200 && t.status != 206)) return;
+    const HTTPHeaders& fields = t.response->allHeaderFields();
+    if (!session::resumeValidator(fields)) return;
+    if (const std::string* ranges = fields.find("Accept-Ranges"); ranges && core::ascii::equalsIgnoringCase(core::ascii::trimmed(*ranges), "none"))
+        return;
+    auto data = makeResumeData(t);
+    if (!data) return;
+    t.filePath.clear(); // the partial file stays for the continuation
+    error.userInfo.set(kDownloadTaskResumeDataKey, std::move(*data));
 }
 
 void SessionEngine::finishDownload(Transfer& t) {

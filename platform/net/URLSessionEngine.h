@@ -6,8 +6,8 @@
 // delivery to the delegate and the end of a task (URLSessionDelivery.cpp), one leg's libcurl
 // transfer (URLSessionTransfer.cpp), connections per host (URLSessionHostSlots.cpp), redirects
 // (URLSessionRedirects.cpp), authentication and server-trust challenges
-// (URLSessionChallenges.cpp), downloads (URLSessionDownloads.cpp) and time-outs
-// (URLSessionTimeouts.cpp). Everything but the public calls runs on the network thread.
+// (URLSessionChallenges.cpp), downloads (URLSessionDownloads.cpp), time-outs
+// (URLSessionTimeouts.cpp) and the URL cache (URLSessionCaching.cpp). Everything but the public calls runs on the network thread.
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/OperationQueue.h"
@@ -123,6 +123,14 @@ private:
         std::int64_t resumeOffset = 0;
         // Metrics of finished legs (redirects) and of this one.
         std::shared_ptr<URLSessionTaskMetrics> metrics; // shared by all legs; set when the leg starts
+        // The URL cache.
+        std::shared_ptr<const CachedURLResponse> revalidating; // the stored response the request asks about
+        bool notModified = false; // the server confirmed `revalidating` (304): its body is the answer
+        bool storing = false;     // the body is kept in cacheBody, to be offered to the cache
+        std::size_t cacheLimit = 0; // the largest body kept for the cache
+        core::Bytes cacheBody;
+        double requestWallTime = 0;  // when the leg started and its head came, wall seconds
+        double responseWallTime = 0;
     };
 
     struct TrustProbe;
@@ -188,7 +196,7 @@ private:
     bool received(Transfer& t, const char* data, std::size_t n);
     void transferDone(CURL* easy, CURLcode code);
     void endWithHeldResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
-                                 core::Bytes body, std::shared_ptr<URLSessionTaskMetrics> metrics);
+                             const core::Bytes& body, std::shared_ptr<URLSessionTaskMetrics> metrics);
     void recordLegMetrics(Transfer& t);
     static void handOverRequest(Transfer& t);
 
@@ -217,7 +225,32 @@ private:
 
     bool openDownloadFile(Transfer& t);
     std::optional<core::Bytes> makeResumeData(Transfer& t);
+    // A download that failed part way keeps its file and puts resume data into the error when
+    // the server can be asked for the rest of the same resource.
+    void keepForResuming(Transfer& t, core::Error& error);
     void finishDownload(Transfer& t);
+
+    // ---- the URL cache (URLSessionCaching.cpp) ----
+
+    // Before a leg: answers the task from the cache (true), or leaves the leg to go out, made
+    // conditional when the stored response is to be revalidated (`revalidating` then set).
+    bool answerFromCache(const std::shared_ptr<URLSessionTask>& task, URLRequest& request, int redirects, const LegAuth& auth,
+                         const std::shared_ptr<URLSessionTaskMetrics>& metrics,
+                         std::shared_ptr<const CachedURLResponse>& revalidating);
+    void serveStored(const std::shared_ptr<URLSessionTask>& task, const URLRequest& request, int redirects,
+                     const CachedURLResponse& stored, const std::shared_ptr<URLSessionTaskMetrics>& metrics);
+    // At a final response's head: whether its body is kept for the cache.
+    void decideStoring(Transfer& t);
+    // At the end of a whole answer: invalidation by unsafe methods, the stored body of a 304, and
+    // the offer to the cache. True when it took the end of the task over.
+    bool endWithCaching(Transfer& t);
+    void offerToCache(Transfer& t, std::shared_ptr<const CachedURLResponse> proposed);
+    void cachingAnswered(const std::shared_ptr<URLSessionDataTask>& task, const std::shared_ptr<const CachedURLResponse>& answer,
+                         const URLRequest& keyed, bool authorized, const std::shared_ptr<URLSessionTaskMetrics>& metrics);
+    void storeAnswer(const std::shared_ptr<const CachedURLResponse>& answer, const URLRequest& keyed, bool authorized);
+    // The task's current request with the session's header fields, as the cache matches it.
+    URLRequest cacheRequestOf(const URLSessionTask& task) const;
+    static bool carriesAuthorization(const Transfer& t);
 
     // ---- the end of a task (URLSessionDelivery.cpp) ----
 

@@ -18,9 +18,14 @@
 
 namespace net {
 
-// One request/response exchange of the task (a redirect makes a second one).
+// Where a response came from.
+enum class ResourceFetchType { unknown = 0, networkLoad = 1, serverPush = 2, localCache = 3 };
+
+// One request/response exchange of the task (a redirect makes a second one). A response the URL
+// cache gave without asking the server has only its fetch start and response end dates.
 struct URLSessionTaskTransactionMetrics {
     std::optional<URLRequest> request;
+    ResourceFetchType resourceFetchType = ResourceFetchType::networkLoad;
     std::optional<double> fetchStartDate;
     std::optional<double> domainLookupStartDate;
     std::optional<double> domainLookupEndDate;

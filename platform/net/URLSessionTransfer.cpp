@@ -7,6 +7,7 @@
 #include "platform/core/Ascii.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/net/BodyLimit.h"
+#include "platform/net/HTTPCaching.h"
 #include "platform/net/ServerTrust.h"
 #include "platform/net/URLError.h"
 
@@ -37,6 +38,8 @@ void SessionEngine::startLeg(const std::shared_ptr<URLSessionTask>& task, URLReq
         finish(task, nullptr, makeURLError(URLErrorCode::unsupportedURL, requested));
         return;
     }
+    std::shared_ptr<const CachedURLResponse> revalidating;
+    if (answerFromCache(task, request, redirects, auth, metrics, revalidating)) return;
 
     auto transfer = std::make_unique<Transfer>();
     Transfer& t = *transfer;
@@ -51,6 +54,8 @@ void SessionEngine::startLeg(const std::shared_ptr<URLSessionTask>& task, URLReq
     t.lastActivity = now();
     t.resourceDeadline = resourceDeadline > 0 ? resourceDeadline : t.lastActivity + configuration_.timeoutIntervalForResource;
     t.legStart = dispatch::absoluteTime();
+    t.requestWallTime = dispatch::Clock::current().wallTime();
+    t.revalidating = std::move(revalidating);
     if (t.metrics->transactionMetrics.empty()) t.metrics->taskInterval.startDate = t.legStart; // the task's first leg
     t.isDownload = dynamic_cast<URLSessionDownloadTask*>(task.get()) != nullptr;
 
@@ -324,6 +329,16 @@ void SessionEngine::headComplete(Transfer& t) {
     auto response = session::makeReturned<const HTTPURLResponse>(home_, *t.request.url, t.status, std::move(t.httpVersion),
                                                                  std::move(t.headers));
     t.response = response;
+    t.responseWallTime = dispatch::Clock::current().wallTime();
+    if (t.revalidating && t.status == 304) {
+        // The stored response holds: it is the answer, with the fields the server refreshed.
+        const HTTPURLResponse& stored = *t.revalidating->response;
+        t.response = std::make_shared<const HTTPURLResponse>(stored.url(), stored.statusCode(), stored.httpVersion(),
+                                                             caching::mergedFields(stored.allHeaderFields(), response->allHeaderFields()));
+        t.notModified = true;
+        presentResponse(t, t.response);
+        return;
+    }
     const HTTPHeaders& fields = response->allHeaderFields();
     if (isRedirectStatus(t.status) && fields.contains("Location") && !t.isDownload) {
         // Whether this response is followed is decided when it is complete.
@@ -341,6 +356,7 @@ void SessionEngine::headComplete(Transfer& t) {
             return;
         }
     }
+    decideStoring(t);
     presentResponse(t, response);
 }
 
@@ -407,6 +423,14 @@ bool SessionEngine::received(Transfer& t, const char* data, std::size_t n) {
         total = task->bytesReceived_;
     }
     if (passesBodyLimit(configuration_, t.isDownload, total)) return false;
+    if (t.storing) {
+        if (t.cacheBody.size() + n > t.cacheLimit) {
+            t.storing = false; // too large to keep
+            core::Bytes().swap(t.cacheBody);
+        } else {
+            t.cacheBody.insert(t.cacheBody.end(), data, data + n);
+        }
+    }
     if (t.isDownload) {
         if (!t.file || std::fwrite(data, 1, n, t.file) != n) return false;
         if (responds(Callback::downloadTaskDidWriteData)) {
@@ -461,6 +485,7 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
             finishDownload(t);
             return;
         }
+        if (endWithCaching(t)) return;
         finish(t.task, &t, std::nullopt);
         return;
     }
@@ -481,7 +506,7 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
 // A redirect the delegate refused, or a challenge answered with no credential: the held
 // response is the task's answer.
 void SessionEngine::endWithHeldResponse(const std::shared_ptr<URLSessionTask>& task, std::shared_ptr<const HTTPURLResponse> response,
-                                            core::Bytes body, std::shared_ptr<URLSessionTaskMetrics> metrics) {
+                                        const core::Bytes& body, std::shared_ptr<URLSessionTaskMetrics> metrics) {
     Transfer t;
     t.engine = this;
     t.task = task;

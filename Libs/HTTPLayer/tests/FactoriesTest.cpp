@@ -117,6 +117,42 @@ TEST_F(FactoriesFixture, ADownloadGoesToTheDestinationItsClosureChooses) {
               "downloaded body");
 }
 
+TEST_F(FactoriesFixture, ADownloadCutOffKeepsResumeDataAndGoesOnFromIt) {
+    std::string content(300000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 23);
+    LoopbackServer server([&](const RecordedRequest& r) {
+        if (auto range = r.headers.value("Range")) {
+            const std::size_t from = std::stoul(range->substr(6));
+            Reply rest = Reply::text(206, content.substr(from), "application/octet-stream");
+            rest.headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(content.size() - 1) + "/" +
+                                                           std::to_string(content.size()));
+            return rest;
+        }
+        Reply cut = Reply::text(200, content, "application/octet-stream");
+        cut.headers.emplace_back("ETag", "\"whole\"");
+        cut.mode = Reply::Mode::truncateBody;
+        return cut;
+    });
+    const std::string destination = home.path() + "/resumed.bin";
+    auto to = [&](const net::URL&, const net::HTTPURLResponse&) {
+        return std::make_pair(net::URL::fileURL(destination), DownloadOptions(DownloadOptions::replaceExistingFile));
+    };
+    std::optional<DefaultDownloadResponse> failed;
+    auto first = manager->download(server.url("/cut"), HTTPMethod::get, std::nullopt, URLEncoding::default_(), std::nullopt, to);
+    first->response(nullptr, [&](const DefaultDownloadResponse& r) { failed = r; });
+    ASSERT_TRUE(await(failed).error());
+    ASSERT_TRUE(failed->resumeData());
+    EXPECT_EQ(first->resumeData(), failed->resumeData());
+
+    std::optional<DefaultDownloadResponse> resumed;
+    manager->download(*failed->resumeData(), to)->response(nullptr, [&](const DefaultDownloadResponse& r) { resumed = r; });
+    EXPECT_FALSE(await(resumed).error());
+    EXPECT_EQ(server.requests().back().headers.value("Range"), "bytes=" + std::to_string(content.size() / 2) + "-");
+    auto stored = core::files::read(destination);
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(std::string(stored->begin(), stored->end()) == content);
+}
+
 // Which road a form takes: in memory below the threshold on a session without an identifier,
 // else through a file that is removed once the upload is done.
 TEST_F(FactoriesFixture, MultipartFormsTakeTheMemoryOrTheFileRoad) {

@@ -6,6 +6,7 @@
 #include "platform/core/PropertyList.h"
 #include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "platform/net/testing/LoopbackServer.h"
 
@@ -27,10 +28,11 @@ public:
         std::lock_guard lock(mutex_);
         downloaded_ = bytes ? std::string(bytes->begin(), bytes->end()) : "<unreadable>";
     }
-    void didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>&) override {
+    void didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>& error) override {
         {
             std::lock_guard lock(mutex_);
             ++completed_;
+            lastError_ = error;
         }
         changed_.notify_all();
     }
@@ -42,8 +44,13 @@ public:
         std::lock_guard lock(mutex_);
         return downloaded_;
     }
+    std::optional<core::Error> lastError() {
+        std::lock_guard lock(mutex_);
+        return lastError_;
+    }
 
 private:
+    std::optional<core::Error> lastError_;
     std::mutex mutex_;
     std::condition_variable changed_;
     int completed_ = 0;
@@ -131,4 +138,70 @@ TEST_F(ResumeFixture, ResumeDataNamingAnyOtherFileStartsOver) {
         EXPECT_EQ(*core::files::read(victim), core::Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     }
     ::unlink(linked.c_str());
+}
+
+TEST_F(ResumeFixture, ADownloadTheServerCutsOffKeepsResumeDataWhenTheRestCanBeAskedFor) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> fields;
+        bool resumable;
+    };
+    const std::vector<Row> rows = {
+        {"strong ETag", {{"ETag", "\"v1\""}}, true},
+        {"Last-Modified", {{"Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT"}}, true},
+        {"weak ETag only", {{"ETag", "W/\"v1\""}}, false},
+        {"ranges refused", {{"ETag", "\"v1\""}, {"Accept-Ranges", "none"}}, false},
+        {"no validator", {}, false},
+    };
+    int completions = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        LoopbackServer server([&](const RecordedRequest&) {
+            Reply reply = Reply::text(200, content, "application/octet-stream");
+            reply.headers = row.fields;
+            reply.mode = Reply::Mode::truncateBody;
+            return reply;
+        });
+        session->downloadTask(URLRequest(URL::parse(server.url("/cut"))))->resume();
+        ASSERT_TRUE(recorder->waitForCompletions(++completions));
+        auto error = recorder->lastError();
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(isURLError(*error, URLErrorCode::networkConnectionLost));
+        const core::Value* data = error->userInfo.find(kDownloadTaskResumeDataKey);
+        EXPECT_EQ(data != nullptr, row.resumable);
+        if (!data) continue;
+        auto parsed = core::plist::read(data->asBytes());
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->value.find("offset")->asInt(), static_cast<long long>(content.size() / 2));
+        // The partial file stays for the continuation; nothing is left once it is used.
+        const std::string partial = parsed->value.find("path")->asString();
+        EXPECT_TRUE(core::files::exists(partial));
+        ::unlink(partial.c_str());
+    }
+}
+
+TEST_F(ResumeFixture, ADownloadCutAtTenMegabytesGoesOnFromWhereItStopped) {
+    content.assign(20 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 131) >> 7);
+    LoopbackServer server([&](const RecordedRequest& r) {
+        Reply reply = answer(r);
+        if (!r.headers.contains("Range")) reply.mode = Reply::Mode::truncateBody;
+        return reply;
+    });
+    session->downloadTask(URLRequest(URL::parse(server.url("/big"))))->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(1));
+    auto error = recorder->lastError();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->description, "The network connection was lost.");
+    const core::Value* data = error->userInfo.find(kDownloadTaskResumeDataKey);
+    ASSERT_TRUE(data);
+
+    session->downloadTask(data->asBytes())->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(2));
+    EXPECT_FALSE(recorder->lastError());
+    EXPECT_EQ(server.requests().back().headers.value("Range"), "bytes=10485760-");
+    EXPECT_EQ(server.requestCount(), 2u);
+    const std::string downloaded = recorder->downloaded();
+    EXPECT_EQ(downloaded.size(), content.size());
+    EXPECT_TRUE(downloaded == content);
 }
