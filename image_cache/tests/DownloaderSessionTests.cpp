@@ -251,6 +251,25 @@ TEST_F(image_cache_DownloaderSession, ASelfSignedServerLoadsOnlyWithAllowInvalid
     }
 }
 
+TEST_F(image_cache_DownloaderSession, ABodyPastTheSessionsLimitEndsTheLoad) {
+    // Ten times the picture's bytes: not a picture, and longer than the limit below.
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = pictureReply();
+        reply.repeat = 10;
+        return reply;
+    });
+    EXPECT_EQ(downloader->sessionConfiguration().maximumBodyLength, RIImageDownloader::kDefaultMaximumBodyLength);
+    auto configuration = net::URLSessionConfiguration::ephemeralConfiguration();
+    configuration.maximumBodyLength = static_cast<std::int64_t>(testsupport::pngBytes().size()) * 2;
+    downloader = RIImageDownloader::create(configuration);
+    Answer a;
+    downloader->downloadImageWithURL(net::URL::parse(server.url("/long")), 0, nullptr, into(a));
+    ASSERT_TRUE(waitFor([&] { return a.calls > 0; }));
+    EXPECT_FALSE(a.image);
+    ASSERT_TRUE(a.error);
+    EXPECT_TRUE(net::isURLError(*a.error, net::URLErrorCode::dataLengthExceedsMaximum));
+}
+
 // The indicator a program registers with the object runtime.
 class TestActivityIndicator : public core::Object, public RINetworkActivityIndicatorInterface {
     QUILLORA_CLASS(RINetworkActivityIndicator)
