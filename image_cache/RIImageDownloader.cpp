@@ -491,7 +491,7 @@ RIImageDownloaderOperationClass RIImageDownloader::operationClass() const {
     return operationClass_ ? *operationClass_ : RIImageDownloaderOperationClass::of<RIImageDownloaderOperation>();
 }
 
-// Steps 3 and 4 of starting a download: the request and its operation. Called under operationsLock_.
+// Steps 3 and 4 of starting a download: the request and its operation. Called without operationsLock_.
 std::shared_ptr<RIImageDownloaderOperationInterface> RIImageDownloader::makeOperation(const net::URL& url, std::uint64_t options) {
     double timeout = downloadTimeout == 0 ? 15.0 : downloadTimeout;
     net::URLRequest request(url,
@@ -502,8 +502,7 @@ std::shared_ptr<RIImageDownloaderOperationInterface> RIImageDownloader::makeOper
     auto headers = allHTTPHeaderFields();
     if (headersFilter) headers = headersFilter(url, headers);
     for (const auto& [field, value] : headers) request.setValue(value, field);
-    auto make = operationClass_ ? operationClass_->make : RIImageDownloaderOperationClass::of<RIImageDownloaderOperation>().make;
-    auto operation = make(std::move(request), currentSession(), options);
+    auto operation = operationClass().make(std::move(request), currentSession(), options);
     operation->shouldDecompressImages = shouldDecompressImages;
     if (urlCredential) operation->credential = urlCredential;
     else if (username && password) operation->credential = net::URLCredential{*username, *password};
@@ -520,13 +519,22 @@ std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(co
     const std::string key = url->absoluteString();
     std::shared_ptr<RIImageDownloaderOperationInterface> operation;
     bool created = false;
+    // An operation that finished or was cancelled but is still listed would never answer.
+    const auto joinable = [this, &key]() -> std::shared_ptr<RIImageDownloaderOperationInterface> {
+        auto it = URLOperations_.find(key);
+        return it != URLOperations_.end() && it->second->canJoin() ? it->second : nullptr;
+    };
     {
         std::lock_guard lock(operationsLock_);
-        auto it = URLOperations_.find(key);
-        // An operation that finished or was cancelled but is still listed would never answer.
-        if (it != URLOperations_.end() && it->second->canJoin()) operation = it->second;
+        operation = joinable();
+    }
+    if (!operation) {
+        // Made without the lock: the header filter and the operation class are the caller's code.
+        auto made = makeOperation(*url, options);
+        std::lock_guard lock(operationsLock_);
+        operation = joinable();  // another caller may have listed one meanwhile
         if (!operation) {
-            operation = makeOperation(*url, options);
+            operation = std::move(made);
             if (options & RIImageDownloaderHighPriority) operation->setQueuePriority(dispatch::Operation::high);
             else if (options & RIImageDownloaderLowPriority) operation->setQueuePriority(dispatch::Operation::low);
             std::weak_ptr<RIImageDownloader> weak = weak_from_this();
