@@ -196,6 +196,23 @@ TEST_F(image_cache_DownloaderSession, WithoutItsSessionAnOperationMakesItsOwn) {
     }
 }
 
+TEST_F(image_cache_DownloaderSession, TheSharedDownloaderKeepsItsSession) {
+    LoopbackServer server([](const RecordedRequest&) {
+        Reply reply = pictureReply();
+        reply.mode = Reply::Mode::stallBeforeHead;
+        return reply;
+    });
+    auto shared = RIImageDownloader::sharedDownloader();
+    Answer a;
+    shared->downloadImageWithURL(net::URL::parse(server.url("/shared.png")), 0, nullptr, into(a));
+    ASSERT_TRUE(waitFor([&] { return server.requestCount() == 1; }));
+    shared->invalidateSessionAndCancel(true);
+    server.releaseStalls();
+    ASSERT_TRUE(waitFor([&] { return a.calls > 0; }));
+    EXPECT_TRUE(a.image);
+    EXPECT_FALSE(a.error);
+}
+
 // The session times a request out after the smaller of its own time-out and the session's.
 TEST_F(image_cache_DownloaderSession, ADownloadTimeoutLongerThanFifteenSecondsHolds) {
     auto clock = std::make_shared<dispatch::VirtualClock>();
