@@ -15,7 +15,10 @@
 #include <dirent.h>
 #include <filesystem>
 #include <future>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,8 +50,13 @@ std::string withoutExtension(const std::string& path) {
     return path.substr(0, dot);
 }
 
-Data readFile(const std::string& path) {
-    // Never through a symbolic link.
+bool existsNoFollow(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Reads a regular file, never through a symbolic link, as the reading options say.
+Data readFile(const std::string& path, uint64_t options) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
@@ -58,19 +66,44 @@ Data readFile(const std::string& path) {
     }
     std::string out(static_cast<size_t>(st.st_size), '\0');
     size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
+    void* mapped = MAP_FAILED;
+    if ((options & (RIImageCacheReadingMappedIfSafe | RIImageCacheReadingMappedAlways)) && !out.empty())
+        mapped = ::mmap(nullptr, out.size(), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+        // A file cut short meanwhile would fault past its end: copy only what it still holds.
+        struct stat now {};
+        done = ::fstat(fd, &now) == 0 ? std::min(out.size(), static_cast<size_t>(std::max<off_t>(0, now.st_size))) : 0;
+        std::memcpy(out.data(), mapped, done);
+        ::munmap(mapped, out.size());
+    } else {
+        while (done < out.size()) {
+            ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
     }
+    if (options & RIImageCacheReadingUncached) (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     ::close(fd);
     out.resize(done);
     return out;
 }
 
-bool existsNoFollow(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+// Writes a cache file as the writing options say; false when nothing was written.
+bool writeFile(const std::string& path, const std::string& bytes, uint64_t options) {
+    if ((options & RIImageCacheWritingWithoutOverwriting) && existsNoFollow(path)) return false;
+    if (options & RIImageCacheWritingAtomic) return static_cast<bool>(core::files::writeAtomically(path, bytes));
+    // In place: a reader may see the file half written, as the option asks.
+    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | ((options & RIImageCacheWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return ::close(fd) == 0 && done == bytes.size();
 }
 
 struct FileEntry {
@@ -222,7 +255,7 @@ void RIImageCache::storeImageDataToDiskOnIOQueue(const Data& imageData, const st
     if (!imageData || key.empty()) return;
     (void)core::files::createDirectories(diskCachePath_);
     // Errors are ignored: a failed write leaves no file and the next load downloads again.
-    (void)core::files::writeAtomically(defaultCachePathForKey(key), *imageData);
+    (void)writeFile(defaultCachePathForKey(key), *imageData, config_.diskCacheWritingOptions);
 }
 
 std::shared_ptr<RIImageCacheOperation> RIImageCache::queryCacheOperationForKey(const std::optional<std::string>& key, unsigned options, QueryDone done) {
@@ -275,12 +308,13 @@ ImagePtr RIImageCache::imageFromCacheForKey(const std::string& key) {
 
 Data RIImageCache::diskImageDataBySearchingAllPathsForKey(const std::string& key) const {
     const std::string path = defaultCachePathForKey(key);
-    if (Data data = readFile(path)) return data;
-    if (Data data = readFile(withoutExtension(path))) return data;
+    const uint64_t options = config_.diskCacheReadingOptions;
+    if (Data data = readFile(path, options)) return data;
+    if (Data data = readFile(withoutExtension(path), options)) return data;
     for (const auto& custom : customPathsCopy()) {
         const std::string p = cachePathForKey(key, custom);
-        if (Data data = readFile(p)) return data;
-        if (Data data = readFile(withoutExtension(p))) return data;
+        if (Data data = readFile(p, options)) return data;
+        if (Data data = readFile(withoutExtension(p), options)) return data;
     }
     return std::nullopt;
 }

@@ -20,12 +20,26 @@
 
 namespace image_cache {
 
+// How cache files are read: mapped into memory (when safe, or always; both map here, the cache
+// reading only regular files of its own), and without keeping them in the system's file cache.
+enum RIImageCacheReadingOptions : uint64_t {
+    RIImageCacheReadingMappedIfSafe = 1u << 0,
+    RIImageCacheReadingUncached = 1u << 1,
+    RIImageCacheReadingMappedAlways = 1u << 3,
+};
+// How cache files are written: atomically (a new file renamed over the old), and never over an
+// existing file.
+enum RIImageCacheWritingOptions : uint64_t {
+    RIImageCacheWritingAtomic = 1u << 0,
+    RIImageCacheWritingWithoutOverwriting = 1u << 1,
+};
+
 struct RIImageCacheConfig {
     bool shouldDecompressImages = true;
     bool shouldDisableiCloud = true;  // nothing to exclude from on this system
     bool shouldCacheImagesInMemory = true;
-    uint64_t diskCacheReadingOptions = 0;
-    uint64_t diskCacheWritingOptions = 1;  // atomic writes
+    uint64_t diskCacheReadingOptions = 0;                          // RIImageCacheReadingOptions
+    uint64_t diskCacheWritingOptions = RIImageCacheWritingAtomic;  // RIImageCacheWritingOptions
     int64_t maxCacheAge = 60 * 60 * 24 * 7;  // seconds
     uint64_t maxCacheSize = 0;               // bytes; 0 = no limit
 };

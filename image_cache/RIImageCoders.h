@@ -1,5 +1,5 @@
 #pragma once
-// The coders: the still-image coder (PNG, JPEG, GIF as a still, TIFF; progressive decoding;
+// The coders: the still-image coder (PNG, JPEG, GIF as a still, TIFF, HEIC; progressive decoding;
 // decompression, and scaled-down decompression of very large images), the animated GIF coder,
 // and the ordered set of coders that the cache and the downloader use.
 
@@ -27,9 +27,9 @@ public:
     bool canIncrementallyDecodeFromData(const Data& data) const override;
     ImagePtr incrementallyDecodedImageWithData(const Data& data, bool finished) override;
 
-    // No HEIC codec is built in: both answers are false.
-    static bool canDecodeFromHEICFormat() { return false; }
-    static bool canEncodeToHEICFormat() { return false; }
+    // Whether libheif here decodes, and encodes, HEVC pictures; each asked once.
+    static bool canDecodeFromHEICFormat();
+    static bool canEncodeToHEICFormat();
     // False for no image, animated images and images with alpha.
     static bool shouldDecodeImage(const ImagePtr& image);
     // True when the image has more than 15728640 pixels.

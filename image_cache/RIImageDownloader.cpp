@@ -16,36 +16,71 @@ core::Error imageError(std::string description) { return core::Error{kRIImageErr
 
 std::string keyFor(const net::URLRequest& request) { return request.url ? request.url->absoluteString() : std::string(); }
 
-// The session holds its delegate strongly; this one reaches the downloader weakly.
-class SessionDelegate final : public net::URLSessionDelegate {
+// The session holds its delegate strongly; this one reaches the operations weakly, through a
+// lookup: the downloader's table for its own session, the one operation for a session an
+// operation made for itself. An event no operation takes gets the session's default answer.
+class OperationForwarder final : public net::URLSessionDelegate {
 public:
-    explicit SessionDelegate(std::weak_ptr<RIImageDownloader> downloader) : downloader_(std::move(downloader)) {}
+    using Lookup = std::function<std::shared_ptr<RIImageDownloaderOperationInterface>(const net::URLSessionTask&)>;
+    explicit OperationForwarder(Lookup lookup) : lookup_(std::move(lookup)) {}
+    using net::URLSessionDelegate::didReceiveChallenge;
 
-    void didReceiveResponse(const Session&, const DataTask& task, std::shared_ptr<const net::HTTPURLResponse> response,
+    void didReceiveResponse(const Session& session, const DataTask& task, std::shared_ptr<const net::HTTPURLResponse> response,
                             std::function<void(net::ResponseDisposition)> completion) override {
-        if (auto op = find(task)) op->didReceiveResponse(std::move(response), std::move(completion));
+        if (auto op = find(task, Callback::dataTaskDidReceiveResponse)) op->didReceiveResponse(session, task, std::move(response), std::move(completion));
         else completion(net::ResponseDisposition::allow);
     }
-    void didReceiveData(const Session&, const DataTask& task, const core::Bytes& data) override {
-        if (auto op = find(task)) op->didReceiveData(data);
+    void didReceiveData(const Session& session, const DataTask& task, const core::Bytes& data) override {
+        if (auto op = find(task, Callback::dataTaskDidReceiveData)) op->didReceiveData(session, task, data);
     }
-    void willCacheResponse(const Session&, const DataTask& task, std::shared_ptr<const net::CachedURLResponse> proposed,
+    void willCacheResponse(const Session& session, const DataTask& task, std::shared_ptr<const net::CachedURLResponse> proposed,
                            std::function<void(std::shared_ptr<const net::CachedURLResponse>)> completion) override {
-        if (auto op = find(task)) op->willCacheResponse(std::move(proposed), std::move(completion));
+        if (auto op = find(task, Callback::dataTaskWillCacheResponse)) op->willCacheResponse(session, task, std::move(proposed), std::move(completion));
         else completion(std::move(proposed));
     }
-    void didCompleteWithError(const Session&, const Task& task, const std::optional<core::Error>& error) override {
-        if (auto op = find(task)) op->didCompleteWithError(error);
+    void didCompleteWithError(const Session& session, const Task& task, const std::optional<core::Error>& error) override {
+        if (auto op = find(task, Callback::taskDidComplete)) op->didCompleteWithError(session, task, error);
+    }
+    void willPerformHTTPRedirection(const Session& session, const Task& task, std::shared_ptr<const net::HTTPURLResponse> response,
+                                    net::URLRequest newRequest, std::function<void(std::optional<net::URLRequest>)> completion) override {
+        if (auto op = find(task, Callback::taskWillPerformHTTPRedirection))
+            op->willPerformHTTPRedirection(session, task, std::move(response), std::move(newRequest), std::move(completion));
+        else completion(std::move(newRequest));
+    }
+    void didReceiveChallenge(const Session& session, const Task& task, const net::URLAuthenticationChallenge& challenge,
+                             net::ChallengeCompletion completion) override {
+        if (auto op = find(task, Callback::taskDidReceiveChallenge)) op->didReceiveChallenge(session, task, challenge, std::move(completion));
+        else completion(net::AuthChallengeDisposition::performDefaultHandling, std::nullopt);
+    }
+    bool wantsServerTrustChallenge(const Session& session, const Task& task, const std::string& host) override {
+        auto op = find(task, Callback::taskDidReceiveChallenge);
+        return op && op->wantsServerTrustChallenge(session, task, host);
     }
 
 private:
-    std::shared_ptr<RIImageDownloaderOperation> find(const std::shared_ptr<net::URLSessionTask>& task) const {
-        auto downloader = downloader_.lock();
-        return downloader && task ? downloader->operationWithTask(task->taskIdentifier()) : nullptr;
+    std::shared_ptr<RIImageDownloaderOperationInterface> find(const std::shared_ptr<net::URLSessionTask>& task, Callback callback) const {
+        auto op = task ? lookup_(*task) : nullptr;
+        return op && op->respondsTo(callback) ? op : nullptr;
     }
-    std::weak_ptr<RIImageDownloader> downloader_;
+    Lookup lookup_;
 };
 
+bool isServerTrust(const net::URLAuthenticationChallenge& challenge) {
+    return challenge.protectionSpace.authenticationMethod == net::kAuthenticationMethodServerTrust;
+}
+
+// Who registered for the downloader's start and stop notifications on behalf of the network
+// activity indicator; replaced whenever the hook runs again.
+struct ActivityHook {
+    std::mutex mutex;
+    core::NotificationCenter::Token start;  // guarded by mutex
+    core::NotificationCenter::Token stop;   // guarded by mutex
+};
+
+ActivityHook& activityHook() {
+    static auto* hook = new ActivityHook;  // kept for the process: observers may fire during exit
+    return *hook;
+}
 } // namespace
 
 // The operation.
@@ -53,6 +88,11 @@ private:
 RIImageDownloaderOperation::RIImageDownloaderOperation(net::URLRequest request, std::shared_ptr<net::URLSession> session, std::uint64_t options)
     : request_(std::move(request)), unownedSession_(session), options_(options),
       coderQueue_(dispatch::Queue::serial("com.tarnwick.RIImageDownloaderOperationCoderQueue")) {}
+
+RIImageDownloaderOperation::~RIImageDownloaderOperation() {
+    // An operation let go before it ended still lets its own session go.
+    if (ownedSession_) ownedSession_->invalidateAndCancel();
+}
 
 std::shared_ptr<RIImageDownloaderCallbacks> RIImageDownloaderOperation::addHandlersForProgress(RIImageDownloaderProgressBlock progress,
                                                                                                RIImageDownloaderCompletedBlock completed) {
@@ -102,6 +142,7 @@ void RIImageDownloaderOperation::completeCallers(ImagePtr image, Data data, std:
     {
         // The final answer closes the operation to new callers in the same step.
         std::lock_guard lock(lock_);
+        if (finished && answered_) return;  // a cancel answered first
         if (finished) answered_ = true;
         for (const auto& record : callbackBlocks_)
             if (record->completed) blocks.push_back(record->completed);
@@ -128,22 +169,31 @@ void RIImageDownloaderOperation::main() {
             if (id != ui::Application::kBackgroundTaskInvalid) ui::Application::shared().endBackgroundTask(id);
         }));
     }
-    std::shared_ptr<net::URLSessionDataTask> task;
-    if (auto session = unownedSession_.lock()) {
-        if (options_ & RIImageDownloaderIgnoreCachedResponse) {
-            // What the URL cache holds now: a body equal to it brings nothing new.
-            auto cache = session->configuration().urlCache ? session->configuration().urlCache : net::URLCache::shared();
-            std::lock_guard cacheLock(*cache);
-            if (auto stored = cache->cachedResponse(request_)) {
-                std::lock_guard lock(lock_);
-                cachedData_ = std::string(stored->data.begin(), stored->data.end());
-            }
-        }
-        task = session->dataTask(request_);
+    auto session = unownedSession_.lock();
+    if (!session) {
+        // The downloader's session is gone: one of our own, for this transfer only.
+        auto configuration = net::URLSessionConfiguration::defaultConfiguration();
+        configuration.timeoutIntervalForRequest = std::max(kOwnedSessionTimeout, request_.timeoutInterval);
+        configuration.maximumBodyLength = RIImageDownloader::kDefaultMaximumBodyLength;
+        std::weak_ptr<Operation> weak = weak_from_this();
+        session = net::URLSession::create(std::move(configuration), std::make_shared<OperationForwarder>([weak](const net::URLSessionTask&) {
+            return std::static_pointer_cast<RIImageDownloaderOperationInterface>(weak.lock());
+        }));
     }
+    if (options_ & RIImageDownloaderIgnoreCachedResponse) {
+        // What the URL cache holds now: a body equal to it brings nothing new.
+        auto cache = session->configuration().urlCache ? session->configuration().urlCache : net::URLCache::shared();
+        std::lock_guard cacheLock(*cache);
+        if (auto stored = cache->cachedResponse(request_)) {
+            std::lock_guard lock(lock_);
+            cachedData_ = std::string(stored->data.begin(), stored->data.end());
+        }
+    }
+    std::shared_ptr<net::URLSessionDataTask> task = session->dataTask(request_);
     {
         std::lock_guard lock(lock_);
         dataTask_ = task;
+        if (session != unownedSession_.lock()) ownedSession_ = session;
     }
     if (!task) {
         completeCallers(nullptr, std::nullopt, core::Error{std::string(net::kURLErrorDomain), -1, "Task can't be initialized", {}}, true);
@@ -160,7 +210,40 @@ void RIImageDownloaderOperation::main() {
     if (id != ui::Application::kBackgroundTaskInvalid) app.endBackgroundTask(id);
 }
 
-void RIImageDownloaderOperation::didReceiveResponse(std::shared_ptr<const net::HTTPURLResponse> response,
+bool RIImageDownloaderOperation::respondsTo(Callback callback) const {
+    switch (callback) {
+    case Callback::dataTaskDidReceiveResponse:
+    case Callback::dataTaskDidReceiveData:
+    case Callback::dataTaskWillCacheResponse:
+    case Callback::taskDidComplete:
+    case Callback::taskDidReceiveChallenge: return true;
+    default: return false;
+    }
+}
+
+bool RIImageDownloaderOperation::wantsServerTrustChallenge(const Session&, const Task&, const std::string&) {
+    return (options_ & RIImageDownloaderAllowInvalidCertificates) != 0;
+}
+
+void RIImageDownloaderOperation::didReceiveChallenge(const Session&, const Task&, const net::URLAuthenticationChallenge& challenge,
+                                                     net::ChallengeCompletion completion) {
+    using D = net::AuthChallengeDisposition;
+    if (isServerTrust(challenge)) {
+        if ((options_ & RIImageDownloaderAllowInvalidCertificates) && challenge.serverTrust)
+            completion(D::useCredential, net::URLChallengeCredential{std::nullopt, challenge.serverTrust});
+        else
+            completion(D::performDefaultHandling, std::nullopt);
+        return;
+    }
+    // Without a credential of its own the session's default handling (its stored default
+    // credential, else the 401 as the answer); a credential goes once, so a wrong one ends the
+    // transfer instead of asking again and again.
+    if (!credential) completion(D::performDefaultHandling, std::nullopt);
+    else if (challenge.previousFailureCount == 0) completion(D::useCredential, net::URLChallengeCredential{credential, nullptr});
+    else completion(D::cancelAuthenticationChallenge, std::nullopt);
+}
+
+void RIImageDownloaderOperation::didReceiveResponse(const Session&, const DataTask&, std::shared_ptr<const net::HTTPURLResponse> response,
                                                     std::function<void(net::ResponseDisposition)> completion) {
     std::int64_t expected = response ? std::max<std::int64_t>(0, response->expectedContentLength()) : 0;
     int status = response ? response->statusCode() : 0;
@@ -177,7 +260,7 @@ void RIImageDownloaderOperation::didReceiveResponse(std::shared_ptr<const net::H
     completion(valid ? net::ResponseDisposition::allow : net::ResponseDisposition::cancel);
 }
 
-void RIImageDownloaderOperation::didReceiveData(const core::Bytes& data) {
+void RIImageDownloaderOperation::didReceiveData(const Session&, const DataTask&, const core::Bytes& data) {
     std::int64_t expected, received;
     bool decodePartial = false;
     {
@@ -231,12 +314,12 @@ void RIImageDownloaderOperation::didReceiveData(const core::Bytes& data) {
     callProgress(received, expected);
 }
 
-void RIImageDownloaderOperation::willCacheResponse(std::shared_ptr<const net::CachedURLResponse> proposed,
+void RIImageDownloaderOperation::willCacheResponse(const Session&, const DataTask&, std::shared_ptr<const net::CachedURLResponse> proposed,
                                                    std::function<void(std::shared_ptr<const net::CachedURLResponse>)> completion) {
     completion((options_ & RIImageDownloaderUseURLCache) ? std::move(proposed) : nullptr);
 }
 
-void RIImageDownloaderOperation::didCompleteWithError(const std::optional<core::Error>& sessionError) {
+void RIImageDownloaderOperation::didCompleteWithError(const Session&, const Task&, const std::optional<core::Error>& sessionError) {
     std::optional<core::Error> error = sessionError;
     std::string data;
     bool anyCompletion = false;
@@ -295,10 +378,14 @@ void RIImageDownloaderOperation::cancel() {
         dataTask_.reset();
         postStop = task && !stopPosted_;
         stopPosted_ = stopPosted_ || postStop;
-        callbackBlocks_.clear();  // cancelled callers are not called
     }
     if (task) task->cancel();
     if (postStop) post(kRIImageDownloadStopNotification);
+    // Callers that cancelled their tokens are gone from the list and hear nothing. Any still
+    // listed did not ask for this (the downloader cancelled its downloads or replaced its
+    // session, or the background time ran out): they hear that it was cancelled, once.
+    completeCallers(nullptr, std::nullopt, net::makeURLError(net::URLErrorCode::cancelled, request_.url), true);
+    reset();
     if (isExecuting()) done();
 }
 
@@ -308,9 +395,15 @@ void RIImageDownloaderOperation::done() {
 }
 
 void RIImageDownloaderOperation::reset() {
-    std::lock_guard lock(lock_);
-    callbackBlocks_.clear();
-    dataTask_.reset();
+    std::shared_ptr<net::URLSession> owned;
+    {
+        std::lock_guard lock(lock_);
+        callbackBlocks_.clear();
+        dataTask_.reset();
+        owned = std::move(ownedSession_);
+        ownedSession_.reset();
+    }
+    if (owned) owned->invalidateAndCancel();
 }
 
 void RIImageDownloadToken::cancel() {
@@ -320,22 +413,126 @@ void RIImageDownloadToken::cancel() {
 // The downloader.
 
 std::shared_ptr<RIImageDownloader> RIImageDownloader::sharedDownloader() {
-    static const auto* downloader = new std::shared_ptr<RIImageDownloader>(create());  // kept for the whole process
+    static const auto* downloader = [] {
+        auto* shared = new std::shared_ptr<RIImageDownloader>(create());  // kept for the whole process
+        (*shared)->isShared_ = true;
+        return shared;
+    }();
     return *downloader;
 }
 
+void RIImageDownloader::initialize() {
+    auto indicator = std::dynamic_pointer_cast<RINetworkActivityIndicatorInterface>(
+        core::ClassRegistry::create(kRINetworkActivityIndicatorClassName));
+    auto& hook = activityHook();
+    core::NotificationCenter::Token start, stop;
+    if (indicator) {
+        auto& center = core::NotificationCenter::defaultCenter();
+        start = center.addObserver(kRIImageDownloadStartNotification, [indicator](const core::Notification&) { indicator->startActivity(); });
+        stop = center.addObserver(kRIImageDownloadStopNotification, [indicator](const core::Notification&) { indicator->stopActivity(); });
+    }
+    std::lock_guard lock(hook.mutex);
+    // The tokens replaced here go at the end of the scope, with the lock already released.
+    std::swap(hook.start, start);
+    std::swap(hook.stop, stop);
+}
+
 std::shared_ptr<RIImageDownloader> RIImageDownloader::create(net::URLSessionConfiguration configuration) {
+    static std::once_flag initialized;
+    std::call_once(initialized, &RIImageDownloader::initialize);
     std::shared_ptr<RIImageDownloader> downloader(new RIImageDownloader());
     downloader->downloadQueue_ = dispatch::OperationQueue::create("com.tarnwick.RIImageDownloader");
     downloader->downloadQueue_->setMaxConcurrentOperationCount(6);
-    configuration.timeoutIntervalForRequest = downloader->downloadTimeout;
-    downloader->session_ = net::URLSession::create(std::move(configuration), std::make_shared<SessionDelegate>(downloader));
+    auto session = downloader->makeSession(std::move(configuration));
+    std::lock_guard lock(downloader->sessionLock_);
+    downloader->session_ = std::move(session);
     return downloader;
 }
 
 RIImageDownloader::~RIImageDownloader() {
     if (downloadQueue_) downloadQueue_->cancelAllOperations();
     if (session_) session_->invalidateAndCancel();
+}
+
+std::shared_ptr<net::URLSession> RIImageDownloader::makeSession(net::URLSessionConfiguration configuration) {
+    if (configuration.maximumBodyLength < 0) configuration.maximumBodyLength = kDefaultMaximumBodyLength;
+    {
+        std::lock_guard lock(sessionLock_);
+        configuration_ = configuration;
+    }
+    std::weak_ptr<RIImageDownloader> weak = weak_from_this();
+    return net::URLSession::create(std::move(configuration), std::make_shared<OperationForwarder>([weak](const net::URLSessionTask& task) {
+        auto self = weak.lock();
+        return self ? self->operationWithTask(task.taskIdentifier()) : nullptr;
+    }));
+}
+
+std::shared_ptr<net::URLSession> RIImageDownloader::currentSession() const {
+    std::lock_guard lock(sessionLock_);
+    return session_;
+}
+
+net::URLSessionConfiguration RIImageDownloader::sessionConfiguration() const {
+    std::lock_guard lock(sessionLock_);
+    return session_ ? session_->configuration() : configuration_;
+}
+
+void RIImageDownloader::createNewSessionWithConfiguration(net::URLSessionConfiguration configuration) {
+    cancelAllDownloads();
+    std::shared_ptr<net::URLSession> old;
+    {
+        std::lock_guard lock(sessionLock_);
+        old = std::move(session_);
+        session_.reset();
+    }
+    if (old) old->invalidateAndCancel();
+    configuration.timeoutIntervalForRequest = downloadTimeout;
+    auto session = makeSession(std::move(configuration));
+    std::lock_guard lock(sessionLock_);
+    session_ = std::move(session);
+}
+
+void RIImageDownloader::invalidateSessionAndCancel(bool cancelPendingOperations) {
+    if (isShared_) return;
+    std::shared_ptr<net::URLSession> session;
+    {
+        std::lock_guard lock(sessionLock_);
+        session = std::move(session_);
+        session_.reset();
+    }
+    if (!session) return;
+    // Running tasks hold the session until they end.
+    if (cancelPendingOperations) session->invalidateAndCancel();
+    else session->finishTasksAndInvalidate();
+}
+
+void RIImageDownloader::setOperationClass(std::optional<RIImageDownloaderOperationClass> operationClass) {
+    std::lock_guard lock(operationsLock_);
+    if (operationClass && operationClass->make) operationClass_ = std::move(operationClass);
+    else operationClass_.reset();
+}
+
+RIImageDownloaderOperationClass RIImageDownloader::operationClass() const {
+    std::lock_guard lock(operationsLock_);
+    return operationClass_ ? *operationClass_ : RIImageDownloaderOperationClass::of<RIImageDownloaderOperation>();
+}
+
+// Steps 3 and 4 of starting a download: the request and its operation. Called without operationsLock_.
+std::shared_ptr<RIImageDownloaderOperationInterface> RIImageDownloader::makeOperation(const net::URL& url, std::uint64_t options) {
+    double timeout = downloadTimeout == 0 ? 15.0 : downloadTimeout;
+    net::URLRequest request(url,
+                            (options & RIImageDownloaderUseURLCache) ? net::CachePolicy::useProtocolCachePolicy
+                                                                      : net::CachePolicy::reloadIgnoringLocalCacheData,
+                            timeout);
+    request.httpShouldHandleCookies = (options & RIImageDownloaderHandleCookies) != 0;
+    auto headers = allHTTPHeaderFields();
+    if (headersFilter) headers = headersFilter(url, headers);
+    for (const auto& [field, value] : headers) request.setValue(value, field);
+    auto operation = operationClass().make(std::move(request), currentSession(), options);
+    operation->shouldDecompressImages = shouldDecompressImages;
+    if (urlCredential) operation->credential = urlCredential;
+    else if (username && password) operation->credential = net::URLCredential{*username, *password};
+    return operation;
 }
 
 std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(const std::optional<net::URL>& url, std::uint64_t options,
@@ -346,27 +543,28 @@ std::shared_ptr<RIImageDownloadToken> RIImageDownloader::downloadImageWithURL(co
         return nullptr;
     }
     const std::string key = url->absoluteString();
-    std::shared_ptr<RIImageDownloaderOperation> operation;
+    std::shared_ptr<RIImageDownloaderOperationInterface> operation;
     bool created = false;
+    // An operation that finished or was cancelled but is still listed would never answer.
+    const auto joinable = [this, &key]() -> std::shared_ptr<RIImageDownloaderOperationInterface> {
+        auto it = URLOperations_.find(key);
+        return it != URLOperations_.end() && it->second->canJoin() ? it->second : nullptr;
+    };
     {
         std::lock_guard lock(operationsLock_);
-        auto it = URLOperations_.find(key);
-        // An operation that finished or was cancelled but is still listed would never answer.
-        if (it != URLOperations_.end() && it->second->canJoin()) operation = it->second;
+        operation = joinable();
+    }
+    if (!operation) {
+        // Made without the lock: the header filter and the operation class are the caller's code.
+        auto made = makeOperation(*url, options);
+        std::lock_guard lock(operationsLock_);
+        operation = joinable();  // another caller may have listed one meanwhile
         if (!operation) {
-            double timeout = downloadTimeout == 0 ? 15.0 : downloadTimeout;
-            net::URLRequest request(*url,
-                                    (options & RIImageDownloaderUseURLCache) ? net::CachePolicy::useProtocolCachePolicy
-                                                                              : net::CachePolicy::reloadIgnoringLocalCacheData,
-                                    timeout);
-            request.httpShouldHandleCookies = (options & RIImageDownloaderHandleCookies) != 0;
-            for (const auto& [field, value] : allHTTPHeaderFields()) request.setValue(value, field);
-            operation = std::make_shared<RIImageDownloaderOperation>(std::move(request), session_, options);
-            operation->shouldDecompressImages = shouldDecompressImages;
+            operation = std::move(made);
             if (options & RIImageDownloaderHighPriority) operation->setQueuePriority(dispatch::Operation::high);
             else if (options & RIImageDownloaderLowPriority) operation->setQueuePriority(dispatch::Operation::low);
             std::weak_ptr<RIImageDownloader> weak = weak_from_this();
-            std::weak_ptr<RIImageDownloaderOperation> weakOp = operation;
+            std::weak_ptr<RIImageDownloaderOperationInterface> weakOp = operation;
             operation->setCompletionBlock([weak, weakOp, key] {
                 auto self = weak.lock();
                 if (!self) return;
@@ -433,7 +631,7 @@ std::map<std::string, std::string> RIImageDownloader::allHTTPHeaderFields() cons
     return HTTPHeaders_;
 }
 
-std::shared_ptr<RIImageDownloaderOperation> RIImageDownloader::operationWithTask(std::uint64_t taskIdentifier) const {
+std::shared_ptr<RIImageDownloaderOperationInterface> RIImageDownloader::operationWithTask(std::uint64_t taskIdentifier) const {
     std::lock_guard lock(operationsLock_);
     for (const auto& weak : made_) {
         auto op = weak.lock();

@@ -12,6 +12,9 @@ std::shared_ptr<RIImageImageIOCoder> RIImageImageIOCoder::sharedCoder() {
     return coder;
 }
 
+bool RIImageImageIOCoder::canDecodeFromHEICFormat() { return gfx::heifDecodingAvailable(); }
+bool RIImageImageIOCoder::canEncodeToHEICFormat() { return gfx::heifEncodingAvailable(); }
+
 bool RIImageImageIOCoder::canDecodeFromData(const Data& data) const {
     switch (ri_imageFormatForImageData(data)) {
     case RIImageFormat::WebP: return false;
@@ -32,8 +35,10 @@ bool RIImageImageIOCoder::canEncodeToFormat(RIImageFormat format) const {
 
 ImagePtr RIImageImageIOCoder::decodedImageWithData(const Data& data) const {
     if (!data) return nullptr;
-    // The decoders apply the EXIF orientation to the pixels.
-    auto image = gfx::Image::decode(*data);
+    // The decoders apply the EXIF orientation (HEIC: its rotation and mirroring) to the pixels.
+    auto image = ri_imageFormatForImageData(data) == RIImageFormat::HEIC
+                     ? (canDecodeFromHEICFormat() ? gfx::decodeHeif(*data) : core::Expected<ImagePtr>(core::Error{}))
+                     : gfx::Image::decode(*data);
     return image ? *image : nullptr;
 }
 
@@ -129,8 +134,11 @@ Data RIImageImageIOCoder::encodedDataWithImage(const ImagePtr& image, RIImageFor
     case RIImageFormat::JPEG: bytes = image->jpegData(); break;
     case RIImageFormat::GIF: bytes = gfx::encodeGif({{image, std::nullopt}}, std::nullopt); break;
     case RIImageFormat::TIFF: bytes = gfx::encodeTiff(*image); break;
-    case RIImageFormat::WebP:
-    case RIImageFormat::HEIC: return std::nullopt;
+    case RIImageFormat::HEIC:
+        if (!canEncodeToHEICFormat()) return std::nullopt;
+        bytes = gfx::encodeHeif(*image);
+        break;
+    case RIImageFormat::WebP: return std::nullopt;
     default: bytes = image->pngData(); break;
     }
     if (!bytes) return std::nullopt;

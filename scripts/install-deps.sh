@@ -13,7 +13,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev zlib1g-dev
   libxxhash-dev  # checksums of the URL cache's files
   libjs-jquery
-  libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev libgif-dev libtiff-dev fonts-noto-cjk xvfb xauth
+  libcairo2-dev libpango1.0-dev libgtk-3-dev libpng-dev libjpeg-dev libgif-dev libtiff-dev libheif-dev fonts-noto-cjk xvfb xauth
   libwebkit2gtk-4.1-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   dbus-daemon  # a private bus for the network-service resolver's test

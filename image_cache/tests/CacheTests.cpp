@@ -142,6 +142,54 @@ TEST_F(image_cache_Cache, FilesWithoutExtensionAndInReadOnlyFoldersAreFound) {
     EXPECT_EQ(removed, 1);
 }
 
+TEST_F(image_cache_Cache, FilesAreReadAndWrittenAsTheOptionsSay) {
+    RIImageCache cache("test");
+    const std::string key = "http://example.com/options.png";
+    const std::string first = *opaque(4, 3)->pngData();
+    const std::string second = *opaque(5, 2, 0xff102030)->pngData();
+    const std::string path = cache.defaultCachePathForKey(key);
+    const auto inode = [&path] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    struct Case {
+        const char* name;
+        uint64_t writing;
+        bool replaced;       // the second write lands
+        bool sameFile;       // ... in the file that was there (in place, not renamed over it)
+    };
+    const Case writes[] = {
+        {"atomic", RIImageCacheWritingAtomic, true, false},
+        {"in place", 0, true, true},
+        {"never over a file", RIImageCacheWritingWithoutOverwriting, false, true},
+        {"atomic, never over a file", RIImageCacheWritingAtomic | RIImageCacheWritingWithoutOverwriting, false, true},
+    };
+    for (const auto& c : writes) {
+        SCOPED_TRACE(c.name);
+        cache.config().diskCacheWritingOptions = RIImageCacheWritingAtomic;
+        cache.storeImageDataToDisk(first, key);
+        const auto before = inode();
+        cache.config().diskCacheWritingOptions = c.writing;
+        cache.storeImageDataToDisk(second, key);
+        EXPECT_EQ(cache.diskImageDataBySearchingAllPathsForKey(key), c.replaced ? second : first);
+        EXPECT_EQ(inode() == before, c.sameFile);
+    }
+    const uint64_t reads[] = {0, RIImageCacheReadingMappedIfSafe, RIImageCacheReadingMappedAlways, RIImageCacheReadingUncached,
+                              RIImageCacheReadingMappedAlways | RIImageCacheReadingUncached};
+    for (uint64_t options : reads) {
+        SCOPED_TRACE(options);
+        cache.config().diskCacheReadingOptions = options;
+        EXPECT_EQ(cache.diskImageDataBySearchingAllPathsForKey(key), first);
+        ImagePtr image = cache.imageFromDiskCacheForKey(key);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixelWidth(), 4);
+    }
+    // An empty file reads as empty bytes whichever way.
+    ASSERT_TRUE(core::files::writeAtomically(path, std::string()));
+    cache.config().diskCacheReadingOptions = RIImageCacheReadingMappedAlways;
+    EXPECT_EQ(cache.diskImageDataBySearchingAllPathsForKey(key), std::string());
+}
+
 TEST_F(image_cache_Cache, AMemoryWarningKeepsImagesThatAreStillHeld) {
     RIImageCache cache("test");
     auto held = opaque(2, 2);

@@ -4,6 +4,7 @@
 #include "image_cache/RIImageCoders.h"
 
 #include "platform/gfx/Codecs.h"
+#include "platform/gfx/testing/HeifFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -90,10 +91,13 @@ TEST(image_cache_Coders, TheLastAddedCoderAnswersFirstAndGifsAreStillsByDefault)
     manager.setCoders({});
     EXPECT_FALSE(manager.canDecodeFromData(twoFrameGif()));
     EXPECT_EQ(manager.decodedImageWithData(twoFrameGif()), nullptr);
-    // WebP and HEIC are recognised and then refused.
+    // WebP is recognised and then refused; HEIC goes to libheif, which here has HEVC both ways.
     EXPECT_FALSE(RIImageImageIOCoder::sharedCoder()->canDecodeFromData(std::string("RIFF\0\0\0\0WEBPVP8 ", 16)));
-    EXPECT_FALSE(RIImageImageIOCoder::sharedCoder()->canDecodeFromData(std::string("\0\0\0\x18" "ftypheic", 12)));
-    EXPECT_FALSE(RIImageImageIOCoder::sharedCoder()->canEncodeToFormat(RIImageFormat::HEIC));
+    EXPECT_FALSE(RIImageImageIOCoder::sharedCoder()->canEncodeToFormat(RIImageFormat::WebP));
+    EXPECT_TRUE(RIImageImageIOCoder::canDecodeFromHEICFormat());
+    EXPECT_TRUE(RIImageImageIOCoder::canEncodeToHEICFormat());
+    EXPECT_TRUE(RIImageImageIOCoder::sharedCoder()->canDecodeFromData(std::string("\0\0\0\x18" "ftypheic", 12)));
+    EXPECT_TRUE(RIImageImageIOCoder::sharedCoder()->canEncodeToFormat(RIImageFormat::HEIC));
     EXPECT_TRUE(RIImageImageIOCoder::sharedCoder()->canDecodeFromData(std::string("unknown")));
 }
 
@@ -216,6 +220,31 @@ TEST(image_cache_Coders, ProgressiveDecodingShowsTheRowsReceivedAtTheTop) {
     ASSERT_TRUE(whole);
     EXPECT_FALSE(whole->hasAlpha());
     EXPECT_NE(whole->pixel(16, 31), 0u);
+}
+
+TEST(image_cache_Coders, HeicPicturesDecodeUprightAndEncode) {
+    // Stored 32 × 16, turned a quarter clockwise: the left half (red) ends on top.
+    const std::string rotated = gfx::testing::makeHeif(32, 16, [](int x, int) { return x < 16 ? 0xff0000ffu : 0x0000ffffu; }, false, 6);
+    ASSERT_EQ(ri_imageFormatForImageData(rotated), RIImageFormat::HEIC);
+    ImagePtr image = ri_imageWithData(rotated);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 16);
+    EXPECT_EQ(image->pixelHeight(), 32);
+    EXPECT_FALSE(image->hasAlpha());
+    EXPECT_GT((image->pixel(8, 4) >> 16) & 0xff, 0xe0u);  // red above
+    EXPECT_GT(image->pixel(8, 28) & 0xff, 0xe0u);          // blue below
+    EXPECT_EQ(ri_imageWithData(rotated.substr(0, rotated.size() / 2)), nullptr);
+
+    for (bool alpha : {false, true}) {
+        SCOPED_TRACE(alpha);
+        Data bytes = ri_imageDataAsFormat(solid(6, 4, alpha ? 0x80400000 : 0xff800000, alpha), RIImageFormat::HEIC);
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(ri_imageFormatForImageData(bytes), RIImageFormat::HEIC);
+        ImagePtr again = ri_imageWithData(bytes);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->pixelWidth(), 6);
+        EXPECT_EQ(again->hasAlpha(), alpha);
+    }
 }
 
 TEST(image_cache_Coders, EncodingPicksAFormatFromAlpha) {

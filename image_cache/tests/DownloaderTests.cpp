@@ -2,6 +2,7 @@
 // that are no picture, progress, notifications and the last-in-first-out order.
 
 #include "image_cache/RIImageDownloader.h"
+#include "image_cache/tests/DownloaderTestSupport.h"
 
 #include "platform/core/NotificationCenter.h"
 #include "platform/dispatch/RunLoop.h"
@@ -15,46 +16,8 @@
 namespace image_cache {
 namespace {
 
-using net::testkit::LoopbackServer;
-using net::testkit::RecordedRequest;
-using net::testkit::Reply;
-
-std::string pngBytes() {
-    auto image = std::make_shared<gfx::Image>(3, 2, 1, std::vector<uint32_t>(6, 0xff336699), false);
-    return *image->pngData();
-}
-
-Reply pictureReply() {
-    Reply reply;
-    reply.body = pngBytes();
-    reply.headers.emplace_back("Content-Type", "image/png");
-    return reply;
-}
-
-struct Answer {
-    ImagePtr image;
-    Data data;
-    std::optional<core::Error> error;
-    bool finished = false;
-    int calls = 0;
-};
-
-class image_cache_Downloader : public ::testing::Test {
-protected:
-    void SetUp() override { dispatch::RunLoop::setMainThread(); }
-    std::shared_ptr<RIImageDownloader> downloader = RIImageDownloader::create(net::URLSessionConfiguration::ephemeralConfiguration());
-    RIImageDownloaderCompletedBlock into(Answer& a) {
-        return [&a](ImagePtr image, Data data, std::optional<core::Error> error, bool finished) {
-            if (!finished) return;
-            a.image = image;
-            a.data = std::move(data);
-            a.error = std::move(error);
-            a.finished = finished;
-            ++a.calls;
-        };
-    }
-    bool waitFor(const std::function<bool()>& predicate) { return dispatch::RunLoop::main().runUntil(predicate, 20); }
-};
+using namespace testsupport;
+using image_cache_Downloader = testsupport::DownloaderFixture;
 
 TEST_F(image_cache_Downloader, TwoCallersShareOneTransfer) {
     LoopbackServer server([](const RecordedRequest&) { return pictureReply(); });

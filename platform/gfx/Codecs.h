@@ -1,5 +1,5 @@
 #pragma once
-// GIF (giflib) and TIFF (libtiff) pictures. GIF frames come out composited onto the logical screen
+// GIF (giflib), TIFF (libtiff) and HEIC (libheif) pictures. GIF frames come out composited onto the logical screen
 // as a viewer shows them (disposals, transparency, local palettes, interlacing); TIFF pictures come
 // out upright (their orientation tag applied). Errors come back as gfx::Image errors.
 
@@ -35,5 +35,17 @@ core::Expected<std::string> encodeGif(const std::vector<GifFrame>& frames, std::
 
 core::Expected<ImagePtr> decodeTiff(std::string_view bytes, double scale = 1);
 core::Expected<std::string> encodeTiff(const Image& image);
+
+// Whether libheif can decode, and encode, HEVC-coded HEIC pictures here (asked once).
+bool heifDecodingAvailable();
+bool heifEncodingAvailable();
+// The primary picture of HEIC data, upright (its rotation, mirroring and cropping applied), its
+// alpha kept. Sides above kHeifMaximumSide, and more pixels than kHeifPixelBudget (as many as a
+// GIF screen may hold), are refused before any pixel is decoded.
+inline constexpr std::uint64_t kHeifMaximumSide = 16384;
+inline constexpr std::uint64_t kHeifPixelBudget = 62914560;
+core::Expected<ImagePtr> decodeHeif(std::string_view bytes, double scale = 1);
+// HEVC at quality 0-1; with an alpha plane when the image has alpha.
+core::Expected<std::string> encodeHeif(const Image& image, double quality = 0.9);
 
 } // namespace gfx

@@ -1,9 +1,9 @@
-#include "platform/core/Digest.h"
 #include "platform/core/Files.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
+#include "platform/net/testing/DigestAuthorization.h"
 #include "platform/net/testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,8 @@ using namespace net;
 using net::testkit::LoopbackServer;
 using net::testkit::RecordedRequest;
 using net::testkit::Reply;
+using net::testkit::digestAnswerMatches;
+using net::testkit::digestParameters;
 using Callback = URLSessionDelegate::Callback;
 
 namespace {
@@ -700,47 +702,13 @@ TEST_F(SessionFixture, BasicAuthenticationChallengesAskForACredential) {
     }
 }
 
-namespace {
-
-// The parameters of a Digest Authorization field: name=value or name="value", comma-separated.
-std::map<std::string, std::string> digestParameters(std::string field) {
-    std::map<std::string, std::string> out;
-    if (field.rfind("Digest ", 0) != 0) return out;
-    std::size_t i = 7;
-    while (i < field.size()) {
-        while (i < field.size() && (field[i] == ' ' || field[i] == ',')) ++i;
-        const std::size_t eq = field.find('=', i);
-        if (eq == std::string::npos) break;
-        std::string name = field.substr(i, eq - i);
-        std::string value;
-        i = eq + 1;
-        if (i < field.size() && field[i] == '"') {
-            const std::size_t close = field.find('"', i + 1);
-            value = field.substr(i + 1, close - i - 1);
-            i = close + 1;
-        } else {
-            const std::size_t stop = field.find(',', i);
-            value = field.substr(i, stop == std::string::npos ? std::string::npos : stop - i);
-            i = stop == std::string::npos ? field.size() : stop;
-        }
-        out[name] = value;
-    }
-    return out;
-}
-
-} // namespace
-
 TEST_F(SessionFixture, DigestChallengesAreAnsweredWithTheServersMD5Response) {
     // The server checks the MD5 response of RFC 7616 for user "u", password "p".
     std::vector<bool> verified;
     std::mutex verifiedMutex;
     LoopbackServer server([&](const RecordedRequest& r) {
-        auto p = digestParameters(r.headers.value("Authorization").value_or(""));
-        if (!p.empty()) {
-            const std::string ha1 = core::md5Hex("u:" + p["realm"] + ":p");
-            const std::string ha2 = core::md5Hex(r.method + ":" + p["uri"]);
-            const std::string expected = core::md5Hex(ha1 + ":" + p["nonce"] + ":" + p["nc"] + ":" + p["cnonce"] + ":" + p["qop"] + ":" + ha2);
-            const bool ok = p["username"] == "u" && p["nonce"] == "n0nce" && p["uri"] == r.target && p["response"] == expected;
+        if (!digestParameters(r.headers.value("Authorization").value_or("")).empty()) {
+            const bool ok = digestAnswerMatches(r, "u", "p", "n0nce");
             std::lock_guard lock(verifiedMutex);
             verified.push_back(ok);
             if (ok) return Reply::text(200, "ok");
