@@ -7,6 +7,7 @@
 #include "app/AppDelegate.h"
 #include "app/QUSwitchBaseController.h"
 #include "app/SnapshotTour.h"
+#include "Modules/Main/QUMainItemSeg.h"
 #include "Tools/LoadingView/LoadingView.h"
 #include "network/Api.h"
 #include "network/MWNetwork.h"
@@ -82,11 +83,17 @@ double peakMemoryMiB() {
     return 0;
 }
 
-std::string answerList(std::size_t characters) {
+// `characters` characters of chat text.
+std::string chatText(std::size_t characters) {
     std::string text;
     const std::string pattern = "你好，很高兴认识你。今天天气不错 ";  // 17 characters
     while (text.size() / 3 < characters) text += pattern;
-    return R"({"status":1,"data":{"count":1,"now_page":1,"list":[{"title":"问题","content":")" + text + R"("}]}})";
+    return text;
+}
+
+std::string answerList(std::size_t characters) {
+    return R"({"status":1,"data":{"count":1,"now_page":1,"list":[{"title":"问题","content":")" + chatText(characters) +
+           R"("}]}})";
 }
 
 enum class Target { none, tagList, switchAtLaunch, answers };
@@ -185,6 +192,46 @@ void lookAtTagFlood(const Shown& shown) {
     scroll->setContentOffset({0, scroll->contentSize().height / 2});
     check("in the middle");
     for (const auto& label : top) EXPECT_FALSE(label->layer()->hasDrawnContents()) << "a tag far off screen keeps its picture";
+}
+
+// A tag list whose group title and first tag title are `characters` long.
+std::string longTitles(std::size_t characters) {
+    const std::string title = chatText(characters);
+    return R"({"status":1,"data":{"about_url":"/about","list":[{"color":"FF5B78","title":")" + title +
+           R"(","content":[{"title":")" + title + R"("},{"title":"破冰"}]}]}})";
+}
+
+// A label drawn as `label` is, with another text (and line break mode).
+std::shared_ptr<const gfx::Image> drawnWith(const ui::Label& label, const std::string& text,
+                                            std::optional<ui::LineBreakMode> mode = std::nullopt) {
+    auto copy = core::make<ui::Label>(label.frame());
+    copy->setFont(label.font());
+    copy->setTextColor(label.textColor());
+    copy->setTextAlignment(label.textAlignment());
+    copy->setLineBreakMode(mode.value_or(label.lineBreakMode()));
+    copy->setText(text);
+    copy->layer()->displayIfNeeded();
+    return copy->layer()->contents();
+}
+
+// The long group and tag titles show as their first characters and an ellipsis, exactly as a
+// title of a few thousand characters does.
+void lookAtLongTitles(const Shown& shown) {
+    auto picture = shown.host.snapshot();
+    auto group = std::dynamic_pointer_cast<kit::QUMainItemSeg>(findView(shown.home, "QUMainItemSeg"));
+    ASSERT_TRUE(group);
+    auto labels = tagLabelsOnScreen(shown);
+    ASSERT_FALSE(labels.empty());
+    const std::string shortTitle = chatText(2000);
+    for (const auto& label : {group->titleLabel(), std::static_pointer_cast<ui::Label>(labels.front())}) {
+        ASSERT_TRUE(label->layer()->contents()) << "the title is drawn";
+        EXPECT_EQ(label->layer()->contents()->pixels(), drawnWith(*label, shortTitle)->pixels());
+        // The ellipsis: the title is not merely cut off at the edge.
+        EXPECT_NE(label->layer()->contents()->pixels(),
+                  drawnWith(*label, shortTitle, ui::LineBreakMode::clip)->pixels());
+        gfx::Rect frame = label->convertRect(label->bounds(), nullptr);
+        EXPECT_GT(colours(*picture, frame), 2u) << "the title shows blank";
+    }
 }
 
 Reply trickle(std::string body) {
@@ -333,6 +380,8 @@ TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
     const Scenario scenarios[] = {
         {"tag list: 30,000 tags", Target::tagList, [] { return Reply::json(tagFlood(30000)); }, 1, true, lookAtTagFlood,
          6},
+        {"tag list: titles of 1,000,000 characters", Target::tagList, [] { return Reply::json(longTitles(1000000)); },
+         1, true, lookAtLongTitles},
         // Scenarios may leave memory resident that the allocator keeps (a few MiB after the long
         // answer), which the next one starts from: the ones that need the most come first.
         {"answers: 20,000 characters", Target::answers, [] { return Reply::json(answerList(20000)); }, 1, true},
