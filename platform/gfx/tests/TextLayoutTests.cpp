@@ -78,7 +78,8 @@ TEST(gfx_TextLayout, OneLineOfAnyLengthShowsAsAShortOneWithItsEllipsis) {
     const std::string shortText = longLine(2000);
     for (std::size_t count : {200000, 1000000}) {
         const std::string text = longLine(count);
-        for (auto [mode, name] : modes) {
+        for (const auto& [modeOfCase, name] : modes) {
+            const LineBreak mode = modeOfCase;  // a lambda cannot capture a binding in every compiler
             SCOPED_TRACE(std::to_string(count) + " characters, " + name);
             auto layout = [&](const std::string& t) {
                 TextLayout l = layoutOf(t, 18, 150.0, 1);
