@@ -120,7 +120,11 @@ void Layer::setCornerRadius(double r) { model_.cornerRadius = r; changed(); }
 void Layer::setBorderWidth(double w) { model_.borderWidth = w; changed(); }
 void Layer::setBorderColor(const gfx::Color& c) { model_.borderColor = c; changed(); }
 void Layer::setMasksToBounds(bool m) { masksToBounds_ = m; changed(); }
-void Layer::setContents(gfx::ImagePtr image) { contents_ = std::move(image); changed(); }
+void Layer::setContents(gfx::ImagePtr image) {
+    contents_ = std::move(image);
+    contentsDrawn_ = displaying_;
+    changed();
+}
 void Layer::setContentsGravity(ContentsGravity g) { gravity_ = g; changed(); }
 void Layer::setContentsFrame(std::optional<gfx::Rect> frame) { contentsFrame_ = frame; changed(); }
 void Layer::setShadowColor(const gfx::Color& c) { shadowColor_ = c; changed(); }
@@ -247,7 +251,18 @@ void Layer::setNeedsDisplay() {
 void Layer::displayIfNeeded() {
     if (!needsDisplay_) return;
     needsDisplay_ = false;
-    if (auto d = delegate_.lock()) d->displayLayer(*this);
+    auto d = delegate_.lock();
+    if (!d) return;
+    displaying_ = true;
+    d->displayLayer(*this);
+    displaying_ = false;
+}
+
+void Layer::releaseDrawnContents() {
+    if (!hasDrawnContents()) return;
+    contents_.reset();
+    contentsDrawn_ = false;
+    needsDisplay_ = true;
 }
 
 bool Layer::removeFinishedAnimations() {

@@ -175,6 +175,13 @@ class Layer : public core::Object {
     void setNeedsDisplay();
     bool needsDisplay() const { return needsDisplay_; }
     void displayIfNeeded();
+    // Whether `contents` is what the delegate drew when asked to display (and can draw again),
+    // rather than an image set from outside.
+    bool hasDrawnContents() const { return contentsDrawn_ && contents_; }
+    // Lets go of drawn contents and marks the layer as needing display, so that it is drawn again
+    // when it next comes into view; contents set from outside stay. Tells no observer, since
+    // nothing on screen changes (the renderer calls this for layers far outside what it shows).
+    void releaseDrawnContents();
 
     // Removes animations whose active time is over and that are removed on completion, and tells
     // their onStop. Returns true while animations remain. Called by the animation ticker.
@@ -221,6 +228,8 @@ private:
     double backdropBlurRadius_ = 0;
     mutable std::shared_ptr<BackdropCache> backdropCache_;
     bool needsDisplay_ = false;
+    bool displaying_ = false;     // inside the delegate's displayLayer
+    bool contentsDrawn_ = false;  // contents_ came from the delegate's displayLayer
     double speed_ = 1;
     double timeOffset_ = 0;
     double beginTime_ = 0;

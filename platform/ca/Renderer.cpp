@@ -173,6 +173,18 @@ int subtreePaints(Layer& layer, const LayerProperties& p, double time, int limit
     return n;
 }
 
+// The space a layer's sublayers are placed in, mapped to the device: the layer's own with its
+// sublayer transform applied about the anchor point.
+gfx::Transform3D sublayerSpace(const LayerProperties& p, const gfx::Transform3D& toDevice) {
+    if (p.sublayerTransform.isIdentity()) return toDevice;
+    gfx::Point a = p.anchorInBounds();
+    return gfx::Transform3D::translation(-a.x, -a.y, 0)
+        .concat(p.sublayerTransform)
+        .concat(gfx::Transform3D::translation(a.x, a.y, 0))
+        .flattened()
+        .concat(toDevice);
+}
+
 // Widens `box` by the base-space extent of what a layer's subtree may paint, while every
 // transform on the way is affine; false when one is not (the extent is then unknown).
 bool addExtent(Layer& layer, const LayerProperties& p, double time, const gfx::Transform3D& toDevice,
@@ -193,12 +205,7 @@ bool addExtent(Layer& layer, const LayerProperties& p, double time, const gfx::T
     gfx::Rect mapped = toDevice.affine().apply(local).insetBy(-2, -2);
     box = box ? box->unionWith(mapped) : mapped;
     if (layer.masksToBounds() || layer.sublayers().empty()) return true;
-    gfx::Point a = p.anchorInBounds();
-    gfx::Transform3D sub = p.sublayerTransform.isIdentity() ? gfx::Transform3D{}
-                                                            : gfx::Transform3D::translation(-a.x, -a.y, 0)
-                                                                  .concat(p.sublayerTransform)
-                                                                  .concat(gfx::Transform3D::translation(a.x, a.y, 0));
-    gfx::Transform3D childParent = sub.flattened().concat(toDevice);
+    const gfx::Transform3D childParent = sublayerSpace(p, toDevice);
     for (const auto& child : layer.sublayers()) {
         double t = child->localTimeFromParent(time);
         LayerProperties c = child->presentationAt(t);
@@ -206,6 +213,66 @@ bool addExtent(Layer& layer, const LayerProperties& p, double time, const gfx::T
         if (!addExtent(*child, c, t, c.toSuperlayer().flattened().concat(childParent), box)) return false;
     }
     return true;
+}
+
+// ---- drawing on demand, where it shows
+// A layer whose delegate draws its contents is asked to draw only when what it would paint comes
+// near the area the render can show (the target's clip when the render began): within a quarter
+// of that area's size beyond each of its edges. A render of a whole tree (a window) also lets go
+// of drawn contents of layers more than half that size away, so that memory follows what is on
+// screen, not what exists; they draw again when they come near. Layers under perspective count as
+// near. What a layer paints is judged by its bounds, its contents and its shadow.
+
+struct Zones {
+    gfx::Rect draw;     // a layer reaching into it displays when it needs to
+    gfx::Rect keep;     // a layer wholly outside it lets go of its drawn contents
+    bool releases = false;
+};
+
+Zones zonesFor(const gfx::Rect& area, bool releases) {
+    const gfx::Rect a = area.standardized();
+    return {a.insetBy(-a.width() / 4, -a.height() / 4), a.insetBy(-a.width() / 2, -a.height() / 2), releases};
+}
+
+// Whether two rectangles meet, edges included (a layer of no size still places its contents).
+bool reaches(const gfx::Rect& box, const gfx::Rect& zone) {
+    return box.minX() <= zone.maxX() && box.maxX() >= zone.minX() && box.minY() <= zone.maxY() &&
+           box.maxY() >= zone.minY();
+}
+
+// The base-space box of what the layer paints itself, or nothing under perspective (unknown).
+std::optional<gfx::Rect> paintedBox(const Layer& layer, const LayerProperties& p, const gfx::Transform3D& toDevice) {
+    if (!(toDevice.m14 == 0 && toDevice.m24 == 0 && toDevice.m44 == 1)) return std::nullopt;
+    gfx::Rect local = p.bounds.standardized();
+    if (const auto& image = layer.contents()) {
+        gfx::Rect c = layer.contentsFrame() ? *layer.contentsFrame()
+                                            : contentsRect(*image, p.bounds, layer.contentsGravity());
+        local = local.unionWith(c.standardized());
+    }
+    if (!p.path.isEmpty() && dynamic_cast<const ShapeLayer*>(&layer)) {
+        double reach = p.strokeColor ? p.lineWidth * 5 : 0;
+        local = local.unionWith(p.path.bounds().standardized().insetBy(-reach, -reach));
+    }
+    if (layer.shadowOpacity() > 0) {
+        gfx::Rect cast = local.offsetBy(layer.shadowOffset().width, layer.shadowOffset().height);
+        local = local.unionWith(cast.insetBy(-layer.shadowRadius() * 2, -layer.shadowRadius() * 2));
+    }
+    gfx::Rect box = toDevice.affine().apply(local);
+    if (!std::isfinite(box.minX()) || !std::isfinite(box.minY()) || !std::isfinite(box.maxX()) ||
+        !std::isfinite(box.maxY()))
+        return std::nullopt;
+    return box;
+}
+
+// Displays the layer when it needs to and comes near what shows; lets go of its drawn contents
+// when it is far from it.
+void displayWhereItShows(Layer& layer, const LayerProperties& p, const gfx::Transform3D& toDevice,
+                         const std::optional<Zones>& zones) {
+    if (!zones) return layer.displayIfNeeded();
+    if (!layer.needsDisplay() && !(zones->releases && layer.hasDrawnContents())) return;
+    const auto box = paintedBox(layer, p, toDevice);
+    if (!box || reaches(*box, zones->draw)) layer.displayIfNeeded();
+    else if (zones->releases && !reaches(*box, zones->keep)) layer.releaseDrawnContents();
 }
 
 // Where a split drawing stands: whether the split layer has been reached in painting order; and
@@ -218,6 +285,7 @@ struct SplitState {
     double rootParentTime = 0;
     gfx::AffineTransform rootTransform;  // the context's transform where the root was drawn
     bool inBackdrop = false;              // drawing a backdrop's picture: backdrops only tint
+    std::optional<Zones> zones;           // where layers display and let go of their contents
 
     bool paints() const { return !split || (pass == Renderer::Pass::below) != passed; }
 };
@@ -231,22 +299,24 @@ std::atomic<std::uint64_t> backdropPictures{0};
 // order, with the presentation values, contents and settings that decide its pixels.
 class BeneathHash {
 public:
-    explicit BeneathHash(const Layer& split) : split_(split) {}
+    BeneathHash(const Layer& split, const std::optional<Zones>& zones) : split_(split), zones_(zones) {}
     std::uint64_t value() const { return h_; }
 
-    void walk(Layer& layer, double parentTime) {
+    // Layers display as the frame's drawing would have them, so that what they show counts.
+    void walk(Layer& layer, double parentTime, const gfx::Transform3D& parentToDevice) {
         if (passed_) return;
         if (&layer == &split_) {
             passed_ = true;
             return;
         }
-        layer.displayIfNeeded();
         double time = layer.localTimeFromParent(parentTime);
         LayerProperties p = layer.presentationAt(time);
         add(reinterpret_cast<std::uintptr_t>(&layer));
         add(p.hidden);
         add(p.opacity);
         if (p.hidden || p.opacity <= 0) return;
+        const gfx::Transform3D toDevice = p.toSuperlayer().flattened().concat(parentToDevice);
+        displayWhereItShows(layer, p, toDevice, zones_);
         for (double v : {p.bounds.x(), p.bounds.y(), p.bounds.width(), p.bounds.height(), p.position.x, p.position.y,
                          p.anchorPoint.x, p.anchorPoint.y, p.zPosition, p.cornerRadius, p.borderWidth, p.lineWidth,
                          p.strokeStart, p.strokeEnd, layer.shadowOpacity(), layer.shadowRadius(),
@@ -274,7 +344,8 @@ public:
         std::stable_sort(children.begin(), children.end(),
                          [](const auto& l, const auto& r) { return l->zPosition() < r->zPosition(); });
         add(static_cast<std::uint64_t>(children.size()));
-        for (auto& child : children) walk(*child, time);
+        const gfx::Transform3D childParent = sublayerSpace(p, toDevice);
+        for (auto& child : children) walk(*child, time, childParent);
     }
 
 private:
@@ -295,6 +366,7 @@ private:
     }
 
     const Layer& split_;
+    const std::optional<Zones>& zones_;
     bool passed_ = false;
     std::uint64_t h_ = 0xcbf29ce484222325ULL;
 };
@@ -329,15 +401,19 @@ void drawBackdrop(Layer& layer, const LayerProperties& p, const gfx::Transform3D
 
     auto& cache = layer.backdropCache();
     if (!cache) cache = std::make_shared<BackdropCache>();
-    BeneathHash hash(layer);
-    hash.walk(*state.root, state.rootParentTime);
+    BeneathHash hash(layer, state.zones);
+    hash.walk(*state.root, state.rootParentTime, gfx::Transform3D::fromAffine(state.rootTransform));
     const std::array<double, 6> place{placement.a, placement.b, placement.c, placement.d, placement.tx, placement.ty};
     if (cache->picture.region() != region || cache->beneath != hash.value() || cache->placement != place ||
         cache->radius != radius) {
         gfx::Context& picture = cache->picture.begin(*region);
         picture.setTransform(state.rootTransform);
+        // Layers beneath display as the frame's drawing has them, but never let go of contents:
+        // the picture shows only a small part of the frame.
+        std::optional<Zones> zones = state.zones;
+        if (zones) zones->releases = false;
         SplitState beneath{&layer, Renderer::Pass::below, false, state.root, state.rootParentTime,
-                           state.rootTransform, true};
+                           state.rootTransform, true, zones};
         picture.save();
         drawLayer(*state.root, picture, state.rootParentTime, gfx::Transform3D::fromAffine(state.rootTransform),
                   beneath);
@@ -364,7 +440,6 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
         }
         if (state.passed && state.pass == Renderer::Pass::below) return;
     }
-    layer.displayIfNeeded();
     double time = layer.localTimeFromParent(parentTime);
     LayerProperties p = layer.presentationAt(time);
     if (p.hidden || p.opacity <= 0) return;
@@ -375,6 +450,7 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
         double det = toDevice.affine().determinant();
         if (det == 0 || !std::isfinite(det)) return;
     }
+    displayWhereItShows(layer, p, toDevice, state.zones);
 
     bool shadow = layer.shadowOpacity() > 0 && layer.shadowColor().alpha > 0 && state.paints();
     bool group = p.opacity < 1 || shadow;
@@ -409,14 +485,7 @@ void drawLayer(Layer& layer, gfx::Context& ctx, double parentTime, const gfx::Tr
         if (auto* shape = dynamic_cast<ShapeLayer*>(&layer)) drawShape(*shape, p, painter, ctx);
     }
     if (!layer.sublayers().empty()) {
-        gfx::Point a = p.anchorInBounds();
-        gfx::Transform3D childParent = parentToDevice;
-        gfx::Transform3D sub = p.sublayerTransform.isIdentity()
-                                   ? gfx::Transform3D{}
-                                   : gfx::Transform3D::translation(-a.x, -a.y, 0)
-                                         .concat(p.sublayerTransform)
-                                         .concat(gfx::Transform3D::translation(a.x, a.y, 0));
-        childParent = sub.flattened().concat(toDevice);
+        const gfx::Transform3D childParent = sublayerSpace(p, toDevice);
         // A stable order by zPosition; a copy, since drawing may ask delegates for content.
         auto children = layer.sublayers();
         std::stable_sort(children.begin(), children.end(),
@@ -450,6 +519,12 @@ void renderTree(Layer& root, gfx::Context& context, double mediaTime, SplitState
     state.root = &root;
     state.rootParentTime = parentTime;
     state.rootTransform = context.transform();
+    // The area the target can show, in the space the layers are mapped to; only a render of a
+    // whole tree lets go of what lies far from it.
+    context.save();
+    context.setTransform({});
+    state.zones = zonesFor(context.clipBoundingBox(), !parent);
+    context.restore();
     context.save();
     drawLayer(root, context, parentTime, base, state);
     context.restore();

@@ -15,6 +15,11 @@
 // is projected through the 4x4 transform, and images are drawn with the affine transform that
 // best fits three of their corners.
 //
+// Layers with a delegate are asked for their content only when what they paint comes near the
+// area the target shows (its clip when the render begins, a quarter of its size beyond each
+// edge); a render of a whole tree (a root without superlayer) also lets go of the drawn contents
+// of layers more than half that size away, which draw again when they come near.
+//
 // A layer with a backdrop blur first draws what lies beneath it: the same frame drawn up to that
 // layer (Pass::below, as for a split) into a picture of its region at reduced scale, blurred, then
 // painted inside its rounded bounds; its background (the tint) and content follow. The picture is
@@ -31,7 +36,8 @@ class Layer;
 
 class Renderer {
 public:
-    // Draws `root` and its sublayers. Layers with a delegate are asked for their content first.
+    // Draws `root` and its sublayers. Layers with a delegate near what shows are asked for their
+    // content first.
     static void render(Layer& root, gfx::Context& context, double mediaTime);
 
     // Draws one side of the tree split at `split`, for a host that shows a native widget where

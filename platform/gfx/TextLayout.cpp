@@ -8,6 +8,8 @@
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -130,6 +132,103 @@ Metrics metricsOf(const Font& font) {
     return out;
 }
 
+// ---- long lines
+// Pango sums a line's glyph widths in an int of 1/1024 points, which a line of some 100,000
+// glyphs passes: a longer line would not be ellipsized and draws its glyphs over each other. A
+// layout that shows one line therefore gives Pango only as much of a long text as can reach the
+// line (a head, a tail or both, by where the line is cut), measured a piece at a time; and a
+// width without limit is summed from pieces. Texts up to one piece go to Pango whole.
+
+// The characters of a piece: few enough that a piece of the widest glyphs stays far below
+// Pango's limit at the font's size.
+std::size_t pieceCharacters(const Font& font) {
+    const double widest = std::fmax(font.pointSize, 0.01) * PANGO_SCALE * 4;
+    return static_cast<std::size_t>(std::clamp(std::floor(INT_MAX / widest), 64.0, 4096.0));
+}
+
+// Where the piece that starts at `from` ends: `count` characters on, or the end.
+std::size_t pieceEnd(std::string_view text, std::size_t from, std::size_t count) {
+    const char* p = text.data() + from;
+    const char* end = text.data() + text.size();
+    for (std::size_t i = 0; i < count && p < end; ++i) p = g_utf8_next_char(p);
+    return static_cast<std::size_t>(std::min(p, end) - text.data());
+}
+
+// Where the piece that ends at `to` starts: `count` characters back, or the start.
+std::size_t pieceStart(std::string_view text, std::size_t to, std::size_t count) {
+    const char* p = text.data() + to;
+    for (std::size_t i = 0; i < count && p > text.data(); ++i) p = g_utf8_prev_char(p);
+    return static_cast<std::size_t>(p - text.data());
+}
+
+// The width of a short text on one line, in points.
+double pieceWidth(PangoLayout* scratch, std::string_view piece) {
+    pango_layout_set_text(scratch, piece.data(), static_cast<int>(piece.size()));
+    PangoRectangle logical;
+    pango_layout_get_extents(scratch, nullptr, &logical);
+    return logical.width / double(PANGO_SCALE);
+}
+
+// Measures texts a piece at a time in one font.
+class PieceMeasure {
+public:
+    explicit PieceMeasure(const Font& font) : layout_(pango_layout_new(fontSetup().context)), count_(pieceCharacters(font)) {
+        PangoFontDescription* d = describe(font);
+        pango_layout_set_font_description(layout_, d);
+        pango_font_description_free(d);
+    }
+    ~PieceMeasure() { g_object_unref(layout_); }
+    PieceMeasure(const PieceMeasure&) = delete;
+    PieceMeasure& operator=(const PieceMeasure&) = delete;
+
+    std::size_t count() const { return count_; }
+
+    // The end of the shortest head of `text` wider than `width`, with one piece more.
+    std::size_t headBeyond(std::string_view text, double width) {
+        double sum = 0;
+        std::size_t at = 0;
+        while (at < text.size() && sum <= width) {
+            std::size_t next = pieceEnd(text, at, count_);
+            sum += pieceWidth(layout_, text.substr(at, next - at));
+            at = next;
+        }
+        return pieceEnd(text, at, count_);
+    }
+    // The start of the shortest tail of `text` wider than `width`, with one piece more.
+    std::size_t tailBeyond(std::string_view text, double width) {
+        double sum = 0;
+        std::size_t at = text.size();
+        while (at > 0 && sum <= width) {
+            std::size_t previous = pieceStart(text, at, count_);
+            sum += pieceWidth(layout_, text.substr(previous, at - previous));
+            at = previous;
+        }
+        return pieceStart(text, at, count_);
+    }
+    // The width of `text` on one line.
+    double width(std::string_view text) {
+        double sum = 0;
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t next = pieceEnd(text, at, count_);
+            sum += pieceWidth(layout_, text.substr(at, next - at));
+            at = next;
+        }
+        return sum;
+    }
+
+private:
+    PangoLayout* layout_;
+    std::size_t count_;
+};
+
+// The length of the paragraph at the start of `text` (without its separator) and where the next
+// one starts, as Pango divides paragraphs.
+std::pair<std::size_t, std::size_t> firstParagraph(std::string_view text) {
+    int end = 0, next = 0;
+    pango_find_paragraph_boundary(text.data(), static_cast<int>(text.size()), &end, &next);
+    return {static_cast<std::size_t>(end), static_cast<std::size_t>(next)};
+}
+
 } // namespace
 
 double Font::lineHeight() const { return metricsOf(*this).height; }
@@ -142,6 +241,34 @@ struct TextLayout::Impl {
     int maximumLines = 0;
     std::optional<double> width;
     std::optional<double> height;
+    std::string text;          // valid UTF-8
+    bool givenWhole = true;    // Pango holds `text` itself, not a part of it
+    bool showsOneLine = false; // at most one line shows, cut to the width
+
+    // Gives Pango the text, or the part of it that can reach the one line that shows.
+    void place() {
+        std::string_view all = text;
+        const bool cut = showsOneLine && width && all.size() > pieceCharacters(font);
+        if (!cut) {
+            if (!givenWhole) pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+            givenWhole = true;
+            return;
+        }
+        const std::string_view line = all.substr(0, firstParagraph(all).first);
+        PieceMeasure measure(font);
+        const double room = std::fmax(*width, 0);
+        std::string shown;
+        if (lineBreak == LineBreak::truncateHead) {
+            shown = line.substr(measure.tailBeyond(line, room));
+        } else if (lineBreak == LineBreak::truncateMiddle) {
+            const std::size_t head = measure.headBeyond(line, room), tail = measure.tailBeyond(line, room);
+            shown = head < tail ? std::string(line.substr(0, head)).append(line.substr(tail)) : std::string(line);
+        } else {
+            shown = line.substr(0, measure.headBeyond(line, room));
+        }
+        pango_layout_set_text(layout, shown.data(), static_cast<int>(shown.size()));
+        givenWhole = false;
+    }
 
     // Wrapping, ellipsizing and the height limit interact in Pango; they are set together.
     void apply() {
@@ -165,6 +292,8 @@ struct TextLayout::Impl {
         if (!width) limit = 0;
         pango_layout_set_ellipsize(layout, truncates && limit != 0 ? mode : PANGO_ELLIPSIZE_NONE);
         pango_layout_set_height(layout, limit != 0 ? limit : -1);
+        showsOneLine = limit == -1;
+        place();
     }
 
     int visibleLines() const {
@@ -193,8 +322,10 @@ TextLayout& TextLayout::operator=(TextLayout&&) noexcept = default;
 void TextLayout::setText(const std::string& utf8) {
     // Pango refuses ill-formed UTF-8; such bytes are shown as replacement characters instead.
     gchar* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
-    pango_layout_set_text(impl_->layout, valid, -1);
+    impl_->text = valid;
     g_free(valid);
+    impl_->givenWhole = false;
+    impl_->place();
 }
 
 void TextLayout::setFont(const Font& font) {
@@ -235,6 +366,18 @@ Size TextLayout::size() const {
     pango_layout_iter_free(it);
     if (pango_layout_get_character_count(impl_->layout) == 0) return {0, 0};
     if (impl_->width && w > *impl_->width) w = *impl_->width;
+    if (!impl_->width && impl_->text.size() > pieceCharacters(impl_->font)) {
+        // Each paragraph is a line of its own; the widest, summed from pieces.
+        PieceMeasure measure(impl_->font);
+        std::string_view rest = impl_->text;
+        w = 0;
+        while (!rest.empty()) {
+            auto [end, next] = firstParagraph(rest);
+            w = std::fmax(w, measure.width(rest.substr(0, end)));
+            if (next == 0 || next > rest.size()) break;
+            rest.remove_prefix(next);
+        }
+    }
     return {std::ceil(w * 1000) / 1000, std::ceil(h * 1000) / 1000};
 }
 

@@ -184,5 +184,129 @@ TEST_F(ca_Render, LayerShadowIsCastByTheLayerAndItsSublayersAtItsOpacity) {
     EXPECT_EQ(alphaAt(*render(*root, {60, 60}, 1, 0), 45, 25), 0u);
 }
 
+// A delegate that fills its layer with one colour and counts how often it was asked.
+struct CountingPainter : LayerDelegate {
+    int calls = 0;
+    void displayLayer(Layer& layer) override {
+        ++calls;
+        gfx::BitmapContext ctx(layer.bounds().size, 1);
+        ctx.setFillColor(gfx::Color::rgb(0, 0, 255));
+        ctx.fillRect({{0, 0}, layer.bounds().size});
+        layer.setContents(ctx.makeImage());
+    }
+};
+
+// Layers of a 100 x 100 window draw only near what shows (within 25 beyond an edge) and let go
+// of their pictures once more than 50 away; a picture set from outside is never let go of.
+TEST_F(ca_Render, LayersDrawNearWhatShowsAndLetGoFarFromIt) {
+    auto root = Layer::make();
+    root->setFrame({0, 0, 100, 100});
+    struct Case {
+        const char* name;
+        gfx::Rect frame;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"inside", {10, 10, 20, 20}, true},
+        {"partly inside", {90, -10, 20, 20}, true},
+        {"just below", {10, 120, 20, 20}, true},
+        {"beyond the margin", {10, 130, 20, 20}, false},
+        {"far left", {-500, 10, 20, 20}, false},
+        {"no size, at the edge", {100, 100, 0, 0}, true},
+    };
+    std::vector<std::shared_ptr<CountingPainter>> painters;
+    std::vector<std::shared_ptr<Layer>> layers;
+    for (const auto& c : cases) {
+        auto layer = Layer::make();
+        auto painter = std::make_shared<CountingPainter>();
+        layer->setDelegate(painter);
+        layer->setFrame(c.frame);
+        layer->setNeedsDisplay();
+        root->addSublayer(layer);
+        painters.push_back(painter);
+        layers.push_back(layer);
+    }
+    auto hidden = Layer::make();
+    auto hiddenPainter = std::make_shared<CountingPainter>();
+    hidden->setDelegate(hiddenPainter);
+    hidden->setFrame({10, 10, 20, 20});
+    hidden->setHidden(true);
+    root->addSublayer(hidden);
+    auto image = render(*root, {100, 100}, 1, now());
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(painters[i]->calls, cases[i].drawn ? 1 : 0);
+        EXPECT_EQ(layers[i]->needsDisplay(), !cases[i].drawn);
+    }
+    EXPECT_EQ(hiddenPainter->calls, 0) << "a hidden layer is drawn when it shows";
+    EXPECT_EQ(image->pixel(20, 20), 0xff0000ffu);
+
+    // Coming into view draws it; the layers drawn stay drawn.
+    layers[4]->setFrame({40, 40, 20, 20});
+    image = render(*root, {100, 100}, 1, now());
+    EXPECT_EQ(painters[4]->calls, 1);
+    EXPECT_EQ(image->pixel(50, 50), 0xff0000ffu);
+    EXPECT_EQ(painters[0]->calls, 1);
+
+    // Between 25 and 50 beyond an edge a picture is kept; further away it goes, to be drawn
+    // again when the layer is back.
+    layers[0]->setFrame({10, 140, 20, 20});
+    layers[2]->setFrame({10, 160, 20, 20});
+    auto outside = Layer::make();  // an image given to the layer, not drawn by a delegate
+    outside->setFrame({10, 300, 20, 20});
+    outside->setContents(image);
+    root->addSublayer(outside);
+    render(*root, {100, 100}, 1, now());
+    EXPECT_TRUE(layers[0]->hasDrawnContents());
+    EXPECT_FALSE(layers[2]->contents());
+    EXPECT_TRUE(layers[2]->needsDisplay());
+    EXPECT_EQ(outside->contents(), image);
+    layers[2]->setFrame({10, 10, 20, 20});
+    image = render(*root, {100, 100}, 1, now());
+    EXPECT_EQ(painters[2]->calls, 2);
+    EXPECT_EQ(image->pixel(20, 20), 0xff0000ffu);
+
+    // Drawing part of a tree (a view's picture for a transition) lets go of nothing.
+    auto part = Layer::make();
+    part->setFrame({0, 0, 10, 10});
+    root->addSublayer(part);
+    auto far = Layer::make();
+    auto farPainter = std::make_shared<CountingPainter>();
+    far->setDelegate(farPainter);
+    far->setFrame({0, 0, 10, 10});
+    far->setNeedsDisplay();
+    part->addSublayer(far);
+    render(*part, {10, 10}, 1, now());
+    far->setFrame({0, 500, 10, 10});
+    render(*part, {10, 10}, 1, now());
+    EXPECT_TRUE(far->hasDrawnContents());
+    render(*root, {100, 100}, 1, now());
+    EXPECT_FALSE(far->hasDrawnContents());
+}
+
+// A backdrop looks at the layers beneath it without drawing those far from what shows.
+TEST_F(ca_Render, BackdropsDrawNoLayerFarFromWhatShows) {
+    auto root = Layer::make();
+    root->setFrame({0, 0, 100, 100});
+    auto near = Layer::make(), far = Layer::make();
+    auto nearPainter = std::make_shared<CountingPainter>(), farPainter = std::make_shared<CountingPainter>();
+    near->setDelegate(nearPainter);
+    far->setDelegate(farPainter);
+    near->setFrame({0, 0, 100, 100});
+    far->setFrame({0, 1000, 100, 100});
+    for (auto& l : {near, far}) {
+        l->setNeedsDisplay();
+        root->addSublayer(l);
+    }
+    auto glass = Layer::make();
+    glass->setFrame({20, 20, 60, 60});
+    glass->setBackdropBlurRadius(10);
+    root->addSublayer(glass);
+    auto image = render(*root, {100, 100}, 1, now());
+    EXPECT_EQ(nearPainter->calls, 1);
+    EXPECT_EQ(farPainter->calls, 0);
+    EXPECT_EQ(image->pixel(50, 50) & 0xff, 0xffu) << "the glass shows the blue beneath";
+}
+
 } // namespace
 } // namespace ca
