@@ -1,0 +1,16 @@
+#pragma once
+// Test support: pictures of any declared size made in small pieces, so that a test never holds
+// their pixels (16384 x 16384 grey compresses to about 260 KB of PNG).
+
+#include <string>
+
+namespace gfx::testkit {
+
+enum class PngLayout { grey, greyWithAlpha, interlacedGrey };
+
+// Every pixel mid grey (half transparent with alpha).
+std::string largePng(int width, int height, PngLayout layout = PngLayout::grey);
+// Every pixel mid grey, quality 90.
+std::string largeJpeg(int width, int height);
+
+} // namespace gfx::testkit
