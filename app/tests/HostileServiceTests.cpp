@@ -7,7 +7,10 @@
 #include "app/AppDelegate.h"
 #include "app/QUSwitchBaseController.h"
 #include "app/SnapshotTour.h"
+#include "Libs/HTTPLayer/MultipartFormData.h"
+#include "Libs/HTTPLayer/SessionManager.h"
 #include "Tools/LoadingView/LoadingView.h"
+#include "image_cache/RIImageViewWebCache.h"
 #include "network/Api.h"
 #include "network/MWNetwork.h"
 #include "network/NXServer.h"
@@ -16,10 +19,12 @@
 #include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/gfx/testing/LargePictures.h"
 #include "platform/net/NetworkReachability.h"
 #include "platform/net/testing/GzipBomb.h"
 #include "platform/net/testing/LoopbackServer.h"
 #include "platform/ui/HeadlessHost.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "ui/c.h"
@@ -88,7 +93,12 @@ std::string answerList(std::size_t characters) {
     return R"({"status":1,"data":{"count":1,"now_page":1,"list":[{"title":"问题","content":")" + text + R"("}]}})";
 }
 
-enum class Target { none, tagList, switchAtLaunch, answers };
+// What the bad reply answers: a request of the app's own pages, or, once the home page shows, a
+// picture loaded through the image manager into a view on it or a multipart upload through the
+// HTTP layer's upload road.
+enum class Target { none, tagList, switchAtLaunch, answers, picture, upload };
+constexpr const char* kPicturePath = "/icons/tag.png";
+constexpr const char* kUploadPath = "/upload";
 
 struct Scenario {
     std::string name;
@@ -97,6 +107,12 @@ struct Scenario {
     double deadline;  // seconds from the bad request to the end of its overlay
     bool homeShowsTags;
 };
+
+// 16384 x 16384 grey: about 261 KB of PNG, a gigabyte of pixels.
+const std::string& hugePng() {
+    static const std::string png = gfx::testkit::largePng(16384, 16384);
+    return png;
+}
 
 Reply trickle(std::string body) {
     Reply reply = Reply::json(std::move(body));
@@ -138,6 +154,8 @@ protected:
         LoopbackServer server([&](const RecordedRequest& r) {
             Target target = r.target == kSwitchPath                           ? Target::switchAtLaunch
                             : r.target.ends_with(network::Api::kTagListPath) ? Target::tagList
+                            : r.target == kPicturePath                         ? Target::picture
+                            : r.target == kUploadPath                          ? Target::upload
                                                                               : Target::answers;
             {
                 std::lock_guard lock(mutex);
@@ -194,6 +212,50 @@ protected:
             delegate->window->sendTouch(ui::TouchPhase::ended, p);
             EXPECT_TRUE(runUntil([&] { return badRequestAt.has_value() && network->showTimes == 0; }));
         }
+        if (s.target == Target::picture) {
+            // The picture is refused (an error) or comes within the decoders' pixel budget.
+            auto view = core::make<ui::ImageView>(gfx::Rect{0, 100, 60, 60});
+            home->addSubview(view);
+            std::atomic<int> answers{0};
+            std::optional<core::Error> error;
+            gfx::ImagePtr image;
+            image_cache::ri_setImageWithURL(*view, net::URL::parse(server.url(kPicturePath)),
+                                            [&](gfx::ImagePtr i, std::optional<core::Error> e, image_cache::RIImageCacheKind, std::optional<net::URL>) {
+                                                ++answers;
+                                                image = std::move(i);
+                                                error = std::move(e);
+                                            });
+            EXPECT_TRUE(runUntil([&] { return answers > 0; }));
+            EXPECT_TRUE(error || (image && image->pixels().size() <= gfx::Image::kDecodePixelBudget));
+            if (error) std::cout << "[ figures  ] " << s.name << ": refused: " << error->description << "\n";
+            view->removeFromSuperview();
+        }
+        if (s.target == Target::upload) {
+            // A part that declares 2^36 bytes and holds 13: the upload goes out with what the part
+            // holds, and the caller hears back once.
+            std::atomic<int> answers{0};
+            std::shared_ptr<http::UploadRequest> upload;
+            network::serviceManager()->uploadMultipartFormData(
+                [](http::MultipartFormData& form) {
+                    auto stream = core::ProducerStream::create();
+                    const std::string held = "thirteen byte";
+                    stream->write(core::Bytes(held.begin(), held.end()));
+                    stream->finish();
+                    form.appendStream(stream, std::uint64_t(1) << 36, "part", "part.bin", "application/octet-stream");
+                },
+                ~std::uint64_t(0), server.url(kUploadPath), http::HTTPMethod::post, std::nullopt,
+                [&](const http::SessionManager::MultipartFormDataEncodingResult& r) {
+                    ++answers;
+                    upload = r.request;
+                });
+            EXPECT_TRUE(runUntil([&] { return answers > 0; }));
+            std::atomic<int> ends{0};
+            if (upload) upload->response(nullptr, [&](const http::DefaultDataResponse&) { ++ends; });
+            EXPECT_TRUE(runUntil([&] { return !upload || ends > 0; }));
+            for (int i = 0; i < 10; ++i) host->advance(0.01);
+            EXPECT_EQ(answers.load(), 1);
+            EXPECT_LE(ends.load(), 1);
+        }
         {
             std::lock_guard lock(mutex);
             if (s.target != Target::none) {
@@ -248,6 +310,7 @@ protected:
 TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
     const double normal = run({"a normal run", Target::answers, [] { return Reply::json(answerList(40)); }, 1, true});
     static const std::string bomb = net::testkit::gzipOfZeros(std::size_t(1) << 30);
+    (void)hugePng();  // made before any scenario measures
     const Scenario scenarios[] = {
         // Scenarios may leave memory resident that the allocator keeps (a few MiB after the long
         // answer), which the next one starts from: the ones that need the most come first.
@@ -277,6 +340,21 @@ TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
              r.mode = Reply::Mode::truncateBody;
              return r;
          }, 1, false},
+        // Names of one to three letters and no values: 287 KB of head, within libcurl's 300 KB.
+        {"tag list: 42,000 headers", Target::tagList, [] {
+             Reply r = Reply::json(kTagList);
+             for (int i = 0; i < 42000; ++i) {
+                 std::string name;
+                 for (int n = i; name.empty() || n > 0; n /= 36) name.insert(name.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36]);
+                 r.headers.emplace_back(std::move(name), "");
+             }
+             return r;
+         }, 1, true},
+        {"picture: 16384 x 16384 PNG of 261 KB", Target::picture, [] { return Reply::text(200, hugePng(), "image/png"); }, 1, true},
+        {"picture: PNG cut after 322 bytes of header", Target::picture,
+         [] { return Reply::text(200, hugePng().substr(0, 322), "image/png"); }, 1, true},
+        {"upload: a part that declares 2^36 bytes and holds 13", Target::upload,
+         [] { return Reply::text(200, "ok"); }, 1, true},
     };
     for (const auto& s : scenarios) {
         const double peak = run(s);
