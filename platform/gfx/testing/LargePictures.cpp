@@ -40,6 +40,11 @@ std::string largePng(int width, int height, PngLayout layout) {
     return out;
 }
 
+const std::string& giantPng() {
+    static const std::string png = largePng(16384, 16384);
+    return png;
+}
+
 std::string largeJpeg(int width, int height) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;

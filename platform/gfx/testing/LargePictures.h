@@ -10,6 +10,9 @@ enum class PngLayout { grey, greyWithAlpha, interlacedGrey };
 
 // Every pixel mid grey (half transparent with alpha).
 std::string largePng(int width, int height, PngLayout layout = PngLayout::grey);
+// 16384 x 16384 grey: about 261 KB of PNG for a gigabyte of pixels. Made once per process (it
+// takes a second or two to compress).
+const std::string& giantPng();
 // Every pixel mid grey, quality 90.
 std::string largeJpeg(int width, int height);
 

@@ -15,12 +15,6 @@ namespace {
 
 using testkit::PngLayout;
 
-// 16384 x 16384 grey, made once (it takes a second or two to compress).
-const std::string& hugePng() {
-    static const std::string png = testkit::largePng(16384, 16384);
-    return png;
-}
-
 TEST(gfx_PixelBudget, SizesWithinTheBudget) {
     struct Case {
         PixelSize in, out;
@@ -30,13 +24,13 @@ TEST(gfx_PixelBudget, SizesWithinTheBudget) {
         {{4096, 4096}, {3965, 3965}},
         {{16384, 1000}, {16052, 979}},
         {{16384, 1}, {16384, 1}},
-        {{0, 5}, {0, 5}},
+        {{0, 5}, {0, 5}},  // no picture: left as it is
     };
     for (const auto& c : cases) {
         const PixelSize out = sizeWithinPixelBudget(c.in, Image::kDecodePixelBudget);
         EXPECT_EQ(out.width, c.out.width) << c.in.width << " x " << c.in.height;
         EXPECT_EQ(out.height, c.out.height) << c.in.width << " x " << c.in.height;
-        EXPECT_LE(out.area(), std::max<std::uint64_t>(Image::kDecodePixelBudget, c.in.area() <= Image::kDecodePixelBudget ? c.in.area() : 0));
+        EXPECT_LE(out.area(), Image::kDecodePixelBudget);
     }
 }
 
@@ -74,7 +68,7 @@ TEST(gfx_PixelBudget, LargePicturesAreRefusedOrScaledDown) {
     };
     const std::string fourK = testkit::largePng(4096, 4096);
     const Case cases[] = {
-        {"16384^2 PNG", hugePng(), Image::LargePicture::refuse, 0, 0},
+        {"16384^2 PNG", testkit::giantPng(), Image::LargePicture::refuse, 0, 0},
         {"4096^2 PNG", fourK, Image::LargePicture::refuse, 0, 0},
         {"4096^2 PNG, scaled", fourK, Image::LargePicture::scaleDown, 3965, 3965},
         {"4096^2 PNG with alpha, scaled", testkit::largePng(4096, 4096, PngLayout::greyWithAlpha), Image::LargePicture::scaleDown, 3965, 3965},
@@ -112,7 +106,7 @@ TEST(gfx_PixelBudget, StreamsCutAfterTheirHeaderFail) {
         const char* name;
         std::string bytes;
     } cases[] = {
-        {"PNG over the budget", hugePng().substr(0, 322)},
+        {"PNG over the budget", testkit::giantPng().substr(0, 322)},
         {"PNG within the budget", testkit::largePng(3960, 3960).substr(0, 322)},
         {"interlaced PNG", testkit::largePng(3960, 3960, PngLayout::interlacedGrey).substr(0, 322)},
         {"JPEG", testkit::largeJpeg(3960, 3960).substr(0, 700)},
@@ -129,7 +123,7 @@ TEST(gfx_PixelBudget, StreamsCutAfterTheirHeaderFail) {
     }
     // The incremental decoder offers nothing for a picture over the budget.
     IncrementalDecoder decoder;
-    decoder.append(hugePng().substr(0, 4096));
+    decoder.append(testkit::giantPng().substr(0, 4096));
     EXPECT_TRUE(decoder.failed());
     EXPECT_FALSE(decoder.image());
 }
@@ -142,7 +136,7 @@ TEST(gfx_PixelBudget, DeclaredPixelCountsComeFromTheHeader) {
         std::string bytes;
         std::optional<std::uint64_t> count;
     } cases[] = {
-        {"PNG", hugePng().substr(0, 33), 268435456u},
+        {"PNG", testkit::giantPng().substr(0, 33), 268435456u},
         {"JPEG", *small.jpegData(), 24u},
         {"GIF", *encodeGif({{std::make_shared<Image>(small), std::nullopt}}, std::nullopt), 24u},
         {"TIFF", *encodeTiff(small), 24u},
