@@ -23,16 +23,13 @@ DecodedRows::DecodedRows(PixelSize source, PixelSize out)
 }
 
 std::uint32_t* DecodedRows::nextRow() {
+    // Room for the whole result is reserved at the first row: address space only, whose pages
+    // are touched as rows are written. Growing by steps instead would copy the rows so far, and
+    // since big blocks are mappings of their own, fault every page in again at each step.
+    if (pixels_.capacity() == 0) pixels_.reserve(static_cast<std::size_t>(out_.area()));
     if (scaling_) return row_.data();
     const std::size_t width = static_cast<std::size_t>(source_.width);
-    const std::size_t needed = (static_cast<std::size_t>(rowsDone_) + 1) * width;
-    if (pixels_.capacity() < needed) {
-        // Room for twice the rows so far, never more than the whole picture.
-        const std::size_t rows = std::min<std::size_t>(static_cast<std::size_t>(source_.height),
-                                                       std::max<std::size_t>(16, 2 * static_cast<std::size_t>(rowsDone_) + 2));
-        pixels_.reserve(rows * width);
-    }
-    pixels_.resize(needed);
+    pixels_.resize((static_cast<std::size_t>(rowsDone_) + 1) * width);
     return pixels_.data() + static_cast<std::size_t>(rowsDone_) * width;
 }
 

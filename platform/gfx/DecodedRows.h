@@ -1,7 +1,8 @@
 #pragma once
 // The pixels of a picture being decoded, taken row by row from the top: kept whole, or averaged
-// down to a smaller size as they arrive. Storage grows with the rows received, so a stream that
-// ends early never costs the whole picture's memory.
+// down to a smaller size as they arrive. Room for the result is reserved when the first row
+// comes, but its memory is touched only as rows are written, so a stream that ends early costs
+// the rows it delivered, not the whole picture.
 //
 // Scaling down averages, for each pixel of the result, the box of source pixels it covers (rows
 // [y * height / outHeight, (y + 1) * height / outHeight), columns likewise), channel by channel,

@@ -77,8 +77,10 @@ struct IncrementalDecoder::State {
         s->height = static_cast<int>(h);
         s->row.assign(static_cast<size_t>(w) * 4, 0);
     }
-    // The storage grows to hold row y, the rows before it transparent until they arrive.
+    // The storage grows to hold row y, the rows before it transparent until they arrive. Room for
+    // the whole picture is reserved at once (address space; pages are touched as rows come).
     uint32_t* rowStorage(size_t y) {
+        if (pixels.capacity() == 0) pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
         const size_t needed = (y + 1) * static_cast<size_t>(width);
         if (pixels.size() < needed) pixels.resize(needed, 0);
         return pixels.data() + y * static_cast<size_t>(width);
