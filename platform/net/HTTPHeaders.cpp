@@ -9,9 +9,9 @@ HTTPHeaders::HTTPHeaders(std::initializer_list<Field> fields) {
 }
 
 std::size_t HTTPHeaders::position(std::string_view name) const {
-    if (!index_.empty()) {
-        auto it = index_.find(core::ascii::lowered(name));
-        return it == index_.end() ? fields_.size() : it->second;
+    if (index_) {
+        auto it = index_->find(core::ascii::lowered(name));
+        return it == index_->end() ? fields_.size() : it->second;
     }
     for (std::size_t i = 0; i < fields_.size(); ++i) {
         if (core::ascii::equalsIgnoringCase(fields_[i].first, name)) return i;
@@ -21,15 +21,22 @@ std::size_t HTTPHeaders::position(std::string_view name) const {
 
 void HTTPHeaders::append(std::string_view name, std::string value) {
     fields_.emplace_back(std::string(name), std::move(value));
-    if (!index_.empty()) index_.emplace(core::ascii::lowered(name), fields_.size() - 1);
-    else if (fields_.size() >= kIndexedFrom) reindex();
+    if (!index_) {
+        if (fields_.size() >= kIndexedFrom) reindex();
+        return;
+    }
+    // A copy shares its original's index until it changes.
+    if (index_.use_count() > 1) index_ = std::make_shared<Index>(*index_);
+    index_->emplace(core::ascii::lowered(name), fields_.size() - 1);
 }
 
 void HTTPHeaders::reindex() {
-    index_.clear();
+    index_.reset();
     if (fields_.size() < kIndexedFrom) return;
-    index_.reserve(fields_.size());
-    for (std::size_t i = 0; i < fields_.size(); ++i) index_.emplace(core::ascii::lowered(fields_[i].first), i);
+    auto index = std::make_shared<Index>();
+    index->reserve(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i) index->emplace(core::ascii::lowered(fields_[i].first), i);
+    index_ = std::move(index);
 }
 
 void HTTPHeaders::set(std::string_view name, std::optional<std::string> value) {

@@ -3,9 +3,11 @@
 // kept, and fields keep the order in which they were first set.
 //
 // A few fields are found by a scan; past kIndexedFrom fields an index by lower-cased name finds
-// them, so that a reply with tens of thousands of header lines is stored in linear time.
+// them, so that a reply with tens of thousands of header lines is stored in linear time. Copies
+// share the index until one of them changes (responses are copied often, and read only).
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +49,10 @@ private:
     void append(std::string_view name, std::string value);
     void reindex();
 
+    using Index = std::unordered_map<std::string, std::size_t>;
     std::vector<Field> fields_;
-    // Lower-cased name -> position in fields_; empty while there are fewer than kIndexedFrom fields.
-    std::unordered_map<std::string, std::size_t> index_;
+    // Lower-cased name -> position in fields_; none while there are fewer than kIndexedFrom fields.
+    std::shared_ptr<Index> index_;
 };
 
 } // namespace net

@@ -47,6 +47,15 @@ TEST(HTTPHeaders, ManyFieldsKeepOrderSpellingAndLookup) {
     EXPECT_FALSE(headers.contains("X-Field-0"));
     std::size_t i = 1;
     for (auto it = headers.begin(); i < count; ++it, ++i) EXPECT_EQ(it->first, "X-Field-" + std::to_string(i));
+    // A copy shares the index until one of the two changes.
+    HTTPHeaders copy = headers;
+    copy.add("x-copy-only", "1");
+    headers.add("X-Original-Only", "2");
+    EXPECT_FALSE(headers.contains("X-Copy-Only"));
+    EXPECT_FALSE(copy.contains("x-original-only"));
+    EXPECT_EQ(copy.value("X-COPY-ONLY"), "1");
+    EXPECT_EQ(copy.value("x-late"), "new");
+    headers.remove("x-original-only");
     // Back under the threshold: found by the scan again.
     for (std::size_t j = 1; j < count; ++j) headers.remove("x-field-" + std::to_string(j));
     EXPECT_EQ(headers.size(), 1u);
