@@ -74,6 +74,7 @@ struct PngDecode {
     bool ok = false;
     std::unique_ptr<DecodedRows> rows;  // a picture read row by row
     std::vector<uint32_t> whole;        // an interlaced one: every pass revisits every row
+    std::vector<uint32_t> firstRow;     // its first row, decoded before the whole is allocated
 };
 
 void readPngRows(png_structp png, PngDecode& d, PixelSize out) {
@@ -91,10 +92,11 @@ void readInterlacedPng(png_structp png, PngDecode& d, int passes) {
     const size_t width = static_cast<size_t>(d.size.width);
     // The whole picture is needed from the first pass on; it is allocated once the first row has
     // been decoded, so that a stream cut after its header costs one row.
-    std::vector<uint32_t> first(width);
-    png_read_row(png, reinterpret_cast<png_bytep>(first.data()), nullptr);
+    // (Nothing with a destructor may live on this frame: libpng's errors jump over it.)
+    d.firstRow.assign(width, 0);
+    png_read_row(png, reinterpret_cast<png_bytep>(d.firstRow.data()), nullptr);
     d.whole.assign(width * static_cast<size_t>(d.size.height), 0);
-    std::copy(first.begin(), first.end(), d.whole.begin());
+    std::copy(d.firstRow.begin(), d.firstRow.end(), d.whole.begin());
     for (int pass = 0; pass < passes; ++pass)
         for (int y = pass == 0 ? 1 : 0; y < d.size.height; ++y)
             png_read_row(png, reinterpret_cast<png_bytep>(d.whole.data() + static_cast<size_t>(y) * width), nullptr);
