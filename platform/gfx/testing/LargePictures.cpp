@@ -45,7 +45,7 @@ const std::string& giantPng() {
     return png;
 }
 
-std::string largeJpeg(int width, int height) {
+std::string solidJpeg(int width, int height, unsigned char r, unsigned char g, unsigned char b, int quality) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -55,15 +55,20 @@ std::string largeJpeg(int width, int height) {
     jpeg_mem_dest(&c, &bytes, &size);
     c.image_width = static_cast<JDIMENSION>(width);
     c.image_height = static_cast<JDIMENSION>(height);
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_set_quality(&c, quality, TRUE);
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(static_cast<size_t>(width), 0x80);
+    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
+    for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+        row[x * 3] = r;
+        row[x * 3 + 1] = g;
+        row[x * 3 + 2] = b;
+    }
     while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&c, &line, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);

@@ -75,9 +75,9 @@ TEST(gfx_PixelBudget, LargePicturesAreRefusedOrScaledDown) {
         // Interlaced rows come back in every pass: such a picture cannot be averaged as it arrives.
         {"4096^2 interlaced PNG, scaled", testkit::largePng(4096, 4096, PngLayout::interlacedGrey), Image::LargePicture::scaleDown, 0, 0},
         {"3000^2 interlaced PNG", testkit::largePng(3000, 3000, PngLayout::interlacedGrey), Image::LargePicture::refuse, 3000, 3000},
-        {"4096^2 JPEG", testkit::largeJpeg(4096, 4096), Image::LargePicture::refuse, 0, 0},
-        {"4096^2 JPEG, scaled", testkit::largeJpeg(4096, 4096), Image::LargePicture::scaleDown, 3965, 3965},
-        {"8000x500 JPEG, scaled", testkit::largeJpeg(8000, 2000), Image::LargePicture::scaleDown, 7931, 1982},
+        {"4096^2 JPEG", testkit::solidJpeg(4096, 4096), Image::LargePicture::refuse, 0, 0},
+        {"4096^2 JPEG, scaled", testkit::solidJpeg(4096, 4096), Image::LargePicture::scaleDown, 3965, 3965},
+        {"8000x500 JPEG, scaled", testkit::solidJpeg(8000, 2000), Image::LargePicture::scaleDown, 7931, 1982},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,7 +109,7 @@ TEST(gfx_PixelBudget, StreamsCutAfterTheirHeaderFail) {
         {"PNG over the budget", testkit::giantPng().substr(0, 322)},
         {"PNG within the budget", testkit::largePng(3960, 3960).substr(0, 322)},
         {"interlaced PNG", testkit::largePng(3960, 3960, PngLayout::interlacedGrey).substr(0, 322)},
-        {"JPEG", testkit::largeJpeg(3960, 3960).substr(0, 700)},
+        {"JPEG", testkit::solidJpeg(3960, 3960).substr(0, 700)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
