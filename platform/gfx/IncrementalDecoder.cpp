@@ -212,6 +212,9 @@ bool IncrementalDecoder::failed() const { return state_->failed || state_->kind 
 ImagePtr IncrementalDecoder::image() const {
     const State& s = *state_;
     if (s.failed || s.width == 0 || s.height == 0) return nullptr;
+    // Before any row has arrived there is no picture to show, only its size: a stream cut after
+    // its header costs no full-size picture.
+    if (s.pixels.empty()) return nullptr;
     int w = s.width, h = s.height;
     std::vector<uint32_t> pixels;
     pixels.reserve(static_cast<size_t>(w) * h);
