@@ -1,7 +1,10 @@
 # Fuzz targets for parsers of untrusted bytes.
 #
-# quillora_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
-# The sources define LLVMFuzzerTestOneInput. With QUILLORA_FUZZERS=ON and clang, <name> is a
+# quillora_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir> [MAX_LEN <bytes>])
+# The sources define LLVMFuzzerTestOneInput. MAX_LEN (65536 unless given) is the largest input a
+# fuzzing run tries, written to <build>/fuzz-options/<name> for scripts/fuzz.sh: libFuzzer's own
+# default (4 KB, or the largest seed) is too small to reach the nesting depths and sizes that
+# break parsers of structured text (2 MB for property lists and JSON). With QUILLORA_FUZZERS=ON and clang, <name> is a
 # libFuzzer binary (-fsanitize=fuzzer; every library is built with -fsanitize=fuzzer-no-link so
 # its code is instrumented too): run it as `<name> <corpus dir>` to fuzz. Otherwise <name> links a
 # small main() that feeds every file of the directories or files on its command line to the
@@ -26,10 +29,14 @@ if(NOT QUILLORA_LIBFUZZER)
 endif()
 
 function(quillora_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "CORPUS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_CORPUS)
     message(FATAL_ERROR "quillora_add_fuzzer(${name}) needs a CORPUS directory")
   endif()
+  if(NOT ARG_MAX_LEN)
+    set(ARG_MAX_LEN 65536)
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz-options/${name} "-max_len=${ARG_MAX_LEN}\n")
   get_filename_component(corpus ${ARG_CORPUS} ABSOLUTE)
   if(QUILLORA_LIBFUZZER)
     add_executable(${name} ${ARG_SOURCES})

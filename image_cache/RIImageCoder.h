@@ -31,6 +31,9 @@ public:
     virtual ~RIImageCoder() = default;
     virtual bool canDecodeFromData(const Data& data) const = 0;
     virtual ImagePtr decodedImageWithData(const Data& data) const = 0;
+    // As above, for a caller that will decompress with `options`: a coder that can scale a
+    // picture down while decoding it may do so (and must, for one over the decoders' budget).
+    virtual ImagePtr decodedImageWithData(const Data& data, const RIImageCoderOptions&) const { return decodedImageWithData(data); }
     // May replace `data` by bytes that match the returned image.
     virtual ImagePtr decompressedImageWithImage(const ImagePtr& image, Data& data, const RIImageCoderOptions& options) const = 0;
     virtual bool canEncodeToFormat(RIImageFormat format) const = 0;

@@ -20,7 +20,12 @@ public:
     static std::shared_ptr<RIImageImageIOCoder> sharedCoder();
 
     bool canDecodeFromData(const Data& data) const override;
+    // A picture over the decoders' pixel budget is refused, or with scaleDownLargeImages decoded
+    // straight into the size that scaled-down decompression gives.
     ImagePtr decodedImageWithData(const Data& data) const override;
+    ImagePtr decodedImageWithData(const Data& data, const RIImageCoderOptions& options) const override;
+    // With scaleDownLargeImages, the data is also re-encoded when it declares more pixels than
+    // the result holds (the picture was scaled down while it was decoded).
     ImagePtr decompressedImageWithImage(const ImagePtr& image, Data& data, const RIImageCoderOptions& options) const override;
     bool canEncodeToFormat(RIImageFormat format) const override;
     Data encodedDataWithImage(const ImagePtr& image, RIImageFormat format) const override;
@@ -38,7 +43,7 @@ public:
     // At most 15728640 pixels: both sides times √(15728640 / pixels), truncated.
     ImagePtr ri_decompressedAndScaledDownImageWithImage(const ImagePtr& image) const;
 
-    static constexpr double kDestImageSizePixels = 15728640;
+    static constexpr double kDestImageSizePixels = static_cast<double>(gfx::Image::kDecodePixelBudget);
 
 private:
     // Progressive state: the size once known, and the decoder fed with the bytes seen so far.
@@ -52,6 +57,7 @@ class RIImageGIFCoder : public RIImageCoder {
 public:
     static std::shared_ptr<RIImageGIFCoder> sharedCoder();
     bool canDecodeFromData(const Data& data) const override;
+    using RIImageCoder::decodedImageWithData;
     ImagePtr decodedImageWithData(const Data& data) const override;
     ImagePtr decompressedImageWithImage(const ImagePtr& image, Data&, const RIImageCoderOptions&) const override { return image; }
     bool canEncodeToFormat(RIImageFormat format) const override { return format == RIImageFormat::GIF; }
@@ -73,6 +79,7 @@ public:
 
     bool canDecodeFromData(const Data& data) const override;
     ImagePtr decodedImageWithData(const Data& data) const override;
+    ImagePtr decodedImageWithData(const Data& data, const RIImageCoderOptions& options) const override;
     ImagePtr decompressedImageWithImage(const ImagePtr& image, Data& data, const RIImageCoderOptions& options) const override;
     bool canEncodeToFormat(RIImageFormat format) const override;
     Data encodedDataWithImage(const ImagePtr& image, RIImageFormat format) const override;

@@ -132,6 +132,13 @@ ImagePtr RIImageCodersManager::decodedImageWithData(const Data& data) const {
     return nullptr;
 }
 
+ImagePtr RIImageCodersManager::decodedImageWithData(const Data& data, const RIImageCoderOptions& options) const {
+    if (!data) return nullptr;
+    for (const auto& c : coders())
+        if (c->canDecodeFromData(data)) return c->decodedImageWithData(data, options);
+    return nullptr;
+}
+
 ImagePtr RIImageCodersManager::decompressedImageWithImage(const ImagePtr& image, Data& data, const RIImageCoderOptions& options) const {
     if (!image) return nullptr;
     for (const auto& c : coders())

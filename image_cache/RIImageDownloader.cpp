@@ -354,9 +354,10 @@ void RIImageDownloaderOperation::didCompleteWithError(const Session&, const Task
             } else {
                 Data bytes = std::move(data);
                 auto manager = RIImageCodersManager::sharedInstance();
-                ImagePtr image = scaledImageForKey(keyFor(self->request_), manager->decodedImageWithData(bytes));
+                const RIImageCoderOptions decoding{(self->options_ & RIImageDownloaderScaleDownLargeImages) != 0};
+                ImagePtr image = scaledImageForKey(keyFor(self->request_), manager->decodedImageWithData(bytes, decoding));
                 if (image && image->images().empty() && self->shouldDecompressImages)
-                    image = manager->decompressedImageWithImage(image, bytes, {(self->options_ & RIImageDownloaderScaleDownLargeImages) != 0});
+                    image = manager->decompressedImageWithImage(image, bytes, decoding);
                 if (!image || image->pixelWidth() == 0 || image->pixelHeight() == 0)
                     self->completeCallers(nullptr, std::nullopt, imageError("Downloaded image has 0 pixels"), true);
                 else

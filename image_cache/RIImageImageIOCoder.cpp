@@ -1,9 +1,9 @@
 #include "image_cache/RIImageCoders.h"
 
 #include "platform/gfx/Codecs.h"
+#include "platform/gfx/DecodedRows.h"
 #include "platform/gfx/IncrementalDecoder.h"
 
-#include <cmath>
 
 namespace image_cache {
 
@@ -33,12 +33,14 @@ bool RIImageImageIOCoder::canEncodeToFormat(RIImageFormat format) const {
     }
 }
 
-ImagePtr RIImageImageIOCoder::decodedImageWithData(const Data& data) const {
+ImagePtr RIImageImageIOCoder::decodedImageWithData(const Data& data) const { return decodedImageWithData(data, {}); }
+
+ImagePtr RIImageImageIOCoder::decodedImageWithData(const Data& data, const RIImageCoderOptions& options) const {
     if (!data) return nullptr;
     // The decoders apply the EXIF orientation (HEIC: its rotation and mirroring) to the pixels.
     auto image = ri_imageFormatForImageData(data) == RIImageFormat::HEIC
                      ? (canDecodeFromHEICFormat() ? gfx::decodeHeif(*data) : core::Expected<ImagePtr>(core::Error{}))
-                     : gfx::Image::decode(*data);
+                     : gfx::Image::decode(*data, 1, options.scaleDownLargeImages ? gfx::Image::LargePicture::scaleDown : gfx::Image::LargePicture::refuse);
     return image ? *image : nullptr;
 }
 
@@ -87,39 +89,26 @@ ImagePtr RIImageImageIOCoder::ri_decompressedImageWithImage(const ImagePtr& imag
 ImagePtr RIImageImageIOCoder::ri_decompressedAndScaledDownImageWithImage(const ImagePtr& image) const {
     if (!shouldDecodeImage(image)) return image;
     if (!shouldScaleDownImage(image)) return ri_decompressedImageWithImage(image);
-    const int w = image->pixelWidth(), h = image->pixelHeight();
-    // The pixel ratio applies to the area, so each side shrinks by its square root.
-    const double side = std::sqrt(kDestImageSizePixels / (static_cast<double>(w) * h));
-    const int dw = static_cast<int>(w * side), dh = static_cast<int>(h * side);
-    if (dw <= 0 || dh <= 0) return image;
-    std::vector<uint32_t> out(static_cast<size_t>(dw) * dh);
-    const auto& src = image->pixels();
-    // Each destination pixel averages the source box it covers.
-    for (int dy = 0; dy < dh; ++dy) {
-        const int y0 = static_cast<int>(static_cast<int64_t>(dy) * h / dh);
-        const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<int64_t>(dy + 1) * h / dh));
-        for (int dx = 0; dx < dw; ++dx) {
-            const int x0 = static_cast<int>(static_cast<int64_t>(dx) * w / dw);
-            const int x1 = std::max(x0 + 1, static_cast<int>(static_cast<int64_t>(dx + 1) * w / dw));
-            uint64_t sum[4] = {0, 0, 0, 0};
-            for (int y = y0; y < y1; ++y)
-                for (int x = x0; x < x1; ++x) {
-                    uint32_t p = src[static_cast<size_t>(y) * w + x];
-                    for (int c = 0; c < 4; ++c) sum[c] += (p >> (c * 8)) & 0xff;
-                }
-            const uint64_t n = static_cast<uint64_t>(y1 - y0) * (x1 - x0);
-            uint32_t p = 0;
-            for (int c = 0; c < 4; ++c) p |= static_cast<uint32_t>((sum[c] + n / 2) / n) << (c * 8);
-            out[static_cast<size_t>(dy) * dw + dx] = p;
-        }
+    const gfx::PixelSize source{image->pixelWidth(), image->pixelHeight()};
+    const gfx::PixelSize out = gfx::sizeWithinPixelBudget(source, gfx::Image::kDecodePixelBudget);
+    gfx::DecodedRows rows(source, out);
+    const auto& pixels = image->pixels();
+    for (int y = 0; y < source.height; ++y) {
+        const auto row = pixels.begin() + static_cast<std::ptrdiff_t>(y) * source.width;
+        std::copy(row, row + source.width, rows.nextRow());
+        rows.rowDone();
     }
-    return std::make_shared<gfx::Image>(dw, dh, image->scale(), std::move(out), false);
+    return std::make_shared<gfx::Image>(out.width, out.height, image->scale(), rows.take(), false);
 }
 
 ImagePtr RIImageImageIOCoder::decompressedImageWithImage(const ImagePtr& image, Data& data, const RIImageCoderOptions& options) const {
     if (!options.scaleDownLargeImages) return ri_decompressedImageWithImage(image);
     ImagePtr result = ri_decompressedAndScaledDownImageWithImage(image);
-    if (result && image && (result->pixelWidth() != image->pixelWidth() || result->pixelHeight() != image->pixelHeight())) {
+    const bool scaledHere = result && image && (result->pixelWidth() != image->pixelWidth() || result->pixelHeight() != image->pixelHeight());
+    const auto declared = data ? gfx::Image::declaredPixelCount(*data) : std::nullopt;
+    const bool scaledWhileDecoding =
+        result && declared && *declared > static_cast<std::uint64_t>(result->pixelWidth()) * static_cast<std::uint64_t>(result->pixelHeight());
+    if (scaledHere || scaledWhileDecoding) {
         Data encoded = encodedDataWithImage(result, ri_imageFormatForImageData(data));
         if (encoded) data = std::move(encoded);
     }

@@ -144,14 +144,14 @@ void NXModel::fillKey(const std::string& key, const Value& value) {
         if (hasProperty(key)) {
             setChecked(key, Value(std::move(list)));
         } else {
-            core::log("类【" + std::string(orNull(cls)) + "】不存在[" + key + "]");
+            core::log("类【" + std::string(orNull(cls)) + "】不存在[" + core::logValue(key) + "]");
         }
         return;
     }
 
     if (const auto* members = value.dictionary()) {
         auto cls = lookup(key, fullKey);
-        if (!cls) core::log("缺少类:" + key);
+        if (!cls) core::log("缺少类:" + core::logValue(key));
         auto model = createModel(cls);
         if (model) {
             model->reloadModel(*members);
@@ -159,7 +159,7 @@ void NXModel::fillKey(const std::string& key, const Value& value) {
         } else if (hasProperty(property)) {
             setChecked(property, value);
         } else {
-            core::log("不存在" + key);
+            core::log("不存在" + core::logValue(key));
         }
         return;
     }
@@ -167,7 +167,7 @@ void NXModel::fillKey(const std::string& key, const Value& value) {
     if (hasProperty(property)) {
         setChecked(property, Value(textForm(value)));
     } else {
-        core::log("模型「" + std::string(className()) + "」缺少字段：" + key);
+        core::log("模型「" + std::string(className()) + "」缺少字段：" + core::logValue(key));
     }
 }
 

@@ -37,7 +37,7 @@ std::optional<std::string> failedRequestLine(const std::string& path, const http
     } else {
         return std::nullopt;
     }
-    std::string line = "request " + path + " failed: " + code + " " + description;
+    std::string line = "request " + path + " failed: " + code + " " + core::logValue(description);
     if (status != 0 && code != std::to_string(status)) line += " (HTTP " + std::to_string(status) + ")";
     return line;
 }

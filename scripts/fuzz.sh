@@ -21,14 +21,17 @@ cmake --build build-san -j "$jobs" --target "${targets[@]}"
 
 # One target: its run, its verdict.
 fuzz_one() {
-  local target=$1 binary corpus scratch findings
+  local target=$1 binary corpus scratch findings options
+  # The target's own options (its -max_len, see cmake/Fuzz.cmake).
+  options=$(cat "build-san/fuzz-options/$target" 2>/dev/null || true)
   binary=$(find build-san -type f -name "$target" -perm -u+x | head -n 1)
   corpus=$(ctest --test-dir build-san -N -V -R "^${target}_corpus\$" | sed -n 's/.*Test command: .*"-runs=0" "\(.*\)"$/\1/p')
   scratch=build-san/scratch/$target
   findings=build-san/findings/$target
   rm -rf "$scratch"
   mkdir -p "$scratch" "$findings"
-  if "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/" \
+  # shellcheck disable=SC2086 # the options are separate words
+  if "$binary" $options -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/" \
       -print_final_stats=1 "$scratch" "$corpus" > "build-san/findings/$target.log" 2>&1; then
     echo "fuzz $target: clean ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "build-san/findings/$target.log" | grep -o '[0-9]*$') runs)"
   else

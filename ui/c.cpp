@@ -89,7 +89,7 @@ gfx::Color c::colorFromHex(std::string_view text) {
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '#') digits.remove_prefix(1);
     if (digits.size() != 6 || !std::all_of(digits.begin(), digits.end(), isHexDigit)) {
-        core::log("Colour text \"" + std::string(text) + "\" is not six hexadecimal digits; using the fallback colour");
+        core::log("Colour text \"" + core::logValue(text) + "\" is not six hexadecimal digits; using the fallback colour");
         return fallbackColor();
     }
     auto part = [&](size_t at) { return static_cast<double>(hexToInt(digits.substr(at, 2))) / 255.0; };

@@ -58,7 +58,8 @@ class DataRequest : public Request {
             auto urlRequest = request->request();
             auto response = request->responseValue();
             auto data = taskDelegate->data();
-            Result<T> result = serializer.serializeResponse(urlRequest, response, data, taskDelegate->error);
+            // A serializer that throws (memory running out on a huge body) still completes.
+            Result<T> result = guardedResult([&] { return serializer.serializeResponse(urlRequest, response, data, taskDelegate->error); });
             DataResponse<T> record(std::move(urlRequest), std::move(response), std::move(data), std::move(result),
                                    request->timeline());
             record.attachMetrics(taskDelegate->metrics);

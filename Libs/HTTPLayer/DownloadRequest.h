@@ -78,7 +78,8 @@ class DownloadRequest : public Request {
             auto urlRequest = request->request();
             auto response = request->responseValue();
             auto fileURL = taskDelegate->destination ? taskDelegate->destinationURL : taskDelegate->temporaryURL;
-            Result<T> result = serializer.serializeResponse(urlRequest, response, fileURL, taskDelegate->error);
+            // A serializer that throws (memory running out on a huge body) still completes.
+            Result<T> result = guardedResult([&] { return serializer.serializeResponse(urlRequest, response, fileURL, taskDelegate->error); });
             DownloadResponse<T> record(std::move(urlRequest), std::move(response), taskDelegate->temporaryURL,
                                        taskDelegate->destinationURL, taskDelegate->resumeData, std::move(result),
                                        request->timeline());

@@ -1,5 +1,10 @@
 #include "Libs/HTTPLayer/Error.h"
 
+#include <cerrno>
+#include <exception>
+#include <new>
+#include <stdexcept>
+
 namespace http::detail {
 
 std::string platformErrorMessage(const core::Error& error) {
@@ -13,3 +18,19 @@ std::string platformErrorDescription(const core::Error& error) {
 }
 
 } // namespace http::detail
+
+namespace http {
+
+core::Error currentExceptionError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return core::Error{kExceptionErrorDomain, ENOMEM, "Not enough memory to complete the request.", {}};
+    } catch (const std::exception& e) {
+        return core::Error{kExceptionErrorDomain, 1, std::string("The request failed: ") + e.what(), {}};
+    } catch (...) {
+        return core::Error{kExceptionErrorDomain, 1, "The request failed with an unknown exception.", {}};
+    }
+}
+
+} // namespace http

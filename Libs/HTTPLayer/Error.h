@@ -83,4 +83,11 @@ private:
     std::shared_ptr<const Concept> box_;
 };
 
+// An exception that reaches one of the layer's queued steps (memory running out while a body is
+// encoded or a response serialized, a caller's closure that throws) becomes this error, reported
+// through the step's completion, so that every caller hears back exactly once. Call it inside a
+// catch block. Allocation failures have code ENOMEM; anything else code 1 and its what().
+inline constexpr const char* kExceptionErrorDomain = "HTTPLayer.exception";
+core::Error currentExceptionError();
+
 } // namespace http

@@ -249,7 +249,9 @@ void MultipartFormData::appendFile(const net::URL& fileURL, const std::string& n
     if (S_ISDIR(info.st_mode)) return recordFailure(Reason::bodyPartFileIsDirectory(fileURL));
     // Only a regular file has a size that is its length.
     if (!S_ISREG(info.st_mode)) return recordFailure(Reason::bodyPartFileSizeNotAvailable(fileURL));
-    appendStream(core::InputStream::withFile(path), static_cast<std::uint64_t>(info.st_size), std::move(headers));
+    auto stream = core::InputStream::withFile(path);
+    appendStream(stream, static_cast<std::uint64_t>(info.st_size), std::move(headers));
+    if (!bodyParts_.empty() && bodyParts_.back()->bodyStream == stream) bodyParts_.back()->lengthMeasured = true;
 }
 
 void MultipartFormData::appendStream(std::shared_ptr<core::InputStream> stream, std::uint64_t length, const std::string& name,
@@ -325,10 +327,18 @@ std::optional<HTTPError> MultipartFormData::readPartBody(BodyPart& part, core::B
 Result<core::Bytes> MultipartFormData::encodeAll() {
     if (bodyPartError_) return *bodyPartError_;
     markBoundaries();
-    // Room for the whole body at once: growing it on the way would copy all that came before.
+    // Room for the whole body at once: growing it on the way would copy all that came before. A
+    // part's declared length is only the caller's word: room is made for the bytes a stream
+    // knows it holds or a file's measured size, and for at most kUnknownPartRoom of any other
+    // part (it grows as the bytes come).
     std::uint64_t size = 0;
-    for (const auto& part : bodyParts_)
-        size += openingBoundary(*part).size() + headerBlock(*part).size() + part->bodyContentLength + closingBoundary(*part).size();
+    for (const auto& part : bodyParts_) {
+        const auto known = part->bodyStream->knownLength();
+        const std::uint64_t room = known ? *known
+                                   : part->lengthMeasured ? part->bodyContentLength
+                                                          : std::min<std::uint64_t>(part->bodyContentLength, kUnknownPartRoom);
+        size += openingBoundary(*part).size() + headerBlock(*part).size() + room + closingBoundary(*part).size();
+    }
     core::Bytes body;
     const auto append = [&](const std::string& text) { body.insert(body.end(), text.begin(), text.end()); };
     auto part = bodyParts_.begin();

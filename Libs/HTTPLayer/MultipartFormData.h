@@ -32,6 +32,8 @@ public:
         std::uint64_t bodyContentLength;
         bool hasInitialBoundary = false;
         bool hasFinalBoundary = false;
+        // The length is a regular file's size, measured when it was appended (not a caller's word).
+        bool lengthMeasured = false;
     };
 
     MultipartFormData();
@@ -104,6 +106,8 @@ private:
     static constexpr std::size_t kLargePiece = 1024 * 1024;
     // Room a form's copied first part keeps behind its bytes for what follows them in the body.
     static constexpr std::size_t kFramingRoom = 4096;
+    // The most room encodeAll() makes up front for a part whose stream does not know its length.
+    static constexpr std::size_t kUnknownPartRoom = 1024 * 1024;
 
     std::optional<std::string> contentType_;
     std::string boundary_;

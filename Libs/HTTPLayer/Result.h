@@ -3,7 +3,8 @@
 // holding an Error (any error, boxed).
 //
 // Fallible closures. The original's throwing closures become closures that *return* their
-// outcome; nothing in this layer throws or catches. A fallible closure returns a Result<U>, a
+// outcome; nothing in this layer throws, and it catches only at its queued steps (see
+// currentExceptionError() in Error.h and guardedResult() below). A fallible closure returns a Result<U>, a
 // core::Expected<U> (its core::Error becomes the failure) or, when it cannot fail, a plain U.
 // evaluating(), tryMap() and tryMapError() take such closures. The one bridge to exceptions is
 // valueOrThrow(), which throws the failure's Error for callers who prefer exceptions inside their
@@ -162,5 +163,16 @@ private:
 
     std::variant<T, Error> v_;
 };
+
+// Runs `step`, which gives a Result; an exception out of it becomes a failure (see
+// currentExceptionError()).
+template <class F>
+auto guardedResult(F&& step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (...) {
+        return decltype(step())::failure(currentExceptionError());
+    }
+}
 
 } // namespace http

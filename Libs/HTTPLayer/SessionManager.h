@@ -164,6 +164,12 @@ protected:
     void finishInit(std::shared_ptr<ServerTrustPolicyManager> serverTrustPolicyManager);
 
 private:
+    // The multipart road's work on its utility queue: builds and encodes the form (in memory or
+    // into a file) and starts the upload; reports through `report` or `fail`.
+    static void encodeAndUpload(SessionManager& manager, const MultipartFormBuilder& build, std::uint64_t threshold,
+                                const URLRequestConvertible& urlRequest, std::optional<net::URL>& fileURL,
+                                const std::function<void(MultipartFormDataEncodingResult)>& report,
+                                const std::function<void(const Error&)>& fail);
     std::atomic<bool> startRequestsImmediately_{true};
     mutable std::mutex hooksLock_; // guards the adapter and the background handler
     std::shared_ptr<RequestAdapter> adapter_;

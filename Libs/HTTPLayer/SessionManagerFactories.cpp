@@ -179,46 +179,61 @@ void SessionManager::uploadMultipartFormData(MultipartFormBuilder multipartFormD
     // The work holds the manager until it ends.
     dispatch::Queue::global(dispatch::QoS::utility)->async([self = shared_from_this(), build = std::move(multipartFormData),
                                                             threshold, urlRequest, completion = std::move(encodingCompletion)] {
-        const auto report = [completion](MultipartFormDataEncodingResult result) {
+        bool reported = false;
+        const auto report = [completion, &reported](MultipartFormDataEncodingResult result) {
+            reported = true;
             dispatch::Queue::main()->async([completion, result = std::move(result)] {
                 if (completion) completion(result);
             });
         };
-        MultipartFormData form;
-        build(form);
         std::optional<net::URL> fileURL;
         const auto fail = [&](const Error& error) {
             if (fileURL) (void)core::files::remove(fileURL->path());
             report(MultipartFormDataEncodingResult::failure(error));
         };
-        auto converted = urlRequest.asURLRequest();
-        if (converted.isFailure()) return fail(converted.failureError());
-        net::URLRequest request = converted.successValue();
-        request.setValue(form.contentType(), "Content-Type");
-        const bool background = self->session_->configuration().identifier.has_value();
-        if (form.totalBodyLength() < threshold && !background) {
-            auto data = form.encodeAll();
-            if (data.isFailure()) return fail(data.failureError());
-            // The encoded body is moved into the upload, never copied.
-            auto upload = self->upload(UploadRequest::Uploadable::data(std::move(data).successValue(), std::move(request)));
-            report(MultipartFormDataEncodingResult::success(upload, false, std::nullopt));
-            return;
+        // Memory running out while the body is built or encoded (or a builder that throws) ends
+        // in a failure like any other, so the caller hears back exactly once.
+        try {
+            encodeAndUpload(*self, build, threshold, urlRequest, fileURL, report, fail);
+        } catch (...) {
+            if (!reported) fail(Error(currentExceptionError()));
         }
-        const std::string folder = multipartTemporaryFolder();
-        fileURL = net::URL::fileURL(folder + "/" + core::makeUuidString());
-        std::optional<core::Error> folderFailure;
-        self->queue_->sync([&] {
-            const std::string parent = folder.substr(0, folder.rfind('/'));
-            folderFailure = makePrivateFolder(parent);
-            if (!folderFailure) folderFailure = makePrivateFolder(folder);
-        });
-        if (folderFailure) return fail(Error(*folderFailure));
-        auto written = form.writeAll(*fileURL);
-        if (written.isFailure()) return fail(written.failureError());
-        auto upload = self->uploadFile(*fileURL, URLRequestConvertible(request));
-        upload->delegate()->queue()->addOperation([path = fileURL->path()] { removeBodyFile(path); });
-        report(MultipartFormDataEncodingResult::success(upload, true, fileURL));
     });
+}
+
+void SessionManager::encodeAndUpload(SessionManager& manager, const MultipartFormBuilder& build, std::uint64_t threshold,
+                                     const URLRequestConvertible& urlRequest, std::optional<net::URL>& fileURL,
+                                     const std::function<void(MultipartFormDataEncodingResult)>& report,
+                                     const std::function<void(const Error&)>& fail) {
+    MultipartFormData form;
+    build(form);
+    auto converted = urlRequest.asURLRequest();
+    if (converted.isFailure()) return fail(converted.failureError());
+    net::URLRequest request = converted.successValue();
+    request.setValue(form.contentType(), "Content-Type");
+    const bool background = manager.session_->configuration().identifier.has_value();
+    if (form.totalBodyLength() < threshold && !background) {
+        auto data = form.encodeAll();
+        if (data.isFailure()) return fail(data.failureError());
+        // The encoded body is moved into the upload, never copied.
+        auto upload = manager.upload(UploadRequest::Uploadable::data(std::move(data).successValue(), std::move(request)));
+        report(MultipartFormDataEncodingResult::success(upload, false, std::nullopt));
+        return;
+    }
+    const std::string folder = multipartTemporaryFolder();
+    fileURL = net::URL::fileURL(folder + "/" + core::makeUuidString());
+    std::optional<core::Error> folderFailure;
+    manager.queue_->sync([&] {
+        const std::string parent = folder.substr(0, folder.rfind('/'));
+        folderFailure = makePrivateFolder(parent);
+        if (!folderFailure) folderFailure = makePrivateFolder(folder);
+    });
+    if (folderFailure) return fail(Error(*folderFailure));
+    auto written = form.writeAll(*fileURL);
+    if (written.isFailure()) return fail(written.failureError());
+    auto upload = manager.uploadFile(*fileURL, URLRequestConvertible(request));
+    upload->delegate()->queue()->addOperation([path = fileURL->path()] { removeBodyFile(path); });
+    report(MultipartFormDataEncodingResult::success(upload, true, fileURL));
 }
 
 // ---- streams ----

@@ -7,8 +7,11 @@
 #include "app/AppDelegate.h"
 #include "app/QUSwitchBaseController.h"
 #include "app/SnapshotTour.h"
+#include "Libs/HTTPLayer/MultipartFormData.h"
+#include "Libs/HTTPLayer/SessionManager.h"
 #include "Modules/Main/QUMainItemSeg.h"
 #include "Tools/LoadingView/LoadingView.h"
+#include "image_cache/RIImageViewWebCache.h"
 #include "network/Api.h"
 #include "network/MWNetwork.h"
 #include "network/NXServer.h"
@@ -17,10 +20,12 @@
 #include "platform/core/testing/TempHome.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/gfx/testing/LargePictures.h"
 #include "platform/net/NetworkReachability.h"
 #include "platform/net/testing/GzipBomb.h"
 #include "platform/net/testing/LoopbackServer.h"
 #include "platform/ui/HeadlessHost.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
@@ -96,7 +101,12 @@ std::string answerList(std::size_t characters) {
            R"("}]}})";
 }
 
-enum class Target { none, tagList, switchAtLaunch, answers };
+// What the bad reply answers: a request of the app's own pages, or, once the home page shows, a
+// picture loaded through the image manager into a view on it or a multipart upload through the
+// HTTP layer's upload road.
+enum class Target { none, tagList, switchAtLaunch, answers, picture, upload };
+constexpr const char* kPicturePath = "/icons/tag.png";
+constexpr const char* kUploadPath = "/upload";
 
 // What a scenario looks at once its page is up: the app's window, its headless host and the home
 // page's view.
@@ -274,6 +284,8 @@ protected:
         LoopbackServer server([&](const RecordedRequest& r) {
             Target target = r.target == kSwitchPath                           ? Target::switchAtLaunch
                             : r.target.ends_with(network::Api::kTagListPath) ? Target::tagList
+                            : r.target == kPicturePath                         ? Target::picture
+                            : r.target == kUploadPath                          ? Target::upload
                                                                               : Target::answers;
             {
                 std::lock_guard lock(mutex);
@@ -330,6 +342,50 @@ protected:
             delegate->window->sendTouch(ui::TouchPhase::ended, p);
             EXPECT_TRUE(runUntil([&] { return badRequestAt.has_value() && network->showTimes == 0; }));
         }
+        if (s.target == Target::picture) {
+            // The picture is refused (an error) or comes within the decoders' pixel budget.
+            auto view = core::make<ui::ImageView>(gfx::Rect{0, 100, 60, 60});
+            home->addSubview(view);
+            std::atomic<int> answers{0};
+            std::optional<core::Error> error;
+            gfx::ImagePtr image;
+            image_cache::ri_setImageWithURL(*view, net::URL::parse(server.url(kPicturePath)),
+                                            [&](gfx::ImagePtr i, std::optional<core::Error> e, image_cache::RIImageCacheKind, std::optional<net::URL>) {
+                                                ++answers;
+                                                image = std::move(i);
+                                                error = std::move(e);
+                                            });
+            EXPECT_TRUE(runUntil([&] { return answers > 0; }));
+            EXPECT_TRUE(error || (image && image->pixels().size() <= gfx::Image::kDecodePixelBudget));
+            if (error) std::cout << "[ figures  ] " << s.name << ": refused: " << error->description << "\n";
+            view->removeFromSuperview();
+        }
+        if (s.target == Target::upload) {
+            // A part that declares 2^36 bytes and holds 13: the upload goes out with what the part
+            // holds, and the caller hears back once.
+            std::atomic<int> answers{0};
+            std::shared_ptr<http::UploadRequest> upload;
+            network::serviceManager()->uploadMultipartFormData(
+                [](http::MultipartFormData& form) {
+                    auto stream = core::ProducerStream::create();
+                    const std::string held = "thirteen byte";
+                    stream->write(core::Bytes(held.begin(), held.end()));
+                    stream->finish();
+                    form.appendStream(stream, std::uint64_t(1) << 36, "part", "part.bin", "application/octet-stream");
+                },
+                ~std::uint64_t(0), server.url(kUploadPath), http::HTTPMethod::post, std::nullopt,
+                [&](const http::SessionManager::MultipartFormDataEncodingResult& r) {
+                    ++answers;
+                    upload = r.request;
+                });
+            EXPECT_TRUE(runUntil([&] { return answers > 0; }));
+            std::atomic<int> ends{0};
+            if (upload) upload->response(nullptr, [&](const http::DefaultDataResponse&) { ++ends; });
+            EXPECT_TRUE(runUntil([&] { return !upload || ends > 0; }));
+            for (int i = 0; i < 10; ++i) host->advance(0.01);
+            EXPECT_EQ(answers.load(), 1);
+            EXPECT_LE(ends.load(), 1);
+        }
         {
             std::lock_guard lock(mutex);
             if (s.target != Target::none) {
@@ -377,6 +433,7 @@ protected:
 TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
     const double normal = run({"a normal run", Target::answers, [] { return Reply::json(answerList(40)); }, 1, true});
     static const std::string bomb = net::testkit::gzipOfZeros(std::size_t(1) << 30);
+    (void)gfx::testkit::giantPng();  // made before any scenario measures
     const Scenario scenarios[] = {
         {"tag list: 30,000 tags", Target::tagList, [] { return Reply::json(tagFlood(30000)); }, 1, true, lookAtTagFlood,
          6},
@@ -410,6 +467,17 @@ TEST_F(HostileService, TheAppHoldsUpAgainstEveryScenario) {
              r.mode = Reply::Mode::truncateBody;
              return r;
          }, 1, false},
+        // 287 KB of head, within libcurl's 300 KB.
+        {"tag list: 42,000 headers", Target::tagList, [] {
+             Reply r = Reply::json(kTagList);
+             r.addShortFields(42000);
+             return r;
+         }, 1, true},
+        {"picture: 16384 x 16384 PNG of 261 KB", Target::picture, [] { return Reply::text(200, gfx::testkit::giantPng(), "image/png"); }, 1, true},
+        {"picture: PNG cut after 322 bytes of header", Target::picture,
+         [] { return Reply::text(200, gfx::testkit::giantPng().substr(0, 322), "image/png"); }, 1, true},
+        {"upload: a part that declares 2^36 bytes and holds 13", Target::upload,
+         [] { return Reply::text(200, "ok"); }, 1, true},
     };
     for (const auto& s : scenarios) {
         const double peak = run(s);

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Screens up to the budget are decoded for real, onto a canvas of up to 240 MB that is filled and
+// Screens up to the budget are decoded for real, onto a canvas of up to 60 MB that is filled and
 // copied for each frame: under the sanitizers, with every target running side by side, one such
 // input can outlast the run's time limit without anything being wrong. The code is the same for
 // any screen size, so inputs that declare a screen between this and the budget are left out;
@@ -28,7 +28,7 @@ std::uint64_t declaredScreenPixels(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t declared = declaredScreenPixels(data, size);
-    if (declared > kFuzzedScreenPixels && declared <= gfx::kGifFramePixelBudget) return 0;
+    if (declared > kFuzzedScreenPixels && declared <= gfx::Image::kDecodePixelBudget) return 0;
     auto gif = gfx::decodeGif(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!gif) return 0;
     FUZZ_CHECK(!gif->frames.empty());

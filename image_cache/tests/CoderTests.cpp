@@ -5,6 +5,7 @@
 
 #include "platform/gfx/Codecs.h"
 #include "platform/gfx/testing/HeifFixtures.h"
+#include "platform/gfx/testing/LargePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,26 @@ TEST(image_cache_Coders, DecompressionAndScaleDown) {
     Data kept = std::string("\xFF\xD8\xFF", 3);
     EXPECT_EQ(coder->decompressedImageWithImage(large, kept, {false})->pixelWidth(), 4000);
     EXPECT_EQ(kept->size(), 3u);
+}
+
+// Bytes that declare more pixels than the decoders' budget: refused, unless the caller will scale
+// down, when the picture decodes straight into the scaled-down size and the bytes follow it.
+TEST(image_cache_Coders, PicturesOverTheBudgetAreRefusedOrScaledWhileDecoding) {
+    auto coder = RIImageImageIOCoder::sharedCoder();
+    const Data png = gfx::testkit::largePng(4096, 4096);
+    EXPECT_EQ(coder->decodedImageWithData(png), nullptr);
+    EXPECT_EQ(RIImageCodersManager::sharedInstance()->decodedImageWithData(png, {false}), nullptr);
+    auto image = RIImageCodersManager::sharedInstance()->decodedImageWithData(png, {true});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 3965);
+    EXPECT_EQ(image->pixelHeight(), 3965);
+    Data bytes = png;
+    auto decompressed = coder->decompressedImageWithImage(image, bytes, {true});
+    ASSERT_TRUE(decompressed);
+    EXPECT_EQ(decompressed->pixelWidth(), 3965);
+    EXPECT_EQ(ri_imageFormatForImageData(bytes), RIImageFormat::PNG);
+    EXPECT_EQ(gfx::Image::declaredPixelCount(*bytes), 3965u * 3965u) << "the bytes are the smaller picture's";
+    EXPECT_TRUE(coder->decodedImageWithData(bytes)) << "and decode without scaling";
 }
 
 TEST(image_cache_Coders, ProgressiveDecodingShowsTheRowsReceivedAtTheTop) {

@@ -58,18 +58,23 @@ std::optional<Dictionary> readItem(const std::string& path) {
     return parsed->value.asDictionary();
 }
 
+// A keychain that cannot be written (a read-only folder, a full disk) says so once, not at every
+// save the app tries: again only after a save has gone through. Guarded by keychainMutex().
+bool failingToSave = false;
+
+Status saveFailed(const core::Error& error) {
+    if (!failingToSave) log("Keychain item could not be saved: " + error.description + "; later failures are not logged until a save succeeds");
+    failingToSave = true;
+    return kIO;
+}
+
 Status writeItem(const std::string& path, const Dictionary& item) {
     auto bytes = plist::write(Value(item), plist::Format::Binary);
     if (!bytes) return kParam;
-    if (auto made = files::createDirectories(folder(), 0700); !made) {
-        log("Keychain item could not be saved: " + made.error().description);
-        return kIO;
-    }
+    if (auto made = files::createDirectories(folder(), 0700); !made) return saveFailed(made.error());
     // A new file renamed over the old one: the old item stays whole until the new one is.
-    if (auto written = files::writeAtomically(path, *bytes, 0600); !written) {
-        log("Keychain item could not be saved: " + written.error().description);
-        return kIO;
-    }
+    if (auto written = files::writeAtomically(path, *bytes, 0600); !written) return saveFailed(written.error());
+    failingToSave = false;
     return kSuccess;
 }
 

@@ -22,6 +22,17 @@ LogSink& sinkSlot() {
 
 } // namespace
 
+std::string logValue(std::string_view value) {
+    std::size_t at = 0;
+    for (std::size_t characters = 0; at < value.size() && characters < kLoggedValueCharacters; ++characters) {
+        // Past the lead byte of one character, to the next lead byte.
+        ++at;
+        while (at < value.size() && (static_cast<unsigned char>(value[at]) & 0xC0) == 0x80) ++at;
+    }
+    if (at >= value.size()) return std::string(value);
+    return std::string(value.substr(0, at)) + "\u2026 (" + std::to_string(value.size()) + " bytes)";
+}
+
 void log(std::string_view line) {
     LogSink sink;
     {

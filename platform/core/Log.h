@@ -2,6 +2,7 @@
 // The app's console log: plain lines without levels. By default a line goes to standard error;
 // tests install a capture to read what was logged. Safe to call from any thread.
 
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -11,6 +12,12 @@
 namespace core {
 
 void log(std::string_view line);
+
+// A value from outside (a service's answer, a file) as a log line shows it: whole up to
+// kLoggedValueCharacters characters, else cut there (never inside a UTF-8 sequence) and followed
+// by "… (<n> bytes)", so that one bad value never makes a line of megabytes.
+inline constexpr std::size_t kLoggedValueCharacters = 200;
+std::string logValue(std::string_view value);
 
 using LogSink = std::function<void(std::string_view line)>;
 // Replaces the sink; returns the previous one. An empty sink restores standard error.

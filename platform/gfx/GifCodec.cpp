@@ -51,9 +51,11 @@ core::Expected<GifPicture> decodeGif(std::string_view bytes, double scale) {
     const uint64_t screenPixels = static_cast<uint64_t>(screenW) * screenH;
     // Every frame is composited onto a canvas of the whole screen: a few header bytes must not
     // make the decoder fill gigabytes.
-    if (screenPixels > kGifFramePixelBudget) return gifError(Image::corruptData, "The GIF screen is too large.");
+    if (screenPixels > Image::kDecodePixelBudget)
+        return gifError(Image::tooLarge, "The GIF screen of " + std::to_string(screenW) + " x " + std::to_string(screenH) +
+                                             " pixels is larger than " + std::to_string(Image::kDecodePixelBudget) + " pixels.");
     GifPicture picture;
-    std::vector<uint32_t> canvas(screenPixels, 0);
+    std::vector<uint32_t> canvas;  // allocated when the first frame begins
     std::vector<GifByteType> raster;
     int disposal = 0, transparent = -1;
     std::optional<double> delay;
@@ -90,6 +92,7 @@ core::Expected<GifPicture> decodeGif(std::string_view bytes, double scale) {
             const int fw = desc.Width, fh = desc.Height;
             if (fw <= 0 || fh <= 0 || fw > 65535 || fh > 65535) { done = true; break; }
             raster.assign(static_cast<size_t>(fw), 0);
+            if (canvas.empty()) canvas.assign(screenPixels, 0);
             std::vector<uint32_t> previous;
             if (disposal == 3) previous = canvas;
             // Interlaced rows arrive in four passes.

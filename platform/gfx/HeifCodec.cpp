@@ -117,8 +117,10 @@ core::Expected<ImagePtr> decodeHeif(std::string_view bytes, double scale) {
     // The size as shown (rotations applied); the pixel budget holds before decoding.
     const int width = api->heif_image_handle_get_width(handle.get());
     const int height = api->heif_image_handle_get_height(handle.get());
-    if (width <= 0 || height <= 0 || static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kHeifPixelBudget)
-        return heifError(Image::corruptData, "The HEIC picture is too large.");
+    if (width <= 0 || height <= 0) return damaged();
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kHeifPixelBudget)
+        return heifError(Image::tooLarge, "The picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                                              " pixels is larger than " + std::to_string(kHeifPixelBudget) + " pixels.");
     const bool alpha = api->heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const bool premultiplied = alpha && api->heif_image_handle_is_premultiplied_alpha(handle.get()) != 0;
 

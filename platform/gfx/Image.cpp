@@ -4,10 +4,12 @@
 #include "platform/core/Log.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/gfx/Codecs.h"
+#include "platform/gfx/DecodedRows.h"
 #include "platform/gfx/Orientation.h"
 
 #include <png.h>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <algorithm>
@@ -46,47 +48,100 @@ void pngSilentWarning(png_structp, png_const_charp) {}
 // Errors come back as values; libpng's default handler would also print them.
 [[noreturn]] void pngSilentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-core::Expected<ImagePtr> decodePng(std::string_view bytes, double scale) {
-    PngReader reader{bytes};
+// The largest side any decoder accepts, whatever the pixel budget.
+constexpr unsigned kMaxDecodedSide = 16384;
+
+core::Error tooLargeError(PixelSize size) {
+    return imageError(Image::tooLarge, "The picture of " + std::to_string(size.width) + " x " + std::to_string(size.height) +
+                                           " pixels is larger than " + std::to_string(Image::kDecodePixelBudget) + " pixels.");
+}
+
+// Turns a row of straight RGBA bytes into premultiplied pixel words, in place.
+void premultiplyRow(uint32_t* row, size_t width) {
+    for (size_t x = 0; x < width; ++x) {
+        uint8_t p[4];
+        std::memcpy(p, row + x, 4);
+        row[x] = premultiply(p[0], p[1], p[2], p[3]);
+    }
+}
+
+// What the PNG decoder changes between setjmp and a possible longjmp, on the heap.
+struct PngDecode {
+    PngReader reader;
+    PixelSize size;
+    bool alpha = true;
+    bool tooLarge = false;
+    bool ok = false;
+    std::unique_ptr<DecodedRows> rows;  // a picture read row by row
+    std::vector<uint32_t> whole;        // an interlaced one: every pass revisits every row
+    std::vector<uint32_t> firstRow;     // its first row, decoded before the whole is allocated
+};
+
+void readPngRows(png_structp png, PngDecode& d, PixelSize out) {
+    const size_t width = static_cast<size_t>(d.size.width);
+    d.rows = std::make_unique<DecodedRows>(d.size, out);
+    for (int y = 0; y < d.size.height; ++y) {
+        uint32_t* row = d.rows->nextRow();
+        png_read_row(png, reinterpret_cast<png_bytep>(row), nullptr);
+        premultiplyRow(row, width);
+        d.rows->rowDone();
+    }
+}
+
+void readInterlacedPng(png_structp png, PngDecode& d, int passes) {
+    const size_t width = static_cast<size_t>(d.size.width);
+    // The whole picture is needed from the first pass on; it is allocated once the first row has
+    // been decoded, so that a stream cut after its header costs one row.
+    // (Nothing with a destructor may live on this frame: libpng's errors jump over it.)
+    d.firstRow.assign(width, 0);
+    png_read_row(png, reinterpret_cast<png_bytep>(d.firstRow.data()), nullptr);
+    d.whole.assign(width * static_cast<size_t>(d.size.height), 0);
+    std::copy(d.firstRow.begin(), d.firstRow.end(), d.whole.begin());
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = pass == 0 ? 1 : 0; y < d.size.height; ++y)
+            png_read_row(png, reinterpret_cast<png_bytep>(d.whole.data() + static_cast<size_t>(y) * width), nullptr);
+    premultiplyRow(d.whole.data(), d.whole.size());
+}
+
+core::Expected<ImagePtr> decodePng(std::string_view bytes, double scale, Image::LargePicture large) {
+    auto d = std::make_unique<PngDecode>();
+    d->reader.data = bytes;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngSilentError, pngSilentWarning);
     if (!png) return imageError(Image::corruptData, "The PNG decoder could not start.");
     png_infop info = png_create_info_struct(png);
-    std::vector<uint32_t>* pixels = new std::vector<uint32_t>();
-    std::vector<png_bytep>* rows = new std::vector<png_bytep>();
-    std::vector<uint8_t>* buffer = new std::vector<uint8_t>();
-    png_uint_32 width = 0, height = 0;
-    bool ok = false, alpha = true;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_set_read_fn(png, &reader, pngRead);
+        png_set_read_fn(png, &d->reader, pngRead);
         png_read_info(png, info);
-        width = png_get_image_width(png, info);
-        height = png_get_image_height(png, info);
-        alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
-        if (width == 0 || height == 0 || width > 16384 || height > 16384) png_error(png, "bad size");
+        const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+        d->alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+        if (width == 0 || height == 0 || width > kMaxDecodedSide || height > kMaxDecodedSide) png_error(png, "bad size");
+        d->size = {static_cast<int>(width), static_cast<int>(height)};
+        const PixelSize out = large == Image::LargePicture::scaleDown ? sizeWithinPixelBudget(d->size, Image::kDecodePixelBudget) : d->size;
+        const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+        // Checked before anything is allocated for the pixels. Interlaced rows come back in every
+        // pass, so such a picture cannot be averaged down as it arrives.
+        if (out.area() > Image::kDecodePixelBudget || (interlaced && out.area() != d->size.area())) {
+            d->tooLarge = true;
+            png_error(png, "too large");
+        }
         png_set_expand(png);
         png_set_strip_16(png);
         png_set_gray_to_rgb(png);
         png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
-        (void)png_set_interlace_handling(png);
+        const int passes = png_set_interlace_handling(png);
         png_read_update_info(png, info);
-        buffer->resize(static_cast<size_t>(width) * height * 4);
-        rows->resize(height);
-        for (png_uint_32 y = 0; y < height; ++y) (*rows)[y] = buffer->data() + static_cast<size_t>(y) * width * 4;
-        png_read_image(png, rows->data());
-        pixels->resize(static_cast<size_t>(width) * height);
-        for (size_t i = 0; i < pixels->size(); ++i) {
-            const uint8_t* p = buffer->data() + i * 4;
-            (*pixels)[i] = premultiply(p[0], p[1], p[2], p[3]);
-        }
-        ok = true;
+        if (interlaced) readInterlacedPng(png, *d, passes);
+        else readPngRows(png, *d, out);
+        d->ok = true;
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    std::vector<uint32_t> result = std::move(*pixels);
-    delete pixels;
-    delete rows;
-    delete buffer;
-    if (!ok) return imageError(Image::corruptData, "The PNG data is damaged.");
-    return ImagePtr(std::make_shared<Image>(static_cast<int>(width), static_cast<int>(height), scale, std::move(result), alpha));
+    if (d->tooLarge) return tooLargeError(d->size);
+    if (!d->ok) return imageError(Image::corruptData, "The PNG data is damaged.");
+    if (d->rows) {
+        const PixelSize out = d->rows->outSize();
+        return ImagePtr(std::make_shared<Image>(out.width, out.height, scale, d->rows->take(), d->alpha));
+    }
+    return ImagePtr(std::make_shared<Image>(d->size.width, d->size.height, scale, std::move(d->whole), d->alpha));
 }
 
 struct JpegError {
@@ -96,6 +151,11 @@ struct JpegError {
 
 void jpegFail(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 void jpegSilent(j_common_ptr) {}
+// A stream that ends early is given up (libjpeg would go on with grey rows to the declared size);
+// other warnings are ignored.
+void jpegGiveUpAtEnd(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) jpegFail(info);
+}
 
 // The smallest n/8 that keeps the shorter side at least `minimum` pixels (8/8 when none does).
 unsigned reductionEighths(unsigned width, unsigned height, int minimum) {
@@ -106,41 +166,75 @@ unsigned reductionEighths(unsigned width, unsigned height, int minimum) {
     return 8;
 }
 
-core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale, int minimumShorterSide = 0) {
+// libjpeg's output size at n/8.
+PixelSize jpegOutputSize(jpeg_decompress_struct& cinfo, unsigned eighths) {
+    cinfo.scale_num = eighths;
+    cinfo.scale_denom = 8;
+    jpeg_calc_output_dimensions(&cinfo);
+    return {static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height)};
+}
+
+// What the JPEG decoder changes between setjmp and a possible longjmp, on the heap.
+struct JpegDecode {
+    PixelSize size;
+    bool tooLarge = false;
+    bool ok = false;
+    std::unique_ptr<DecodedRows> rows;
+};
+
+core::Expected<ImagePtr> decodeJpeg(std::string_view bytes, double scale, int minimumShorterSide, Image::LargePicture large) {
     jpeg_decompress_struct cinfo;
     JpegError err;
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = jpegFail;
     err.mgr.output_message = jpegSilent;
-    // Rows decode straight into the pixel words: BGRX bytes are 0xFFRRGGBB on a little-endian machine.
-    std::vector<uint32_t>* pixels = new std::vector<uint32_t>();
-    int width = 0, height = 0;
-    bool ok = false;
+    err.mgr.emit_message = jpegGiveUpAtEnd;
+    auto d = std::make_unique<JpegDecode>();
     jpeg_create_decompress(&cinfo);
     if (setjmp(err.jump) == 0) {
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         jpeg_read_header(&cinfo, TRUE);
+        // Rows decode straight into the pixel words: BGRX bytes are 0xFFRRGGBB on a little-endian machine.
         cinfo.out_color_space = JCS_EXT_BGRX;
-        cinfo.scale_num = reductionEighths(cinfo.image_width, cinfo.image_height, minimumShorterSide);
-        cinfo.scale_denom = 8;
+        unsigned eighths = reductionEighths(cinfo.image_width, cinfo.image_height, minimumShorterSide);
+        PixelSize wanted = jpegOutputSize(cinfo, eighths);
+        d->size = wanted;
+        if (large == Image::LargePicture::scaleDown) {
+            wanted = sizeWithinPixelBudget(wanted, Image::kDecodePixelBudget);
+            // libjpeg's own reduction does most of the work: the smallest that is no smaller than wanted.
+            for (unsigned n = 1; n < eighths; ++n) {
+                const PixelSize at = jpegOutputSize(cinfo, n);
+                if (at.width >= wanted.width && at.height >= wanted.height) {
+                    eighths = n;
+                    break;
+                }
+            }
+        }
+        if (wanted.area() > Image::kDecodePixelBudget) {
+            d->tooLarge = true;
+            longjmp(err.jump, 1);
+        }
+        const PixelSize decoded = jpegOutputSize(cinfo, eighths);
+        if (decoded.width <= 0 || decoded.height <= 0 || decoded.width > static_cast<int>(kMaxDecodedSide) ||
+            decoded.height > static_cast<int>(kMaxDecodedSide))
+            longjmp(err.jump, 1);
         jpeg_start_decompress(&cinfo);
-        width = static_cast<int>(cinfo.output_width);
-        height = static_cast<int>(cinfo.output_height);
-        if (width <= 0 || height <= 0 || width > 16384 || height > 16384) longjmp(err.jump, 1);
-        pixels->resize(static_cast<size_t>(width) * height);
+        d->rows = std::make_unique<DecodedRows>(decoded, wanted);
         while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW r = reinterpret_cast<JSAMPROW>(pixels->data() + static_cast<size_t>(cinfo.output_scanline) * width);
+            JSAMPROW r = reinterpret_cast<JSAMPROW>(d->rows->nextRow());
             jpeg_read_scanlines(&cinfo, &r, 1);
+            d->rows->rowDone();
         }
         jpeg_finish_decompress(&cinfo);
-        ok = true;
+        d->ok = true;
     }
     jpeg_destroy_decompress(&cinfo);
-    std::vector<uint32_t> result = std::move(*pixels);
-    delete pixels;
-    if (!ok) return imageError(Image::corruptData, "The JPEG data is damaged.");
-    if (int orientation = exifOrientation(bytes); orientation != 1) result = orientPixels(result, width, height, orientation);
-    return ImagePtr(std::make_shared<Image>(width, height, scale, std::move(result), false));
+    if (d->tooLarge) return tooLargeError(d->size);
+    if (!d->ok) return imageError(Image::corruptData, "The JPEG data is damaged.");
+    PixelSize out = d->rows->outSize();
+    std::vector<uint32_t> pixels = d->rows->take();
+    if (int orientation = exifOrientation(bytes); orientation != 1) pixels = orientPixels(pixels, out.width, out.height, orientation);
+    return ImagePtr(std::make_shared<Image>(out.width, out.height, scale, std::move(pixels), false));
 }
 
 void pngWrite(png_structp png, png_bytep data, png_size_t length) {
@@ -188,28 +282,84 @@ ImagePtr Image::animated(std::vector<ImagePtr> images, double duration) {
     return image;
 }
 
-core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale) {
+namespace {
+
+enum class Format { png, jpeg, gif, tiff, unknown };
+
+Format formatOf(std::string_view bytes) {
     static constexpr unsigned char pngSig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (bytes.size() >= 8 && std::memcmp(bytes.data(), pngSig, 8) == 0) return decodePng(bytes, scale);
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff &&
-        static_cast<unsigned char>(bytes[1]) == 0xd8 && static_cast<unsigned char>(bytes[2]) == 0xff)
-        return decodeJpeg(bytes, scale);
-    if (bytes.size() >= 6 && (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a")) {
+    if (bytes.size() >= 8 && std::memcmp(bytes.data(), pngSig, 8) == 0) return Format::png;
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff && static_cast<unsigned char>(bytes[1]) == 0xd8 &&
+        static_cast<unsigned char>(bytes[2]) == 0xff)
+        return Format::jpeg;
+    if (bytes.size() >= 6 && (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a")) return Format::gif;
+    if (bytes.size() >= 4 && (bytes.substr(0, 4) == std::string_view("II*\0", 4) || bytes.substr(0, 4) == std::string_view("MM\0*", 4)))
+        return Format::tiff;
+    return Format::unknown;
+}
+
+uint32_t bigEndian32(std::string_view bytes, size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+std::optional<uint64_t> jpegPixelCount(std::string_view bytes) {
+    jpeg_decompress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpegFail;
+    err.mgr.output_message = jpegSilent;
+    volatile uint64_t count = 0;
+    jpeg_create_decompress(&cinfo);
+    if (setjmp(err.jump) == 0) {
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) count = static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    if (count == 0) return std::nullopt;
+    return count;
+}
+
+} // namespace
+
+core::Expected<ImagePtr> Image::decode(std::string_view bytes, double scale, LargePicture large) {
+    switch (formatOf(bytes)) {
+    case Format::png: return decodePng(bytes, scale, large);
+    case Format::jpeg: return decodeJpeg(bytes, scale, 0, large);
+    case Format::gif: {
         // A still: the first frame.
         auto gif = decodeGif(bytes, scale);
         if (!gif) return gif.error();
         return gif->frames.front().image;
     }
-    if (bytes.size() >= 4 && (bytes.substr(0, 4) == std::string_view("II*\0", 4) || bytes.substr(0, 4) == std::string_view("MM\0*", 4)))
-        return decodeTiff(bytes, scale);
+    case Format::tiff: return decodeTiff(bytes, scale);
+    case Format::unknown: break;
+    }
     return imageError(unknownFormat, "The data is not a PNG, JPEG, GIF or TIFF picture.");
 }
 
+std::optional<uint64_t> Image::declaredPixelCount(std::string_view bytes) {
+    switch (formatOf(bytes)) {
+    case Format::png:
+        // The signature, then the IHDR chunk: length, type, width and height.
+        if (bytes.size() < 24 || bytes.substr(12, 4) != "IHDR") return std::nullopt;
+        return static_cast<uint64_t>(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
+    case Format::jpeg: return jpegPixelCount(bytes);
+    case Format::gif:
+        // The logical screen, little-endian.
+        if (bytes.size() < 10) return std::nullopt;
+        return static_cast<uint64_t>(static_cast<unsigned char>(bytes[6]) | static_cast<unsigned char>(bytes[7]) << 8) *
+               static_cast<uint64_t>(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8);
+    case Format::tiff: return tiffPixelCount(bytes);
+    case Format::unknown: break;
+    }
+    return std::nullopt;
+}
+
 core::Expected<ImagePtr> Image::decodeReduced(std::string_view bytes, int minimumShorterSide, double scale) {
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xff && static_cast<unsigned char>(bytes[1]) == 0xd8 &&
-        static_cast<unsigned char>(bytes[2]) == 0xff)
-        return decodeJpeg(bytes, scale, minimumShorterSide);
-    return decode(bytes, scale);
+    if (formatOf(bytes) == Format::jpeg) return decodeJpeg(bytes, scale, minimumShorterSide, LargePicture::scaleDown);
+    return decode(bytes, scale, LargePicture::scaleDown);
 }
 
 core::Expected<ImagePtr> Image::fromFileReduced(const std::string& path, int minimumShorterSide, double scale) {

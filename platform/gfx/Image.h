@@ -9,6 +9,12 @@
 // ("<name>.bundle") inside it; a file "<name>@3x.png" is preferred and loads at scale 3, then
 // "@2x", then the plain name at scale 1. Loaded named images are cached for the process.
 //
+// Decoders read a picture's declared size before they allocate anything for its pixels. A
+// picture over kDecodePixelBudget pixels is refused with `tooLarge`, or, where the caller asks for
+// it and the format delivers rows in order (PNG that is not interlaced, JPEG), decoded straight
+// into the size that fits the budget (sizeWithinPixelBudget in DecodedRows.h). Pixels are stored
+// as rows arrive, so a stream that ends early fails without the whole picture's memory.
+//
 // Images are shared as std::shared_ptr<const Image> and safe to read from any thread.
 
 #include "platform/core/Error.h"
@@ -17,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +33,11 @@ namespace gfx {
 class Image {
 public:
     static constexpr const char* kErrorDomain = "gfx.Image";
-    enum ErrorCode { unknownFormat = 1, corruptData = 2, unreadableFile = 3, encodeFailed = 4 };
+    enum ErrorCode { unknownFormat = 1, corruptData = 2, unreadableFile = 3, encodeFailed = 4, tooLarge = 5 };
+    // 60 MiB of pixel words: the most a decoded picture may hold.
+    static constexpr std::uint64_t kDecodePixelBudget = 15728640;
+    // What a decoder does with a picture over the budget.
+    enum class LargePicture { refuse, scaleDown };
 
     // An image whose pixels may be transparent; pass hasAlpha false for an image known to be opaque.
     Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t> pixels, bool hasAlpha = true);
@@ -38,11 +49,15 @@ public:
     static std::shared_ptr<const Image> animated(std::vector<std::shared_ptr<const Image>> images, double duration);
 
     // Decodes PNG, JPEG, GIF (its first frame) or TIFF bytes (told apart by their signature).
-    static core::Expected<std::shared_ptr<const Image>> decode(std::string_view bytes, double scale = 1);
+    static core::Expected<std::shared_ptr<const Image>> decode(std::string_view bytes, double scale = 1,
+                                                               LargePicture large = LargePicture::refuse);
     static core::Expected<std::shared_ptr<const Image>> fromFile(const std::string& path, double scale = 1);
+    // The pixel count the bytes' header declares (sides as stored), without decoding; nothing
+    // when the header cannot be read.
+    static std::optional<std::uint64_t> declaredPixelCount(std::string_view bytes);
     // As decode() and fromFile(), but a JPEG bigger than needed decodes at libjpeg's own reduction
     // (n/8) that keeps its shorter side at least `minimumShorterSide` pixels; other pictures, and
-    // JPEGs no bigger than that, decode whole.
+    // JPEGs no bigger than that, decode whole. Pictures over the budget are scaled down.
     static core::Expected<std::shared_ptr<const Image>> decodeReduced(std::string_view bytes, int minimumShorterSide, double scale = 1);
     static core::Expected<std::shared_ptr<const Image>> fromFileReduced(const std::string& path, int minimumShorterSide, double scale = 1);
     // A named image of the program's resources (bundle empty) or of the resource bundle

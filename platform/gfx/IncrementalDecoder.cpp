@@ -15,6 +15,11 @@ namespace {
 
 constexpr int kMaxSide = 16384;
 
+// A partial picture is offered only for a picture the whole decoder would accept.
+bool withinBudget(std::uint64_t width, std::uint64_t height) {
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= Image::kDecodePixelBudget;
+}
+
 uint32_t premultiplied(const uint8_t* p) {
     uint32_t a = p[3];
     auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
@@ -34,7 +39,7 @@ struct IncrementalDecoder::State {
     bool failed = false;
     int width = 0, height = 0;
     bool alpha = true;
-    std::vector<uint32_t> pixels;  // transparent until rows arrive
+    std::vector<uint32_t> pixels;  // the rows so far, from the top; the rest is transparent
     std::string all;               // a JPEG's bytes so far (for its EXIF orientation)
 
     // PNG
@@ -60,7 +65,7 @@ struct IncrementalDecoder::State {
     static void pngInfo(png_structp p, png_infop i) {
         auto* s = static_cast<State*>(png_get_progressive_ptr(p));
         png_uint_32 w = png_get_image_width(p, i), h = png_get_image_height(p, i);
-        if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) png_error(p, "bad size");
+        if (!withinBudget(w, h)) png_error(p, "bad size");
         s->alpha = (png_get_color_type(p, i) & PNG_COLOR_MASK_ALPHA) || png_get_valid(p, i, PNG_INFO_tRNS);
         png_set_expand(p);
         png_set_strip_16(p);
@@ -70,14 +75,21 @@ struct IncrementalDecoder::State {
         png_read_update_info(p, i);
         s->width = static_cast<int>(w);
         s->height = static_cast<int>(h);
-        s->pixels.assign(static_cast<size_t>(w) * h, 0);
         s->row.assign(static_cast<size_t>(w) * 4, 0);
+    }
+    // The storage grows to hold row y, the rows before it transparent until they arrive. Room for
+    // the whole picture is reserved at once (address space; pages are touched as rows come).
+    uint32_t* rowStorage(size_t y) {
+        if (pixels.capacity() == 0) pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+        const size_t needed = (y + 1) * static_cast<size_t>(width);
+        if (pixels.size() < needed) pixels.resize(needed, 0);
+        return pixels.data() + y * static_cast<size_t>(width);
     }
     static void pngRow(png_structp p, png_bytep newRow, png_uint_32 y, int) {
         auto* s = static_cast<State*>(png_get_progressive_ptr(p));
         if (!newRow || y >= static_cast<png_uint_32>(s->height)) return;
         // Interlaced passes combine with what the row already holds.
-        uint32_t* out = s->pixels.data() + static_cast<size_t>(y) * s->width;
+        uint32_t* out = s->rowStorage(y);
         for (int x = 0; x < s->width; ++x) {
             uint32_t v = out[x];
             uint32_t a = v >> 24;
@@ -151,7 +163,7 @@ struct IncrementalDecoder::State {
         if (jpegStage == 0) {
             if (jpeg_read_header(&jpeg, TRUE) == JPEG_SUSPENDED) return;
             jpeg.out_color_space = JCS_EXT_BGRX;
-            if (jpeg.image_width == 0 || jpeg.image_height == 0 || jpeg.image_width > kMaxSide || jpeg.image_height > kMaxSide) longjmp(jerr.jump, 1);
+            if (!withinBudget(jpeg.image_width, jpeg.image_height)) longjmp(jerr.jump, 1);
             jpegStage = 1;
         }
         if (jpegStage == 1) {
@@ -159,11 +171,10 @@ struct IncrementalDecoder::State {
             width = static_cast<int>(jpeg.output_width);
             height = static_cast<int>(jpeg.output_height);
             alpha = false;
-            pixels.assign(static_cast<size_t>(width) * height, 0);
             jpegStage = 2;
         }
         while (jpegStage == 2 && jpeg.output_scanline < jpeg.output_height) {
-            JSAMPROW r = reinterpret_cast<JSAMPROW>(pixels.data() + static_cast<size_t>(jpeg.output_scanline) * width);
+            JSAMPROW r = reinterpret_cast<JSAMPROW>(rowStorage(jpeg.output_scanline));
             if (jpeg_read_scanlines(&jpeg, &r, 1) == 0) return;
         }
         if (jpegStage == 2 && jpeg_finish_decompress(&jpeg)) jpegStage = 3;
@@ -201,8 +212,14 @@ bool IncrementalDecoder::failed() const { return state_->failed || state_->kind 
 ImagePtr IncrementalDecoder::image() const {
     const State& s = *state_;
     if (s.failed || s.width == 0 || s.height == 0) return nullptr;
+    // Before any row has arrived there is no picture to show, only its size: a stream cut after
+    // its header costs no full-size picture.
+    if (s.pixels.empty()) return nullptr;
     int w = s.width, h = s.height;
-    std::vector<uint32_t> pixels = s.pixels;
+    std::vector<uint32_t> pixels;
+    pixels.reserve(static_cast<size_t>(w) * h);
+    pixels = s.pixels;
+    pixels.resize(static_cast<size_t>(w) * h, 0);
     if (s.kind == State::Kind::jpeg) {
         // Rows not yet received stay transparent; received ones are opaque.
         for (size_t y = s.jpeg.output_scanline; y < static_cast<size_t>(h); ++y)

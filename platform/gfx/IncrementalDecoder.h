@@ -1,7 +1,8 @@
 #pragma once
 // Decodes a PNG or JPEG picture while its bytes arrive: append() takes only the new bytes, and
 // image() gives the picture so far at its full size, the rows received at the top and the rest
-// transparent (nullptr until the size is known). Interlaced PNGs fill in pass by pass. Anything
+// transparent (nullptr until the first row has arrived). A picture over Image::kDecodePixelBudget
+// gives none. Interlaced PNGs fill in pass by pass. Anything
 // else (other formats, damaged data) gives no partial picture; the caller decodes the whole bytes
 // once they are complete. One thread at a time.
 
@@ -23,8 +24,8 @@ public:
     // Size in pixels once the header has been read; 0 before.
     int pixelWidth() const;
     int pixelHeight() const;
-    // The picture so far (the EXIF orientation of a JPEG applied); nullptr without a size or when
-    // the data cannot be decoded this way.
+    // The picture so far (the EXIF orientation of a JPEG applied); nullptr before the first row or
+    // when the data cannot be decoded this way.
     ImagePtr image() const;
     bool failed() const;
 

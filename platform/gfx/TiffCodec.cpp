@@ -70,6 +70,11 @@ core::Expected<ImagePtr> decodeTiff(std::string_view bytes, double scale) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
     std::vector<uint32_t> raster;
     bool ok = w > 0 && h > 0 && w <= 16384 && h <= 16384;
+    if (ok && static_cast<uint64_t>(w) * h > Image::kDecodePixelBudget) {
+        TIFFClose(tif);
+        return tiffError(Image::tooLarge, "The picture of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is larger than " +
+                                              std::to_string(Image::kDecodePixelBudget) + " pixels.");
+    }
     if (ok) {
         // Read in stored order; the orientation is applied below, the same way as for JPEG.
         TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
@@ -84,6 +89,18 @@ core::Expected<ImagePtr> decodeTiff(std::string_view bytes, double scale) {
     int width = static_cast<int>(w), height = static_cast<int>(h);
     if (orientation >= 2 && orientation <= 8) raster = orientPixels(raster, width, height, orientation);
     return ImagePtr(std::make_shared<Image>(width, height, scale, std::move(raster), extra > 0));
+}
+
+std::optional<std::uint64_t> tiffPixelCount(std::string_view bytes) {
+    Memory m{std::string(bytes)};
+    TIFF* tif = openMemory(m, "rm");
+    if (!tif) return std::nullopt;
+    uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFClose(tif);
+    if (w == 0 || h == 0) return std::nullopt;
+    return static_cast<std::uint64_t>(w) * h;
 }
 
 core::Expected<std::string> encodeTiff(const Image& image) {

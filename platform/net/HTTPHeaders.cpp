@@ -4,37 +4,63 @@
 
 namespace net {
 
-namespace {
-
-bool sameName(std::string_view a, std::string_view b) { return core::ascii::equalsIgnoringCase(a, b); }
-
-} // namespace
-
 HTTPHeaders::HTTPHeaders(std::initializer_list<Field> fields) {
     for (const auto& [name, value] : fields) set(name, value);
 }
 
-void HTTPHeaders::set(std::string_view name, std::optional<std::string> value) {
-    for (auto it = fields_.begin(); it != fields_.end(); ++it) {
-        if (!sameName(it->first, name)) continue;
-        if (value) {
-            it->second = std::move(*value);
-        } else {
-            fields_.erase(it);
-        }
+std::size_t HTTPHeaders::position(std::string_view name) const {
+    if (index_) {
+        auto it = index_->find(core::ascii::lowered(name));
+        return it == index_->end() ? fields_.size() : it->second;
+    }
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (core::ascii::equalsIgnoringCase(fields_[i].first, name)) return i;
+    }
+    return fields_.size();
+}
+
+void HTTPHeaders::append(std::string_view name, std::string value) {
+    fields_.emplace_back(std::string(name), std::move(value));
+    if (!index_) {
+        if (fields_.size() >= kIndexedFrom) reindex();
         return;
     }
-    if (value) fields_.emplace_back(std::string(name), std::move(*value));
+    // A copy shares its original's index until it changes.
+    if (index_.use_count() > 1) index_ = std::make_shared<Index>(*index_);
+    index_->emplace(core::ascii::lowered(name), fields_.size() - 1);
+}
+
+void HTTPHeaders::reindex() {
+    index_.reset();
+    if (fields_.size() < kIndexedFrom) return;
+    auto index = std::make_shared<Index>();
+    index->reserve(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i) index->emplace(core::ascii::lowered(fields_[i].first), i);
+    index_ = std::move(index);
+}
+
+void HTTPHeaders::set(std::string_view name, std::optional<std::string> value) {
+    const std::size_t at = position(name);
+    if (at == fields_.size()) {
+        if (value) append(name, std::move(*value));
+        return;
+    }
+    if (value) {
+        fields_[at].second = std::move(*value);
+        return;
+    }
+    fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(at));
+    // Removal is rare (requests drop a default header or two); the later fields move up by one.
+    reindex();
 }
 
 void HTTPHeaders::add(std::string_view name, std::string_view value) {
-    for (auto& field : fields_) {
-        if (sameName(field.first, name)) {
-            field.second.append(", ").append(value);
-            return;
-        }
+    const std::size_t at = position(name);
+    if (at == fields_.size()) {
+        append(name, std::string(value));
+        return;
     }
-    fields_.emplace_back(std::string(name), std::string(value));
+    fields_[at].second.append(", ").append(value);
 }
 
 std::optional<std::string> HTTPHeaders::value(std::string_view name) const {
@@ -43,10 +69,8 @@ std::optional<std::string> HTTPHeaders::value(std::string_view name) const {
 }
 
 const std::string* HTTPHeaders::find(std::string_view name) const {
-    for (const auto& field : fields_) {
-        if (sameName(field.first, name)) return &field.second;
-    }
-    return nullptr;
+    const std::size_t at = position(name);
+    return at == fields_.size() ? nullptr : &fields_[at].second;
 }
 
 } // namespace net

@@ -1,10 +1,17 @@
 #pragma once
 // HTTP header fields: names compare without regard to case, the first spelling of a name is
 // kept, and fields keep the order in which they were first set.
+//
+// A few fields are found by a scan; past kIndexedFrom fields an index by lower-cased name finds
+// them, so that a reply with tens of thousands of header lines is stored in linear time. Copies
+// share the index until one of them changes (responses are copied often, and read only).
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,8 +41,18 @@ public:
 
     bool operator==(const HTTPHeaders& other) const { return fields_ == other.fields_; }
 
+    static constexpr std::size_t kIndexedFrom = 16;
+
 private:
+    // The position of the field named `name` in fields_, or fields_.size().
+    std::size_t position(std::string_view name) const;
+    void append(std::string_view name, std::string value);
+    void reindex();
+
+    using Index = std::unordered_map<std::string, std::size_t>;
     std::vector<Field> fields_;
+    // Lower-cased name -> position in fields_; none while there are fewer than kIndexedFrom fields.
+    std::shared_ptr<Index> index_;
 };
 
 } // namespace net

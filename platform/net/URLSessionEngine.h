@@ -106,6 +106,7 @@ private:
         std::string httpVersion;
         HTTPHeaders headers;
         bool headComplete = false;
+        char curlMessage[CURL_ERROR_SIZE] = {}; // libcurl's own words for a failure
         bool holdingRedirect = false;
         bool holdingChallenge = false;          // a 401 (or a proxy's 407) offering authentication
         std::optional<session::AuthOffer> challengeOffer;

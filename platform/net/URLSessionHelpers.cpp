@@ -48,6 +48,18 @@ URLErrorCode errorCodeFor(CURLcode code, long verifyResult) {
     }
 }
 
+bool headerTooLarge(CURLcode code, std::string_view curlMessage) {
+    // libcurl refuses an oversized line as out of memory without a message (from 8.6 as too
+    // large), and an oversized head as a receive error whose message names the headers.
+#if LIBCURL_VERSION_NUM >= 0x080600
+    if (code == CURLE_TOO_LARGE) return true;
+#endif
+    if (code == CURLE_OUT_OF_MEMORY) return true;
+    if (code != CURLE_RECV_ERROR) return false;
+    const std::string message = core::ascii::lowered(curlMessage);
+    return message.find("header") != std::string::npos && message.find("too large") != std::string::npos;
+}
+
 bool isRedirectStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }

@@ -21,6 +21,13 @@ namespace net::session {
 // chain's verification result (an X509_V_ value), read for a failed peer verification.
 URLErrorCode errorCodeFor(CURLcode code, long verifyResult);
 
+// Whether a transfer that failed with `code` and libcurl's message `curlMessage` before its
+// response head was complete did so because a header line, or the whole head, passed libcurl's
+// size limits (100 KB a line, 300 KB a head); such a failure is reported as the header being too
+// large rather than as a lost connection or an unknown error.
+bool headerTooLarge(CURLcode code, std::string_view curlMessage);
+inline constexpr const char* kHeaderTooLargeDescription = "The response's header is too large.";
+
 // ---- redirects ----
 
 inline constexpr int kMaximumRedirects = 16;

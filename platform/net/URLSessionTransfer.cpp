@@ -161,6 +161,7 @@ void SessionEngine::configure(Transfer& t) {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t.curlMessage);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &SessionEngine::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &SessionEngine::onData);
@@ -496,6 +497,12 @@ void SessionEngine::transferDone(CURL* easy, CURLcode code) {
     }
     if (t.uploadBody && t.uploadBody->readFailed()) {
         finish(t.task, &t, makeURLError(URLErrorCode::requestBodyStreamExhausted, t.request.url));
+        return;
+    }
+    if (!t.headComplete && session::headerTooLarge(code, t.curlMessage)) {
+        core::Error error = makeURLError(URLErrorCode::cannotParseResponse, t.request.url);
+        error.description = session::kHeaderTooLargeDescription;
+        finish(t.task, &t, std::move(error));
         return;
     }
     long verify = 0;

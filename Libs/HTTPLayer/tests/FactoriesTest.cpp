@@ -242,6 +242,81 @@ TEST_F(FactoriesFixture, AMultipartFailureReachesTheCallerWithoutARequest) {
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
 
+// A part that declares far more than it holds is encoded from what its stream yields, with room
+// made only for what is known; a builder that throws (memory running out) ends in a failure. Each
+// caller hears back exactly once.
+TEST_F(FactoriesFixture, MisdeclaredPartsAndThrowingBuildersStillCompleteOnce) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    const std::uint64_t declared = std::uint64_t(1) << 36;
+    struct Row {
+        const char* what;
+        std::function<void(MultipartFormData&)> build;
+        std::optional<long long> errorCode;  // none: the upload goes through
+    };
+    const std::vector<Row> rows = {
+        {"bytes that declare 2^36", [&](MultipartFormData& f) {
+             f.appendStream(core::InputStream::withBytes(bytes("thirteen byte")), declared, "p", "p.bin", "application/octet-stream");
+         }, std::nullopt},
+        {"a caller's stream that declares 2^36", [&](MultipartFormData& f) {
+             auto producer = core::ProducerStream::create();
+             producer->write(bytes("thirteen byte"));
+             producer->finish();
+             f.appendStream(producer, declared, "p", "p.bin", "application/octet-stream");
+         }, std::nullopt},
+        {"a builder out of memory", [](MultipartFormData&) { throw std::bad_alloc(); }, ENOMEM},
+        {"a builder that throws", [](MultipartFormData&) { throw std::runtime_error("no form today"); }, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::atomic<int> calls{0};
+        std::optional<EncodingResult> result;
+        manager->uploadMultipartFormData(row.build, ~std::uint64_t(0), server.url("/m"), HTTPMethod::post, std::nullopt,
+                                         [&](const EncodingResult& r) {
+                                             ++calls;
+                                             result = r;
+                                         });
+        const auto& r = await(result);
+        if (row.errorCode) {
+            ASSERT_FALSE(r.isSuccess());
+            const auto* error = r.error->as<core::Error>();
+            ASSERT_TRUE(error) << r.error->description();
+            EXPECT_EQ(error->domain, kExceptionErrorDomain);
+            EXPECT_EQ(error->code, *row.errorCode);
+        } else {
+            ASSERT_TRUE(r.isSuccess());
+            EXPECT_FALSE(r.streamingFromDisk);
+            EXPECT_FALSE(finish(r.request).error());
+            EXPECT_NE(server.requests().back().body.find("\r\n\r\nthirteen byte\r\n"), std::string::npos);
+        }
+        for (int i = 0; i < 5; ++i) dispatch::RunLoop::main().runUntil([] { return false; }, 0.01);
+        EXPECT_EQ(calls.load(), 1);
+    }
+}
+
+// A response serializer that throws still completes its request, with the failure.
+TEST_F(FactoriesFixture, AThrowingSerializerStillCompletesItsRequest) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    struct Throwing {
+        using SerializedObject = int;
+        Result<int> serializeResponse(const std::optional<net::URLRequest>&, const std::optional<net::HTTPURLResponse>&,
+                                      const std::optional<core::Bytes>&, const std::optional<Error>&) const {
+            throw std::bad_alloc();
+        }
+    };
+    std::atomic<int> calls{0};
+    std::optional<DataResponse<int>> answer;
+    manager->request(server.url("/s"))->response(nullptr, Throwing{}, [&](const DataResponse<int>& r) {
+        ++calls;
+        answer = r;
+    });
+    const auto& r = await(answer);
+    ASSERT_TRUE(r.result().isFailure());
+    const auto* error = r.result().failureError().as<core::Error>();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, ENOMEM);
+    EXPECT_EQ(calls.load(), 1);
+}
+
 namespace {
 
 struct FailOnceAdapter : RequestAdapter {

@@ -238,3 +238,22 @@ TEST(KeychainTest, DamagedItemIsLoggedAbsentAndReplaceable) {
     EXPECT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(keychain::add(attributes), keychain::kSuccess);
 }
+
+// A keychain that cannot be written says so once, however often the app tries to save, and again
+// only after a save has gone through.
+TEST(KeychainTest, AKeychainThatCannotBeWrittenSaysSoOnce) {
+    testkit::TempHome home;
+    Dictionary attributes = itemQuery("svc");
+    attributes.set(keychain::kValueData, Bytes{9});
+    LogCapture log;
+    for (int i = 0; i < 3; ++i) {
+        files::failWriteForTesting(1);
+        EXPECT_EQ(keychain::add(attributes), keychain::kIO);
+    }
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].rfind("Keychain item could not be saved: ", 0), 0u) << log.lines()[0];
+    EXPECT_EQ(keychain::add(attributes), keychain::kSuccess);
+    files::failWriteForTesting(1);
+    EXPECT_EQ(keychain::update(itemQuery("svc"), Dictionary{{keychain::kValueData, Bytes{7}}}), keychain::kIO);
+    EXPECT_EQ(log.lines().size(), 2u);
+}

@@ -122,8 +122,8 @@ TEST(gfx_Gif, FramesAreClippedAndABudgetKeepsOnlyTheFirst) {
     ASSERT_TRUE(clipped.ok());
     EXPECT_EQ(clipped->frames[0].image->pixels(), (std::vector<uint32_t>{kClear, kClear, kClear, kBlue}));
 
-    // 4096 × 4096 screens: 3 frames pass the budget, 4 would not.
-    const int side = 4096;
+    // 3840 × 3840 screens: 4 frames pass the budget, 5 would not.
+    const int side = 3840;
     std::vector<std::vector<GifByteType>> rows(1, std::vector<GifByteType>(1, 0));
     std::vector<FrameSpec> frames(5, FrameSpec{0, 0, 1, 1, 0, 5, -1, false, {}, rows});
     auto big = decodeGif(makeGif(side, side, global, frames, 0));
@@ -133,12 +133,17 @@ TEST(gfx_Gif, FramesAreClippedAndABudgetKeepsOnlyTheFirst) {
 
 TEST(gfx_Gif, DamagedDataIsAnError) {
     const std::string gif = threeFrameGif();
-    // A screen of 8192 x 8192 would need a canvas past the frame pixel budget (the header's
-    // width and height are little-endian at bytes 6-9).
-    std::string huge = gif;
+    // A screen of 8192 x 8192 would need a canvas past the pixel budget (the header's width and
+    // height are little-endian at bytes 6-9); so would 3966 x 3966, just past it.
+    std::string huge = gif, justPast = gif;
     huge.replace(6, 4, std::string("\x00\x20\x00\x20", 4));
-    for (const std::string& bad : {std::string("GIF89a"), gif.substr(0, 13), std::string("not a gif"), huge})
-        EXPECT_FALSE(decodeGif(bad).ok());
+    justPast.replace(6, 4, std::string("\x7e\x0f\x7e\x0f", 4));
+    for (const std::string& bad : {std::string("GIF89a"), gif.substr(0, 13), std::string("not a gif")})
+        EXPECT_EQ(decodeGif(bad).error().code, Image::corruptData);
+    for (const std::string& large : {huge, justPast}) {
+        EXPECT_EQ(decodeGif(large).error().code, Image::tooLarge);
+        EXPECT_EQ(Image::decode(large).error().code, Image::tooLarge);
+    }
     // A cut inside the second frame keeps the frames before it.
     auto cut = decodeGif(gif.substr(0, gif.size() - 20));
     ASSERT_TRUE(cut.ok());

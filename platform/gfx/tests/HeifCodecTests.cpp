@@ -102,21 +102,23 @@ TEST(gfx_Heif, DamagedAndOversizedFilesAreErrors) {
     const struct {
         const char* name;
         std::string bytes;
+        Image::ErrorCode code;
     } cases[] = {
-        {"nothing", ""},
-        {"the file type box only", good.substr(0, 24)},
-        {"cut in half", good.substr(0, good.size() / 2)},
-        {"the last bytes missing", good.substr(0, good.size() - 16)},
-        {"sides past 16384", withDeclaredSize(good, 20000, 16)},
-        {"more pixels than the budget", withDeclaredSize(good, 16000, 16000)},
-        {"no size at all", withDeclaredSize(good, 0, 0)},
+        {"nothing", "", Image::corruptData},
+        {"the file type box only", good.substr(0, 24), Image::corruptData},
+        {"cut in half", good.substr(0, good.size() / 2), Image::corruptData},
+        {"the last bytes missing", good.substr(0, good.size() - 16), Image::corruptData},
+        {"sides past 16384", withDeclaredSize(good, 20000, 16), Image::corruptData},
+        {"more pixels than the budget", withDeclaredSize(good, 16000, 16000), Image::tooLarge},
+        {"just over the budget", withDeclaredSize(good, 4096, 3841), Image::tooLarge},
+        {"no size at all", withDeclaredSize(good, 0, 0), Image::corruptData},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto image = decodeHeif(c.bytes);
         ASSERT_FALSE(image);
         EXPECT_EQ(image.error().domain, Image::kErrorDomain);
-        EXPECT_EQ(image.error().code, Image::corruptData);
+        EXPECT_EQ(image.error().code, c.code);
     }
 }
 

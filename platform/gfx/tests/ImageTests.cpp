@@ -1,5 +1,6 @@
 #include "platform/gfx/BitmapContext.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/testing/LargePictures.h"
 
 #include "platform/core/Files.h"
 #include "platform/core/ProcessInfo.h"
@@ -8,38 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <jpeglib.h>
 
 namespace gfx {
 namespace {
-
-std::string jpegOf(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
-    for (int x = 0; x < w; ++x) { row[x * 3] = r; row[x * 3 + 1] = g; row[x * 3 + 2] = b; }
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&c, &p, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    jpeg_destroy_compress(&c);
-    free(out);
-    return bytes;
-}
 
 std::shared_ptr<const Image> halfTransparentRed() {
     BitmapContext ctx({3, 2}, 1);
@@ -64,7 +36,7 @@ TEST(gfx_Image, PngRoundTripKeepsPremultipliedPixels) {
 }
 
 TEST(gfx_Image, JpegDecodesToOpaquePixels) {
-    auto back = Image::decode(jpegOf(16, 8, 0, 0, 255));
+    auto back = Image::decode(testkit::solidJpeg(16, 8, 0, 0, 255, 95));
     ASSERT_TRUE(back.ok());
     EXPECT_EQ((*back)->pixelWidth(), 16);
     EXPECT_EQ((*back)->pixelHeight(), 8);
@@ -75,7 +47,7 @@ TEST(gfx_Image, JpegDecodesToOpaquePixels) {
 
 TEST(gfx_Image, DamagedDataIsAnErrorNotACrash) {
     std::string png = *halfTransparentRed()->pngData();
-    std::string jpeg = jpegOf(8, 8, 1, 2, 3);
+    std::string jpeg = testkit::solidJpeg(8, 8, 1, 2, 3, 95);
     struct Case { const char* what; std::string bytes; int code; };
     const Case cases[] = {
         {"empty", "", Image::unknownFormat},

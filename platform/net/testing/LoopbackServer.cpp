@@ -45,6 +45,14 @@ bool sendAll(int fd, SSL* ssl, std::string_view data) {
 
 } // namespace
 
+void Reply::addShortFields(int count, std::size_t valueSize) {
+    for (int i = 0; i < count; ++i) {
+        std::string name;
+        for (int n = i; name.empty() || n > 0; n /= 36) name.insert(name.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36]);
+        headers.emplace_back(std::move(name), std::string(valueSize, 'v'));
+    }
+}
+
 Reply Reply::text(int status, std::string body, std::string contentType) {
     Reply r;
     r.status = status;

@@ -57,6 +57,9 @@ struct Reply {
 
     static Reply text(int status, std::string body, std::string contentType = "text/plain; charset=utf-8");
     static Reply json(std::string body, int status = 200) { return text(status, std::move(body), "application/json"); }
+    // Adds `count` header fields named by one to three letters or digits, each with `valueSize`
+    // bytes of value: 42,000 empty ones make a head of 287 KB, within libcurl's 300 KB.
+    void addShortFields(int count, std::size_t valueSize = 0);
 };
 
 // A certificate chain (leaf first) and its key, both PEM.

@@ -148,3 +148,40 @@ TEST(BodyLimit, TheResourceDeadlineEndsATrickleThatIsNeverIdle) {
     session->invalidateAndCancel();
     dispatch::Clock::setCurrent(nullptr);
 }
+
+// libcurl refuses a header line over 100 KB and a head over 300 KB; the task says the header was
+// too large, not that the connection was lost or something unknown happened. A head just within
+// the limits (42,000 short fields) arrives whole.
+TEST(BodyLimit, AnOversizedHeaderEndsTheTaskAsSuch) {
+    const auto manyFields = [](int count, std::size_t valueSize) {
+        Reply reply = Reply::text(200, "ok");
+        reply.addShortFields(count, valueSize);
+        return reply;
+    };
+    LoopbackServer server([&](const RecordedRequest& r) {
+        if (r.target == "/line") return manyFields(1, 200000);
+        if (r.target == "/head") return manyFields(40000, 10);
+        return manyFields(42000, 0);
+    });
+    struct Case { const char* path; bool refused; };
+    const Case cases[] = {{"/line", true}, {"/head", true}, {"/many", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto counter = std::make_shared<Counter>();
+        auto session = URLSession::create(URLSessionConfiguration::ephemeralConfiguration(), counter);
+        auto task = session->dataTask(URLRequest(URL::parse(server.url(c.path))));
+        task->resume();
+        ASSERT_TRUE(counter->waitForEnd());
+        if (c.refused) {
+            ASSERT_TRUE(counter->error());
+            EXPECT_TRUE(isURLError(*counter->error(), URLErrorCode::cannotParseResponse)) << counter->error()->code;
+            EXPECT_EQ(counter->error()->description, "The response's header is too large.");
+        } else {
+            EXPECT_FALSE(counter->error());
+            auto response = std::dynamic_pointer_cast<const HTTPURLResponse>(task->response());
+            ASSERT_TRUE(response);
+            EXPECT_EQ(response->allHeaderFields().size(), 42000u + 2u);  // and Content-Type, Content-Length
+        }
+        session->invalidateAndCancel();
+    }
+}

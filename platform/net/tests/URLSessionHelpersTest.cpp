@@ -13,6 +13,22 @@ using namespace net::session;
 
 URL url(const char* text) { return *URL::parse(text); }
 
+TEST(URLSessionHelpers, OversizedHeadersAreToldFromOtherFailures) {
+    const struct {
+        CURLcode code;
+        const char* message;
+        bool tooLarge;
+    } cases[] = {
+        {CURLE_OUT_OF_MEMORY, "Rejected 200011 bytes header (max is 102400)!", true},
+        {CURLE_RECV_ERROR, "Too large response headers: 307212 > 307200", true},
+        {CURLE_RECV_ERROR, "Recv failure: Connection reset by peer", false},
+        {CURLE_OUT_OF_MEMORY, "", true},
+        {CURLE_RECV_ERROR, "", false},
+        {CURLE_OPERATION_TIMEDOUT, "Too large response headers", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(headerTooLarge(c.code, c.message), c.tooLarge) << c.message;
+}
+
 TEST(URLSessionHelpers, LibcurlResultsMapToURLErrors) {
     const struct {
         CURLcode code;
