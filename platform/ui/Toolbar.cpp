@@ -104,6 +104,8 @@ void Toolbar::rebuildIfNeeded() {
             button->setTitleColor(color);
             button->setTitleColor(kDisabledTitle, stateDisabled);
             if (item->image()) button->setImage(item->image());
+            // A template image takes the item's own tint, else the bar's (which it inherits).
+            if (item->tintColor()) button->setTintColor(item->tintColor());
             button->setEnabled(item->isEnabled());
             std::weak_ptr<BarButtonItem> weakItem = item;
             button->addTarget(std::weak_ptr<void>{}, [weakItem](Control&) {

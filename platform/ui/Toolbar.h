@@ -3,7 +3,9 @@
 // edges and 8 apart. Flexible spaces share the free width, fixed spaces take their width, a custom
 // view takes its fitting size; a custom view that hugs horizontally below 250 instead stretches over
 // the free width (the flexible spaces then take none). Titles and images become buttons that run
-// their item's action; they draw in the item's title colour, else its tint, else the bar's tint.
+// their item's action; they draw in the item's title colour, else its tint, else the bar's tint,
+// and template images in the item's tint, else the bar's. A disabled item's title turns grey and
+// its image dims.
 // The bar is white-ish (default style) or black, or its bar tint. Main thread only.
 
 #include "platform/ui/BarButtonItem.h"
