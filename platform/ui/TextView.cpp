@@ -81,6 +81,7 @@ void TextView::setSelectedRange(TextRange range) {
     std::size_t n = core::utf16::length(text_);
     range.location = std::min(range.location, n);
     range.length = std::min(range.length, n - range.location);
+    const bool moved = range.location != selection_.location || range.length != selection_.length;
     selection_ = range;
     caretShown_ = true;
     content_->setNeedsDisplay();
@@ -88,6 +89,7 @@ void TextView::setSelectedRange(TextRange range) {
         scrollToCaret();
         Keyboard::shared().caretDidMove();
     }
+    if (auto d = delegate(); d && moved) d->textViewDidChangeSelection(*this);
 }
 
 gfx::Font TextView::drawingFont() const { return font_.value_or(gfx::Font::systemFont(kDefaultFontSize)); }
@@ -171,7 +173,10 @@ bool TextView::replace(TextRange range, const std::string& replacement) {
     std::size_t start = core::utf16::utf8Offset(text_, range.location);
     std::size_t end = core::utf16::utf8Offset(text_, range.location + range.length);
     text_.replace(start, end - start, replacement);
+    const TextRange before = selection_;
     selection_ = {range.location + core::utf16::length(replacement), 0};
+    // The caret moved with the edit (typing, deleting) or the selection collapsed into it.
+    if (d && (before.location != selection_.location || before.length != 0)) d->textViewDidChangeSelection(*this);
     changed();
     return true;
 }

@@ -88,6 +88,40 @@ TEST_F(TextViewTest, TypingWrapsReturnsThroughTheDelegateAndKeepsUtf16Offsets) {
     EXPECT_FALSE(textView->isEditing());
 }
 
+// The delegate hears of every move of the selection, by typing, deleting, the arrow keys or a
+// new range, and of nothing that leaves it where it was.
+TEST_F(TextViewTest, SelectionMovesReachTheDelegate) {
+    struct Selections : TextViewDelegate {
+        std::vector<std::string> seen;
+        void textViewDidChangeSelection(TextView& t) override {
+            seen.push_back(std::to_string(t.selectedRange().location) + "," + std::to_string(t.selectedRange().length));
+        }
+    };
+    auto delegate = std::make_shared<Selections>();
+    textView->setDelegate(delegate);
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> seen;
+    };
+    const std::vector<Step> steps = {
+        {"typing", [&] { host->typeText("ab"); }, {"2,0"}},
+        {"arrow left", [&] { host->pressKey(EditingKey::left); }, {"1,0"}},
+        {"a range", [&] { textView->setSelectedRange({0, 2}); }, {"0,2"}},
+        {"the same range", [&] { textView->setSelectedRange({0, 2}); }, {}},
+        {"typing over it", [&] { host->typeText("c"); }, {"1,0"}},
+        {"deleting", [&] { Keyboard::shared().deleteBackward(); }, {"0,0"}},
+        {"deleting at the start", [&] { Keyboard::shared().deleteBackward(); }, {}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        delegate->seen.clear();
+        step.act();
+        EXPECT_EQ(delegate->seen, step.seen);
+    }
+}
+
 TEST_F(TextViewTest, FocusMovesPostTheOldEndThenTheNewBeginThenTheKeyboard) {
     auto field = fieldAt(100);
     auto names = record([&] { field->becomeFirstResponder(); });
