@@ -250,6 +250,58 @@ TEST_F(ReturnKey, ALineFeedMovesOnInTheMiddleAndIsTypedAtTheEnd) {
     EXPECT_FALSE(one->delegate());
 }
 
+// A swipe back that begins with the keyboard up takes the leaving page's focus: the page is put
+// back at its origin while the gesture has begun, and the manager remembers that origin, so
+// editing again on that page mid-swipe (the page shifted by the finger) saves the remembered
+// origin, not the shifted one. Letting go then leaves the right page at the right place.
+TEST_F(Navigation, SwipingBackWithTheKeyboardUpRestoresTheRightPagesOrigin) {
+    struct Row {
+        const char* what;
+        double liftAt;  // where the finger lets go
+        bool popped;
+    };
+    const std::vector<Row> rows = {{"runs back", 80, false}, {"finishes", 300, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        manager->setEnable(true);
+        auto answers = core::make<ui::ViewController>();
+        nav->pushViewController(answers, false);
+        settle();
+        auto bottom = field({20, 540, 300, 40}, answers->view(), "Bottom");
+        bottom->becomeFirstResponder();
+        settle();
+        ASSERT_LT(answers->view()->frame().y(), 64) << "lifted clear of the keyboard";
+
+        host->touchDown({5, 300});
+        for (double x : {20.0, 40.0, 60.0}) {
+            host->advance(0.2);
+            host->touchMove({x, 300});
+        }
+        EXPECT_FALSE(bottom->isFirstResponder()) << "the swipe took the focus";
+        settle();
+        EXPECT_EQ(answers->view()->frame().y(), 64) << "put back while the swipe has begun";
+        EXPECT_EQ(answers->view()->frame().x(), 55) << "and still following the finger";
+
+        bottom->becomeFirstResponder();
+        EXPECT_EQ(manager->topViewBeginOrigin(), (gfx::Point{0, 64})) << "the remembered origin, not the shifted one";
+        bottom->resignFirstResponder(true);
+        settle();
+
+        for (double x : {row.liftAt - 10, row.liftAt}) {
+            host->advance(0.2);
+            host->touchMove({x, 300});
+        }
+        host->touchUp({row.liftAt, 300});
+        settle();
+        const auto& shown = row.popped ? page : answers;
+        EXPECT_EQ(nav->topViewController(), shown);
+        EXPECT_EQ(shown->view()->frame().origin, (gfx::Point{0, 64}));
+        if (row.popped) EXPECT_FALSE(answers->view()->superview());
+        else nav->popViewControllerAnimated(false);
+        settle();
+    }
+}
+
 // Hears every delegate call by name and answers every question no (or yes, when told to).
 struct CallRecorder : KBKeyboardReturnKeyDelegate {
     std::vector<std::string> calls;

@@ -5,11 +5,13 @@
 #include "platform/dispatch/Timer.h"
 #include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/ScreenEdgePanGestureRecognizer.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ui {
 
@@ -242,6 +244,31 @@ void PanGestureRecognizer::touchesMoved(const TouchSet&) {
 void PanGestureRecognizer::touchesEnded(const TouchSet&) {
     if (state() == State::began || state() == State::changed) setState(State::ended);
     else if (state() == State::possible) setState(State::failed);
+}
+
+// ---- Screen edge pan
+
+void ScreenEdgePanGestureRecognizer::touchesBegan(const TouchSet& touches) {
+    if (state() != State::possible || !touches_.empty() || touches.empty()) return;
+    auto v = view();
+    const gfx::Point at = touches.front()->locationInView(v.get());
+    if (!v || at.x < v->bounds().minX() || at.x > v->bounds().minX() + kEdgeWidth) {
+        setState(State::failed);
+        return;
+    }
+    PanGestureRecognizer::touchesBegan(touches);
+}
+
+void ScreenEdgePanGestureRecognizer::touchesMoved(const TouchSet& touches) {
+    if (state() == State::possible && !touches_.empty()) {
+        const gfx::Point d = touches_.front()->locationInWindow() - touches_.front()->previousLocationInWindow();
+        const gfx::Point sinceDown = translationInView(nullptr) + d;
+        if (sinceDown.distanceTo({0, 0}) >= kHysteresis && (sinceDown.x <= 0 || std::fabs(sinceDown.y) > sinceDown.x)) {
+            setState(State::failed);
+            return;
+        }
+    }
+    PanGestureRecognizer::touchesMoved(touches);
 }
 
 void PanGestureRecognizer::reset() {

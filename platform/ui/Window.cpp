@@ -8,6 +8,8 @@
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 
+#include <algorithm>
+
 namespace ui {
 
 Window::Window(gfx::Rect frame) : View(frame) { isWindow_ = true; }
@@ -40,6 +42,11 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
         for (auto v = hit; v; v = v->superview())
             for (const auto& r : v->gestureRecognizers())
                 if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
+        // A swipe from the edge belongs to the edge pans before anything under it.
+        std::stable_partition(touch->recognizers_.begin(), touch->recognizers_.end(), [](const auto& weak) {
+            auto r = weak.lock();
+            return r && r->isEdgePan();
+        });
         touches_[id] = touch;
     } else {
         if (it == touches_.end()) return;
