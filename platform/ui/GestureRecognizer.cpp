@@ -229,7 +229,27 @@ void PanGestureRecognizer::touchesBegan(const TouchSet& touches) {
 
 void PanGestureRecognizer::touchesMoved(const TouchSet&) {
     if (touches_.empty() || state() == State::failed || state() == State::cancelled) return;
-    gfx::Point p = touches_.front()->locationInWindow();
+    moveTo(touches_.front()->locationInWindow());
+}
+
+void PanGestureRecognizer::scrollSwipeBy(gfx::Point delta) {
+    if (state() == State::failed || state() == State::cancelled || state() == State::ended) return;
+    if (!scrolling_) {
+        scrolling_ = true;
+        startInWindow_ = lastInWindow_ = {};
+        lastTime_ = ca::currentMediaTime();
+        velocityInWindow_ = {};
+    }
+    moveTo(lastInWindow_ + delta);
+}
+
+void PanGestureRecognizer::scrollSwipeEnded() {
+    if (!scrolling_) return;
+    if (state() == State::began || state() == State::changed) setState(State::ended);
+    else if (state() == State::possible) setState(State::failed);
+}
+
+void PanGestureRecognizer::moveTo(gfx::Point p) {
     double now = ca::currentMediaTime();
     if (now > lastTime_) velocityInWindow_ = (p - lastInWindow_) * (1 / (now - lastTime_));
     lastTime_ = now;
@@ -271,9 +291,19 @@ void ScreenEdgePanGestureRecognizer::touchesMoved(const TouchSet& touches) {
     PanGestureRecognizer::touchesMoved(touches);
 }
 
+void ScreenEdgePanGestureRecognizer::scrollSwipeBy(gfx::Point delta) {
+    // Until it begins, a step to the left is not a swipe back.
+    if (state() == State::possible && delta.x < 0) {
+        setState(State::failed);
+        return;
+    }
+    PanGestureRecognizer::scrollSwipeBy(delta);
+}
+
 void PanGestureRecognizer::reset() {
     GestureRecognizer::reset();
     velocityInWindow_ = {};
+    scrolling_ = false;
 }
 
 } // namespace ui

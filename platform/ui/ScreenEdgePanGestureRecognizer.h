@@ -15,6 +15,8 @@ public:
 
     void touchesBegan(const TouchSet& touches) override;
     void touchesMoved(const TouchSet& touches) override;
+    // A touchpad swipe needs no edge; it fails when its first steps go left.
+    void scrollSwipeBy(gfx::Point delta) override;
     bool isEdgePan() const override { return true; }
 };
 

@@ -6,6 +6,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/Screen.h"
 
 #include <algorithm>
@@ -62,6 +63,42 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
 void Window::cancelAllTouches() {
     auto all = touches_;
     for (auto& [id, touch] : all) sendTouch(TouchPhase::cancelled, touch->locationInWindow(), id);
+}
+
+bool Window::scrollSwipe(gfx::Point location, double dx) {
+    if (scrollSwipers_.empty()) {
+        layoutIfNeeded();
+        // Asked as a touch coming down there would be (the gate looks at where it lands).
+        auto touch = std::make_shared<Touch>();
+        touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
+        touch->location_ = touch->previous_ = location;
+        auto hit = hitTest(location);
+        touch->view_ = hit;
+        for (auto v = hit; v; v = v->superview())
+            for (const auto& r : v->gestureRecognizers())
+                if (r->isEdgePan() && r->isEnabled() && r->state() == GestureRecognizer::State::possible &&
+                    r->shouldReceiveTouch(touch))
+                    scrollSwipers_.push_back(r);
+    }
+    bool following = false;
+    for (auto& weak : scrollSwipers_) {
+        auto r = std::static_pointer_cast<PanGestureRecognizer>(weak.lock());
+        if (!r) continue;
+        r->scrollSwipeBy({dx, 0});
+        following = following || r->state() != GestureRecognizer::State::failed;
+    }
+    if (!following) endScrollSwipe();
+    return following;
+}
+
+void Window::endScrollSwipe() {
+    auto swipers = std::move(scrollSwipers_);
+    scrollSwipers_.clear();
+    for (auto& weak : swipers)
+        if (auto r = std::static_pointer_cast<PanGestureRecognizer>(weak.lock())) {
+            r->scrollSwipeEnded();
+            r->reset();
+        }
 }
 
 void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {

@@ -154,6 +154,33 @@ TEST_F(SwipeBack, NoSwipeWhenSwitchedOffOrAtTheRoot) {
     EXPECT_EQ(nav->topViewController(), root);
 }
 
+// A touchpad's two-finger swipe drives the same pop, from anywhere over the page, by the same
+// rules; a swipe to the left is not a swipe back.
+TEST_F(SwipeBack, ATouchpadSwipeDrivesThePop) {
+    struct Row {
+        const char* what;
+        double dx;
+        double step;
+        bool starts, finishes;
+    };
+    const std::vector<Row> rows = {
+        {"short and slow", 100, 0.2, true, false},
+        {"past half", 240, 0.2, true, true},
+        {"short but fast", 90, 0.01, true, true},
+        {"leftwards", -200, 0.2, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        makePages();
+        host->touchpadSwipe({200, 300}, row.dx, 6, row.step);
+        host->advance(0.6);
+        EXPECT_EQ(!states.empty(), row.starts);
+        if (row.starts) EXPECT_EQ(states.back(), State::ended);
+        EXPECT_EQ(nav->topViewController(), row.finishes ? std::shared_ptr<ViewController>(root) : pushed);
+        EXPECT_EQ(nav->topViewController()->view()->frame().x(), 0);
+    }
+}
+
 // A swipe from the edge over a scroll view that could scroll sideways is the swipe back's.
 TEST_F(SwipeBack, TheEdgeWinsOverAScrollViewUnderIt) {
     auto scroll = core::make<ScrollView>(pushed->view()->bounds());
