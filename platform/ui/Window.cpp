@@ -35,19 +35,7 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
     std::shared_ptr<Touch> touch;
     if (phase == TouchPhase::began) {
         if (it != touches_.end()) deliver(TouchPhase::cancelled, it->second);  // a lost lift-off
-        touch = std::make_shared<Touch>();
-        touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
-        touch->location_ = touch->previous_ = location;
-        auto hit = hitTest(location);
-        touch->view_ = hit;
-        for (auto v = hit; v; v = v->superview())
-            for (const auto& r : v->gestureRecognizers())
-                if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
-        // A swipe from the edge belongs to the edge pans before anything under it.
-        std::stable_partition(touch->recognizers_.begin(), touch->recognizers_.end(), [](const auto& weak) {
-            auto r = weak.lock();
-            return r && r->isEdgePan();
-        });
+        touch = touchComingDown(location);
         touches_[id] = touch;
     } else {
         if (it == touches_.end()) return;
@@ -65,20 +53,31 @@ void Window::cancelAllTouches() {
     for (auto& [id, touch] : all) sendTouch(TouchPhase::cancelled, touch->locationInWindow(), id);
 }
 
+std::shared_ptr<Touch> Window::touchComingDown(gfx::Point location) {
+    auto touch = std::make_shared<Touch>();
+    touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
+    touch->location_ = touch->previous_ = location;
+    auto hit = hitTest(location);
+    touch->view_ = hit;
+    for (auto v = hit; v; v = v->superview())
+        for (const auto& r : v->gestureRecognizers())
+            if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
+    // A swipe from the edge belongs to the edge pans before anything under it.
+    std::stable_partition(touch->recognizers_.begin(), touch->recognizers_.end(), [](const auto& weak) {
+        auto r = weak.lock();
+        return r && r->isEdgePan();
+    });
+    return touch;
+}
+
 bool Window::scrollSwipe(gfx::Point location, double dx) {
     if (scrollSwipers_.empty()) {
         layoutIfNeeded();
-        // Asked as a touch coming down there would be (the gate looks at where it lands).
-        auto touch = std::make_shared<Touch>();
-        touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
-        touch->location_ = touch->previous_ = location;
-        auto hit = hitTest(location);
-        touch->view_ = hit;
-        for (auto v = hit; v; v = v->superview())
-            for (const auto& r : v->gestureRecognizers())
-                if (r->isEdgePan() && r->isEnabled() && r->state() == GestureRecognizer::State::possible &&
-                    r->shouldReceiveTouch(touch))
-                    scrollSwipers_.push_back(r);
+        // The edge pans that a touch coming down there would reach (their gates look at where it lands).
+        const auto touch = touchComingDown(location);
+        for (auto& weak : touch->recognizers_)
+            if (auto r = weak.lock(); r && r->isEdgePan() && r->state() == GestureRecognizer::State::possible)
+                scrollSwipers_.push_back(r);
     }
     bool following = false;
     for (auto& weak : scrollSwipers_) {

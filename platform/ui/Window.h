@@ -44,6 +44,8 @@ class Window : public View {
     void render(gfx::Context& context);
 
 private:
+    // A new touch at `location`: its hit view and the recognizers it goes to, edge pans first.
+    std::shared_ptr<Touch> touchComingDown(gfx::Point location);
     void deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch);
     void claim(GestureRecognizer& r, const std::shared_ptr<Touch>& touch,
                const std::vector<std::shared_ptr<GestureRecognizer>>& live, TouchPhase phase);
