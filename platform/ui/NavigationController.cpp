@@ -114,7 +114,8 @@ void NavigationController::moveInteractivePop(double progress) {
 }
 
 void NavigationController::endInteractivePop(bool finish, double progress) {
-    if (!pop_) return;
+    if (!pop_ || pop_->ending) return;
+    pop_->ending = true;
     const double remaining = finish ? 1 - progress : progress;
     std::weak_ptr<NavigationController> weak = std::static_pointer_cast<NavigationController>(shared_from_this());
     View::animate(std::max(0.05, kTransitionDuration * remaining), 0, animationCurveEaseInOut,

@@ -76,6 +76,7 @@ private:
         std::shared_ptr<ViewController> to;    // the page below
         std::shared_ptr<View> dimming;
         bool onScreen = false;
+        bool ending = false;  // let go: finishing or running back
     };
     std::optional<InteractivePop> pop_;
     class PopGestureGate;
