@@ -108,7 +108,9 @@ void ActivityIndicatorPresenter::showContainer(const ActivityData& d, const Fade
     messageLabel->setText(d.message.value_or(""));
     container->addSubview(messageLabel);
     if (auto window = ui::Application::shared().keyWindow()) {
+        // Pinned to the window's four edges: it follows the window when that changes size.
         container->setFrame(window->bounds());
+        container->setAutoresizingMask(ui::autoresizingFlexibleWidth | ui::autoresizingFlexibleHeight);
         window->addSubview(container);
     }
     container->setNeedsLayout();

@@ -2,6 +2,8 @@
 
 #include "platform/core/ProcessInfo.h"
 
+#include <mutex>
+
 namespace keyboard {
 namespace {
 
@@ -24,6 +26,35 @@ bool systemVersionAtLeast(int major, int minor) { return core::ProcessInfo::isOp
 void KBInvocation::invokeFrom(core::Object* sender) const {
     auto target = target_.lock();
     if (target && action_) action_(target.get(), sender);
+}
+
+ui::BarButtonItemAppearance& KBBarButtonItem::appearance() {
+    static auto* shared = new ui::BarButtonItemAppearance;
+    return *shared;
+}
+
+void KBBarButtonItem::resetBarButtonAppearance() {
+    auto& proxy = appearance();
+    constexpr unsigned kApplication = 0xFF0000u, kReserved = 0xFF000000u;
+    for (unsigned state : {unsigned(ui::stateNormal), unsigned(ui::stateHighlighted), unsigned(ui::stateDisabled),
+                           unsigned(ui::stateSelected), kApplication, kReserved}) {
+        proxy.setBackgroundImage(nullptr, state, ui::BarMetrics::default_);
+        proxy.setBackgroundImage(nullptr, state, ui::BarButtonItemStyle::done, ui::BarMetrics::default_);
+        proxy.setBackgroundImage(nullptr, state, ui::BarButtonItemStyle::plain, ui::BarMetrics::default_);
+        proxy.setBackButtonBackgroundImage(nullptr, state, ui::BarMetrics::default_);
+    }
+    proxy.setTitlePositionAdjustment({0, 0}, ui::BarMetrics::default_);
+    proxy.setBackgroundVerticalPositionAdjustment(0, ui::BarMetrics::default_);
+    proxy.setBackButtonBackgroundVerticalPositionAdjustment(0, ui::BarMetrics::default_);
+}
+
+void KBBarButtonItem::init() {
+    isSystemItem_ = false;
+    invocation_.reset();
+    static std::once_flag reset;
+    std::call_once(reset, resetBarButtonAppearance);
+    ui::BarButtonItem::init();
+    appearance().applyTo(*this);
 }
 
 void KBBarButtonItem::setTarget(const std::shared_ptr<void>& target, ui::Selector action) {

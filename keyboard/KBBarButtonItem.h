@@ -6,6 +6,10 @@
 // KBInvocation, a weak target plus an action; and KBBarButtonItemConfiguration, the fixed
 // description of one button (a system item, an image or a title, plus an action).
 //
+// The first KBBarButtonItem (or subclass) made in the process clears the look settings of its
+// class's appearance (resetBarButtonAppearance), so a screen's settings made before that are
+// dropped and later ones stay; every item then takes the platform's appearance and its class's.
+//
 // Tint: an item's tint becomes its normal title colour; a later tint replaces a colour that came
 // from a tint (no tint removes it), while a colour the screen set in the title attributes stays.
 // Main thread only.
@@ -38,6 +42,13 @@ class KBBarButtonItem : public ui::BarButtonItem {
     QUILLORA_CLASS(KBBarButtonItem)
 
     KBBarButtonItem() = default;
+    void init() override;
+
+    // The settings every KBBarButtonItem and subclass takes when made, after the platform's.
+    static ui::BarButtonItemAppearance& appearance();
+    // Sets every look setting of the class's appearance to nothing (background images for each
+    // state, also per style and for back buttons; adjustments to zero), for the default metrics.
+    static void resetBarButtonAppearance();
 
     bool isSystemItem() const { return isSystemItem_; }
     void setIsSystemItem(bool is) { isSystemItem_ = is; }

@@ -153,10 +153,21 @@ void KBKeyboardReturnKeyHandler::textFieldDidEndEditing(ui::TextField& f) {
     else if (auto r = fieldDelegate(f)) r->textFieldDidEndEditing(f);
 }
 
+void KBKeyboardReturnKeyHandler::textFieldDidEndEditing(ui::TextField& f, ui::TextFieldDidEndEditingReason reason) {
+    if (auto d = delegate()) d->textFieldDidEndEditing(f, reason);
+    else if (auto r = fieldDelegate(f)) r->textFieldDidEndEditing(f, reason);
+}
+
 bool KBKeyboardReturnKeyHandler::shouldChangeCharactersInRange(ui::TextField& f, ui::TextRange range, const std::string& s) {
     if (delegate()) return true;
     auto d = fieldDelegate(f);
     return d ? d->shouldChangeCharactersInRange(f, range, s) : true;
+}
+
+bool KBKeyboardReturnKeyHandler::textFieldShouldClear(ui::TextField& f) {
+    if (delegate()) return true;
+    auto d = fieldDelegate(f);
+    return d ? d->textFieldShouldClear(f) : true;
 }
 
 bool KBKeyboardReturnKeyHandler::textFieldShouldReturn(ui::TextField& f) {
@@ -203,6 +214,38 @@ bool KBKeyboardReturnKeyHandler::shouldChangeTextInRange(ui::TextView& t, ui::Te
 void KBKeyboardReturnKeyHandler::textViewDidChange(ui::TextView& t) {
     if (auto d = delegate()) d->textViewDidChange(t);
     else if (auto r = viewDelegate(t)) r->textViewDidChange(t);
+}
+
+void KBKeyboardReturnKeyHandler::textViewDidChangeSelection(ui::TextView& t) {
+    if (auto d = delegate()) d->textViewDidChangeSelection(t);
+    else if (auto r = viewDelegate(t)) r->textViewDidChangeSelection(t);
+}
+
+bool KBKeyboardReturnKeyHandler::shouldInteractWithURL(ui::TextView& t, const std::string& url, ui::TextRange range,
+                                                       ui::TextItemInteraction interaction) {
+    if (delegate()) return true;
+    auto d = viewDelegate(t);
+    return d ? d->shouldInteractWithURL(t, url, range, interaction) : true;
+}
+
+bool KBKeyboardReturnKeyHandler::shouldInteractWithTextAttachment(ui::TextView& t, const ui::TextAttachment& attachment,
+                                                                  ui::TextRange range, ui::TextItemInteraction interaction) {
+    if (delegate()) return true;
+    auto d = viewDelegate(t);
+    return d ? d->shouldInteractWithTextAttachment(t, attachment, range, interaction) : true;
+}
+
+bool KBKeyboardReturnKeyHandler::shouldInteractWithURL(ui::TextView& t, const std::string& url, ui::TextRange range) {
+    if (delegate()) return true;
+    auto d = viewDelegate(t);
+    return d ? d->shouldInteractWithURL(t, url, range) : true;
+}
+
+bool KBKeyboardReturnKeyHandler::shouldInteractWithTextAttachment(ui::TextView& t, const ui::TextAttachment& attachment,
+                                                                  ui::TextRange range) {
+    if (delegate()) return true;
+    auto d = viewDelegate(t);
+    return d ? d->shouldInteractWithTextAttachment(t, attachment, range) : true;
 }
 
 } // namespace keyboard

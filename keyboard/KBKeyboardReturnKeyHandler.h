@@ -44,7 +44,9 @@ class KBKeyboardReturnKeyHandler : public core::Object, public KBKeyboardReturnK
     bool textFieldShouldEndEditing(ui::TextField& textField) override;
     void textFieldDidBeginEditing(ui::TextField& textField) override;
     void textFieldDidEndEditing(ui::TextField& textField) override;
+    void textFieldDidEndEditing(ui::TextField& textField, ui::TextFieldDidEndEditingReason reason) override;
     bool shouldChangeCharactersInRange(ui::TextField& textField, ui::TextRange range, const std::string& replacement) override;
+    bool textFieldShouldClear(ui::TextField& textField) override;
     bool textFieldShouldReturn(ui::TextField& textField) override;
     // Text view delegate.
     bool textViewShouldBeginEditing(ui::TextView& textView) override;
@@ -53,6 +55,14 @@ class KBKeyboardReturnKeyHandler : public core::Object, public KBKeyboardReturnK
     void textViewDidEndEditing(ui::TextView& textView) override;
     bool shouldChangeTextInRange(ui::TextView& textView, ui::TextRange range, const std::string& replacement) override;
     void textViewDidChange(ui::TextView& textView) override;
+    void textViewDidChangeSelection(ui::TextView& textView) override;
+    bool shouldInteractWithURL(ui::TextView& textView, const std::string& url, ui::TextRange range,
+                               ui::TextItemInteraction interaction) override;
+    bool shouldInteractWithTextAttachment(ui::TextView& textView, const ui::TextAttachment& attachment, ui::TextRange range,
+                                          ui::TextItemInteraction interaction) override;
+    bool shouldInteractWithURL(ui::TextView& textView, const std::string& url, ui::TextRange range) override;
+    bool shouldInteractWithTextAttachment(ui::TextView& textView, const ui::TextAttachment& attachment,
+                                          ui::TextRange range) override;
 
 private:
     struct Record {

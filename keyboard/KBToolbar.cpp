@@ -3,11 +3,30 @@
 #include "platform/ui/Control.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace keyboard {
 
+ui::ToolbarAppearance& KBToolbar::appearance() {
+    static auto* shared = new ui::ToolbarAppearance;
+    return *shared;
+}
+
+void KBToolbar::resetToolbarAppearance() {
+    auto& proxy = appearance();
+    proxy.setBarTintColor(std::nullopt);
+    for (auto position : {ui::BarPosition::any, ui::BarPosition::bottom, ui::BarPosition::top, ui::BarPosition::topAttached})
+        proxy.setBackgroundImage(nullptr, position, ui::BarMetrics::default_);
+    proxy.setShadowImage(nullptr, ui::BarPosition::any);
+    proxy.setBackgroundColor(std::nullopt);
+}
+
 void KBToolbar::init() {
+    previous_.reset(), next_.reset(), title_.reset(), done_.reset(), fixedSpace_.reset();
+    static std::once_flag reset;
+    std::call_once(reset, resetToolbarAppearance);
     ui::Toolbar::init();
+    appearance().applyTo(*this);
     sizeToFit();
     setAutoresizingMask(ui::autoresizingFlexibleWidth);
     setTranslucent(true);

@@ -16,8 +16,16 @@ class KBToolbar : public ui::Toolbar {
     static constexpr gfx::Color kYellow{1, 1, 0, 1};
 
     using ui::Toolbar::Toolbar;
+    // The first KBToolbar of the process first clears its class's appearance
+    // (resetToolbarAppearance); every bar then takes the platform's appearance and its class's.
     void init() override;
     ~KBToolbar() override;
+
+    // The settings every KBToolbar takes when made, after the platform's.
+    static ui::ToolbarAppearance& appearance();
+    // Bar tint, background images for the four positions (default metrics), the shadow image for
+    // any position and the background colour of the class's appearance, each set to nothing.
+    static void resetToolbarAppearance();
 
     const std::shared_ptr<KBBarButtonItem>& previousBarButton();
     void setPreviousBarButton(std::shared_ptr<KBBarButtonItem> item) { previous_ = std::move(item); }

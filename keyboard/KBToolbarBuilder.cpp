@@ -74,6 +74,8 @@ const gfx::ImagePtr& load(gfx::ImagePtr& slot, const char* name) {
     std::string bundlePath = core::Bundle::resourcePath() + "/" + kBundleName + ".bundle";
     std::string bundle = core::files::exists(bundlePath) ? kBundleName : "";
     slot = loader() ? loader()(name, bundle) : gfx::Image::named(name, bundle);
+    // The arrows are shapes drawn in the bar's tint, like the title and Done beside them.
+    if (slot) slot = slot->imageWithRenderingMode(gfx::ImageRenderingMode::alwaysTemplate);
     if (slot && systemVersionAtLeast(9)) slot = slot->imageFlippedForRightToLeftLayoutDirection();
     return slot;
 }

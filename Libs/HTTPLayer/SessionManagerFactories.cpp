@@ -224,7 +224,13 @@ void SessionManager::encodeAndUpload(SessionManager& manager, const MultipartFor
     fileURL = net::URL::fileURL(folder + "/" + core::makeUuidString());
     std::optional<core::Error> folderFailure;
     manager.queue_->sync([&] {
+        // The temporary directory itself may not exist yet (a TMPDIR set to a new path): its
+        // missing folders are made private too, then the two of our own are checked.
         const std::string parent = folder.substr(0, folder.rfind('/'));
+        if (auto made = core::files::createDirectories(parent.substr(0, parent.rfind('/')), 0700); !made) {
+            folderFailure = made.error();
+            return;
+        }
         folderFailure = makePrivateFolder(parent);
         if (!folderFailure) folderFailure = makePrivateFolder(folder);
     });

@@ -160,6 +160,13 @@ TEST_F(Presenter, ContainerLayout) {
     EXPECT_EQ(label->frame().width(), w.width() - 16);
     EXPECT_EQ(label->frame().y(), w.height() / 2 + 20 + 12);
     EXPECT_GT(label->frame().height(), 0);
+
+    // The container keeps to the window's edges when the window grows, and centres again.
+    window->setFrame({0, 0, 600, 900});
+    container->layoutIfNeeded();
+    EXPECT_EQ(container->frame(), (gfx::Rect{0, 0, 600, 900}));
+    EXPECT_EQ(indicator->frame(), (gfx::Rect{270, 430, 60, 40}));
+    EXPECT_EQ(label->frame().width(), 600 - 16);
 }
 
 TEST_F(Presenter, DataDefaultsAndTextColourFallback) {

@@ -1,7 +1,11 @@
 #include "keyboard/KBBarButtonItem.h"
+#include "keyboard/KBToolbar.h"
 #include "platform/core/ProcessInfo.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace keyboard {
 namespace {
@@ -159,6 +163,72 @@ TEST(BarButtonItem, SystemItemsHaveLocalizedTitles) {
         EXPECT_EQ(ui::BarButtonItem::localizedTitle(c.item), c.title) << c.language;
     }
     core::ProcessInfo::setPreferredLanguagesForTesting(std::nullopt);
+}
+
+gfx::ImagePtr swatch() { return std::make_shared<gfx::Image>(2, 2, 1, std::vector<uint32_t>(4, 0xffff0000u)); }
+
+// What the first item's and the first bar's resets leave in their classes' appearances, in order:
+// four images per state, then the three adjustments; the bar's tint, four background images, its
+// shadow and its colour.
+TEST(KBBarButtonItem, TheResetSetsEveryLookOfTheAppearanceToNothing) {
+    (void)core::make<KBBarButtonItem>();  // the reset has run
+    std::vector<std::string> expected;
+    for (const char* state : {"0", "1", "2", "4", "16711680", "4278190080"}) {
+        expected.push_back(std::string("backgroundImage:") + state + ":0");
+        expected.push_back(std::string("backgroundImageForStyle:") + state + ":2:0");
+        expected.push_back(std::string("backgroundImageForStyle:") + state + ":0:0");
+        expected.push_back(std::string("backButtonBackgroundImage:") + state + ":0");
+    }
+    expected.insert(expected.end(), {"titlePositionAdjustment:0", "backgroundVerticalPositionAdjustment:0",
+                                     "backButtonBackgroundVerticalPositionAdjustment:0"});
+    auto keys = KBBarButtonItem::appearance().keys();
+    ASSERT_GE(keys.size(), expected.size());
+    keys.resize(expected.size());
+    EXPECT_EQ(keys, expected);
+    (void)core::make<KBToolbar>();
+    EXPECT_EQ(KBToolbar::appearance().keys(),
+              (std::vector<std::string>{"barTintColor", "backgroundImage:0:0", "backgroundImage:1:0", "backgroundImage:2:0",
+                                        "backgroundImage:3:0", "shadowImage:0", "backgroundColor"}));
+}
+
+// In a process of its own: settings a screen makes before the first item and the first bar are
+// undone by their resets, settings made after stay, and the resets run once.
+TEST(KBBarButtonItem, TheFirstItemAndTheFirstBarResetTheirAppearanceOncePerProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::string failures;
+            auto check = [&](bool ok, const char* what) {
+                if (!ok) failures += std::string(what) + "; ";
+            };
+            const auto red = gfx::Color::rgb(255, 0, 0);
+            auto image = swatch();
+            KBBarButtonItem::appearance().setBackgroundImage(image, ui::stateNormal, ui::BarMetrics::default_);
+            KBBarButtonItem::appearance().setTitlePositionAdjustment({5, 5}, ui::BarMetrics::default_);
+            KBToolbar::appearance().setBarTintColor(red);
+            KBToolbar::appearance().setShadowImage(image, ui::BarPosition::any);
+            auto first = core::make<KBTitleBarButtonItem>();  // a subclass counts as the first item
+            check(!first->backgroundImage(ui::stateNormal, ui::BarMetrics::default_), "early image reset");
+            check(first->titlePositionAdjustment(ui::BarMetrics::default_) == ui::Offset{}, "early adjustment reset");
+            auto firstBar = core::make<KBToolbar>();
+            check(!firstBar->barTintColor(), "early bar tint reset");
+            check(!firstBar->shadowImage(ui::BarPosition::any), "early shadow reset");
+
+            KBBarButtonItem::appearance().setBackgroundImage(image, ui::stateNormal, ui::BarMetrics::default_);
+            KBToolbar::appearance().setBarTintColor(red);
+            auto second = core::make<KBBarButtonItem>();
+            auto secondBar = core::make<KBToolbar>();
+            check(second->backgroundImage(ui::stateNormal, ui::BarMetrics::default_) == image, "later image kept");
+            check(secondBar->barTintColor() == red, "later bar tint kept");
+            check(!first->backgroundImage(ui::stateNormal, ui::BarMetrics::default_), "made items keep their look");
+            // A plain platform item is not the keyboard's class: its appearance is not touched.
+            ui::BarButtonItem::appearance().setTitlePositionAdjustment({1, 1}, ui::BarMetrics::default_);
+            auto platformItem = core::make<ui::BarButtonItem>();
+            check(platformItem->titlePositionAdjustment(ui::BarMetrics::default_) == ui::Offset{1, 1}, "platform item");
+            std::fprintf(stderr, "%s", failures.c_str());
+            std::exit(failures.empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 } // namespace

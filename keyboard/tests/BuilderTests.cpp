@@ -195,12 +195,13 @@ TEST_F(BuilderTest, ArrowImagesComeFromTheirBundleAndAMissIsTriedAgain) {
     addPreviousNextDoneOnKeyboardWithTarget(*field, page, act, act, act, std::nullopt);
     ASSERT_TRUE(keyboardToolbar(*field)->previousBarButton()->image());
     EXPECT_EQ(keyboardToolbar(*field)->previousBarButton()->image()->pixelWidth(), 0);
-    // A hit is kept, marked to mirror right to left.
+    // A hit is kept, marked to mirror right to left and to draw in the bar's tint.
     answer = picture;
     asked.clear();
     auto up = keyboardPreviousImage();
     ASSERT_TRUE(up);
     EXPECT_TRUE(up->flipsForRightToLeftLayoutDirection());
+    EXPECT_EQ(up->renderingMode(), gfx::ImageRenderingMode::alwaysTemplate);
     EXPECT_EQ(keyboardPreviousImage(), up);
     EXPECT_EQ(asked.size(), 1u);
     // The bundle beside the program is used when it is there, else the program's own resources.

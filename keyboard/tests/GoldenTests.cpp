@@ -4,10 +4,14 @@
 #include "keyboard/KBViewOptions.h"
 #include "platform/core/ProcessInfo.h"
 #include "platform/gfx/testing/GoldenImage.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TextField.h"
 #include "UiTest.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace keyboard {
 namespace golden_test {
@@ -75,28 +79,57 @@ TEST_F(KeyboardGolden, PlaceholderTextViewsEmptyAndTyped) {
 }
 
 // A form under a navigation bar whose bottom field the manager lifts ten points above its bar and
-// the keyboard.
-TEST_F(KeyboardGolden, TheManagerLiftsAFormsBottomField) {
-    auto manager = core::make<KBKeyboardManager>();
-    manager->setEnable(true);
-    auto form = core::make<ui::ViewController>();
-    form->setTitle("Profile");
-    window->setRootViewController(core::make<ui::NavigationController>(form));
-    const char* names[] = {"Name", "Email", "Phone", "City", "About you"};
-    std::shared_ptr<ui::TextField> last;
-    for (int i = 0; i < 5; ++i) {
-        last = core::make<ui::TextField>(gfx::Rect{20, 40.0 + 110 * i, 335, 40});
-        last->setPlaceholder(names[i]);
-        last->setBackgroundColor(gfx::Color::rgb(242, 242, 247));
-        form->view()->addSubview(last);
+// the keyboard. On the last field Next is disabled and dims; the arrows take the bar's tint (black
+// on the light bar, white on the dark one), like Done.
+class LiftedFormGolden : public KeyboardGolden {
+protected:
+    void liftForm(ui::KeyboardAppearance appearance) {
+        manager->setEnable(true);
+        auto form = core::make<ui::ViewController>();
+        form->setTitle("Profile");
+        window->setRootViewController(core::make<ui::NavigationController>(form));
+        const char* names[] = {"Name", "Email", "Phone", "City", "About you"};
+        std::shared_ptr<ui::TextField> last;
+        for (int i = 0; i < 5; ++i) {
+            last = core::make<ui::TextField>(gfx::Rect{20, 40.0 + 110 * i, 335, 40});
+            last->setPlaceholder(names[i]);
+            last->setBackgroundColor(gfx::Color::rgb(242, 242, 247));
+            last->setKeyboardAppearance(appearance);
+            form->view()->addSubview(last);
+        }
+        host->advance(0.5);
+        last->becomeFirstResponder();
+        host->advance(0.6);
+        EXPECT_LT(form->view()->frame().y(), 64);
+        host->snapshot();  // the lift animates from the first frame drawn
+        host->advance(0.6);
+        // The arrows' pixels are the tint's, at full strength for previous, dimmed for next.
+        auto bar = keyboardToolbar(*last);
+        ASSERT_TRUE(bar);
+        const gfx::Color tint = bar->tintColor();
+        const uint32_t opaqueTint = 0xff000000u | uint32_t(std::lround(tint.red * 255)) << 16 |
+                                    uint32_t(std::lround(tint.green * 255)) << 8 | uint32_t(std::lround(tint.blue * 255));
+        for (auto [item, alpha] : {std::pair{bar->previousBarButton(), 1.0}, std::pair{bar->nextBarButton(), 0.5}}) {
+            auto button = std::dynamic_pointer_cast<ui::Button>(bar->viewForItem(*item));
+            ASSERT_TRUE(button);
+            EXPECT_EQ(button->imageView()->alpha(), alpha);
+            auto shown = button->imageView()->layer()->contents();
+            ASSERT_TRUE(shown);
+            const auto& pixels = shown->pixels();
+            EXPECT_TRUE(std::find(pixels.begin(), pixels.end(), opaqueTint) != pixels.end());
+        }
     }
-    host->advance(0.5);
-    last->becomeFirstResponder();
-    host->advance(0.6);
-    EXPECT_LT(form->view()->frame().y(), 64);
-    host->snapshot();  // the lift animates from the first frame drawn
-    host->advance(0.6);
+    std::shared_ptr<KBKeyboardManager> manager = core::make<KBKeyboardManager>();
+};
+
+TEST_F(LiftedFormGolden, TheManagerLiftsAFormsBottomField) {
+    liftForm(ui::KeyboardAppearance::default_);
     EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/form_lifted_by_manager.png"));
+}
+
+TEST_F(LiftedFormGolden, TheSameLiftWithADarkKeyboard) {
+    liftForm(ui::KeyboardAppearance::dark);
+    EXPECT_TRUE(gfx::testing::matchesGolden(*host->snapshot(), std::string(QUILLORA_GOLDEN_DIR) + "/form_lifted_by_manager_dark.png"));
 }
 
 } // namespace golden_test

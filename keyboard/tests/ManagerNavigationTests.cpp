@@ -250,5 +250,198 @@ TEST_F(ReturnKey, ALineFeedMovesOnInTheMiddleAndIsTypedAtTheEnd) {
     EXPECT_FALSE(one->delegate());
 }
 
+// A swipe back that begins with the keyboard up takes the leaving page's focus: the page is put
+// back at its origin while the gesture has begun, and the manager remembers that origin, so
+// editing again on that page mid-swipe (the page shifted by the finger) saves the remembered
+// origin, not the shifted one. Letting go then leaves the right page at the right place.
+TEST_F(Navigation, SwipingBackWithTheKeyboardUpRestoresTheRightPagesOrigin) {
+    struct Row {
+        const char* what;
+        double liftAt;  // where the finger lets go
+        bool popped;
+    };
+    const std::vector<Row> rows = {{"runs back", 80, false}, {"finishes", 300, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        manager->setEnable(true);
+        auto answers = core::make<ui::ViewController>();
+        nav->pushViewController(answers, false);
+        settle();
+        auto bottom = field({20, 540, 300, 40}, answers->view(), "Bottom");
+        bottom->becomeFirstResponder();
+        settle();
+        ASSERT_LT(answers->view()->frame().y(), 64) << "lifted clear of the keyboard";
+
+        host->touchDown({5, 300});
+        for (double x : {20.0, 40.0, 60.0}) {
+            host->advance(0.2);
+            host->touchMove({x, 300});
+        }
+        EXPECT_FALSE(bottom->isFirstResponder()) << "the swipe took the focus";
+        settle();
+        EXPECT_EQ(answers->view()->frame().y(), 64) << "put back while the swipe has begun";
+        EXPECT_EQ(answers->view()->frame().x(), 55) << "and still following the finger";
+
+        bottom->becomeFirstResponder();
+        EXPECT_EQ(manager->topViewBeginOrigin(), (gfx::Point{0, 64})) << "the remembered origin, not the shifted one";
+        bottom->resignFirstResponder(true);
+        settle();
+
+        for (double x : {row.liftAt - 10, row.liftAt}) {
+            host->advance(0.2);
+            host->touchMove({x, 300});
+        }
+        host->touchUp({row.liftAt, 300});
+        settle();
+        const auto& shown = row.popped ? page : answers;
+        EXPECT_EQ(nav->topViewController(), shown);
+        EXPECT_EQ(shown->view()->frame().origin, (gfx::Point{0, 64}));
+        if (row.popped) EXPECT_FALSE(answers->view()->superview());
+        else nav->popViewControllerAnimated(false);
+        settle();
+    }
+}
+
+// Hears every delegate call by name and answers every question no (or yes, when told to).
+struct CallRecorder : KBKeyboardReturnKeyDelegate {
+    std::vector<std::string> calls;
+    bool answer = false;
+    bool note(const char* name) {
+        calls.emplace_back(name);
+        return answer;
+    }
+    bool textFieldShouldBeginEditing(ui::TextField&) override { return note("fieldShouldBegin"); }
+    bool textFieldShouldEndEditing(ui::TextField&) override { return note("fieldShouldEnd"); }
+    void textFieldDidBeginEditing(ui::TextField&) override { note("fieldDidBegin"); }
+    void textFieldDidEndEditing(ui::TextField&) override { note("fieldDidEnd"); }
+    void textFieldDidEndEditing(ui::TextField&, ui::TextFieldDidEndEditingReason reason) override {
+        note(reason == ui::TextFieldDidEndEditingReason::committed ? "fieldDidEnd committed" : "fieldDidEnd cancelled");
+    }
+    bool shouldChangeCharactersInRange(ui::TextField&, ui::TextRange, const std::string&) override { return note("fieldChange"); }
+    bool textFieldShouldClear(ui::TextField&) override { return note("fieldShouldClear"); }
+    bool textFieldShouldReturn(ui::TextField&) override { return note("fieldShouldReturn"); }
+    bool textViewShouldBeginEditing(ui::TextView&) override { return note("viewShouldBegin"); }
+    bool textViewShouldEndEditing(ui::TextView&) override { return note("viewShouldEnd"); }
+    void textViewDidBeginEditing(ui::TextView&) override { note("viewDidBegin"); }
+    void textViewDidEndEditing(ui::TextView&) override { note("viewDidEnd"); }
+    bool shouldChangeTextInRange(ui::TextView&, ui::TextRange, const std::string&) override { return note("viewChange"); }
+    void textViewDidChange(ui::TextView&) override { note("viewDidChange"); }
+    void textViewDidChangeSelection(ui::TextView&) override { note("viewDidChangeSelection"); }
+    bool shouldInteractWithURL(ui::TextView&, const std::string&, ui::TextRange, ui::TextItemInteraction) override {
+        return note("viewURL interaction");
+    }
+    bool shouldInteractWithTextAttachment(ui::TextView&, const ui::TextAttachment&, ui::TextRange,
+                                          ui::TextItemInteraction) override {
+        return note("viewAttachment interaction");
+    }
+    bool shouldInteractWithURL(ui::TextView&, const std::string&, ui::TextRange) override { return note("viewURL"); }
+    bool shouldInteractWithTextAttachment(ui::TextView&, const ui::TextAttachment&, ui::TextRange) override {
+        return note("viewAttachment");
+    }
+};
+
+// Every row of the handler's forwarding: a question goes to the input's earlier delegate and
+// takes its answer, or is answered yes unasked while the handler has a delegate of its own; a
+// notice goes to the handler's delegate when there is one, else to the earlier delegate.
+TEST_F(ReturnKey, EveryDelegateCallIsForwardedOrAnswered) {
+    auto field = this->field({20, 50, 100, 30}, nullptr, "F");
+    // The view stands in a box of its own, so the field is alone in its previous/next group.
+    auto box = core::make<ui::View>(gfx::Rect{0, 100, 375, 100});
+    page->view()->addSubview(box);
+    auto view = core::make<ui::TextView>(gfx::Rect{20, 0, 200, 60});
+    box->addSubview(view);
+    auto screens = std::make_shared<CallRecorder>();
+    field->setDelegate(screens);
+    view->setDelegate(screens);
+    auto handler = core::make<KBKeyboardReturnKeyHandler>();
+    handler->addTextFieldView(field);
+    handler->addTextFieldView(view);
+    auto& f = *field;
+    auto& t = *view;
+    const ui::TextAttachment picture;
+    using Call = std::function<bool(KBKeyboardReturnKeyHandler&)>;
+    auto notice = [](std::function<void(KBKeyboardReturnKeyHandler&)> call) -> Call {
+        return [call](KBKeyboardReturnKeyHandler& h) { call(h); return true; };
+    };
+    struct Row {
+        const char* heard;  // the name the receiving delegate records
+        bool question;      // a question: answered yes unasked while the handler has a delegate
+        Call call;
+        bool earlierNoGives = false;  // the handler's answer when the earlier delegate says no
+    };
+    const std::vector<Row> rows = {
+        {"fieldShouldBegin", true, [&](auto& h) { return h.textFieldShouldBeginEditing(f); }},
+        {"fieldShouldEnd", true, [&](auto& h) { return h.textFieldShouldEndEditing(f); }},
+        {"fieldDidBegin", false, notice([&](auto& h) { h.textFieldDidBeginEditing(f); })},
+        {"fieldDidEnd", false, notice([&](auto& h) { h.textFieldDidEndEditing(f); })},
+        {"fieldDidEnd cancelled", false,
+         notice([&](auto& h) { h.textFieldDidEndEditing(f, ui::TextFieldDidEndEditingReason::cancelled); })},
+        {"fieldChange", true, [&](auto& h) { return h.shouldChangeCharactersInRange(f, {0, 0}, "x"); }},
+        {"fieldShouldClear", true, [&](auto& h) { return h.textFieldShouldClear(f); }},
+        {"viewShouldBegin", true, [&](auto& h) { return h.textViewShouldBeginEditing(t); }},
+        {"viewShouldEnd", true, [&](auto& h) { return h.textViewShouldEndEditing(t); }},
+        {"viewDidBegin", false, notice([&](auto& h) { h.textViewDidBeginEditing(t); })},
+        {"viewDidEnd", false, notice([&](auto& h) { h.textViewDidEndEditing(t); })},
+        {"viewChange", true, [&](auto& h) { return h.shouldChangeTextInRange(t, {0, 0}, "x"); }},
+        {"viewDidChange", false, notice([&](auto& h) { h.textViewDidChange(t); })},
+        {"viewDidChangeSelection", false, notice([&](auto& h) { h.textViewDidChangeSelection(t); })},
+        {"viewURL interaction", true,
+         [&](auto& h) { return h.shouldInteractWithURL(t, "https://example.org/", {0, 4}, ui::TextItemInteraction::preview); }},
+        {"viewAttachment interaction", true,
+         [&](auto& h) { return h.shouldInteractWithTextAttachment(t, picture, {0, 1}, ui::TextItemInteraction::presentActions); }},
+        {"viewURL", true, [&](auto& h) { return h.shouldInteractWithURL(t, "https://example.org/", {0, 4}); }},
+        {"viewAttachment", true, [&](auto& h) { return h.shouldInteractWithTextAttachment(t, picture, {0, 1}); }},
+        // Return: the earlier delegate's no still lets the last (here the only) input resign,
+        // and the handler then answers yes.
+        {"fieldShouldReturn", true, [&](auto& h) { return h.textFieldShouldReturn(f); }, true},
+    };
+    auto own = std::make_shared<CallRecorder>();
+    for (bool handlerHasDelegate : {false, true}) {
+        handler->setDelegate(handlerHasDelegate ? std::weak_ptr<KBKeyboardReturnKeyDelegate>(own)
+                                                : std::weak_ptr<KBKeyboardReturnKeyDelegate>{});
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.heard) + (handlerHasDelegate ? " (handler's delegate)" : " (earlier delegate)"));
+            screens->calls.clear();
+            own->calls.clear();
+            const bool answer = row.call(*handler);
+            const bool asked = !handlerHasDelegate || !row.question;
+            const auto& receiver = handlerHasDelegate ? own->calls : screens->calls;
+            const auto& bystander = handlerHasDelegate ? screens->calls : own->calls;
+            EXPECT_EQ(receiver, asked ? std::vector<std::string>{row.heard} : std::vector<std::string>{});
+            EXPECT_TRUE(bystander.empty());
+            if (row.question) {
+                EXPECT_EQ(answer, handlerHasDelegate || row.earlierNoGives);
+            }
+        }
+    }
+}
+
+// A field tells its delegate, through the handler, why its editing ended.
+TEST_F(ReturnKey, EndEditingReasonsReachTheEarlierDelegate) {
+    auto field = this->field({20, 50, 100, 30}, nullptr, "F");
+    auto screens = std::make_shared<CallRecorder>();
+    screens->answer = true;
+    auto handler = core::make<KBKeyboardReturnKeyHandler>();
+    field->setDelegate(screens);
+    handler->addTextFieldView(field);
+    struct Step {
+        const char* what;
+        std::function<void()> end;
+        const char* heard;
+    };
+    const std::vector<Step> steps = {
+        {"resigned", [&] { field->resignFirstResponder(true); }, "fieldDidEnd committed"},
+        {"removed while editing", [&] { field->removeFromSuperview(); }, "fieldDidEnd cancelled"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        field->becomeFirstResponder();
+        ASSERT_TRUE(field->isFirstResponder());
+        screens->calls.clear();
+        step.end();
+        EXPECT_EQ(screens->calls, std::vector<std::string>{step.heard});
+    }
+}
+
 } // namespace
 } // namespace keyboard::testing

@@ -105,7 +105,12 @@ Status createDirectories(const std::string& path, mode_t mode) {
         pos = path.find('/', pos + 1);
         partial = path.substr(0, pos);
         if (partial.empty()) continue;
-        if (::mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) return errnoError(errno, "cannot create", partial);
+        if (::mkdir(partial.c_str(), mode) == 0) continue;
+        if (errno != EEXIST) return errnoError(errno, "cannot create", partial);
+        // Something is already there: only a folder (or a link to one) can hold the rest.
+        struct stat st {};
+        if (::stat(partial.c_str(), &st) != 0) return errnoError(errno, "cannot inspect", partial);
+        if (!S_ISDIR(st.st_mode)) return errnoError(ENOTDIR, "cannot create", partial);
     }
     return success();
 }

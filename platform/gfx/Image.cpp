@@ -251,11 +251,18 @@ Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<uint32_t
 
 Image::Image(const Image& other)
     : width_(other.width_), height_(other.height_), scale_(other.scale_), pixels_(other.pixels_), hasAlpha_(other.hasAlpha_),
-      images_(other.images_), duration_(other.duration_), loopCount_(other.loopCount()), flipsForRTL_(other.flipsForRTL_) {}
+      images_(other.images_), duration_(other.duration_), loopCount_(other.loopCount()), flipsForRTL_(other.flipsForRTL_),
+      renderingMode_(other.renderingMode_) {}
 
 std::shared_ptr<const Image> Image::imageFlippedForRightToLeftLayoutDirection() const {
     auto copy = std::make_shared<Image>(*this);
     copy->flipsForRTL_ = true;
+    return copy;
+}
+
+std::shared_ptr<const Image> Image::imageWithRenderingMode(ImageRenderingMode mode) const {
+    auto copy = std::make_shared<Image>(*this);
+    copy->renderingMode_ = mode;
     return copy;
 }
 
@@ -269,6 +276,7 @@ Image& Image::operator=(const Image& other) {
     images_ = other.images_;
     duration_ = other.duration_;
     flipsForRTL_ = other.flipsForRTL_;
+    renderingMode_ = other.renderingMode_;
     loopCount_.store(other.loopCount(), std::memory_order_relaxed);
     return *this;
 }

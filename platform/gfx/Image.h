@@ -30,6 +30,10 @@
 
 namespace gfx {
 
+// How an image view draws an image: automatic and original draw its pixels; a template image is
+// used only for its shape (its alpha), drawn in the view's tint colour.
+enum class ImageRenderingMode { automatic = 0, alwaysOriginal = 1, alwaysTemplate = 2 };
+
 class Image {
 public:
     static constexpr const char* kErrorDomain = "gfx.Image";
@@ -87,6 +91,10 @@ public:
     bool flipsForRightToLeftLayoutDirection() const { return flipsForRTL_; }
     std::shared_ptr<const Image> imageFlippedForRightToLeftLayoutDirection() const;
 
+    // The rendering mode travels with the image like the mirroring mark: the variant is a copy.
+    ImageRenderingMode renderingMode() const { return renderingMode_; }
+    std::shared_ptr<const Image> imageWithRenderingMode(ImageRenderingMode mode) const;
+
     // PNG bytes of the image (straight alpha, 8 bits per channel).
     core::Expected<std::string> pngData() const;
     core::Status writePng(const std::string& path) const;
@@ -103,6 +111,7 @@ private:
     double duration_ = 0;
     mutable std::atomic<unsigned> loopCount_{0};
     bool flipsForRTL_ = false;
+    ImageRenderingMode renderingMode_ = ImageRenderingMode::automatic;
 };
 
 using ImagePtr = std::shared_ptr<const Image>;

@@ -383,6 +383,29 @@ Size TextLayout::size() const {
 
 int TextLayout::lineCount() const { return impl_->visibleLines(); }
 
+void TextLayout::addLink(std::size_t start, std::size_t end, const Color& color) {
+    PangoAttrList* list = pango_layout_get_attributes(impl_->layout);
+    list = list ? pango_attr_list_copy(list) : pango_attr_list_new();
+    auto channel = [](double v) { return static_cast<guint16>(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); };
+    PangoAttribute* fg = pango_attr_foreground_new(channel(color.red), channel(color.green), channel(color.blue));
+    PangoAttribute* underline = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+    for (PangoAttribute* a : {fg, underline}) {
+        a->start_index = static_cast<guint>(start);
+        a->end_index = static_cast<guint>(end);
+        pango_attr_list_insert(list, a);
+    }
+    pango_layout_set_attributes(impl_->layout, list);
+    pango_attr_list_unref(list);
+}
+
+std::optional<std::size_t> TextLayout::byteIndexAt(Point p) const {
+    int index = 0, trailing = 0;
+    if (!pango_layout_xy_to_index(impl_->layout, static_cast<int>(p.x * PANGO_SCALE), static_cast<int>(p.y * PANGO_SCALE),
+                                  &index, &trailing))
+        return std::nullopt;
+    return static_cast<std::size_t>(index);
+}
+
 void TextLayout::draw(Context& context, Point origin, const Color& color) const {
     cairo_t* cr = nativeCairo(context);
     cairo_save(cr);

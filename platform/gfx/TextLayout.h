@@ -48,6 +48,12 @@ public:
     Size size() const;
     int lineCount() const;
 
+    // Draws the bytes [start, end) of the text in `color`, underlined (a link), whatever colour
+    // the rest is drawn in. Set after the text.
+    void addLink(std::size_t start, std::size_t end, const Color& color);
+    // The byte offset of the character under `p` (the layout box's coordinates); none outside
+    // the laid-out text.
+    std::optional<std::size_t> byteIndexAt(Point p) const;
     // Draws with the layout box's top-left corner at `origin`.
     void draw(Context& context, Point origin, const Color& color) const;
 

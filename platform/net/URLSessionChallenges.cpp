@@ -124,26 +124,13 @@ void SessionEngine::askChallenge(const std::shared_ptr<URLSessionTask>& task, UR
 // answer before the leg starts again (raiseTrustChallenge). No request byte leaves first.
 
 
-struct SessionEngine::TrustProbe {
-    SessionEngine* engine; // the connection lives in the engine's multi handle, so no longer than the engine
-    std::shared_ptr<TrustSlot> slot;
-};
-
-int SessionEngine::trustProbeIndex() {
-    static const int index = SSL_CTX_get_ex_new_index(
-        0, nullptr, nullptr, nullptr, [](void*, void* probe, CRYPTO_EX_DATA*, int, long, void*) { delete static_cast<TrustProbe*>(probe); });
-    return index;
-}
-
 CURLcode SessionEngine::onSSLContext(CURL*, void* sslContext, void* user) {
     auto& t = *static_cast<Transfer*>(user);
-    auto* context = static_cast<SSL_CTX*>(sslContext);
-    auto* probe = new TrustProbe{t.engine, t.trustSlot};
-    if (SSL_CTX_set_ex_data(context, trustProbeIndex(), probe) != 1) {
-        delete probe;
-        return CURLE_SSL_CONNECT_ERROR;
-    }
-    SSL_CTX_set_cert_verify_callback(context, &SessionEngine::onVerifyChain, probe);
+    // The probe goes with the transfer, not with the context: libcurl may keep the context in an
+    // idle connection after the transfer, and free it after OpenSSL has forgotten how to free
+    // what it was given to hold.
+    auto* probe = t.trustProbes.emplace_back(std::make_unique<TrustProbe>(TrustProbe{t.engine, t.trustSlot})).get();
+    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &SessionEngine::onVerifyChain, probe);
     return CURLE_OK;
 }
 

@@ -80,6 +80,12 @@ private:
         std::vector<core::Bytes> chain; // DER, leaf first, as presented
         std::string key;                // of the answer: host, port and the chain's digest
     };
+    // What a connection's chain check needs. Owned by the transfer that opened the connection: a
+    // connection checks its chain only in its handshake, while that transfer is in libcurl.
+    struct TrustProbe {
+        SessionEngine* engine;
+        std::shared_ptr<TrustSlot> slot;
+    };
 
     struct Transfer {
         SessionEngine* engine = nullptr;
@@ -114,6 +120,7 @@ private:
         core::Bytes heldBody;                   // of a held redirect or challenge
         // Server trust: set on a leg that raises a challenge for a chain the session has no answer for.
         std::shared_ptr<TrustSlot> trustSlot;
+        std::vector<std::unique_ptr<TrustProbe>> trustProbes; // one per connection it opened
         LegAuth auth;
         std::shared_ptr<const HTTPURLResponse> response;
         std::int64_t uploaded = 0;
@@ -133,8 +140,6 @@ private:
         double requestWallTime = 0;  // when the leg started and its head came, wall seconds
         double responseWallTime = 0;
     };
-
-    struct TrustProbe;
 
     // ---- delivery to the delegate (URLSessionDelivery.cpp) ----
 
@@ -217,7 +222,6 @@ private:
     void challenge(Transfer& t);
     void askChallenge(const std::shared_ptr<URLSessionTask>& task, URLAuthenticationChallenge challenge, std::optional<URL> url,
                       ChallengeCompletion proceed);
-    static int trustProbeIndex();
     static CURLcode onSSLContext(CURL*, void* sslContext, void* user);
     static int onVerifyChain(X509_STORE_CTX* ctx, void* user);
     void raiseTrustChallenge(Transfer& t);

@@ -95,6 +95,108 @@ void BarButtonItem::setTitleTextAttributes(TitleTextAttributes attributes, unsig
     changed();
 }
 
+// ---- Look and appearance
+
+namespace {
+
+std::string lookKey(const char* property, std::initializer_list<long long> parts) {
+    std::string key = property;
+    for (long long part : parts) key += ":" + std::to_string(part);
+    return key;
+}
+
+// Stores `value` under `key` and tells the bar, only when it differs.
+template <class Map, class Key, class Value>
+void assignLook(Map& map, const Key& key, Value value, const BarButtonItem::ChangeHandler& changed) {
+    auto it = map.find(key);
+    if (it != map.end() && it->second == value) return;
+    if (it == map.end() && value == Value{}) return;  // nothing set and nothing to set
+    map[key] = std::move(value);
+    if (changed && *changed) (*changed)();
+}
+
+template <class Map, class Key>
+typename Map::mapped_type lookValue(const Map& map, const Key& key) {
+    auto it = map.find(key);
+    return it == map.end() ? typename Map::mapped_type{} : it->second;
+}
+
+long long raw(BarMetrics m) { return static_cast<long long>(m); }
+long long raw(BarButtonItemStyle s) { return static_cast<long long>(s); }
+
+} // namespace
+
+void BarButtonItemAppearance::setBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics) {
+    set(lookKey("backgroundImage", {state, raw(metrics)}),
+        [=](BarButtonItem& item) { item.setBackgroundImage(image, state, metrics); });
+}
+void BarButtonItemAppearance::setBackgroundImage(gfx::ImagePtr image, unsigned state, BarButtonItemStyle style,
+                                                 BarMetrics metrics) {
+    set(lookKey("backgroundImageForStyle", {state, raw(style), raw(metrics)}),
+        [=](BarButtonItem& item) { item.setBackgroundImage(image, state, style, metrics); });
+}
+void BarButtonItemAppearance::setBackButtonBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics) {
+    set(lookKey("backButtonBackgroundImage", {state, raw(metrics)}),
+        [=](BarButtonItem& item) { item.setBackButtonBackgroundImage(image, state, metrics); });
+}
+void BarButtonItemAppearance::setTitlePositionAdjustment(Offset adjustment, BarMetrics metrics) {
+    set(lookKey("titlePositionAdjustment", {raw(metrics)}),
+        [=](BarButtonItem& item) { item.setTitlePositionAdjustment(adjustment, metrics); });
+}
+void BarButtonItemAppearance::setBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics) {
+    set(lookKey("backgroundVerticalPositionAdjustment", {raw(metrics)}),
+        [=](BarButtonItem& item) { item.setBackgroundVerticalPositionAdjustment(adjustment, metrics); });
+}
+void BarButtonItemAppearance::setBackButtonBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics) {
+    set(lookKey("backButtonBackgroundVerticalPositionAdjustment", {raw(metrics)}),
+        [=](BarButtonItem& item) { item.setBackButtonBackgroundVerticalPositionAdjustment(adjustment, metrics); });
+}
+
+BarButtonItemAppearance& BarButtonItem::appearance() {
+    static auto* shared = new BarButtonItemAppearance;
+    return *shared;
+}
+
+void BarButtonItem::init() {
+    core::Object::init();
+    appearance().applyTo(*this);
+}
+
+gfx::ImagePtr BarButtonItem::backgroundImage(unsigned state, BarMetrics metrics) const {
+    return lookValue(backgroundImages_, std::pair{state, metrics});
+}
+void BarButtonItem::setBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics) {
+    assignLook(backgroundImages_, std::pair{state, metrics}, std::move(image), changed_);
+}
+gfx::ImagePtr BarButtonItem::backgroundImage(unsigned state, BarButtonItemStyle style, BarMetrics metrics) const {
+    return lookValue(styleBackgroundImages_, std::tuple{state, style, metrics});
+}
+void BarButtonItem::setBackgroundImage(gfx::ImagePtr image, unsigned state, BarButtonItemStyle style, BarMetrics metrics) {
+    assignLook(styleBackgroundImages_, std::tuple{state, style, metrics}, std::move(image), changed_);
+}
+gfx::ImagePtr BarButtonItem::backButtonBackgroundImage(unsigned state, BarMetrics metrics) const {
+    return lookValue(backButtonBackgroundImages_, std::pair{state, metrics});
+}
+void BarButtonItem::setBackButtonBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics) {
+    assignLook(backButtonBackgroundImages_, std::pair{state, metrics}, std::move(image), changed_);
+}
+Offset BarButtonItem::titlePositionAdjustment(BarMetrics metrics) const { return lookValue(titlePositionAdjustments_, metrics); }
+void BarButtonItem::setTitlePositionAdjustment(Offset adjustment, BarMetrics metrics) {
+    assignLook(titlePositionAdjustments_, metrics, adjustment, changed_);
+}
+double BarButtonItem::backgroundVerticalPositionAdjustment(BarMetrics metrics) const {
+    return lookValue(backgroundVerticalAdjustments_, metrics);
+}
+void BarButtonItem::setBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics) {
+    assignLook(backgroundVerticalAdjustments_, metrics, adjustment, changed_);
+}
+double BarButtonItem::backButtonBackgroundVerticalPositionAdjustment(BarMetrics metrics) const {
+    return lookValue(backButtonBackgroundVerticalAdjustments_, metrics);
+}
+void BarButtonItem::setBackButtonBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics) {
+    assignLook(backButtonBackgroundVerticalAdjustments_, metrics, adjustment, changed_);
+}
+
 void BarButtonItem::performAction() {
     if (!action_) return;
     auto target = target_.lock();

@@ -6,18 +6,26 @@
 // System items: done (bold) and cancel carry localized titles ("完成" and "取消" where the
 // preferred language is Chinese, else "Done" and "Cancel"); a flexible space takes a share of the
 // free width, a fixed space its own width. The target is held weakly: a tap reaches it only while
-// it lives. Main thread only.
+// it lives.
+//
+// Look: background images per control state and bar metrics (one for every style, or one for a
+// style, which wins), the back-button background images, the title position adjustment and the
+// background vertical position adjustments, each per bar metrics. The class's appearance
+// (appearance()) holds settings that every item made later takes when it is made. Main thread
+// only.
 
 #include "platform/core/Object.h"
 #include "platform/gfx/Color.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Image.h"
+#include "platform/ui/Appearance.h"
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace ui {
 
@@ -25,6 +33,28 @@ class View;
 
 enum class BarButtonSystemItem { done = 0, cancel = 1, edit = 2, save = 3, add = 4, flexibleSpace = 5, fixedSpace = 6 };
 enum class BarButtonItemStyle { plain = 0, bordered = 1, done = 2 };
+// The bar's height class the look values are set for; bars here are of the default metrics.
+enum class BarMetrics { default_ = 0, compact = 1, defaultPrompt = 101, compactPrompt = 102 };
+
+// A two-way offset in points.
+struct Offset {
+    double horizontal = 0;
+    double vertical = 0;
+    bool operator==(const Offset&) const = default;
+};
+
+class BarButtonItem;
+
+// What the appearance of bar button items can hold: the look setters of the item.
+class BarButtonItemAppearance : public Appearance<BarButtonItem> {
+public:
+    void setBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics);
+    void setBackgroundImage(gfx::ImagePtr image, unsigned state, BarButtonItemStyle style, BarMetrics metrics);
+    void setBackButtonBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics);
+    void setTitlePositionAdjustment(Offset adjustment, BarMetrics metrics);
+    void setBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics);
+    void setBackButtonBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics);
+};
 
 // An action run on a target object with a sender: the stand-in for a selector.
 using Selector = std::function<void(void* target, core::Object* sender)>;
@@ -44,6 +74,11 @@ class BarButtonItem : public core::Object {
     QUILLORA_CLASS(BarButtonItem)
 
     BarButtonItem() = default;
+    // Takes the settings of the class's appearance (subclasses add their own after it).
+    void init() override;
+
+    // The settings every bar button item, of any class, takes when it is made.
+    static BarButtonItemAppearance& appearance();
     // The ways to describe an item; each clears the other descriptions.
     void initWithImage(gfx::ImagePtr image, BarButtonItemStyle style, std::weak_ptr<void> target, Selector action);
     void initWithTitle(std::optional<std::string> title, BarButtonItemStyle style, std::weak_ptr<void> target, Selector action);
@@ -83,6 +118,20 @@ class BarButtonItem : public core::Object {
     const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
     void setAccessibilityLabel(std::optional<std::string> label) { accessibilityLabel_ = std::move(label); }
 
+    // Look (see the header). A missing image reads as none; adjustments read as zero.
+    gfx::ImagePtr backgroundImage(unsigned state, BarMetrics metrics) const;
+    void setBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics);
+    gfx::ImagePtr backgroundImage(unsigned state, BarButtonItemStyle style, BarMetrics metrics) const;
+    void setBackgroundImage(gfx::ImagePtr image, unsigned state, BarButtonItemStyle style, BarMetrics metrics);
+    gfx::ImagePtr backButtonBackgroundImage(unsigned state, BarMetrics metrics) const;
+    void setBackButtonBackgroundImage(gfx::ImagePtr image, unsigned state, BarMetrics metrics);
+    Offset titlePositionAdjustment(BarMetrics metrics) const;
+    void setTitlePositionAdjustment(Offset adjustment, BarMetrics metrics);
+    double backgroundVerticalPositionAdjustment(BarMetrics metrics) const;
+    void setBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics);
+    double backButtonBackgroundVerticalPositionAdjustment(BarMetrics metrics) const;
+    void setBackButtonBackgroundVerticalPositionAdjustment(double adjustment, BarMetrics metrics);
+
     // Runs the action on the target (when the target lives; without an action nothing happens).
     void performAction();
 
@@ -112,6 +161,13 @@ private:
     std::map<unsigned, TitleTextAttributes> titleAttributes_;
     std::optional<std::string> accessibilityLabel_;
     ChangeHandler changed_;
+    // Look values by (state, metrics), (state, style, metrics) and metrics.
+    std::map<std::pair<unsigned, BarMetrics>, gfx::ImagePtr> backgroundImages_;
+    std::map<std::tuple<unsigned, BarButtonItemStyle, BarMetrics>, gfx::ImagePtr> styleBackgroundImages_;
+    std::map<std::pair<unsigned, BarMetrics>, gfx::ImagePtr> backButtonBackgroundImages_;
+    std::map<BarMetrics, Offset> titlePositionAdjustments_;
+    std::map<BarMetrics, double> backgroundVerticalAdjustments_;
+    std::map<BarMetrics, double> backButtonBackgroundVerticalAdjustments_;
 };
 
 } // namespace ui

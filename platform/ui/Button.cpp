@@ -77,10 +77,14 @@ void Button::refresh() {
     titleLabel_->setTextColor(titleColorForState(s));
     imageView_->setImage(imageForState(s));
     if (backgroundView_) backgroundView_->setImage(backgroundImageForState(s));
-    bool ownLook = s != stateNormal && (titles_.count(s) || titleColors_.count(s) || images_.count(s) || backgroundImages_.count(s));
-    double dim = (s & (stateHighlighted | stateDisabled)) && !ownLook ? 0.5 : 1;
-    titleLabel_->setAlpha(dim);
-    imageView_->setAlpha(dim);
+    // The title and the image each dim unless the state gives that part a look of its own: a
+    // disabled title colour alone leaves the image to dim.
+    const bool dimmedState = s != stateNormal && (s & (stateHighlighted | stateDisabled));
+    const bool ownBackground = backgroundImages_.count(s) != 0;
+    const bool ownTitle = titles_.count(s) || titleColors_.count(s) || ownBackground;
+    const bool ownImage = images_.count(s) || ownBackground;
+    titleLabel_->setAlpha(dimmedState && !ownTitle ? 0.5 : 1);
+    imageView_->setAlpha(dimmedState && !ownImage ? 0.5 : 1);
     setNeedsLayout();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A button: a control with a title and an image per state. A state without its own title, colour
-// or image shows the normal one. While highlighted without a highlighted look of its own, the
-// content is dimmed to half opacity; a disabled button without its own look is dimmed likewise.
+// or image shows the normal one. While highlighted or disabled, the title and the image each dim
+// to half opacity unless the state has a look of its own for that part (a title or title colour
+// for the title, an image for the image, a background image for both).
 // Image and title sit side by side, centred, inside the content insets. A background image (per
 // state, falling back to the normal one) fills the whole button behind them; its view is made on
 // the first background image set.

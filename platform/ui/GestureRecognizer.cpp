@@ -5,11 +5,13 @@
 #include "platform/dispatch/Timer.h"
 #include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/ScreenEdgePanGestureRecognizer.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ui {
 
@@ -227,7 +229,27 @@ void PanGestureRecognizer::touchesBegan(const TouchSet& touches) {
 
 void PanGestureRecognizer::touchesMoved(const TouchSet&) {
     if (touches_.empty() || state() == State::failed || state() == State::cancelled) return;
-    gfx::Point p = touches_.front()->locationInWindow();
+    moveTo(touches_.front()->locationInWindow());
+}
+
+void PanGestureRecognizer::scrollSwipeBy(gfx::Point delta) {
+    if (state() == State::failed || state() == State::cancelled || state() == State::ended) return;
+    if (!scrolling_) {
+        scrolling_ = true;
+        startInWindow_ = lastInWindow_ = {};
+        lastTime_ = ca::currentMediaTime();
+        velocityInWindow_ = {};
+    }
+    moveTo(lastInWindow_ + delta);
+}
+
+void PanGestureRecognizer::scrollSwipeEnded() {
+    if (!scrolling_) return;
+    if (state() == State::began || state() == State::changed) setState(State::ended);
+    else if (state() == State::possible) setState(State::failed);
+}
+
+void PanGestureRecognizer::moveTo(gfx::Point p) {
     double now = ca::currentMediaTime();
     if (now > lastTime_) velocityInWindow_ = (p - lastInWindow_) * (1 / (now - lastTime_));
     lastTime_ = now;
@@ -244,9 +266,44 @@ void PanGestureRecognizer::touchesEnded(const TouchSet&) {
     else if (state() == State::possible) setState(State::failed);
 }
 
+// ---- Screen edge pan
+
+void ScreenEdgePanGestureRecognizer::touchesBegan(const TouchSet& touches) {
+    if (state() != State::possible || !touches_.empty() || touches.empty()) return;
+    auto v = view();
+    const gfx::Point at = touches.front()->locationInView(v.get());
+    if (!v || at.x < v->bounds().minX() || at.x > v->bounds().minX() + kEdgeWidth) {
+        setState(State::failed);
+        return;
+    }
+    PanGestureRecognizer::touchesBegan(touches);
+}
+
+void ScreenEdgePanGestureRecognizer::touchesMoved(const TouchSet& touches) {
+    if (state() == State::possible && !touches_.empty()) {
+        const gfx::Point d = touches_.front()->locationInWindow() - touches_.front()->previousLocationInWindow();
+        const gfx::Point sinceDown = translationInView(nullptr) + d;
+        if (sinceDown.distanceTo({0, 0}) >= kHysteresis && (sinceDown.x <= 0 || std::fabs(sinceDown.y) > sinceDown.x)) {
+            setState(State::failed);
+            return;
+        }
+    }
+    PanGestureRecognizer::touchesMoved(touches);
+}
+
+void ScreenEdgePanGestureRecognizer::scrollSwipeBy(gfx::Point delta) {
+    // Until it begins, a step to the left is not a swipe back.
+    if (state() == State::possible && delta.x < 0) {
+        setState(State::failed);
+        return;
+    }
+    PanGestureRecognizer::scrollSwipeBy(delta);
+}
+
 void PanGestureRecognizer::reset() {
     GestureRecognizer::reset();
     velocityInWindow_ = {};
+    scrolling_ = false;
 }
 
 } // namespace ui

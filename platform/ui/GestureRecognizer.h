@@ -78,6 +78,8 @@ public:
     virtual void touchesCancelled(const TouchSet& touches);
     // Back to the possible state once all its touches are gone.
     virtual void reset();
+    // Edge pans are handed a touch before the other recognizers of it.
+    virtual bool isEdgePan() const { return false; }
 
 protected:
     void setState(State state);

@@ -72,6 +72,7 @@ struct GtkHost::Impl final : NativeViewHost {
     GMemoryMonitor* memoryMonitor = nullptr;
     int draws = 0;
     bool pointerDown = false;
+    bool swiping = false;  // a touchpad swipe is being followed (Window::scrollSwipe)
     double pinchBase = 1;  // the zoom scale when a touchpad pinch began
     // Native widgets sit in `natives`, a layer between the drawing area and `top`, a transparent
     // drawing area that shows the views painted after the first visible native view.
@@ -236,6 +237,29 @@ struct GtkHost::Impl final : NativeViewHost {
             else if (e->direction == GDK_SCROLL_SMOOTH && gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(e), &dx, &dy)) steps = -dy;
             if (steps != 0) zoomAt(*self, {e->x, e->y}, std::pow(1.1, steps), false);
             return TRUE;
+        }
+        // A two-finger sideways swipe on a touchpad (smooth deltas, ended by a stop event) that no
+        // scroll view takes is a swipe for the edge pans under the pointer (a swipe back). With
+        // natural scrolling, fingers moving right give a negative delta: the swipe follows the
+        // fingers.
+        if (e->direction == GDK_SCROLL_SMOOTH) {
+            double dx = 0, dy = 0;
+            gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(e), &dx, &dy);
+            if (gdk_event_is_scroll_stop_event(reinterpret_cast<GdkEvent*>(e))) {
+                if (self->swiping) self->window->endScrollSwipe();
+                self->swiping = false;
+                return TRUE;
+            }
+            const gfx::Point at{e->x, e->y};
+            if (self->swiping) {
+                self->swiping = self->window->scrollSwipe(at, -dx * kNotch);
+                return TRUE;
+            }
+            if (std::fabs(dx) > std::fabs(dy) && !ScrollView::wheelTargetAt(*self->window, at, {dx * kNotch, 0}) &&
+                self->window->scrollSwipe(at, -dx * kNotch)) {
+                self->swiping = true;
+                return TRUE;
+            }
         }
         gfx::Point delta;
         switch (e->direction) {

@@ -73,6 +73,16 @@ void HeadlessHost::tap(gfx::Point p) {
     touchUp(p);
 }
 
+void HeadlessHost::touchpadSwipe(gfx::Point p, double dx, int steps, double stepSeconds) {
+    for (int i = 1; i <= steps; ++i) {
+        advance(stepSeconds);
+        window_->scrollSwipe(p, dx / steps);
+        dispatch::RunLoop::main().pump();
+    }
+    window_->endScrollSwipe();
+    dispatch::RunLoop::main().pump();
+}
+
 void HeadlessHost::drag(gfx::Point from, gfx::Point to, int steps, double stepSeconds) {
     touchDown(from);
     for (int i = 1; i <= steps; ++i) {

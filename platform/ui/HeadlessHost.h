@@ -46,6 +46,9 @@ public:
     void tap(gfx::Point p);
     // Down at `from`, `steps` moves to `to`, up, advancing `stepSeconds` between events.
     void drag(gfx::Point from, gfx::Point to, int steps = 5, double stepSeconds = 1.0 / 60);
+    // A touchpad's two-finger sideways swipe over `p`: `dx` points in all, in `steps` steps, then
+    // the fingers lift (Window::scrollSwipe).
+    void touchpadSwipe(gfx::Point p, double dx, int steps = 5, double stepSeconds = 1.0 / 60);
     // A wheel step over a window point (content points; positive y shows content further down);
     // false when nothing there could scroll that way.
     bool scrollWheel(gfx::Point p, gfx::Point delta);

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/ui/TemplateImage.h"
 
 namespace ui {
 
@@ -34,7 +35,7 @@ void ImageView::showCurrentImage() {
     if (timer_) return;  // the animation images are playing
     const gfx::ImagePtr& shown = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
     if (!shown || shown->images().empty()) {
-        layer()->setContents(shown);
+        layer()->setContents(drawn(shown));
         return;
     }
     const size_t count = shown->images().size();
@@ -47,7 +48,7 @@ void ImageView::showCurrentImage() {
         auto self = weak.lock();
         if (!self) return;
         auto n = static_cast<size_t>((dispatch::Clock::current().monotonicTime() - start) / frame);
-        self->layer()->setContents(playing->images()[n % playing->images().size()]);
+        self->layer()->setContents(self->drawn(playing->images()[n % playing->images().size()]));
     };
     show();
     imageTimer_ = dispatch::Timer::start(dispatch::Queue::main(), frame, true, show);
@@ -75,7 +76,7 @@ void ImageView::startAnimating() {
         auto self = weak.lock();
         if (!self || self->animationImages_.empty()) return;
         auto n = static_cast<size_t>((dispatch::Clock::current().monotonicTime() - start) / frame);
-        self->layer()->setContents(self->animationImages_[n % self->animationImages_.size()]);
+        self->layer()->setContents(self->drawn(self->animationImages_[n % self->animationImages_.size()]));
     };
     show();
     timer_ = dispatch::Timer::start(dispatch::Queue::main(), frame, true, show);
@@ -86,6 +87,22 @@ void ImageView::stopAnimating() {
     timer_->cancel();
     timer_.reset();
     showCurrentImage();
+}
+
+gfx::ImagePtr ImageView::drawn(const gfx::ImagePtr& image) {
+    if (!image || image->renderingMode() != gfx::ImageRenderingMode::alwaysTemplate) return image;
+    const gfx::Color tint = tintColor();
+    if (image != tintedSource_ || tint != tintedWith_) {
+        tintedSource_ = image;
+        tintedWith_ = tint;
+        tinted_ = TemplateImage::tinted(image, tint);
+    }
+    return tinted_;
+}
+
+void ImageView::tintColorDidChange() {
+    const gfx::ImagePtr& shown = highlighted_ && highlightedImage_ ? highlightedImage_ : image_;
+    if (!timer_ && shown && shown->renderingMode() == gfx::ImageRenderingMode::alwaysTemplate) showCurrentImage();
 }
 
 gfx::Size ImageView::sizeThatFits(gfx::Size) const { return image_ ? image_->size() : gfx::Size{}; }

@@ -3,7 +3,9 @@
 // touches unless told to. While animating it shows its animation images in turn, one pass every
 // animation duration (the count times 1/30 s when none is set), repeating until stopped.
 // While highlighted it shows its highlighted image when it has one. An animated image (one with
-// frames) plays its frames over its duration, over and over, while it is the image shown.
+// frames) plays its frames over its duration, over and over, while it is the image shown. A
+// template image (rendering mode always-template) shows its shape in the view's tint colour and
+// follows the tint's changes.
 
 #include "platform/dispatch/Timer.h"
 #include "platform/gfx/Image.h"
@@ -36,7 +38,11 @@ class ImageView : public View {
     void stopAnimating();
     bool isAnimating() const { return timer_ != nullptr; }
 
+    void tintColorDidChange() override;
+
 private:
+    // What the layer shows for `image`: the image itself, or a template image in the tint.
+    gfx::ImagePtr drawn(const gfx::ImagePtr& image);
     // Shows the highlighted or normal image, playing it when it is animated.
     void showCurrentImage();
 
@@ -47,6 +53,11 @@ private:
     std::vector<gfx::ImagePtr> animationImages_;
     double animationDuration_ = 0;
     std::shared_ptr<dispatch::Timer> timer_;
+    // The last template image tinted, its tint and the result, so that a redraw in the same
+    // colour does not tint it again.
+    gfx::ImagePtr tintedSource_;
+    gfx::Color tintedWith_;
+    gfx::ImagePtr tinted_;
 };
 
 } // namespace ui

@@ -8,6 +8,18 @@
 
 namespace ui {
 
+// Lets the swipe back take a touch only when there is a page to go back to and nothing moves.
+class NavigationController::PopGestureGate : public GestureRecognizerDelegate {
+public:
+    explicit PopGestureGate(NavigationController* owner) : owner_(owner) {}
+    bool shouldReceiveTouch(GestureRecognizer&, const std::shared_ptr<Touch>&) override {
+        return owner_->stack_.size() >= 2 && !owner_->transitioning_;
+    }
+
+private:
+    NavigationController* owner_;  // the owner holds the gate and outlives it
+};
+
 double NavigationBar::barHeight() const { return std::max(0.0, frame().height() - Screen::main().statusBarHeight()); }
 
 void NavigationController::init() {
@@ -39,6 +51,100 @@ void NavigationController::loadView() {
     }
     v->addSubview(bar_);
     updateBar();
+    popGate_ = std::make_shared<PopGestureGate>(this);
+    popGesture_->setDelegate(popGate_);
+    std::weak_ptr<NavigationController> weak = std::static_pointer_cast<NavigationController>(shared_from_this());
+    popGesture_->addAction([weak](GestureRecognizer& g) {
+        if (auto self = weak.lock()) self->popGestureDidChange(static_cast<PanGestureRecognizer&>(g));
+    });
+    v->addGestureRecognizer(popGesture_);
+}
+
+// ---- Swipe back
+
+void NavigationController::popGestureDidChange(PanGestureRecognizer& pan) {
+    const double width = view()->bounds().width();
+    const double progress = width > 0 ? std::clamp(pan.translationInView(view().get()).x / width, 0.0, 1.0) : 0;
+    switch (pan.state()) {
+    case GestureRecognizer::State::began:
+        beginInteractivePop();
+        moveInteractivePop(progress);
+        break;
+    case GestureRecognizer::State::changed: moveInteractivePop(progress); break;
+    case GestureRecognizer::State::ended:
+        endInteractivePop(progress > 0.5 || pan.velocityInView(view().get()).x > kSwipeFinishVelocity, progress);
+        break;
+    case GestureRecognizer::State::cancelled:
+    case GestureRecognizer::State::failed: endInteractivePop(false, progress); break;
+    case GestureRecognizer::State::possible: break;
+    }
+}
+
+void NavigationController::beginInteractivePop() {
+    if (pop_ || stack_.size() < 2) return;
+    InteractivePop pop{stack_.back(), stack_[stack_.size() - 2], nullptr, isAppearing()};
+    // The page leaves: its input gives the focus up (the keyboard goes while the gesture has begun).
+    pop.from->view()->endEditing(true);
+    const auto& container = view();
+    const gfx::Rect frame = contentFrame();
+    if (pop.onScreen) {
+        pop.from->beginAppearanceTransition(false, true);
+        pop.to->beginAppearanceTransition(true, true);
+    }
+    const auto& fromView = pop.from->view();
+    auto at = std::find(container->subviews().begin(), container->subviews().end(), fromView);
+    const size_t index = static_cast<size_t>(at - container->subviews().begin());
+    pop.to->view()->setFrame(frame.offsetBy(-frame.width() / 3, 0));
+    container->insertSubview(pop.to->view(), index);
+    pop.dimming = core::make<View>(frame);
+    pop.dimming->setBackgroundColor(gfx::Color::black());
+    pop.dimming->setUserInteractionEnabled(false);
+    container->insertSubview(pop.dimming, index + 1);
+    transitioning_ = true;
+    pop_ = std::move(pop);
+}
+
+void NavigationController::moveInteractivePop(double progress) {
+    if (!pop_) return;
+    const gfx::Rect frame = contentFrame();
+    const double width = frame.width();
+    pop_->from->view()->setFrame(frame.offsetBy(width * progress, 0));
+    pop_->to->view()->setFrame(frame.offsetBy(-width / 3 * (1 - progress), 0));
+    pop_->dimming->setAlpha(kSwipeDimming * (1 - progress));
+}
+
+void NavigationController::endInteractivePop(bool finish, double progress) {
+    if (!pop_ || pop_->ending) return;
+    pop_->ending = true;
+    const double remaining = finish ? 1 - progress : progress;
+    std::weak_ptr<NavigationController> weak = std::static_pointer_cast<NavigationController>(shared_from_this());
+    View::animate(std::max(0.05, kTransitionDuration * remaining), 0, animationCurveEaseInOut,
+                  [&] { moveInteractivePop(finish ? 1 : 0); },
+                  [weak, finish](bool) {
+                      auto self = weak.lock();
+                      if (!self || !self->pop_) return;
+                      InteractivePop pop = std::move(*self->pop_);
+                      self->pop_.reset();
+                      pop.dimming->removeFromSuperview();
+                      if (finish) {
+                          pop.from->view()->removeFromSuperview();
+                          if (!self->stack_.empty() && self->stack_.back() == pop.from) self->stack_.pop_back();
+                          self->updateBar();
+                      } else {
+                          pop.to->view()->removeFromSuperview();
+                          pop.from->view()->setFrame(self->contentFrame());
+                          if (pop.onScreen) {
+                              pop.to->beginAppearanceTransition(false, true);
+                              pop.from->beginAppearanceTransition(true, true);
+                          }
+                      }
+                      if (pop.onScreen) {
+                          pop.from->endAppearanceTransition();
+                          pop.to->endAppearanceTransition();
+                      }
+                      if (finish) pop.from->removeFromParentViewController();
+                      self->transitioning_ = false;
+                  });
 }
 
 gfx::Rect NavigationController::contentFrame() const {

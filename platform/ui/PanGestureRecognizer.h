@@ -17,16 +17,27 @@ public:
     // Points per second.
     gfx::Point velocityInView(const View* view) const;
 
+    // Driven by a touchpad's scroll instead of a touch (see Window::scrollSwipe): the gesture
+    // moves by `delta` window points, beginning and changing as a touch's moves would, and ends
+    // with scrollSwipeEnded.
+    virtual void scrollSwipeBy(gfx::Point delta);
+    void scrollSwipeEnded();
+
     void touchesBegan(const TouchSet& touches) override;
     void touchesMoved(const TouchSet& touches) override;
     void touchesEnded(const TouchSet& touches) override;
     void reset() override;
+
+protected:
+    // Moves the gesture to `p` (window points): its velocity, then began or changed.
+    void moveTo(gfx::Point p);
 
 private:
     gfx::Point startInWindow_;
     gfx::Point lastInWindow_;
     gfx::Point velocityInWindow_;
     double lastTime_ = 0;
+    bool scrolling_ = false;  // driven by scrollSwipeBy since its last reset
 };
 
 } // namespace ui

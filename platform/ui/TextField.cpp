@@ -3,6 +3,7 @@
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/Utf16.h"
 #include "platform/dispatch/Queue.h"
+#include "platform/gfx/Path.h"
 #include "platform/gfx/TextLayout.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Window.h"
@@ -17,7 +18,11 @@ constexpr double kBlinkInterval = 0.5;
 constexpr double kCaretWidth = 2;
 constexpr gfx::Color kCaretColor = gfx::Color::rgb(0, 122, 255);
 constexpr gfx::Color kPlaceholderColor = gfx::Color::white(0.7);
-
+constexpr double kClearButtonSize = 19;
+constexpr double kClearButtonMargin = 6;   // from the field's right edge
+constexpr double kClearButtonGap = 4;      // between the text and the button
+constexpr double kClearButtonSlop = 8;     // taps this far around the button still hit it
+constexpr gfx::Color kClearButtonColor = gfx::Color::white(0.7);
 
 } // namespace
 
@@ -56,6 +61,34 @@ void TextField::setAttributedPlaceholder(std::string placeholder, gfx::Font font
 void TextField::setFont(gfx::Font font) { font_ = std::move(font); setNeedsDisplay(); }
 void TextField::setTextColor(gfx::Color color) { textColor_ = color; setNeedsDisplay(); }
 void TextField::setTextAlignment(TextAlignment alignment) { alignment_ = alignment; setNeedsDisplay(); }
+
+void TextField::setClearButtonMode(TextFieldViewMode mode) {
+    clearButtonMode_ = mode;
+    setNeedsDisplay();
+}
+
+bool TextField::isClearButtonShown() const {
+    if (text_.empty() && marked_.empty()) return false;
+    switch (clearButtonMode_) {
+    case TextFieldViewMode::never: return false;
+    case TextFieldViewMode::whileEditing: return editing_;
+    case TextFieldViewMode::unlessEditing: return !editing_;
+    case TextFieldViewMode::always: return true;
+    }
+    return false;
+}
+
+gfx::Rect TextField::clearButtonRect() const {
+    const gfx::Rect b = bounds();
+    return {b.maxX() - kClearButtonMargin - kClearButtonSize, b.midY() - kClearButtonSize / 2, kClearButtonSize,
+            kClearButtonSize};
+}
+
+double TextField::textAreaWidth() const {
+    const double w = bounds().width();
+    if (!isClearButtonShown()) return w;
+    return std::max(0.0, w - kClearButtonMargin - kClearButtonSize - kClearButtonGap);
+}
 
 void TextField::setCaret(std::size_t offset) {
     caret_ = std::min(offset, core::utf16::length(text_));
@@ -102,15 +135,19 @@ bool TextField::resignFirstResponder(bool force) {
         std::string pending = marked_;
         insertText(pending);
     }
+    endEditing(TextFieldDidEndEditingReason::committed);
+    return true;
+}
+
+void TextField::endEditing(TextFieldDidEndEditingReason reason) {
     editing_ = false;
     stopBlinking();
     Keyboard::FocusChange change;
     Keyboard::shared().resignFirstResponder(this);
     setNeedsDisplay();
-    if (d) d->textFieldDidEndEditing(*this);
+    if (auto d = delegate()) d->textFieldDidEndEditing(*this, reason);
     core::NotificationCenter::defaultCenter().post(kTextDidEndEditingNotification, shared_from_this());
     sendActionsForControlEvents(editingDidEnd);
-    return true;
 }
 
 void TextField::didMoveToWindow() {
@@ -122,7 +159,12 @@ void TextField::didMoveToWindow() {
             if (auto self = weak.lock(); self && self->focusPending_ && self->window()) self->becomeFirstResponder();
         });
     } else if (!window() && editing_) {
-        resignFirstResponder(true);
+        // Gone from the screen: the editing is torn down, whatever the delegate would say.
+        if (!marked_.empty()) {
+            std::string pending = marked_;
+            insertText(pending);
+        }
+        endEditing(TextFieldDidEndEditingReason::cancelled);
     }
 }
 
@@ -161,6 +203,20 @@ void TextField::changed() {
     Keyboard::shared().caretDidMove();
     sendActionsForControlEvents(editingChanged);
     core::NotificationCenter::defaultCenter().post(kTextDidChangeNotification, shared_from_this());
+}
+
+void TextField::clear() {
+    auto d = delegate();
+    if (d && !d->textFieldShouldClear(*this)) return;
+    marked_.clear();
+    markedCursor_ = 0;
+    if (text_.empty()) {
+        setNeedsDisplay();
+        return;
+    }
+    text_.clear();
+    caret_ = 0;
+    changed();
 }
 
 void TextField::insertText(const std::string& text) {
@@ -228,7 +284,7 @@ gfx::TextLayout TextField::layoutFor(const std::string& text, const gfx::Font& f
 double TextField::widthOf(const std::string& text) const { return text.empty() ? 0 : layoutFor(text, font_).size().width; }
 
 double TextField::textOriginX(double width) const {
-    double w = bounds().width();
+    double w = textAreaWidth();
     if (alignment_ == TextAlignment::center) return std::max(0.0, (w - width) / 2);
     if (alignment_ == TextAlignment::right) return std::max(0.0, w - width - kCaretWidth);
     return 0;
@@ -261,7 +317,23 @@ gfx::Rect TextField::caretRectInWindow() const {
 }
 
 void TextField::drawRect(gfx::Context& context, const gfx::Rect&) {
-    gfx::Rect b = bounds();
+    if (isClearButtonShown()) {
+        const gfx::Rect r = clearButtonRect();
+        context.setFillColor(kClearButtonColor);
+        context.fillPath(gfx::Path::ellipse(r));
+        const double arm = r.width() * 0.18;
+        gfx::Path cross;
+        cross.moveTo({r.midX() - arm, r.midY() - arm});
+        cross.lineTo({r.midX() + arm, r.midY() + arm});
+        cross.moveTo({r.midX() + arm, r.midY() - arm});
+        cross.lineTo({r.midX() - arm, r.midY() + arm});
+        context.setStrokeColor(gfx::Color::whiteColor());
+        context.setLineWidth(1.5);
+        context.setLineCap(gfx::Context::LineCap::round);
+        context.strokePath(cross);
+    }
+    const gfx::Rect whole = bounds();
+    const gfx::Rect b{whole.x(), whole.y(), textAreaWidth(), whole.height()};
     context.save();
     context.clipToRect(b);
     std::size_t at = core::utf16::utf8Offset(text_, caret_);
@@ -312,8 +384,11 @@ void TextField::touchesEnded(const TouchSet& touches) {
     if (!wasTracking || touches.empty() || !isEnabled()) return;
     gfx::Point p = touches.front()->locationInView(this);
     if (!bounds().contains(p)) return;
+    const gfx::Rect clearArea = clearButtonRect().insetBy(-kClearButtonSlop, -kClearButtonSlop);
+    const bool onClear = isClearButtonShown() && clearArea.contains(p);
     if (!editing_ && !becomeFirstResponder()) return;
-    setCaret(offsetAt(p.x));
+    if (onClear) clear();
+    else setCaret(offsetAt(p.x));
 }
 
 } // namespace ui

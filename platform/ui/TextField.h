@@ -9,8 +9,13 @@
 // takes the focus, kTextDidChangeNotification after every change of its text and
 // kTextDidEndEditingNotification when it gives the focus up, each with itself as object; on a move
 // of the focus the old input's end and the new one's begin come before the keyboard's own
-// notifications, so an accessory set at the begin is in the keyboard's first frame. Main thread
-// only.
+// notifications, so an accessory set at the begin is in the keyboard's first frame.
+//
+// Clear button: a grey circle with a cross at the right end, shown by its mode (never, while
+// editing, unless editing, always) whenever the field has text; the text keeps clear of it. A tap
+// on it takes the focus if the field lacks it, asks the delegate (textFieldShouldClear) and, if
+// allowed, empties the text (reported as a change, without asking shouldChangeCharactersInRange).
+// Main thread only.
 
 #include "platform/dispatch/Timer.h"
 #include "platform/gfx/Font.h"
@@ -33,6 +38,8 @@ enum TextFieldEvents : unsigned {
     editingDidEnd = 1u << 18,
     editingDidEndOnExit = 1u << 19,
 };
+
+enum class TextFieldViewMode { never = 0, whileEditing = 1, unlessEditing = 2, always = 3 };
 
 class TextField : public Control, public TextInput, public InputAccessoryHost {
     QUILLORA_CLASS(TextField)
@@ -61,6 +68,11 @@ class TextField : public Control, public TextInput, public InputAccessoryHost {
     void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
     std::shared_ptr<TextFieldDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<TextFieldDelegate> delegate) { delegate_ = std::move(delegate); }
+    TextFieldViewMode clearButtonMode() const { return clearButtonMode_; }
+    void setClearButtonMode(TextFieldViewMode mode);
+    // Whether the clear button shows now, and where (in the field's bounds).
+    bool isClearButtonShown() const;
+    gfx::Rect clearButtonRect() const;
 
     // The caret, as a UTF-16 offset into the text.
     std::size_t caret() const { return caret_; }
@@ -94,6 +106,10 @@ private:
     bool replace(TextRange range, const std::string& replacement);
     gfx::TextLayout layoutFor(const std::string& text, const gfx::Font& font) const;
     double widthOf(const std::string& text) const;
+    // The width the text is laid out and scrolled in: the bounds less the clear button's room.
+    double textAreaWidth() const;
+    void clear();
+    void endEditing(TextFieldDidEndEditingReason reason);
     double textOriginX(double width) const;
     std::size_t offsetAt(double x) const;
     void changed();
@@ -109,6 +125,7 @@ private:
     TextAlignment alignment_ = TextAlignment::natural;
     ReturnKeyType returnKeyType_ = ReturnKeyType::default_;
     std::weak_ptr<TextFieldDelegate> delegate_;
+    TextFieldViewMode clearButtonMode_ = TextFieldViewMode::never;
     std::size_t caret_ = 0;
     std::string marked_;
     std::size_t markedCursor_ = 0;

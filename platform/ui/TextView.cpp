@@ -4,6 +4,7 @@
 #include "platform/core/Utf16.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/gfx/TextLayout.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Window.h"
 
@@ -75,12 +76,14 @@ void TextView::setEditable(bool editable) {
     if (editable_ != editable) noteChildStateChanged();
     editable_ = editable;
     if (!editable && editing_) resignFirstResponder(true);
+    content_->setNeedsDisplay();  // links show only while it is not editable
 }
 
 void TextView::setSelectedRange(TextRange range) {
     std::size_t n = core::utf16::length(text_);
     range.location = std::min(range.location, n);
     range.length = std::min(range.length, n - range.location);
+    const bool moved = range.location != selection_.location || range.length != selection_.length;
     selection_ = range;
     caretShown_ = true;
     content_->setNeedsDisplay();
@@ -88,6 +91,7 @@ void TextView::setSelectedRange(TextRange range) {
         scrollToCaret();
         Keyboard::shared().caretDidMove();
     }
+    if (auto d = delegate(); d && moved) d->textViewDidChangeSelection(*this);
 }
 
 gfx::Font TextView::drawingFont() const { return font_.value_or(gfx::Font::systemFont(kDefaultFontSize)); }
@@ -102,6 +106,43 @@ gfx::TextLayout TextView::layoutFor(const std::string& text) const {
     layout.setWidth(textWidth());
     layout.setText(text);
     return layout;
+}
+
+// ---- Links
+
+void TextView::setDataDetectorTypes(unsigned types) {
+    dataDetectorTypes_ = types;
+    content_->setNeedsDisplay();
+}
+
+std::vector<TextView::LinkSpan> TextView::linkSpans() const {
+    std::vector<LinkSpan> spans;
+    if (editable_ || !(dataDetectorTypes_ & dataDetectorLink)) return spans;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t at = std::min(text_.find("http://", from), text_.find("https://", from));
+        if (at == std::string::npos) break;
+        std::size_t end = at;
+        while (end < text_.size()) {
+            const auto c = static_cast<unsigned char>(text_[end]);
+            if (c >= 0x80 || c <= ' ') break;
+            ++end;
+        }
+        while (end > at && std::string_view(".,;:!?)'\"").find(text_[end - 1]) != std::string_view::npos) --end;
+        const std::string url = text_.substr(at, end - at);
+        if (url != "http://" && url != "https://") spans.push_back({at, end, url});
+        from = std::max(end, at + 1);
+    }
+    return spans;
+}
+
+std::vector<TextView::DetectedLink> TextView::detectedLinks() const {
+    std::vector<DetectedLink> links;
+    for (const auto& span : linkSpans()) {
+        const std::size_t start = core::utf16::utf16Offset(text_, span.start);
+        links.push_back({{start, core::utf16::utf16Offset(text_, span.end) - start}, span.url});
+    }
+    return links;
 }
 
 // ---- Focus
@@ -171,7 +212,10 @@ bool TextView::replace(TextRange range, const std::string& replacement) {
     std::size_t start = core::utf16::utf8Offset(text_, range.location);
     std::size_t end = core::utf16::utf8Offset(text_, range.location + range.length);
     text_.replace(start, end - start, replacement);
+    const TextRange before = selection_;
     selection_ = {range.location + core::utf16::length(replacement), 0};
+    // The caret moved with the edit (typing, deleting) or the selection collapsed into it.
+    if (d && (before.location != selection_.location || before.length != 0)) d->textViewDidChangeSelection(*this);
     changed();
     return true;
 }
@@ -293,7 +337,24 @@ void TextView::scrollToCaret() {
 
 void TextView::touchesEnded(const TouchSet& touches) {
     ScrollView::touchesEnded(touches);
-    if (touches.empty() || !editable_) return;
+    if (touches.empty()) return;
+    if (!editable_) {
+        const auto spans = linkSpans();
+        if (spans.empty()) return;
+        const gfx::Point p = touches.front()->locationInView(content_.get());
+        auto index = layoutFor(text_).byteIndexAt({p.x - inset_.left - padding_, p.y - inset_.top});
+        if (!index) return;
+        for (const auto& span : spans) {
+            if (*index < span.start || *index >= span.end) continue;
+            const std::size_t start = core::utf16::utf16Offset(text_, span.start);
+            const TextRange range{start, core::utf16::utf16Offset(text_, span.end) - start};
+            auto d = delegate();
+            if (!d || d->shouldInteractWithURL(*this, span.url, range, TextItemInteraction::invokeDefaultAction))
+                Application::shared().openURL(span.url);
+            return;
+        }
+        return;
+    }
     if (!editing_) becomeFirstResponder();
 }
 
@@ -303,7 +364,11 @@ void TextViewContent::drawRect(gfx::Context& context, const gfx::Rect&) {
     std::size_t at = core::utf16::utf8Offset(tv->text_, tv->selection_.location);
     std::string shown = tv->text_.substr(0, at) + tv->marked_ + tv->text_.substr(at);
     gfx::Point origin{tv->inset_.left + tv->padding_, tv->inset_.top};
-    if (!shown.empty()) tv->layoutFor(shown).draw(context, origin, tv->textColor_);
+    if (!shown.empty()) {
+        auto layout = tv->layoutFor(shown);
+        for (const auto& span : tv->linkSpans()) layout.addLink(span.start, span.end, tv->tintColor());
+        layout.draw(context, origin, tv->textColor_);
+    }
     if (tv->editing_ && tv->caretShown_) {
         context.setFillColor(tv->tintColor());
         context.fillRect(tv->caretRect());

@@ -7,7 +7,13 @@
 //
 // Focus and notifications follow the text field: kTextDidBeginEditingNotification when it takes the
 // focus, kTextDidChangeNotification after every change of its text by typing (not from setText),
-// kTextDidEndEditingNotification when it gives it up, each with itself as object. Main thread only.
+// kTextDidEndEditingNotification when it gives it up, each with itself as object.
+//
+// Links: while it is not editable and its data detectors include links, the web addresses in
+// its text ("http://" or "https://" up to a space, a non-ASCII character or the end, less
+// closing punctuation) are drawn in its tint colour, underlined; a tap on one asks the delegate
+// (shouldInteractWithURL, default action) and, when allowed, opens it (Application::openURL).
+// Main thread only.
 
 #include "platform/dispatch/Timer.h"
 #include "platform/gfx/Font.h"
@@ -19,8 +25,12 @@
 #include "platform/ui/TextViewDelegate.h"
 
 #include <optional>
+#include <vector>
 
 namespace ui {
+
+// What a text view finds in its text and makes tappable while it is not editable.
+enum DataDetectorTypes : unsigned { dataDetectorNone = 0, dataDetectorLink = 1u << 1 };
 
 class TextView : public ScrollView, public TextInput, public InputAccessoryHost {
     QUILLORA_CLASS(TextView)
@@ -52,6 +62,15 @@ class TextView : public ScrollView, public TextInput, public InputAccessoryHost 
     void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
     virtual std::shared_ptr<TextViewDelegate> delegate() const { return delegate_.lock(); }
     virtual void setDelegate(std::weak_ptr<TextViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
+    void setDataDetectorTypes(unsigned types);
+    // The web addresses shown as links now, with their UTF-16 ranges (none while editable).
+    struct DetectedLink {
+        TextRange range;
+        std::string url;
+    };
+    std::vector<DetectedLink> detectedLinks() const;
 
     // The selection (length 0: the caret), in UTF-16 units.
     TextRange selectedRange() const { return selection_; }
@@ -86,6 +105,12 @@ private:
     gfx::Font drawingFont() const;
     double textWidth() const;
     gfx::TextLayout layoutFor(const std::string& text) const;
+    // The links as byte ranges of the text, with their addresses.
+    struct LinkSpan {
+        std::size_t start, end;
+        std::string url;
+    };
+    std::vector<LinkSpan> linkSpans() const;
     gfx::Rect caretRect() const;  // in content coordinates
     bool replace(TextRange range, const std::string& replacement);
     void changed();
@@ -101,6 +126,7 @@ private:
     gfx::EdgeInsets inset_{8, 0, 8, 0};
     double padding_ = 5;
     bool editable_ = true;
+    unsigned dataDetectorTypes_ = dataDetectorNone;
     ReturnKeyType returnKeyType_ = ReturnKeyType::default_;
     std::weak_ptr<TextViewDelegate> delegate_;
     TextRange selection_;

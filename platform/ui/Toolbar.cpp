@@ -1,6 +1,7 @@
 #include "platform/ui/Toolbar.h"
 
 #include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
 
 #include <algorithm>
@@ -22,8 +23,61 @@ bool stretches(const View& v) { return v.contentHuggingPriority(LayoutAxis::hori
 
 } // namespace
 
+void ToolbarAppearance::setBarTintColor(std::optional<gfx::Color> color) {
+    set("barTintColor", [=](Toolbar& bar) { bar.setBarTintColor(color); });
+}
+void ToolbarAppearance::setBackgroundImage(gfx::ImagePtr image, BarPosition position, BarMetrics metrics) {
+    set("backgroundImage:" + std::to_string(static_cast<int>(position)) + ":" + std::to_string(static_cast<int>(metrics)),
+        [=](Toolbar& bar) { bar.setBackgroundImage(image, position, metrics); });
+}
+void ToolbarAppearance::setShadowImage(gfx::ImagePtr image, BarPosition position) {
+    set("shadowImage:" + std::to_string(static_cast<int>(position)), [=](Toolbar& bar) { bar.setShadowImage(image, position); });
+}
+void ToolbarAppearance::setBackgroundColor(std::optional<gfx::Color> color) {
+    set("backgroundColor", [=](Toolbar& bar) { bar.setBackgroundColor(color); });
+}
+
+ToolbarAppearance& Toolbar::appearance() {
+    static auto* shared = new ToolbarAppearance;
+    return *shared;
+}
+
 void Toolbar::init() {
     View::init();
+    barBackground_ = core::make<ImageView>(bounds());
+    barBackground_->setAutoresizingMask(autoresizingFlexibleWidth | autoresizingFlexibleHeight);
+    addSubview(barBackground_);
+    refreshColors();
+    appearance().applyTo(*this);
+}
+
+void Toolbar::setBarPosition(BarPosition position) {
+    if (position == barPosition_) return;
+    barPosition_ = position;
+    refreshColors();
+}
+
+gfx::ImagePtr Toolbar::backgroundImage(BarPosition position, BarMetrics metrics) const {
+    auto it = backgroundImages_.find({position, metrics});
+    return it == backgroundImages_.end() ? nullptr : it->second;
+}
+
+void Toolbar::setBackgroundImage(gfx::ImagePtr image, BarPosition position, BarMetrics metrics) {
+    if (backgroundImage(position, metrics) == image) return;
+    if (image) backgroundImages_[{position, metrics}] = std::move(image);
+    else backgroundImages_.erase({position, metrics});
+    refreshColors();
+}
+
+gfx::ImagePtr Toolbar::shadowImage(BarPosition position) const {
+    auto it = shadowImages_.find(position);
+    return it == shadowImages_.end() ? nullptr : it->second;
+}
+
+void Toolbar::setShadowImage(gfx::ImagePtr image, BarPosition position) {
+    if (shadowImage(position) == image) return;
+    if (image) shadowImages_[position] = std::move(image);
+    else shadowImages_.erase(position);
     refreshColors();
 }
 
@@ -65,7 +119,25 @@ void Toolbar::tintColorDidChange() { rebuild(); }
 void Toolbar::refreshColors() {
     gfx::Color c = barTintColor_.value_or(barStyle_ == BarStyle::black ? kBlackBar : kDefaultBar);
     if (translucent_ && !barTintColor_) c = c.withAlpha(0.96);
-    setBackgroundColor(c);
+    gfx::ImagePtr image = backgroundImage(barPosition_, BarMetrics::default_);
+    if (!image) image = backgroundImage(BarPosition::any, BarMetrics::default_);
+    if (barBackground_) {
+        barBackground_->setImage(image);
+        barBackground_->setBackgroundColor(image ? std::nullopt : std::optional(c));
+    }
+    gfx::ImagePtr shadow = shadowImage(barPosition_);
+    if (!shadow) shadow = shadowImage(BarPosition::any);
+    if (shadow && !shadow_) {
+        shadow_ = core::make<ImageView>();
+        shadow_->setAutoresizingMask(autoresizingFlexibleWidth);
+        addSubview(shadow_);
+    }
+    if (shadow_) {
+        shadow_->setImage(shadow);
+        shadow_->setHidden(!shadow);
+        const double h = shadow ? shadow->size().height : 0;
+        shadow_->setFrame({0, -h, bounds().width(), h});
+    }
     rebuild();
 }
 
@@ -104,6 +176,15 @@ void Toolbar::rebuildIfNeeded() {
             button->setTitleColor(color);
             button->setTitleColor(kDisabledTitle, stateDisabled);
             if (item->image()) button->setImage(item->image());
+            for (unsigned state : {stateNormal, stateHighlighted, stateDisabled}) {
+                gfx::ImagePtr background = item->backgroundImage(state, item->style(), BarMetrics::default_);
+                if (!background) background = item->backgroundImage(state, BarMetrics::default_);
+                if (background) button->setBackgroundImage(background, state);
+            }
+            if (Offset shift = item->titlePositionAdjustment(BarMetrics::default_); shift != Offset{})
+                button->setContentEdgeInsets({shift.vertical, shift.horizontal, -shift.vertical, -shift.horizontal});
+            // A template image takes the item's own tint, else the bar's (which it inherits).
+            if (item->tintColor()) button->setTintColor(item->tintColor());
             button->setEnabled(item->isEnabled());
             std::weak_ptr<BarButtonItem> weakItem = item;
             button->addTarget(std::weak_ptr<void>{}, [weakItem](Control&) {

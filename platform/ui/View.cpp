@@ -302,7 +302,11 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     bool sameParent = view->superviewPointer() == this;
     if (sameParent) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
-    } else {
+    }
+    // A view that inherits its tint hears when its new place gives it another one.
+    const bool inheritsTint = !sameParent && !view->tintColor_;
+    const gfx::Color oldTint = inheritsTint ? view->tintColor() : gfx::Color{};
+    if (!sameParent) {
         view->removeFromSuperview();
         view->willMoveToSuperview(self);
     }
@@ -320,6 +324,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     if (!sameParent) {
         view->didMoveToSuperview();
         if (view->windowView() != oldWindow) view->propagateDidMoveToWindow();
+        if (inheritsTint && !view->tintColor_ && view->tintColor() != oldTint) view->propagateTintColorDidChange();
     }
     setNeedsLayout();
 }
@@ -328,6 +333,8 @@ void View::removeFromSuperview() {
     auto parent = superview();
     if (!parent) return;
     bool hadWindow = windowView() != nullptr;
+    const bool inheritsTint = !tintColor_;
+    const gfx::Color oldTint = inheritsTint ? tintColor() : gfx::Color{};
     auto keep = shared_from_this();  // the superview may hold the last reference
     willMoveToSuperview(nullptr);
     if (superviewPointer() != parent.get()) return;  // the callback moved it already
@@ -340,6 +347,7 @@ void View::removeFromSuperview() {
     parent->setNeedsLayout();
     didMoveToSuperview();
     if (hadWindow) propagateDidMoveToWindow();
+    if (inheritsTint && !tintColor_ && tintColor() != oldTint) propagateTintColorDidChange();
 }
 
 void View::propagateDidMoveToWindow() {
@@ -596,13 +604,14 @@ gfx::Color View::tintColor() const {
 
 void View::setTintColor(std::optional<gfx::Color> color) {
     tintColor_ = color;
+    propagateTintColorDidChange();
+}
+
+void View::propagateTintColorDidChange() {
+    tintColorDidChange();
     // Descendants with a colour of their own keep it and so do theirs.
-    std::function<void(View&)> notify = [&notify](View& v) {
-        v.tintColorDidChange();
-        for (auto& sub : v.subviews_)
-            if (!sub->tintColor_) notify(*sub);
-    };
-    notify(*this);
+    for (auto& sub : subviews_)
+        if (!sub->tintColor_) sub->propagateTintColorDidChange();
 }
 
 bool View::isFirstResponder() const { return Keyboard::shared().firstResponder().get() == this; }

@@ -110,7 +110,7 @@ class View : public core::Object, public ca::LayerDelegate, public AssociatedObj
     void setAutoresizingMask(unsigned mask) { autoresizingMask_ = mask; }
     // The colour controls draw their active parts in: the view's own, else its superview's, else
     // the system blue (0, 122, 255). A change reaches tintColorDidChange() of the view and of every
-    // descendant that has none of its own.
+    // descendant that has none of its own; so does a move that gives them another inherited one.
     static constexpr gfx::Color kDefaultTintColor = gfx::Color::rgb(0, 122, 255);
     gfx::Color tintColor() const;
     const std::optional<gfx::Color>& ownTintColor() const { return tintColor_; }
@@ -253,6 +253,8 @@ protected:
     virtual std::shared_ptr<ca::Layer> makeLayer() const { return ca::Layer::make(); }
     void animateChange(const char* keyPath, const ca::PropertyValue& from, const ca::PropertyValue& to);
     void propagateDidMoveToWindow();
+    // Tells the view and the descendants that inherit their tint that it is now another colour.
+    void propagateTintColorDidChange();
     void resizeSubviews(gfx::Size oldSize);
     bool isWindow_ = false;  // set by Window: window() looks for it without a cast per ancestor
     // The window this view is in (itself when it is one), without taking a reference to it.

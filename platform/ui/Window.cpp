@@ -6,7 +6,10 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Keyboard.h"
+#include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/Screen.h"
+
+#include <algorithm>
 
 namespace ui {
 
@@ -32,14 +35,7 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
     std::shared_ptr<Touch> touch;
     if (phase == TouchPhase::began) {
         if (it != touches_.end()) deliver(TouchPhase::cancelled, it->second);  // a lost lift-off
-        touch = std::make_shared<Touch>();
-        touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
-        touch->location_ = touch->previous_ = location;
-        auto hit = hitTest(location);
-        touch->view_ = hit;
-        for (auto v = hit; v; v = v->superview())
-            for (const auto& r : v->gestureRecognizers())
-                if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
+        touch = touchComingDown(location);
         touches_[id] = touch;
     } else {
         if (it == touches_.end()) return;
@@ -55,6 +51,53 @@ void Window::sendTouch(TouchPhase phase, gfx::Point location, int id) {
 void Window::cancelAllTouches() {
     auto all = touches_;
     for (auto& [id, touch] : all) sendTouch(TouchPhase::cancelled, touch->locationInWindow(), id);
+}
+
+std::shared_ptr<Touch> Window::touchComingDown(gfx::Point location) {
+    auto touch = std::make_shared<Touch>();
+    touch->window_ = std::static_pointer_cast<Window>(shared_from_this());
+    touch->location_ = touch->previous_ = location;
+    auto hit = hitTest(location);
+    touch->view_ = hit;
+    for (auto v = hit; v; v = v->superview())
+        for (const auto& r : v->gestureRecognizers())
+            if (r->isEnabled() && r->shouldReceiveTouch(touch)) touch->recognizers_.push_back(r);
+    // A swipe from the edge belongs to the edge pans before anything under it.
+    std::stable_partition(touch->recognizers_.begin(), touch->recognizers_.end(), [](const auto& weak) {
+        auto r = weak.lock();
+        return r && r->isEdgePan();
+    });
+    return touch;
+}
+
+bool Window::scrollSwipe(gfx::Point location, double dx) {
+    if (scrollSwipers_.empty()) {
+        layoutIfNeeded();
+        // The edge pans that a touch coming down there would reach (their gates look at where it lands).
+        const auto touch = touchComingDown(location);
+        for (auto& weak : touch->recognizers_)
+            if (auto r = weak.lock(); r && r->isEdgePan() && r->state() == GestureRecognizer::State::possible)
+                scrollSwipers_.push_back(r);
+    }
+    bool following = false;
+    for (auto& weak : scrollSwipers_) {
+        auto r = std::static_pointer_cast<PanGestureRecognizer>(weak.lock());
+        if (!r) continue;
+        r->scrollSwipeBy({dx, 0});
+        following = following || r->state() != GestureRecognizer::State::failed;
+    }
+    if (!following) endScrollSwipe();
+    return following;
+}
+
+void Window::endScrollSwipe() {
+    auto swipers = std::move(scrollSwipers_);
+    scrollSwipers_.clear();
+    for (auto& weak : swipers)
+        if (auto r = std::static_pointer_cast<PanGestureRecognizer>(weak.lock())) {
+            r->scrollSwipeEnded();
+            r->reset();
+        }
 }
 
 void Window::deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch) {

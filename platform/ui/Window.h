@@ -29,6 +29,12 @@ class Window : public View {
     void sendTouch(TouchPhase phase, gfx::Point location, int id = 0);
     // Cancels every touch in progress (the host lost the pointer).
     void cancelAllTouches();
+    // A touchpad's two-finger sideways swipe over `location` (window points), `dx` points at a time
+    // (positive: the fingers move right). The edge pans of the view under it and its ancestors
+    // follow it as they follow a finger from the edge, the edge aside; false when none follows.
+    // endScrollSwipe lets go.
+    bool scrollSwipe(gfx::Point location, double dx);
+    void endScrollSwipe();
 
     // A recognizer that began on its own (a long press's timer) takes its touch: the other
     // recognizers of the touch fail and, when it cancels touches in views, the view's touch ends.
@@ -38,10 +44,13 @@ class Window : public View {
     void render(gfx::Context& context);
 
 private:
+    // A new touch at `location`: its hit view and the recognizers it goes to, edge pans first.
+    std::shared_ptr<Touch> touchComingDown(gfx::Point location);
     void deliver(TouchPhase phase, const std::shared_ptr<Touch>& touch);
     void claim(GestureRecognizer& r, const std::shared_ptr<Touch>& touch,
                const std::vector<std::shared_ptr<GestureRecognizer>>& live, TouchPhase phase);
     std::map<int, std::shared_ptr<Touch>> touches_;
+    std::vector<std::weak_ptr<GestureRecognizer>> scrollSwipers_;  // the edge pans of the swipe under way
     std::shared_ptr<ViewController> rootViewController_;
 };
 

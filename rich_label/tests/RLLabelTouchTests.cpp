@@ -159,9 +159,13 @@ TEST_F(RLLabelTouch, LongPressShowsTheLoupeAndLiftingStartsTheSelection) {
 
 TEST_F(RLLabelTouch, SwipeBackIsOffWhileSelectingAndComesBackOnlyIfItWasOn) {
     for (bool wasEnabled : {true, false}) {
-        auto page = core::make<ui::ViewController>();
-        auto nav = core::make<ui::NavigationController>(page);
+        auto root = core::make<ui::ViewController>();
+        auto nav = core::make<ui::NavigationController>(root);
         window->setRootViewController(nav);
+        host->advance(0.1);
+        auto page = core::make<ui::ViewController>();
+        nav->pushViewController(page, false);
+        host->advance(0.1);
         nav->interactivePopGestureRecognizer()->setEnabled(wasEnabled);
         auto label = copyLabel(han(6), {20, 100, 300, 80}, page->view());
         doubleTap(charPoint(*label, 1));
@@ -170,6 +174,10 @@ TEST_F(RLLabelTouch, SwipeBackIsOffWhileSelectingAndComesBackOnlyIfItWasOn) {
         selection()->hideView();
         EXPECT_EQ(nav->interactivePopGestureRecognizer()->isEnabled(), wasEnabled);
         EXPECT_FALSE(label->caculateCopySize());
+        // Given back, the swipe takes the page back again (only if it was on before).
+        host->drag({5, 400}, {300, 400}, 6, 0.1);
+        host->advance(0.6);
+        EXPECT_EQ(nav->topViewController(), wasEnabled ? root : page);
     }
 }
 

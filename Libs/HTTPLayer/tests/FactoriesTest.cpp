@@ -213,6 +213,43 @@ TEST_F(FactoriesFixture, MultipartFormsTakeTheMemoryOrTheFileRoad) {
     }
 }
 
+// A temporary directory that does not exist yet is made, with its missing parents, before the
+// body file goes into it; a regular file where it should be fails the encoding instead.
+TEST_F(FactoriesFixture, TheFileRoadMakesAMissingTemporaryDirectory) {
+    LoopbackServer server([](const RecordedRequest&) { return Reply::text(200, "ok"); });
+    ASSERT_TRUE(core::files::writeAtomically(home.path() + "/plain", std::string_view("x")));
+    struct Row {
+        const char* what;
+        std::string tmp;
+        bool succeeds;
+    };
+    const std::vector<Row> rows = {
+        {"missing parents", home.path() + "/not/yet/made", true},
+        {"regular file in the way", home.path() + "/plain/tmp", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ::setenv("TMPDIR", row.tmp.c_str(), 1);
+        std::optional<EncodingResult> result;
+        manager->uploadMultipartFormData([](MultipartFormData& f) { f.appendData(bytes("hello"), "x"); }, 0,
+                                         server.url("/up"), HTTPMethod::post, std::nullopt,
+                                         [&](const EncodingResult& r) { result = r; });
+        const auto& r = await(result);
+        ASSERT_EQ(r.isSuccess(), row.succeeds);
+        if (!row.succeeds) {
+            EXPECT_FALSE(r.request);
+            continue;
+        }
+        EXPECT_FALSE(finish(r.request).error());
+        struct stat info{};
+        ASSERT_EQ(::lstat(SessionManager::multipartTemporaryFolder().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        ASSERT_EQ(::lstat(row.tmp.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+    ::setenv("TMPDIR", home.path().c_str(), 1);
+}
+
 TEST_F(FactoriesFixture, AMultipartFailureReachesTheCallerWithoutARequest) {
     const std::string folder = SessionManager::multipartTemporaryFolder();
     ASSERT_TRUE(core::files::createDirectories(folder.substr(0, folder.rfind('/')), 0700));

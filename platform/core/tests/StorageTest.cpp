@@ -57,6 +57,44 @@ TEST(FilesTest, AtomicWriteReplacesWholeOrNothing) {
     EXPECT_FALSE(files::read(home.path() + "/missing"));
 }
 
+// Every component of the path must end up a folder: a regular file in the way is an error, not a
+// folder that "already exists".
+TEST(FilesTest, CreateDirectoriesMakesFoldersOrSaysWhyNot) {
+    testkit::TempHome home;
+    const std::string root = home.path();
+    ASSERT_TRUE(files::writeAtomically(root + "/plain", std::string_view("x")));
+    ASSERT_TRUE(files::createDirectories(root + "/real"));
+    ASSERT_EQ(::symlink((root + "/real").c_str(), (root + "/link").c_str()), 0);
+    struct Row {
+        const char* what;
+        std::string path;
+        int error; // 0: success
+    };
+    const std::vector<Row> rows = {
+        {"new chain", root + "/n1/n2/n3", 0},
+        {"existing folder", root + "/real", 0},
+        {"trailing slash", root + "/n4/", 0},
+        {"through a link to a folder", root + "/link/inside", 0},
+        {"regular file at the end", root + "/plain", ENOTDIR},
+        {"regular file in the middle", root + "/plain/below", ENOTDIR},
+        {"empty path", "", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto made = files::createDirectories(row.path);
+        if (row.error == 0) {
+            EXPECT_TRUE(made);
+            if (!row.path.empty()) {
+                EXPECT_TRUE(fs::is_directory(row.path));
+            }
+        } else {
+            ASSERT_FALSE(made);
+            EXPECT_EQ(made.error().code, row.error);
+        }
+    }
+    EXPECT_TRUE(fs::is_regular_file(root + "/plain"));
+}
+
 TEST(UserDefaultsTest, WritesThroughAndSurvivesASecondProcess) {
     testkit::TempHome home;
     auto& defaults = UserDefaults::standard();

@@ -5,6 +5,8 @@
 #include "platform/ui/TextField.h"
 #include "UiTest.h"
 
+#include <algorithm>
+
 namespace ui {
 namespace {
 
@@ -16,7 +18,10 @@ public:
     bool textFieldShouldBeginEditing(TextField&) override { calls.push_back("shouldBegin"); return true; }
     void textFieldDidBeginEditing(TextField&) override { calls.push_back("didBegin"); }
     bool textFieldShouldEndEditing(TextField&) override { calls.push_back("shouldEnd"); return allowEnd; }
+    using TextFieldDelegate::textFieldDidEndEditing;  // the form with a reason comes here
     void textFieldDidEndEditing(TextField&) override { calls.push_back("didEnd"); }
+    bool allowClear = true;
+    bool textFieldShouldClear(TextField&) override { calls.push_back("clear"); return allowClear; }
     bool shouldChangeCharactersInRange(TextField&, TextRange r, const std::string& s) override {
         calls.push_back("change " + std::to_string(r.location) + "," + std::to_string(r.length) + " " + s);
         return allowChanges;
@@ -63,6 +68,49 @@ TEST_F(TextFieldTest, ATapFocusesAndTypingEditsAtTheCaret) {
     host->pressKey(EditingKey::returnKey);
     EXPECT_EQ(delegate->calls.back(), "return");
     EXPECT_EQ(delegate->calls.front(), "shouldBegin");
+}
+
+// The clear button shows by its mode and the editing state, only over text; a tap on it empties
+// the field (taking the focus first) when the delegate allows, and a tap beside it moves the caret.
+TEST_F(TextFieldTest, TheClearButtonShowsByItsModeAndClearsWhenAllowed) {
+    struct Row {
+        TextFieldViewMode mode;
+        bool editing;
+        bool shown;
+    };
+    const Row rows[] = {
+        {TextFieldViewMode::never, false, false},        {TextFieldViewMode::never, true, false},
+        {TextFieldViewMode::whileEditing, false, false}, {TextFieldViewMode::whileEditing, true, true},
+        {TextFieldViewMode::unlessEditing, false, true}, {TextFieldViewMode::unlessEditing, true, false},
+        {TextFieldViewMode::always, false, true},        {TextFieldViewMode::always, true, true},
+    };
+    const gfx::Point button{20 + 300 - 6 - 19.0 / 2, 120};  // the button's centre in the window
+    for (const auto& row : rows) {
+        for (bool allow : {true, false}) {
+            SCOPED_TRACE(std::to_string(int(row.mode)) + (row.editing ? " editing" : " idle") + (allow ? " allowed" : " refused"));
+            field->resignFirstResponder(true);
+            field->setClearButtonMode(row.mode);
+            field->setText("");
+            if (row.editing) field->becomeFirstResponder();
+            EXPECT_FALSE(field->isClearButtonShown()) << "nothing to clear";
+            field->setText("chat");
+            EXPECT_EQ(field->isClearButtonShown(), row.shown);
+            delegate->allowClear = allow;
+            delegate->calls.clear();
+            host->tap(button);
+            EXPECT_TRUE(field->isFirstResponder());
+            const bool asked = std::find(delegate->calls.begin(), delegate->calls.end(), "clear") != delegate->calls.end();
+            EXPECT_EQ(asked, row.shown);
+            EXPECT_EQ(field->text(), row.shown && allow ? "" : "chat");
+        }
+    }
+    // The text keeps clear of the button: a caret at the end of a long text stops before it.
+    field->setClearButtonMode(TextFieldViewMode::always);
+    field->setText(std::string(80, 'w'));
+    field->becomeFirstResponder();
+    field->setCaret(80);
+    host->snapshot();
+    EXPECT_LE(field->caretRectInWindow().maxX(), field->convertRect(field->clearButtonRect(), nullptr).x());
 }
 
 TEST_F(TextFieldTest, TheDelegateMayRefuseAChange) {

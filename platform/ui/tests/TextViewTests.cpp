@@ -1,4 +1,5 @@
 #include "platform/core/NotificationCenter.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/TextField.h"
@@ -86,6 +87,108 @@ TEST_F(TextViewTest, TypingWrapsReturnsThroughTheDelegateAndKeepsUtf16Offsets) {
     EXPECT_GT(textView->contentOffset().y, 0);
     textView->setEditable(false);
     EXPECT_FALSE(textView->isEditing());
+}
+
+// The delegate hears of every move of the selection, by typing, deleting, the arrow keys or a
+// new range, and of nothing that leaves it where it was.
+TEST_F(TextViewTest, SelectionMovesReachTheDelegate) {
+    struct Selections : TextViewDelegate {
+        std::vector<std::string> seen;
+        void textViewDidChangeSelection(TextView& t) override {
+            seen.push_back(std::to_string(t.selectedRange().location) + "," + std::to_string(t.selectedRange().length));
+        }
+    };
+    auto delegate = std::make_shared<Selections>();
+    textView->setDelegate(delegate);
+    ASSERT_TRUE(textView->becomeFirstResponder());
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> seen;
+    };
+    const std::vector<Step> steps = {
+        {"typing", [&] { host->typeText("ab"); }, {"2,0"}},
+        {"arrow left", [&] { host->pressKey(EditingKey::left); }, {"1,0"}},
+        {"a range", [&] { textView->setSelectedRange({0, 2}); }, {"0,2"}},
+        {"the same range", [&] { textView->setSelectedRange({0, 2}); }, {}},
+        {"typing over it", [&] { host->typeText("c"); }, {"1,0"}},
+        {"deleting", [&] { Keyboard::shared().deleteBackward(); }, {"0,0"}},
+        {"deleting at the start", [&] { Keyboard::shared().deleteBackward(); }, {}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        delegate->seen.clear();
+        step.act();
+        EXPECT_EQ(delegate->seen, step.seen);
+    }
+}
+
+// Web addresses in a text view that is not editable are links: a tap on one asks the delegate
+// (in the form with an interaction, else the one without) and opens it when allowed.
+TEST_F(TextViewTest, LinksAskTheDelegateAndOpenWhenAllowed) {
+    struct Asker : TextViewDelegate {
+        bool answer = true;
+        std::vector<std::string> asked;
+        using TextViewDelegate::shouldInteractWithURL;
+        bool shouldInteractWithURL(TextView&, const std::string& url, TextRange range) override {
+            asked.push_back(url + " " + std::to_string(range.location) + "," + std::to_string(range.length));
+            return answer;
+        }
+    };
+    std::vector<std::string> opened;
+    Application::shared().setURLLauncherForTesting([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    auto asker = std::make_shared<Asker>();
+    textView->setDelegate(asker);
+    textView->setFont(gfx::Font::systemFont(16));
+    textView->setText("看 https://example.org/a, then more");
+    textView->setDataDetectorTypes(dataDetectorLink);
+    EXPECT_TRUE(textView->detectedLinks().empty()) << "no links while editable";
+    textView->setEditable(false);
+    ASSERT_EQ(textView->detectedLinks().size(), 1u);
+    EXPECT_EQ(textView->detectedLinks()[0].url, "https://example.org/a");
+    EXPECT_EQ(textView->detectedLinks()[0].range.location, 2u);  // UTF-16, the comma left out
+    EXPECT_EQ(textView->detectedLinks()[0].range.length, 21u);
+    // The link is drawn in the tint colour (blue), the rest of the text in black.
+    auto shot = host->snapshot();
+    auto bluePixels = [&](double fromX, double toX) {
+        int n = 0;
+        const gfx::Rect r = textView->convertRect({fromX, 8, toX - fromX, 22}, nullptr);
+        for (int y = int(r.minY() * 2); y < int(r.maxY() * 2); ++y)
+            for (int x = int(r.minX() * 2); x < int(r.maxX() * 2); ++x) {
+                const uint32_t v = shot->pixel(x, y);
+                n += int(v & 0xff) > int((v >> 16) & 0xff) + 100;
+            }
+        return n;
+    };
+    EXPECT_GT(bluePixels(40, 150), 20);
+    EXPECT_EQ(bluePixels(240, 290), 0);
+    // Points on the link's text and beside it (16-point font: the first line's middle is near 8 + 11).
+    const gfx::Point onLink = textView->convertPoint({5 + 60, 8 + 11}, nullptr);
+    const gfx::Point pastText = textView->convertPoint({290, 90}, nullptr);
+    struct Row {
+        const char* what;
+        gfx::Point at;
+        bool answer;
+        std::vector<std::string> asked, opened;
+    };
+    const std::vector<Row> rows = {
+        {"allowed", onLink, true, {"https://example.org/a 2,21"}, {"https://example.org/a"}},
+        {"refused", onLink, false, {"https://example.org/a 2,21"}, {}},
+        {"beside the link", pastText, true, {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        asker->answer = row.answer;
+        asker->asked.clear();
+        opened.clear();
+        host->tap(row.at);
+        EXPECT_EQ(asker->asked, row.asked);
+        EXPECT_EQ(opened, row.opened);
+    }
+    Application::shared().setURLLauncherForTesting(nullptr);
 }
 
 TEST_F(TextViewTest, FocusMovesPostTheOldEndThenTheNewBeginThenTheKeyboard) {
