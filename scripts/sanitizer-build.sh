@@ -9,6 +9,7 @@ configure_sanitizer_build() {
     -DQUILLORA_SANITIZE=ON -DQUILLORA_FUZZERS=ON -DQUILLORA_BENCHMARKS=OFF > /dev/null
 }
 
-# The sanitizers' settings for every program run from that build.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# The sanitizers' settings for every program run from that build. Allocations keep ten frames of
+# their stack (not thirty): enough to place a leak, and the tests run about a tenth faster.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:malloc_context_size=10
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
