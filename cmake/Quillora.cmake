@@ -68,9 +68,6 @@ add_library(quillora_leak_suppressions OBJECT ${PROJECT_SOURCE_DIR}/platform/gfx
 include(GoogleTest)
 include(${CMAKE_CURRENT_LIST_DIR}/Fuzz.cmake)
 
-# quillora_add_test(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <ctest properties...>])
-# Builds one GoogleTest binary and registers each of its cases with CTest.
-# Tests run in a private HOME so that settings and the keychain never touch the developer's own.
 # Gives a test program the paths of its data as macros (NAME PATH ...), each relative to the
 # program's folder and resolved when it runs (platform/core/testing/BuildPaths.h): an absolute
 # path compiled in would differ between checkouts, and so would every object that uses it.
@@ -86,6 +83,9 @@ function(quillora_test_paths target)
   target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/platform/core/testing/BuildPaths.h)
 endfunction()
 
+# quillora_add_test(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <ctest properties...>])
+# Builds one GoogleTest binary and registers each of its cases with CTest.
+# Tests run in a private HOME so that settings and the keychain never touch the developer's own.
 function(quillora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
